@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Sourced by run.sh and test.sh: installs the Debian packages that are missing,
+# and does nothing when all of them are present.
+ensure_packages() {
+  local missing=()
+  local pkg
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing missing packages: ${missing[*]}"
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then sudo=(sudo); else
+      echo "Missing packages (${missing[*]}) and no root rights to install them." >&2
+      return 1
+    fi
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq &&
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# What every build needs.
+BUILD_PACKAGES=(cmake g++ make zlib1g-dev)
+# What the tests need on top.
+TEST_PACKAGES=(libgtest-dev)

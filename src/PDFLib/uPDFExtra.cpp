@@ -1,0 +1,153 @@
+// Number text and content-stream token helpers.
+#include "uPDFExtra.h"
+
+#include <charconv>
+#include <cmath>
+
+std::optional<int32_t> ReadInt32(std::string_view Text) {
+  size_t I = 0;
+  while (I < Text.size() && Text[I] == ' ') ++I;
+  bool Negative = false;
+  if (I < Text.size() && Text[I] == '-') {
+    Negative = true;
+    ++I;
+  }
+  if (I >= Text.size()) return std::nullopt;
+  int64_t Value = 0;
+  for (; I < Text.size(); ++I) {
+    unsigned char C = static_cast<unsigned char>(Text[I]);
+    if (!IsPDFDigit(C)) return std::nullopt;
+    Value = Value * 10 + (C - '0');
+    if (Value > int64_t{2147483648}) return std::nullopt;
+  }
+  if (Negative) Value = -Value;
+  if (Value > INT32_MAX || Value < INT32_MIN) return std::nullopt;
+  return static_cast<int32_t>(Value);
+}
+
+bool IsNumberText(std::string_view Text) {
+  size_t B = 0, E = Text.size();
+  while (B < E && static_cast<unsigned char>(Text[B]) <= ' ') ++B;
+  while (E > B && static_cast<unsigned char>(Text[E - 1]) <= ' ') --E;
+  Text = Text.substr(B, E - B);
+  size_t FirstMinus = Text.find('-');
+  if (FirstMinus != std::string_view::npos && FirstMinus != 0) return false;
+  bool SeenPoint = false;
+  for (char Ch : Text) {
+    if (Ch == '.') {
+      if (SeenPoint) return false;
+      SeenPoint = true;
+    } else if (Ch != '-' && !IsPDFDigit(static_cast<unsigned char>(Ch))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+double StrToNumber(std::string_view Text) {
+  if (!IsNumberText(Text)) return 0;
+  size_t Point = Text.find('.');
+  if (Point == std::string_view::npos) return ReadInt32(Text).value_or(0);
+  double Result = std::fabs(static_cast<double>(ReadInt32(Text.substr(0, Point)).value_or(0)));
+  std::string_view Fraction = Text.substr(Point + 1, 9);
+  double Scale = 1;
+  for (size_t I = 0; I < Fraction.size(); ++I) Scale *= 10;
+  Result += ReadInt32(Fraction).value_or(0) / Scale;
+  if (Text.find('-') != std::string_view::npos) Result = -Result;
+  return Result;
+}
+
+std::string FormatNumber(int MinWidth, int Decimals, double Value) {
+  std::string S;
+  if (!std::isfinite(Value)) {
+    S = "0.00";
+  } else {
+    if (Value == 0) Value = 0;  // no "-0"
+    char Buf[64];
+    auto Res = std::to_chars(Buf, Buf + sizeof Buf, Value, std::chars_format::general, 15);
+    S.assign(Buf, Res.ptr);
+    if (S.find('e') != std::string::npos) S = "0.00";
+  }
+  size_t Point = S.find('.');
+  if (Point != std::string::npos && Decimals <= 0) {
+    S.resize(Point);
+  } else if (Decimals > 0) {
+    if (Point == std::string::npos) {
+      Point = S.size();
+      S += '.';
+    }
+    S += "0000000000";
+    if (S.size() > Point + 1 + static_cast<size_t>(Decimals)) S.resize(Point + 1 + Decimals);
+  }
+  if (MinWidth > 0 && S.size() < static_cast<size_t>(MinWidth)) S.insert(0, MinWidth - S.size(), '0');
+  return S;
+}
+
+std::string UnescapeLiteralString(std::string_view Token) {
+  std::string Out;
+  if (Token.size() < 2) return Out;
+  std::string_view S = Token.substr(1, Token.size() - 2);
+  Out.reserve(S.size());
+  auto Digit = [&](size_t I) { return I < S.size() && IsPDFDigit(static_cast<unsigned char>(S[I])); };
+  size_t I = 0;
+  while (I < S.size()) {
+    char C = S[I];
+    if (C != '\\') {
+      Out += C;
+      ++I;
+      continue;
+    }
+    if (I + 1 >= S.size()) break;  // a lone trailing backslash is dropped
+    char N = S[I + 1];
+    switch (N) {
+      case 'b': Out += '\b'; I += 2; continue;
+      case 't': Out += '\t'; I += 2; continue;
+      case 'n': Out += '\n'; I += 2; continue;
+      case 'f': Out += '\f'; I += 2; continue;
+      case 'r': Out += '\r'; I += 2; continue;
+      case '(': case ')': case '\\': Out += N; I += 2; continue;
+      case '\r':
+        I += 2;
+        if (I < S.size() && S[I] == '\n') ++I;
+        continue;
+      case '\n': I += 2; continue;
+      default: break;
+    }
+    // Octal escapes: the digits are read as a decimal number first, so 8 and 9
+    // pass as long as the value stays within 777, 77 or 7.
+    auto D = [&](size_t K) { return static_cast<int>(static_cast<unsigned char>(S[I + K])) - '0'; };
+    if (Digit(I + 1) && Digit(I + 2) && Digit(I + 3) && D(1) * 100 + D(2) * 10 + D(3) <= 777) {
+      Out += static_cast<char>((D(1) * 64 + D(2) * 8 + D(3)) & 0xFF);
+      I += 4;
+    } else if (Digit(I + 1) && Digit(I + 2) && D(1) * 10 + D(2) <= 77) {
+      Out += static_cast<char>(D(1) * 8 + D(2));
+      I += 3;
+    } else if (Digit(I + 1) && D(1) <= 7) {
+      Out += static_cast<char>(D(1));
+      I += 2;
+    } else {
+      Out += N;
+      I += 2;
+    }
+  }
+  return Out;
+}
+
+std::string HexStringToBytes(std::string_view Token) {
+  std::string Out;
+  if (Token.size() < 2 || Token.front() != '<' || Token.back() != '>') return Out;
+  std::string Digits;
+  Digits.reserve(Token.size());
+  for (size_t I = 1; I + 1 < Token.size(); ++I) {
+    unsigned char C = static_cast<unsigned char>(Token[I]);
+    if (IsPDFDigit(C) || (C >= 'A' && C <= 'Z')) Digits += static_cast<char>(C);
+    else if (C >= 'a' && C <= 'z') Digits += static_cast<char>(C - 'a' + 'A');
+  }
+  if (Digits.size() % 2) Digits += '0';
+  Out.reserve(Digits.size() / 2);
+  for (size_t I = 0; I < Digits.size(); I += 2) {
+    int Hi = HexDigitValue(Digits[I]), Lo = HexDigitValue(Digits[I + 1]);
+    Out += (Hi < 0 || Lo < 0) ? '\0' : static_cast<char>(Hi * 16 + Lo);
+  }
+  return Out;
+}

@@ -1,0 +1,60 @@
+// Number text and content-stream token helpers shared by every engine unit.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Bytes the PDF lexer treats as whitespace: NUL, TAB, LF, FF, CR and space.
+constexpr bool IsPDFWhite(unsigned char C) {
+  return C == 0x00 || C == 0x09 || C == 0x0A || C == 0x0C || C == 0x0D || C == 0x20;
+}
+
+// Delimiters: ( ) < > [ ] / % {   (the closing brace is not one).
+constexpr bool IsPDFDelimiter(unsigned char C) {
+  return C == '(' || C == ')' || C == '<' || C == '>' || C == '[' || C == ']' || C == '/' ||
+         C == '%' || C == '{';
+}
+
+constexpr bool IsPDFDigit(unsigned char C) { return C >= '0' && C <= '9'; }
+
+constexpr bool IsPDFHexDigit(unsigned char C) {
+  return IsPDFDigit(C) || (C >= 'a' && C <= 'f') || (C >= 'A' && C <= 'F');
+}
+
+// Value of a hex digit (either case); -1 for any other byte.
+constexpr int HexDigitValue(unsigned char C) {
+  if (C >= '0' && C <= '9') return C - '0';
+  if (C >= 'a' && C <= 'f') return C - 'a' + 10;
+  if (C >= 'A' && C <= 'F') return C - 'A' + 10;
+  return -1;
+}
+
+// Reads Text as a 32-bit signed decimal integer: optional leading spaces, an
+// optional "-", then digits only. Empty text, a bare "-", any other byte or a
+// value outside the 32-bit range give no value.
+std::optional<int32_t> ReadInt32(std::string_view Text);
+
+// PDF number text to a double; 0 for anything that is not number text. The
+// integer part is read as a 32-bit integer, at most nine fraction digits count,
+// and a "-" anywhere negates.
+double StrToNumber(std::string_view Text);
+
+// Whether Text (trimmed of bytes <= space) holds only digits, "." and "-", with
+// a "-" only in front and at most one ".". The empty text counts as a number.
+bool IsNumberText(std::string_view Text);
+
+// Writes Value in its shortest general form (15 significant digits, "." as the
+// decimal separator whatever the locale), then fixes it to Decimals digits
+// after the point, cutting rather than rounding, and pads it with leading "0"
+// to MinWidth characters. Exponent-form values come out as "0.00" (before the
+// decimal fixing).
+std::string FormatNumber(int MinWidth, int Decimals, double Value);
+
+// Content-stream literal string token "(...)" to its bytes.
+std::string UnescapeLiteralString(std::string_view Token);
+
+// Content-stream hex string token "<...>" to its bytes; empty when Token is not
+// framed by "<" and ">".
+std::string HexStringToBytes(std::string_view Token);

@@ -1,0 +1,116 @@
+// Number text and content-stream token helpers.
+#include "uPDFExtra.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(StrToNumber, ReadsPdfNumberText) {
+  struct Case {
+    const char* Text;
+    double Expected;
+  } Cases[] = {
+      {"3", 3},
+      {"-17", -17},
+      {"12.5", 12.5},
+      {"-0.5", -0.5},
+      {"-.5", -0.5},
+      {".25", 0.25},
+      {"5.", 5},
+      {"1.1234567891", 1.123456789},  // digits after the ninth are ignored
+      {"  7", 7},                     // leading spaces are allowed
+      {"7 ", 0},                      // trailing whitespace is not
+      {"1-2", 0},
+      {"--3", 0},
+      {"abc", 0},
+      {"", 0},
+      {"+5", 0},
+      {"2147483647", 2147483647},
+      {"2147483648", 0},
+      {"-2147483648", -2147483648.0},
+      {"3000000000.5", 0.5},  // the integer part must fit 32 bits
+  };
+  for (const auto& C : Cases) EXPECT_DOUBLE_EQ(StrToNumber(C.Text), C.Expected) << '"' << C.Text << '"';
+}
+
+TEST(IsNumberText, AcceptsOnlyDigitsPointAndLeadingMinus) {
+  struct Case {
+    const char* Text;
+    bool Expected;
+  } Cases[] = {
+      {"", true},       {" 12 ", true},  {"-1.5", true}, {"\t-4\n", true}, {"--3", true},
+      {"1-2", false},   {"1.2.3", false}, {"+1", false}, {"1e5", false},   {"0x10", false},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(IsNumberText(C.Text), C.Expected) << '"' << C.Text << '"';
+}
+
+TEST(FormatNumber, CutsToDecimalsAndPads) {
+  struct Case {
+    int MinWidth, Decimals;
+    double Value;
+    const char* Expected;
+  } Cases[] = {
+      {0, 4, 1.5, "1.5000"},
+      {0, 4, 2, "2.0000"},
+      {0, 4, 1234.56789, "1234.5678"},  // cut, not rounded
+      {0, 2, 0.999, "0.99"},
+      {0, 4, 1.0 / 3, "0.3333"},
+      {0, 2, -0.5, "-0.50"},
+      {0, 0, 1.75, "1"},
+      {0, -1, 12, "12"},
+      {6, 2, 3.14159, "003.14"},
+      {5, 0, -3, "000-3"},
+      {0, 3, 0.0001, "0.000"},
+      {0, 2, 1e15, "0.00"},   // exponent form
+      {0, 3, 1e-5, "0.000"},  // exponent form
+      {0, 0, 1e20, "0"},
+      {0, 2, 123456789012345.678, "123456789012346.00"},  // 15 significant digits
+      {0, 2, -0.0, "0.00"},
+  };
+  for (const auto& C : Cases)
+    EXPECT_EQ(FormatNumber(C.MinWidth, C.Decimals, C.Value), C.Expected)
+        << C.MinWidth << ", " << C.Decimals << ", " << C.Value;
+}
+
+TEST(UnescapeLiteralString, ContentStreamEscapes) {
+  struct Case {
+    std::string Token, Expected;
+  } Cases[] = {
+      {"(abc)", "abc"},
+      {"()", ""},
+      {"(a\\nb\\r\\t\\b\\f)", "a\nb\r\t\b\f"},
+      {"(\\(x\\)\\\\)", "(x)\\"},
+      {"(\\101)", "A"},
+      {"(\\7)", "\x07"},
+      {"(\\12x)", "\nx"},
+      {"(\\0053)", std::string("\x05") + "3"},
+      {"(\\777)", "\xFF"},    // 511 modulo 256
+      {"(\\189)", "\x89"},    // 8 and 9 pass while the value is within 777
+      {"(\\999)", "999"},     // not an escape: the backslash goes
+      {"(\\q)", "q"},         // unknown escape loses its backslash
+      {"(a\\\r\nb)", "ab"},   // line continuation
+      {"(a\\\nb)", "ab"},
+      {"(a\rb)", "a\rb"},     // a bare CR stays
+      {"(a\\)", "a"},         // lone trailing backslash
+  };
+  for (const auto& C : Cases) EXPECT_EQ(UnescapeLiteralString(C.Token), C.Expected) << C.Token;
+}
+
+TEST(HexStringToBytes, ContentStreamForm) {
+  struct Case {
+    std::string Token, Expected;
+  } Cases[] = {
+      {"<48656c6c6F>", "Hello"},
+      {"<48 65\n6c6c 6F>", "Hello"},
+      {"<414>", "A@"},                 // odd count: a 0 is appended
+      {"<4G>", std::string(1, '\0')},  // a pair that is not hex gives 0
+      {"<>", ""},
+      {"41>", ""},
+      {"<41", ""},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(HexStringToBytes(C.Token), C.Expected) << C.Token;
+}
+
+}  // namespace
