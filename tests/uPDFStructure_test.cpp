@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "uPDFFlate.h"
+#include "uPDFLZW.h"
+
 #include <zlib.h>
 
 #include <cmath>
@@ -575,6 +578,145 @@ TEST(TPDFNameTree, FlatLeafList) {
   EXPECT_TRUE(As<TPDFArray>(Empty->GetValue("Names")));
   New.Add("k", S.NewIndRef(8, 0));
   EXPECT_TRUE(New.Contains("k"));
+}
+
+// ---------------------------------------------------------------- stream decoding
+
+std::string EncodeASCII85(const std::string& Data) {
+  std::string Out;
+  for (size_t I = 0; I < Data.size(); I += 4) {
+    size_t N = std::min<size_t>(4, Data.size() - I);
+    uint32_t V = 0;
+    for (size_t K = 0; K < 4; ++K) V = V * 256 + (K < N ? static_cast<unsigned char>(Data[I + K]) : 0);
+    char Group[5];
+    for (int K = 4; K >= 0; --K) {
+      Group[K] = static_cast<char>('!' + V % 85);
+      V /= 85;
+    }
+    Out.append(Group, N + 1);
+    if (I % 40 == 36) Out += '\n';
+  }
+  return Out + "~>";
+}
+
+// A stream whose dictionary is parsed from DictText and whose stored bytes are Raw.
+TPDFStream* MakeStream(TPDFStructure& S, std::string_view DictText, std::string Raw) {
+  TPDFStream* Stream = S.NewStream(std::move(Raw));
+  Stream->SetDictionary(As<TPDFDictionary>(S.ParseObject(DictText)));
+  return Stream;
+}
+
+std::string Rows(std::initializer_list<int> Values) {
+  std::string S;
+  for (int V : Values) S += static_cast<char>(V);
+  return S;
+}
+
+TEST(GetDecodedData, FilterChainsAndParameters) {
+  const std::string Plain = "BT /F1 12 Tf (Hello world) Tj ET\n";
+  const std::string Packed = DeflateBytes(Plain);
+  // PNG rows of one tag byte and four data bytes (Up, then Sub).
+  const std::string PngRows = Rows({2, 1, 2, 3, 4, 1, 1, 1, 1, 1});
+  const std::string PngPacked = DeflateBytes(PngRows);
+  const std::string Predicted = Rows({1, 2, 3, 4, 1, 2, 3, 4});
+  struct Case {
+    const char* Dict;
+    std::string Raw, Expected;
+  } Cases[] = {
+      {"<</Filter /FlateDecode>>", Packed, Plain},
+      {"<</Filter /Fl>>", Packed, Plain},
+      {"<</Filter [/ASCII85Decode /FlateDecode]>>", EncodeASCII85(Packed), Plain},
+      {"<</Filter [/A85]>>", EncodeASCII85(Plain), Plain},
+      {"<</Filter /FlateDecode /DecodeParms [null]>>", Packed, Plain},
+      {"<</Filter [/FlateDecode] /DecodeParms <</Predictor 12 /Columns 4>>>>", PngPacked, Predicted},
+      {"<</Filter /FlateDecode /DP <</Predictor 12 /Columns 4>>>>", PngPacked, Predicted},
+      {"<</Filter /FlateDecode /DecodeParms 5 /DP <</Predictor 12 /Columns 4>>>>", PngPacked, PngRows},
+      {"<</Filter /FlateDecode /DecodeParms <</Predictor 12 /Columns 4 /BitsPerComponent 4>>>>", PngPacked, PngRows},
+      {"<</Filter /FlateDecode /DecodeParms <</Predictor 12.2 /Columns 3.9 /Colors (x)>>>>", PngPacked, Predicted},
+      // Non-name items are skipped, so later filters take earlier parameter slots.
+      {"<</Filter [/Foo 5 /FlateDecode] /DecodeParms [null <</Predictor 12 /Columns 4>>]>>", PngPacked, Predicted},
+      {"<</Filter /DCTDecode>>", "\xFF\xD8jpeg", "\xFF\xD8jpeg"},
+      {"<</Filter [/FlateDecode /DCTDecode]>>", DeflateBytes("\xFF\xD8jpeg"), "\xFF\xD8jpeg"},
+      {"<</Filter [/ASCIIHexDecode /RunLengthDecode /Crypt]>>", "414243>", "414243>"},
+      {"<</Filter 7>>", Packed, Packed},
+      {"<</Length 3>>", "abc", "abc"},
+      {"<</Filter /FlateDecode>>", Packed.substr(0, 2), ""},
+  };
+  for (const auto& C : Cases) {
+    TPDFStructure S;
+    EXPECT_EQ(MakeStream(S, C.Dict, C.Raw)->GetDecodedData(), C.Expected) << C.Dict;
+  }
+}
+
+TEST(GetDecodedData, ReferencesAreResolvedOnce) {
+  TPDFStructure S;
+  TPDFObject* FilterName = S.NewName("FlateDecode");
+  TPDFObject* Parms = S.ParseObject("<</Predictor 12 /Columns 4>>");
+  S.OnResolveReference = [&](TPDFIndRef*, int32_t N, int32_t) -> TPDFObject* {
+    return N == 1 ? FilterName : N == 2 ? Parms : nullptr;
+  };
+  const std::string PngRows = Rows({2, 1, 2, 3, 4});
+  EXPECT_EQ(MakeStream(S, "<</Filter 1 0 R /DecodeParms 2 0 R>>", DeflateBytes(PngRows))->GetDecodedData(),
+            Rows({1, 2, 3, 4}));
+  // Array items are not resolved.
+  EXPECT_EQ(MakeStream(S, "<</Filter [1 0 R]>>", "raw")->GetDecodedData(), "raw");
+}
+
+TEST(GetDecodedData, LzwEarlyChangeFollowsTheParameters) {
+  // Literal codes packed MSB first with the early-change width schedule: the
+  // code that makes entry 510 is the last of 9 bits. Read without early change,
+  // the widths part one code later.
+  std::string Codes, Letters;
+  uint32_t Acc = 0;
+  int Bits = 0;
+  auto Put = [&](uint32_t Code, int Width) {
+    Acc = (Acc << Width) | Code;
+    for (Bits += Width; Bits >= 8; Bits -= 8) Codes += static_cast<char>((Acc >> (Bits - 8)) & 0xFF);
+  };
+  for (int K = 0; K < 600; ++K) {
+    Letters += static_cast<char>('a' + K % 26);
+    Put('a' + K % 26, K <= 253 ? 9 : 10);
+  }
+  Put(257, 10);
+  Put(0, 8);
+  auto Decode = [&](bool Early) {
+    TPDFLZWDecompressor D;
+    D.EarlyChange = Early;
+    return D.Decode(Codes);
+  };
+  const std::string On = Decode(true), Off = Decode(false);
+  ASSERT_EQ(On, Letters);
+  ASSERT_NE(On, Off);
+  struct Case {
+    const char* Dict;
+    const std::string& Expected;
+  } Cases[] = {
+      {"<</Filter /LZWDecode>>", On},
+      {"<</Filter /LZWDecode /DecodeParms <</EarlyChange 1>>>>", On},
+      {"<</Filter /LZWDecode /DecodeParms <</EarlyChange /No>>>>", On},
+      {"<</Filter /LZWDecode /DecodeParms <</EarlyChange 0>>>>", Off},
+      {"<</Filter /LZWDecode /DecodeParms <</EarlyChange 2>>>>", Off},
+      {"<</Filter /LZWDecode /DecodeParms <</EarlyChange 0 /Predictor 12 /Columns 4>>>>", Off},
+  };
+  for (const auto& C : Cases) {
+    TPDFStructure S;
+    EXPECT_EQ(MakeStream(S, C.Dict, Codes)->GetDecodedData(), C.Expected) << C.Dict;
+  }
+}
+
+TEST(GetDecodedData, DecodedSizeIsCapped) {
+  // A small stream that claims far more than the cap stops at the cap.
+  const std::string Bomb = DeflateBytes(std::string(64 << 20, 'x'));
+  const std::string Twice = DeflateBytes(Bomb);
+  TPDFStructure S;
+  S.MaxDecodedSize = 1 << 20;
+  for (const char* Dict : {"<</Filter /FlateDecode>>", "<</Filter /FlateDecode /DecodeParms <</Predictor 2>>>>"}) {
+    std::string Out = MakeStream(S, Dict, Bomb)->GetDecodedData();
+    EXPECT_EQ(Out, std::string(1 << 20, 'x')) << Dict;
+  }
+  EXPECT_EQ(MakeStream(S, "<</Filter [/FlateDecode /FlateDecode]>>", Twice)->GetDecodedData().size(), size_t{1} << 20);
+  EXPECT_EQ(MakeStream(S, "<</Filter /ASCII85Decode>>", std::string(3 << 20, 'z') + "~>")->GetDecodedData().size(),
+            size_t{1} << 20);
 }
 
 }  // namespace

@@ -7,8 +7,10 @@
 #include <iterator>
 #include <new>
 
+#include "uPDFAscii85.h"
 #include "uPDFExtra.h"
 #include "uPDFFlate.h"
+#include "uPDFLZW.h"
 
 namespace {
 
@@ -445,7 +447,55 @@ void TPDFStream::SetDictionary(TPDFDictionary* Dict) {
   if (Holders(Old) == 0) Structure()->FreeObject(Old, true);
 }
 
-std::string TPDFStream::GetDecodedData() const { return FRawData; }
+std::string TPDFStream::GetDecodedData() const {
+  // The filter list: a name, or the names of an array (other items skipped).
+  std::vector<std::string_view> Filters;
+  TPDFObject* Filter = FDictionary->GetValue(PDFKey::Filter, true);
+  if (auto* Name = As<TPDFName>(Filter)) {
+    Filters.push_back(Name->Value());
+  } else if (auto* List = As<TPDFArray>(Filter)) {
+    for (TPDFObject* Item : List->Items())
+      if (auto* N = As<TPDFName>(Item)) Filters.push_back(N->Value());
+  }
+  if (Filters.empty()) return FRawData;
+
+  // Parameter dictionaries: /DecodeParms, or /DP when there is none.
+  std::vector<TPDFDictionary*> Parms(Filters.size(), nullptr);
+  TPDFObject* ParmsObj = FDictionary->IndexOfKey(PDFKey::DecodeParms) >= 0
+                             ? FDictionary->GetValue(PDFKey::DecodeParms, true)
+                             : FDictionary->GetValue(PDFKey::DP, true);
+  if (auto* D = As<TPDFDictionary>(ParmsObj)) {
+    Parms[0] = D;
+  } else if (auto* A = As<TPDFArray>(ParmsObj)) {
+    for (size_t I = 0; I < Filters.size() && I < A->Items().size(); ++I) Parms[I] = As<TPDFDictionary>(A->Items()[I]);
+  }
+
+  const size_t Cap = Structure()->MaxDecodedSize;
+  std::string Data = FRawData;
+  for (size_t I = 0; I < Filters.size(); ++I) {
+    const std::string_view F = Filters[I];
+    TPDFDictionary* P = Parms[I];
+    if (F == "FlateDecode" || F == "Fl") {
+      if (P)
+        Data = InflateWithPredictor(Data, P->GetInteger(PDFKey::Predictor, 1), P->GetInteger(PDFKey::Colors, 1),
+                                    P->GetInteger(PDFKey::BitsPerComponent, 8), P->GetInteger(PDFKey::Columns, 1), Cap);
+      else
+        Data = InflateBytes(Data, Cap);
+    } else if (F == "ASCII85Decode" || F == "A85") {
+      Data = DecodeASCII85(Data, Cap);
+    } else if (F == "LZWDecode") {
+      TPDFLZWDecompressor LZW;
+      LZW.MsbFirst = true;
+      LZW.InitialWidth = 9;
+      const auto* Early = P ? As<TPDFNumeric>(P->GetValue(PDFKey::EarlyChange, true)) : nullptr;
+      LZW.EarlyChange = !Early || Early->IntValue() == 1;
+      Data = LZW.Decode(Data, Cap);
+    }
+    // Any other filter (images, ASCIIHex, RunLength, Crypt...) passes its bytes on.
+    if (Data.size() > Cap) Data.resize(Cap);
+  }
+  return Data;
+}
 
 void TPDFStream::AppendText(std::string& Out, int Depth) const {
   if (Depth > MaxObjectDepth) return;

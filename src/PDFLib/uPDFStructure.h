@@ -30,7 +30,19 @@ inline constexpr std::string_view Filter = "Filter";
 inline constexpr std::string_view Type = "Type";
 inline constexpr std::string_view Names = "Names";
 inline constexpr std::string_view FlateDecode = "FlateDecode";
+inline constexpr std::string_view DecodeParms = "DecodeParms";
+inline constexpr std::string_view DP = "DP";
+inline constexpr std::string_view Predictor = "Predictor";
+inline constexpr std::string_view Colors = "Colors";
+inline constexpr std::string_view BitsPerComponent = "BitsPerComponent";
+inline constexpr std::string_view Columns = "Columns";
+inline constexpr std::string_view EarlyChange = "EarlyChange";
 }  // namespace PDFKey
+
+// Default cap on the decoded size of one stream: data beyond it is dropped as
+// if the stream had been cut there, so that a small stream cannot claim all
+// memory.
+inline constexpr size_t DefaultMaxDecodedSize = size_t{256} << 20;
 
 // The nine kinds of PDF object; tests of "the class of" an object use it.
 enum class TPDFClass : uint8_t { Name, Dictionary, Null, Boolean, Numeric, String, Array, Stream, IndRef };
@@ -308,7 +320,9 @@ class TPDFStream final : public TPDFObject {
   bool LoadFromFile(std::istream& File, bool Compress);
   // Frees the current dictionary (forced) and uses Dict; a null Dict is ignored.
   void SetDictionary(TPDFDictionary* Dict);
-  // The decoded bytes, computed on every call.
+  // The decoded bytes, computed on every call: the /Filter chain applied in
+  // order (Flate with its predictors, ASCII85, LZW; other filters pass their
+  // bytes on), each step capped at the structure's MaxDecodedSize.
   std::string GetDecodedData() const;
 
   void AppendText(std::string& Out, int Depth = 0) const override;
@@ -347,6 +361,8 @@ class TPDFStructure {
   bool MultiLineOutput = true;
   // Decimals used when numbers are written.
   int NumberDecimals = 4;
+  // Cap on the decoded size of one stream (kept by Clear).
+  size_t MaxDecodedSize = DefaultMaxDecodedSize;
 
   // Frees every object and resets the settings above.
   void Clear();
