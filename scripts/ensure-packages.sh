@@ -25,5 +25,6 @@ ensure_packages() {
 
 # What every build needs.
 BUILD_PACKAGES=(cmake g++ make zlib1g-dev)
-# What the tests need on top.
-TEST_PACKAGES=(libgtest-dev)
+# What the tests need on top: GoogleTest, and qpdf and poppler-utils as
+# independent checkers of the fixture files the tests write.
+TEST_PACKAGES=(libgtest-dev qpdf poppler-utils)

@@ -1,65 +1,45 @@
-// Console program: until the document layer lands it parses every "N G obj"
-// object it finds in the file and reports what it read.
+// Console program. For now it loads a PDF file and reports its pages:
+//   textextractor [--info] FILE
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <string>
+#include <vector>
 
-#include "uPDFExtra.h"
-#include "uPDFStructure.h"
+#include "uPDFEngine.h"
 
 namespace {
 
-const char* KindName(TPDFClass C) {
-  switch (C) {
-    case TPDFClass::Name: return "name";
-    case TPDFClass::Dictionary: return "dictionary";
-    case TPDFClass::Null: return "null";
-    case TPDFClass::Boolean: return "boolean";
-    case TPDFClass::Numeric: return "number";
-    case TPDFClass::String: return "string";
-    case TPDFClass::Array: return "array";
-    case TPDFClass::Stream: return "stream";
-    case TPDFClass::IndRef: return "reference";
-  }
-  return "?";
+int Usage() {
+  std::fprintf(stderr, "Usage: textextractor [--info] FILE\n");
+  return 1;
 }
 
-// Whether "obj" at Pos is preceded by "<digits> <digits> ".
-bool IsObjKeyword(const std::string& Text, size_t Pos) {
-  size_t I = Pos;
-  auto SkipBack = [&](bool Digits) {
-    size_t Start = I;
-    while (I > 0 && (Digits ? IsPDFDigit(Text[I - 1]) : IsPDFWhite(Text[I - 1]))) --I;
-    return I < Start;
-  };
-  return SkipBack(false) && SkipBack(true) && SkipBack(false) && SkipBack(true);
+// "Pages: N", then "Page I: W x H" for every page.
+int PrintInfo(const std::string& File) {
+  TPDFEngine Engine;
+  if (!Engine.LoadFromFile(File)) {
+    std::fprintf(stderr, "Can not load file: %s. It is may be not a valid PDF file.\n", File.c_str());
+    return 3;
+  }
+  const int Count = Engine.PageCount();
+  std::printf("Pages: %d\n", Count);
+  for (int I = 1; I <= Count; ++I) {
+    Engine.SelectPage(I);
+    std::printf("Page %d: %.2f x %.2f\n", I, Engine.PageWidth(), Engine.PageHeight());
+  }
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "Usage: textextractor FILE\n");
-    return 1;
+  std::vector<std::string> Args(argv + 1, argv + argc);
+  std::string File;
+  for (const std::string& A : Args) {
+    if (A == "--info") continue;
+    if (!A.empty() && A[0] == '-') return Usage();
+    if (!File.empty()) return Usage();
+    File = A;
   }
-  std::ifstream In(argv[1], std::ios::binary);
-  if (!In) {
-    std::fprintf(stderr, "Can not open file: %s\n", argv[1]);
-    return 3;
-  }
-  std::string Text{std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
-  TPDFStructure S;
-  std::map<std::string, int> Kinds;
-  int Objects = 0;
-  for (size_t Pos = Text.find("obj"); Pos != std::string::npos; Pos = Text.find("obj", Pos + 3)) {
-    if (!IsObjKeyword(Text, Pos)) continue;
-    ++Objects;
-    TPDFObject* Obj = S.ParseObject(std::string_view(Text).substr(Pos + 3));
-    ++Kinds[Obj ? KindName(Obj->Class()) : "unreadable"];
-  }
-  std::printf("%s: %zu bytes, %d objects parsed\n", argv[1], Text.size(), Objects);
-  for (const auto& [Kind, Count] : Kinds) std::printf("  %-12s %d\n", Kind.c_str(), Count);
-  return 0;
+  if (File.empty()) return Usage();
+  return PrintInfo(File);
 }

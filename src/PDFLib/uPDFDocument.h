@@ -1,0 +1,159 @@
+// Documents: the file in memory, the table of indirect objects with lazy
+// parsing and object streams, and the load sequence.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "uPDFStructure.h"
+
+class TPDFDocument;
+class TPDFPageTree;
+
+// ================================================================ TPDFIndObj
+// One indirect object announced by the cross-reference chain: where its text
+// lies and, once asked for, its parsed value. Owned by its document.
+class TPDFIndObj {
+ public:
+  TPDFDocument* Document = nullptr;
+  int32_t ObjectNumber = 0;
+  int32_t Generation = 0;
+  bool Loaded = false;
+  // The parsed object (owned by the document's structure); null until loaded.
+  TPDFObject* Value = nullptr;
+  // Byte range of the object's text in the file (Offset 0 for objects in
+  // object streams).
+  int32_t Offset = 0;
+  int32_t Length = 0;
+  bool Decrypted = false;
+  bool Compressed = false;
+  int32_t StreamObjectNumber = 0;
+  int32_t StreamIndex = 0;
+
+  // The value, parsed on the first call. Never null after a load: a text that
+  // cannot be read gives a null object. Null only while the object is being
+  // loaded (a reference to itself) or when loads nest absurdly deep.
+  TPDFObject* GetObject();
+};
+
+// One entry the cross-reference chain reported for an object number.
+struct TPDFXRefEntry {
+  int32_t ObjectNumber = 0;
+  int32_t Generation = 0;
+  int32_t Offset = 0;
+  bool InUse = true;
+  int32_t StreamObjectNumber = 0;
+  int32_t StreamIndex = 0;
+  bool Compressed = false;
+};
+
+// ================================================================ TPDFDocument
+// A PDF file loaded whole into memory. Owns the file bytes, the structure that
+// owns every object, the object table and the page tree.
+class TPDFDocument {
+ public:
+  TPDFDocument();
+  ~TPDFDocument();
+  TPDFDocument(const TPDFDocument&) = delete;
+  TPDFDocument& operator=(const TPDFDocument&) = delete;
+
+  // Reads the whole stream (from its current position) and loads it. False,
+  // with the document left empty, for anything that is not a readable PDF
+  // file or a file of 2 GiB or more. Never throws.
+  bool LoadFromStream(std::istream& Stream);
+  // The same for bytes already in memory.
+  bool LoadFromData(std::string Data);
+  // Back to the empty state.
+  void Clear();
+
+  // The record with this number and generation, or null.
+  TPDFIndObj* FindIndObj(int32_t ObjectNumber, int32_t Generation) const;
+  // FindIndObj, then GetObject; null when there is no record.
+  TPDFObject* LookupObject(int32_t ObjectNumber, int32_t Generation);
+  // The raw text of an object, beginning with its number, generation and "obj".
+  std::string GetObjectText(const TPDFIndObj* IndObj);
+  // Registers Obj as a new indirect object numbered one above the highest.
+  TPDFIndObj* NewIndObj(TPDFObject* Obj);
+
+  // The trailer's Root; a new empty catalog when it is not a dictionary.
+  TPDFDictionary* GetCatalog();
+  // The catalog's Pages, or null.
+  TPDFDictionary* GetPagesRoot();
+  // The trailer's Info; a new empty dictionary when it is not a dictionary.
+  TPDFDictionary* GetInfo();
+
+  const std::string& Version() const { return FVersion; }
+  TPDFDictionary* Trailer() const { return FTrailer; }
+  TPDFPageTree* PageTree() const { return FPageTree.get(); }
+  bool Linearized() const { return FLinearized; }
+  TPDFStructure* Structure() const { return FStructure.get(); }
+  const std::string& FileData() const { return FFileData; }
+  // The object table in file order (objects of object streams first).
+  size_t ObjectCount() const { return FObjectTable.size(); }
+  TPDFIndObj* ObjectAt(size_t Index) const { return Index < FObjectTable.size() ? FObjectTable[Index] : nullptr; }
+  const std::vector<int32_t>& SectionOffsets() const { return FSectionOffsets; }
+
+  // Set by the engine: the factor from points to the caller's unit, and the
+  // page corner taken as origin (0 bottom left .. 3 bottom right).
+  double UnitScale = 1.0;
+  int Origin = 0;
+
+  // Makes the document a new one with a single empty page of the given size.
+  void InitEmpty(double Width, double Height);
+
+ private:
+  friend class TPDFIndObj;
+
+  bool LoadSequence();
+  bool CheckHeader();
+  bool ReadCrossReferences();
+  void AddEntry(int32_t ObjectNumber, int32_t Value1, char Kind, int32_t Value2);
+  void KeepFirstEntries();
+  void SetTrailerText(const std::string& Text);
+  void BuildObjectTable();
+  void CheckLinearized();
+  void ResetPageTree(TPDFDictionary* Root);
+
+  TPDFObject* LoadIndObj(TPDFIndObj* IndObj);
+  TPDFObject* ParseObjectBody(const TPDFIndObj* IndObj, std::string_view Text, bool WithHeader);
+  TPDFObject* AttachStreamData(TPDFDictionary* Dict, std::string_view Body);
+  std::string_view CompressedText(const TPDFIndObj* IndObj);
+
+  // A decoded object stream with its header, read once per document.
+  struct TObjectStream {
+    bool Valid = false;
+    std::string Data;
+    int64_t First = 0;
+    int64_t N = 0;
+    std::vector<double> Header;  // numbers of the header; NaN for other items
+  };
+  const TObjectStream* GetObjectStream(int32_t Number);
+
+  std::string FVersion;
+  std::string FFileData;
+  std::unique_ptr<TPDFStructure> FStructure;
+  // The records (stable addresses), the table in file order, and the records
+  // sorted by number for lookups (new objects take the highest number, so
+  // appending keeps it sorted).
+  std::deque<TPDFIndObj> FRecords;
+  std::vector<TPDFIndObj*> FObjectTable;
+  std::vector<TPDFIndObj*> FByNumber;
+  int32_t FHighestNumber = 0;
+  TPDFDictionary* FTrailer = nullptr;
+  std::unique_ptr<TPDFPageTree> FPageTree;
+  bool FLinearized = false;
+
+  // Collected while the cross-reference chain is read, in report order; only
+  // the first report of each number is kept when the table is built.
+  std::vector<TPDFXRefEntry> FEntries;
+  std::vector<int32_t> FSectionOffsets;
+
+  std::unordered_map<int32_t, TObjectStream> FObjectStreams;
+  int FLoadDepth = 0;
+};

@@ -1,0 +1,121 @@
+// The engine facade.
+#include "uPDFEngine.h"
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "uPDFDocument.h"
+#include "uPDFPageTree.h"
+
+namespace {
+
+constexpr const char* ProducerText = "Vorlith PDF engine";
+
+// The local time as a PDF date string, e.g. D:20261210143000.
+std::string PDFDateNow() {
+  std::time_t Now = std::time(nullptr);
+  std::tm Local{};
+  localtime_r(&Now, &Local);
+  char Buf[32];
+  std::strftime(Buf, sizeof Buf, "D:%Y%m%d%H%M%S", &Local);
+  return Buf;
+}
+
+}  // namespace
+
+TPDFEngine::TPDFEngine() {
+  auto Doc = NewDocument();
+  Doc->InitEmpty(612, 792);
+  TPDFDictionary* Info = Doc->GetInfo();
+  TPDFStructure* S = Doc->Structure();
+  Info->SetValue("Producer", S->NewString(ProducerText));
+  Info->SetValue("Creator", S->NewString(ProducerText));
+  const std::string Date = PDFDateNow();
+  Info->SetValue("CreationDate", S->NewString(Date));
+  Info->SetValue("ModDate", S->NewString(Date));
+  FSelected = Doc.get();
+  FDocuments.push_back(std::move(Doc));
+  FSelected->PageTree()->SelectPage(1);
+}
+
+TPDFEngine::~TPDFEngine() = default;
+
+std::unique_ptr<TPDFDocument> TPDFEngine::NewDocument() const {
+  auto Doc = std::make_unique<TPDFDocument>();
+  Doc->Structure()->MaxDecodedSize = MaxDecodedSize;
+  return Doc;
+}
+
+int TPDFEngine::LoadFromFile(const std::string& FileName) {
+  std::error_code Ec;
+  if (!std::filesystem::is_regular_file(FileName, Ec)) return 0;
+  std::ifstream In(FileName, std::ios::binary);
+  if (!In) return 0;
+  return LoadFromStream(In);
+}
+
+int TPDFEngine::LoadFromStream(std::istream& Stream) {
+  FErrorCode = 0;
+  auto Doc = NewDocument();
+  const bool Loaded = Doc->LoadFromStream(Stream);
+  return AddLoaded(std::move(Doc), Loaded);
+}
+
+int TPDFEngine::LoadFromData(std::string Data) {
+  FErrorCode = 0;
+  auto Doc = NewDocument();
+  const bool Loaded = Doc->LoadFromData(std::move(Data));
+  return AddLoaded(std::move(Doc), Loaded);
+}
+
+int TPDFEngine::AddLoaded(std::unique_ptr<TPDFDocument> Document, bool Loaded) {
+  if (!Loaded) return 0;
+  TPDFDocument* Raw = Document.get();
+  FDocuments.push_back(std::move(Document));
+  SelectDocument(Raw);
+  return 1;
+}
+
+TPDFDocument* TPDFEngine::DocumentID(int Index) const {
+  return Index >= 1 && Index <= DocumentCount() ? FDocuments[static_cast<size_t>(Index - 1)].get() : nullptr;
+}
+
+int TPDFEngine::SelectDocument(TPDFDocument* Document) {
+  for (auto& D : FDocuments)
+    if (D.get() == Document) {
+      FSelected = Document;
+      return 1;
+    }
+  return 0;
+}
+
+int TPDFEngine::RemoveDocument(TPDFDocument* Document) {
+  size_t Index = FDocuments.size();
+  for (size_t I = 0; I < FDocuments.size(); ++I)
+    if (FDocuments[I].get() == Document) Index = I;
+  if (Index == FDocuments.size() || FDocuments.size() == 1) return 0;
+  if (FSelected == Document) FSelected = FDocuments[Index > 0 ? Index - 1 : 1].get();
+  FDocuments.erase(FDocuments.begin() + static_cast<std::ptrdiff_t>(Index));
+  return 1;
+}
+
+int TPDFEngine::PageCount() const { return FSelected->PageTree()->PageCount(); }
+
+int TPDFEngine::SelectPage(int Index) {
+  TPDFPageTree* Tree = FSelected->PageTree();
+  Tree->SelectPage(Index);
+  return Tree->PageDict() && Tree->PageIndex() == Index ? 1 : 0;
+}
+
+int TPDFEngine::SelectedPage() const { return FSelected->PageTree()->PageIndex(); }
+
+double TPDFEngine::PageWidth() const { return FSelected->PageTree()->PageWidth() * FSelected->UnitScale; }
+
+double TPDFEngine::PageHeight() const { return FSelected->PageTree()->PageHeight() * FSelected->UnitScale; }
+
+std::string TPDFEngine::GetPageText(int Mode) {
+  FErrorCode = 0;
+  if (Mode < 0 || Mode > 4) return {};
+  return {};
+}

@@ -1,0 +1,62 @@
+// The engine facade: the one object through which the application loads
+// documents, selects pages and asks for page text.
+#pragma once
+
+#include <cstddef>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "uPDFStructure.h"
+
+class TPDFDocument;
+
+// Holds the loaded documents (never none: a new engine holds one empty
+// document) and the selected one. Calls report success by result (1, or a
+// positive code; 0 for failure) and leave a code for LastErrorCode. A bad file
+// never makes a call throw.
+class TPDFEngine {
+ public:
+  TPDFEngine();
+  ~TPDFEngine();
+  TPDFEngine(const TPDFEngine&) = delete;
+  TPDFEngine& operator=(const TPDFEngine&) = delete;
+
+  // 1 when the file loaded (it is then appended and selected), else 0.
+  int LoadFromFile(const std::string& FileName);
+  int LoadFromStream(std::istream& Stream);
+  // The same for bytes in memory.
+  int LoadFromData(std::string Data);
+
+  int DocumentCount() const { return static_cast<int>(FDocuments.size()); }
+  // Document Index (1-based), or null.
+  TPDFDocument* DocumentID(int Index) const;
+  int SelectDocument(TPDFDocument* Document);
+  TPDFDocument* SelectedDocument() const { return FSelected; }
+  // Removes and frees Document; the last document is never removed (0).
+  int RemoveDocument(TPDFDocument* Document);
+
+  int PageCount() const;
+  // 1 when page Index is now selected; other numbers keep the current page (0).
+  int SelectPage(int Index);
+  int SelectedPage() const;
+  // Size of the selected page times the document's unit scale.
+  double PageWidth() const;
+  double PageHeight() const;
+  // The text of the selected page in mode 0..4; empty for other modes.
+  std::string GetPageText(int Mode);
+
+  int LastErrorCode() const { return FErrorCode; }
+
+  // Cap on the decoded size of one stream, for documents loaded from now on.
+  size_t MaxDecodedSize = DefaultMaxDecodedSize;
+
+ private:
+  int AddLoaded(std::unique_ptr<TPDFDocument> Document, bool Loaded);
+  std::unique_ptr<TPDFDocument> NewDocument() const;
+
+  std::vector<std::unique_ptr<TPDFDocument>> FDocuments;
+  TPDFDocument* FSelected = nullptr;
+  int FErrorCode = 0;
+};
