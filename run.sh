@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the Release program and runs the main job on
-# FILE.pdf (the bundled sample when no file is given).
+# Installs what is missing, builds the Release program and runs the main job:
+#   ./run.sh                 extracts the bundled sample and prints its text
+#   ./run.sh FILE.pdf [...]  extracts FILE.pdf into FILE.txt (any further
+#                            arguments are textextractor options, see --help)
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/ensure-packages.sh
@@ -9,5 +11,7 @@ ensure_packages "${BUILD_PACKAGES[@]}"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DVORLITH_TESTS=OFF >/dev/null
 cmake --build build/release --target textextractor -j"$(nproc)" >/dev/null
 
-file="${1:-samples/sample.pdf}"
-exec build/release/src/cli/textextractor "$file" "${@:2}"
+if [ $# -eq 0 ]; then
+  exec build/release/src/cli/textextractor examples/sample.pdf -
+fi
+exec build/release/src/cli/textextractor "${@:2}" "$1"

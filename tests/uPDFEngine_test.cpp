@@ -10,7 +10,7 @@
 
 namespace {
 
-const std::string Sample = std::string(VORLITH_SOURCE_DIR) + "/samples/sample.pdf";
+const std::string Sample = std::string(VORLITH_SOURCE_DIR) + "/examples/sample.pdf";
 
 TEST(TPDFEngine, NewEngineHoldsOneEmptyDocument) {
   TPDFEngine E;

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes samples/sample.pdf, the document ./run.sh extracts when given no file.
+"""Writes examples/sample.pdf, the document ./run.sh extracts when given no file.
 
 Needs Debian's python3-reportlab (only to regenerate the sample)."""
 import os
@@ -7,7 +7,7 @@ from reportlab.lib.pagesizes import A4, letter
 from reportlab.pdfgen import canvas
 
 here = os.path.dirname(os.path.abspath(__file__))
-out = os.path.join(here, "..", "samples", "sample.pdf")
+out = os.path.join(here, "..", "examples", "sample.pdf")
 
 c = canvas.Canvas(out, pagesize=letter, invariant=1, pageCompression=1)
 c.setTitle("Vorlith sample")

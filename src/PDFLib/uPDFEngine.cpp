@@ -100,6 +100,17 @@ int TPDFEngine::RemoveDocument(TPDFDocument* Document) {
   return 1;
 }
 
+// Documents are read as not encrypted until the security handler is built.
+int TPDFEngine::Encrypted() { return 0; }
+
+int TPDFEngine::SecurityInfo(int Item) {
+  FErrorCode = 0;
+  static const int NotEncrypted[] = {0, 2, 2, 4, 6, 6, 6, 6, 6, 6, 11};
+  return Item >= 0 && Item <= 10 ? NotEncrypted[Item] : 11;
+}
+
+int TPDFEngine::SetPassword(const std::string&) { return 3; }
+
 int TPDFEngine::PageCount() const { return FSelected->PageTree()->PageCount(); }
 
 int TPDFEngine::SelectPage(int Index) {

@@ -19,7 +19,7 @@ class TPDFDocument;
 class TPDFEngine {
  public:
   TPDFEngine();
-  ~TPDFEngine();
+  virtual ~TPDFEngine();
   TPDFEngine(const TPDFEngine&) = delete;
   TPDFEngine& operator=(const TPDFEngine&) = delete;
 
@@ -36,6 +36,15 @@ class TPDFEngine {
   TPDFDocument* SelectedDocument() const { return FSelected; }
   // Removes and frees Document; the last document is never removed (0).
   int RemoveDocument(TPDFDocument* Document);
+
+  // Encryption state of the selected document: 0 none, 1 the standard
+  // handler in a supported form, 2 anything else.
+  virtual int Encrypted();
+  // Security item Item (0..10) of the selected document.
+  virtual int SecurityInfo(int Item);
+  // Tries Password on the selected document: 3 not encrypted, 4 unsupported,
+  // 1 user, 2 owner, 5 both, 0 wrong.
+  virtual int SetPassword(const std::string& Password);
 
   int PageCount() const;
   // 1 when page Index is now selected; other numbers keep the current page (0).

@@ -1,25 +1,279 @@
-// Console program. For now it loads a PDF file and reports its pages:
-//   textextractor [--info] FILE
+// The console program: the main window's flow with plain input and output.
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <termios.h>
+#include <unistd.h>
+
+#include "SettingsStore.h"
+#include "Shell.h"
+#include "main.h"
+#include "option.h"
 #include "uPDFEngine.h"
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr, "Usage: textextractor [--info] FILE\n");
-  return 1;
+const char* const HelpText = R"(Usage: textextractor [OPTIONS] FILE [OUTPUT]
+
+Extracts the text of the PDF file FILE into the text file OUTPUT (default: FILE
+with the extension .txt; "-" writes to standard output). The stored settings
+are used, changed for this run by the options below.
+
+Pages:
+  -f, --first N          start at page N (page range From..To)
+  -l, --last N           stop at page N (page range From..To)
+      --all-pages        all pages (no range)
+      --odd              only the odd pages of the range
+      --even             only the even pages of the range
+      --every-page       every page of the range
+Text:
+      --header TEXT      a line before each page's text
+      --footer TEXT      a line after each page's text (stored default " = Page &p =")
+                         macros: &p page, &a page count, &f file, &n file name, &d date
+      --layout KIND      content (content-stream order), reflow (lines by
+                         position, the stored default) or positioned (records)
+      --text-type N      the stored layout number, 0..255 (0 content, 1 reflow,
+                         2 positioned; others add no page text)
+      --page-text MODE   each page's text is the engine's page text mode 0..4
+      --encoding NAME    the code page of all text
+Files:
+  -p, --password PW      the password of a protected file (first answer)
+      --password-file F  the password on the first line of F
+      --open             open the output file when done (xdg-open)
+      --save             store the resulting settings as the defaults
+      --info             print the page count and page sizes instead
+Other:
+  -q, --quiet            no log on standard error
+  -h, --help             this text
+      --version          the program's version
+
+Exit status: 0 finished, 1 stopped (Ctrl-C), 2 usage error, 3 file not
+opened, 4 run error. Settings: ${XDG_CONFIG_HOME:-~/.config}/Vorlith/TextExtractor.ini
+)";
+
+struct TOptions {
+  std::string File, Output;
+  std::optional<int32_t> First, Last;
+  std::optional<int32_t> Range, Page;
+  std::optional<std::string> Header, Footer;
+  std::optional<int> TextType, PageText;
+  std::optional<std::string> Password;
+  std::string Encoding;
+  bool Open = false, Save = false, Info = false, Quiet = false, Help = false, Version = false;
+};
+
+int UsageError(const std::string& Message) {
+  std::fprintf(stderr, "textextractor: %s\nTry 'textextractor --help'.\n", Message.c_str());
+  return 2;
 }
 
+bool ParseInt(const std::string& Text, int64_t Min, int64_t Max, int64_t& Value) {
+  if (Text.empty()) return false;
+  char* End = nullptr;
+  errno = 0;
+  long long V = std::strtoll(Text.c_str(), &End, 10);
+  if (errno || *End || V < Min || V > Max) return false;
+  Value = V;
+  return true;
+}
+
+// 0 when the options are usable, else the exit status of a usage error.
+int ParseArgs(const std::vector<std::string>& Args, TOptions& O) {
+  std::vector<std::string> Positional;
+  for (size_t I = 0; I < Args.size(); ++I) {
+    const std::string& A = Args[I];
+    auto Value = [&](std::string& Out) {
+      if (I + 1 >= Args.size()) return false;
+      Out = Args[++I];
+      return true;
+    };
+    auto Number = [&](int64_t Min, int64_t Max, int64_t& Out) {
+      std::string V;
+      return Value(V) && ParseInt(V, Min, Max, Out);
+    };
+    int64_t N = 0;
+    std::string S;
+    if (A == "-f" || A == "--first") {
+      if (!Number(INT32_MIN, INT32_MAX, N)) return UsageError(A + " needs a page number");
+      O.Range = 2;
+      O.First = static_cast<int32_t>(N);
+    } else if (A == "-l" || A == "--last") {
+      if (!Number(INT32_MIN, INT32_MAX, N)) return UsageError(A + " needs a page number");
+      O.Range = 2;
+      O.Last = static_cast<int32_t>(N);
+    } else if (A == "--all-pages") {
+      O.Range = 1;
+    } else if (A == "--odd" || A == "--even" || A == "--every-page") {
+      O.Page = A == "--odd" ? 2 : A == "--even" ? 3 : 1;
+    } else if (A == "--header" || A == "--footer") {
+      if (!Value(S)) return UsageError(A + " needs a text");
+      (A == "--header" ? O.Header : O.Footer) = S;
+    } else if (A == "--layout") {
+      if (!Value(S)) return UsageError("--layout needs content, reflow or positioned");
+      if (S == "content") O.TextType = 0;
+      else if (S == "reflow") O.TextType = 1;
+      else if (S == "positioned") O.TextType = 2;
+      else return UsageError("unknown layout: " + S);
+    } else if (A == "--text-type") {
+      if (!Number(0, 255, N)) return UsageError("--text-type needs a number from 0 to 255");
+      O.TextType = static_cast<int>(N);
+    } else if (A == "--page-text") {
+      if (!Number(0, 4, N)) return UsageError("--page-text needs a mode from 0 to 4");
+      O.PageText = static_cast<int>(N);
+    } else if (A == "-p" || A == "--password") {
+      if (!Value(S)) return UsageError(A + " needs a password");
+      O.Password = S;
+    } else if (A == "--password-file") {
+      if (!Value(S)) return UsageError("--password-file needs a file");
+      std::ifstream In(S, std::ios::binary);
+      std::string Line;
+      if (!In) return UsageError("cannot read the password file " + S);
+      std::getline(In, Line);
+      while (!Line.empty() && (Line.back() == '\r' || Line.back() == '\n')) Line.pop_back();
+      O.Password = Line;
+    } else if (A == "--encoding") {
+      if (!Value(O.Encoding)) return UsageError("--encoding needs a code page name");
+    } else if (A == "--open") {
+      O.Open = true;
+    } else if (A == "--save") {
+      O.Save = true;
+    } else if (A == "--info") {
+      O.Info = true;
+    } else if (A == "-q" || A == "--quiet") {
+      O.Quiet = true;
+    } else if (A == "-h" || A == "--help") {
+      O.Help = true;
+    } else if (A == "--version") {
+      O.Version = true;
+    } else if (A == "--") {
+      Positional.insert(Positional.end(), Args.begin() + static_cast<std::ptrdiff_t>(I) + 1, Args.end());
+      break;
+    } else if (A.size() > 1 && A[0] == '-') {
+      return UsageError("unknown option " + A);
+    } else {
+      Positional.push_back(A);
+    }
+  }
+  if (O.Help || O.Version) return 0;
+  if (Positional.empty()) return UsageError("no PDF file given");
+  if (Positional.size() > 2) return UsageError("too many files given");
+  O.File = Positional[0];
+  if (Positional.size() == 2) O.Output = Positional[1];
+  return 0;
+}
+
+// Ctrl-C: the first one stops the run after the current page, a second one
+// ends the program.
+volatile std::sig_atomic_t Interrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+  Interrupted = 1;
+  std::signal(SIGINT, SIG_DFL);
+}
+
+// Reads a line from the terminal without echo.
+bool ReadMasked(const std::string& Prompt, std::string& Value) {
+  std::fprintf(stderr, "%s ", Prompt.c_str());
+  std::fflush(stderr);
+  termios Old{};
+  const bool Tty = ::tcgetattr(STDIN_FILENO, &Old) == 0;
+  if (Tty) {
+    termios Quiet = Old;
+    Quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &Quiet);
+  }
+  Value.clear();
+  int C;
+  bool Got = false;
+  while ((C = std::fgetc(stdin)) != EOF) {
+    Got = true;
+    if (C == '\n') break;
+    if (C != '\r') Value += static_cast<char>(C);
+  }
+  if (Tty) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &Old);
+  std::fputc('\n', stderr);
+  return Got;
+}
+
+class TConsoleHost : public TMainHost {
+ public:
+  explicit TConsoleHost(const TOptions& O) : FOptions(O), FProgress(!O.Quiet && ::isatty(STDERR_FILENO)) {}
+  TMainLogic* Logic = nullptr;
+
+  bool ChooseOutputFile(const std::string& Proposed, std::string& FileName) override {
+    FileName = FOptions.Output.empty() ? Proposed : FOptions.Output;
+    return true;
+  }
+  bool AskPassword(const std::string& Prompt, std::string& Value) override {
+    if (!FPasswordAsked && FOptions.Password) {
+      FPasswordAsked = true;
+      Value = *FOptions.Password;
+      return true;
+    }
+    FPasswordAsked = true;
+    if (!::isatty(STDIN_FILENO)) return false;  // no one to ask again
+    ClearProgress();
+    return ReadMasked(Prompt, Value);
+  }
+  bool AskYesNo(const std::string&) override { return FOptions.Open; }
+  void OpenFile(const std::string& FileName) override {
+    if (FileName != "-") ShellOpen(FileName);
+  }
+  void LogAppend(const std::string& Line) override {
+    if (FOptions.Quiet) return;
+    ClearProgress();
+    std::fprintf(stderr, "%s\n", Line.c_str());
+  }
+  void LogReplaceLast(const std::string& Line) override {
+    if (!FProgress) return;
+    // A bar of the pages of the range, and the progress text, on one line.
+    constexpr int Width = 24;
+    const int64_t Span = static_cast<int64_t>(FLast) - FFirst + 1;
+    const int Filled = Span > 0 ? static_cast<int>((static_cast<int64_t>(FPage) - FFirst + 1) * Width / Span) : Width;
+    std::fprintf(stderr, "\r\033[K[%s%s] %s", std::string(static_cast<size_t>(Filled), '#').c_str(),
+                 std::string(static_cast<size_t>(Width - Filled), ' ').c_str(), Line.c_str());
+    std::fflush(stderr);
+    FShowing = true;
+  }
+  void EnableAction(TAction, bool) override {}
+  void ProcessMessages() override {
+    if (Interrupted && Logic) Logic->aStopExecute();
+  }
+  void PageDone(int32_t Page, int32_t First, int32_t Last) override {
+    FPage = Page;
+    FFirst = First;
+    FLast = Last;
+  }
+
+ private:
+  void ClearProgress() {
+    if (!FShowing) return;
+    std::fprintf(stderr, "\r\033[K");
+    FShowing = false;
+  }
+
+  const TOptions& FOptions;
+  const bool FProgress;
+  bool FShowing = false;
+  bool FPasswordAsked = false;
+  int32_t FPage = 0, FFirst = 0, FLast = 0;
+};
+
 // "Pages: N", then "Page I: W x H" for every page.
-int PrintInfo(const std::string& File) {
+int PrintInfo(const TOptions& O) {
   TPDFEngine Engine;
-  if (!Engine.LoadFromFile(File)) {
-    std::fprintf(stderr, "Can not load file: %s. It is may be not a valid PDF file.\n", File.c_str());
+  if (!Engine.LoadFromFile(O.File)) {
+    std::fprintf(stderr, "Can not load file: %s. It is may be not a valid PDF file.\n", O.File.c_str());
     return 3;
   }
+  if (O.Password) Engine.SetPassword(*O.Password);
   const int Count = Engine.PageCount();
   std::printf("Pages: %d\n", Count);
   for (int I = 1; I <= Count; ++I) {
@@ -29,17 +283,55 @@ int PrintInfo(const std::string& File) {
   return 0;
 }
 
+void ApplyOptions(const TOptions& O, TSettings& S) {
+  if (O.Range) S.Range = *O.Range;
+  if (O.First) S.From = *O.First;
+  if (O.Last) S.To = *O.Last;
+  if (O.Page) S.Page = *O.Page;
+  if (O.Header) S.Header = *O.Header;
+  if (O.Footer) S.Footer = *O.Footer;
+  if (O.TextType) S.TextType = static_cast<uint8_t>(*O.TextType);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> Args(argv + 1, argv + argc);
-  std::string File;
-  for (const std::string& A : Args) {
-    if (A == "--info") continue;
-    if (!A.empty() && A[0] == '-') return Usage();
-    if (!File.empty()) return Usage();
-    File = A;
+  TOptions O;
+  if (int Status = ParseArgs(std::vector<std::string>(argv + 1, argv + argc), O)) return Status;
+  if (O.Help) {
+    std::fputs(HelpText, stdout);
+    return 0;
   }
-  if (File.empty()) return Usage();
-  return PrintInfo(File);
+  if (O.Version) {
+    int Major, Minor, Release, Build;
+    GetFileVersion(Major, Minor, Release, Build);
+    std::printf("textextractor %d.%d.%d\n", Major, Minor, Release);
+    return 0;
+  }
+  if (O.Info) return PrintInfo(O);
+
+  try {
+    TIniSettingsStore Store(TIniSettingsStore::DefaultPath());
+    TSettings Settings(Store);
+    TPDFEngine Engine;
+    TConsoleHost Host(O);
+    TMainLogic Logic(Engine, Settings, Host);
+    Host.Logic = &Logic;
+    if (!Logic.OpenPDFFile(O.File)) return 3;
+    ApplyOptions(O, Settings);
+    if (O.Save && !Settings.Save()) throw std::runtime_error("Can not save the settings to " + Store.Path() + ".");
+    Logic.PageTextMode = O.PageText;
+    std::signal(SIGINT, OnInterrupt);
+    switch (Logic.aExtractExecute()) {
+      case TRunResult::Finished: return 0;
+      case TRunResult::Stopped: return 1;
+      case TRunResult::LoadFailed: return 3;
+      case TRunResult::Cancelled: return 0;
+    }
+  } catch (const std::exception& E) {
+    // What the window's top-level handler would show in a message box.
+    std::fprintf(stderr, "%s\n", E.what());
+    return 4;
+  }
+  return 0;
 }

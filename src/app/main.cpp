@@ -1,0 +1,270 @@
+// The run logic of the main window.
+#include "main.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include <unistd.h>
+
+#include "PDFCommon.h"
+#include "Shell.h"
+#include "Utility.h"
+#include "option.h"
+#include "uPDFEngine.h"
+
+std::string FormatText(const char* Format, ...) {
+  va_list Args;
+  va_start(Args, Format);
+  va_list Copy;
+  va_copy(Copy, Args);
+  const int N = std::vsnprintf(nullptr, 0, Format, Copy);
+  va_end(Copy);
+  std::string Out(N > 0 ? static_cast<size_t>(N) : 0, '\0');
+  if (N > 0) std::vsnprintf(Out.data(), Out.size() + 1, Format, Args);
+  va_end(Args);
+  return Out;
+}
+
+namespace {
+
+// Plain ASCII upper case of the whole text.
+std::string AsciiUpper(std::string S) {
+  for (char& C : S)
+    if (C >= 'a' && C <= 'z') C = static_cast<char>(C - 'a' + 'A');
+  return S;
+}
+
+// Replaces every occurrence of What (two bytes, letters in any case) by With,
+// scanning left to right; replaced text is not scanned again.
+std::string ReplaceIgnoreCase(const std::string& Text, const std::string& What, const std::string& With) {
+  const std::string Upper = AsciiUpper(Text), Key = AsciiUpper(What);
+  std::string Out;
+  size_t From = 0;
+  for (size_t At = Upper.find(Key); At != std::string::npos; At = Upper.find(Key, From)) {
+    Out.append(Text, From, At - From);
+    Out += With;
+    From = At + Key.size();
+  }
+  Out.append(Text, From, std::string::npos);
+  return Out;
+}
+
+}  // namespace
+
+TMainLogic::TMainLogic(TPDFEngine& Engine, TSettings& Settings, TMainHost& Host)
+    : FEngine(Engine), FSettings(Settings), FHost(Host) {
+  SetCurrentFile("");
+  FHost.EnableAction(TAction::Stop, false);
+}
+
+void TMainLogic::AddLog(const std::string& Message) {
+  // The message's own line breaks (CR LF, LF or CR) split it into lines; a
+  // break at its very end makes no extra line.
+  std::string Line;
+  auto Append = [&] {
+    Log.push_back(Line);
+    FHost.LogAppend(Line);
+    Line.clear();
+  };
+  for (size_t I = 0; I < Message.size(); ++I) {
+    const char C = Message[I];
+    if (C == '\r' || C == '\n') {
+      Append();
+      if (C == '\r' && I + 1 < Message.size() && Message[I + 1] == '\n') ++I;
+    } else {
+      Line += C;
+    }
+  }
+  if (!Message.empty() && Message.back() != '\r' && Message.back() != '\n') Append();
+  if (!Message.empty()) Append();  // the empty line after every message
+}
+
+void TMainLogic::ShowProgress(int32_t Page) {
+  const std::string Text = FormatText(MessageTable::Progress, Page);
+  if (Log.empty())
+    Log.push_back(Text);
+  else
+    Log.back() = Text;
+  FHost.LogReplaceLast(Text);
+  FHost.ProcessMessages();
+}
+
+void TMainLogic::SetCurrentFile(const std::string& Name) {
+  CurrentFile = Name;
+  FHost.EnableAction(TAction::Extract, !Name.empty());
+}
+
+std::string TMainLogic::ExpandMacros(const std::string& Text, int32_t Page) const {
+  std::string S = ReplaceIgnoreCase(Text, "&p", std::to_string(Page));
+  S = ReplaceIgnoreCase(S, "&a", std::to_string(CurrentPageCount));
+  S = ReplaceIgnoreCase(S, "&f", CurrentFile);
+  S = ReplaceIgnoreCase(S, "&n", ExtractFileName(CurrentFile));
+  S = ReplaceIgnoreCase(S, "&d", ShortDateString());
+  return S;
+}
+
+bool TMainLogic::OpenPDFFile(const std::string& FileName) {
+  if (AsciiUpper(FileName) == AsciiUpper(CurrentFile)) {
+    AddLog(MessageTable::AlreadyOpen);
+    return false;
+  }
+  SetCurrentFile("");
+  if (FEngine.LoadFromFile(FileName) != 1) {
+    AddLog(FormatText(MessageTable::LoadFailed, FileName.c_str()));
+    return false;
+  }
+  TPDFDocument* Doc = FEngine.SelectedDocument();
+  CurrentPassword.clear();
+  // Whatever way the open ends, the engine keeps no document of this file.
+  struct TRemove {
+    TPDFEngine& E;
+    TPDFDocument* D;
+    ~TRemove() { E.RemoveDocument(D); }
+  } Remove{FEngine, Doc};
+
+  switch (FEngine.Encrypted()) {
+    case 0:
+      break;
+    case 2:
+      AddLog(MessageTable::UnknownEncryption);
+      return false;
+    default:
+      if (FEngine.SecurityInfo(1) == 3) {
+        const std::string Prompt = FormatText(MessageTable::PasswordPrompt, ExtractFileName(FileName).c_str());
+        for (;;) {
+          std::string Typed;
+          if (!FHost.AskPassword(Prompt, Typed)) return false;
+          CurrentPassword = Typed;
+          const int R = FEngine.SetPassword(CurrentPassword);
+          if (R == 1 || R == 2 || R == 3 || R == 5) break;
+        }
+      }
+  }
+  const int32_t Pages = FEngine.PageCount();
+  AddLog(FormatText(MessageTable::FileInfo, FileName.c_str(), Pages));
+  SetCurrentFile(FileName);
+  CurrentPageCount = Pages;
+  FSettings.ResetRange(CurrentPageCount);
+  return true;
+}
+
+TRunResult TMainLogic::aExtractExecute() {
+  std::string Output;
+  if (!FHost.ChooseOutputFile(ChangeFileExt(CurrentFile, ".txt"), Output)) return TRunResult::Cancelled;
+
+  // The busy state is left however the run ends.
+  struct TBusy {
+    TMainLogic& L;
+    explicit TBusy(TMainLogic& Logic) : L(Logic) {
+      L.Busy = true;
+      for (TAction A : {TAction::Extract, TAction::OpenFile, TAction::Option}) L.FHost.EnableAction(A, false);
+      L.FHost.EnableAction(TAction::Stop, true);
+      L.StopRequested = false;
+    }
+    ~TBusy() {
+      L.FHost.EnableAction(TAction::Stop, false);
+      for (TAction A : {TAction::Extract, TAction::OpenFile, TAction::Option}) L.FHost.EnableAction(A, true);
+      L.Busy = false;
+    }
+  } Busy(*this);
+
+  if (FEngine.LoadFromFile(CurrentFile) == 0) {
+    AddLog(FormatText(MessageTable::LoadFailed, CurrentFile.c_str()));
+    return TRunResult::LoadFailed;
+  }
+  FEngine.SetPassword(CurrentPassword);
+  {
+    // The document goes however the pages end.
+    struct TRemove {
+      TPDFEngine& E;
+      ~TRemove() { E.RemoveDocument(E.SelectedDocument()); }
+    } Remove{FEngine};
+
+    int32_t First, Last;
+    if (FSettings.Range == 1) {
+      First = 1;
+      Last = CurrentPageCount;
+    } else if (FSettings.Range == 2) {
+      First = FSettings.From < 1 ? 1 : FSettings.From;
+      Last = FSettings.To > CurrentPageCount ? CurrentPageCount : FSettings.To;
+    } else {
+      throw EInnerError("INNER ERROR: Error page range type");
+    }
+    AddLog(FormatText(MessageTable::RunStart, CurrentFile.c_str(), Output.c_str(), First, Last));
+
+    std::vector<std::string> Items;
+    for (int64_t Page = First; Page <= Last; ++Page) {
+      const int32_t P = static_cast<int32_t>(Page);
+      const bool Taken = FSettings.Page == 1 || (FSettings.Page == 2 && P % 2 == 1) || (FSettings.Page == 3 && P % 2 == 0);
+      if (!Taken) continue;
+      FEngine.SelectPage(P);
+      std::string Item;
+      if (!FSettings.Header.empty()) Item = ExpandMacros(FSettings.Header, P) + "\n\r";
+      std::string Text;
+      if (PageTextMode)
+        Text = FEngine.GetPageText(*PageTextMode);
+      else
+        GetPageTextByType(FEngine, FSettings.TextType, Text);
+      Item += Text;
+      if (!FSettings.Footer.empty()) Item += "\n\r" + ExpandMacros(FSettings.Footer, P);
+      Items.push_back(std::move(Item));
+      FHost.PageDone(P, First, Last);
+      ShowProgress(P);
+      if (StopRequested) break;
+    }
+    WriteItems(Output, Items);
+  }
+  AddLog(StopRequested ? MessageTable::Stopped : MessageTable::Finished);
+  if (StopRequested) return TRunResult::Stopped;
+  if (FHost.AskYesNo(MessageTable::OpenResult)) FHost.OpenFile(Output);
+  return TRunResult::Finished;
+}
+
+void TMainLogic::WMDropFiles(const std::vector<std::string>& FileNames) {
+  std::string Chosen;
+  for (const std::string& Name : FileNames)
+    if (FileExists(Name)) Chosen = Name;
+  if (!Chosen.empty()) OpenPDFFile(Chosen);
+}
+
+void TMainLogic::WriteItems(const std::string& FileName, const std::vector<std::string>& Items) {
+  if (FileName == "-") {
+    for (const std::string& Item : Items) std::cout << Item << "\r\n";
+    std::cout.flush();
+    if (!std::cout) throw std::runtime_error("Cannot write to standard output.");
+    return;
+  }
+  // A temporary file beside the target, renamed when complete: a failed run
+  // never leaves a half-written file, and an earlier file stays until then.
+  namespace fs = std::filesystem;
+  const fs::path Target(FileName);
+  const std::string Temp = (Target.parent_path() / ("." + Target.filename().string() + ".part" +
+                                                     std::to_string(::getpid()))).string();
+  auto Fail = [&](const std::string& What) {
+    const std::string Reason = std::strerror(errno);
+    std::error_code Ec;
+    fs::remove(Temp, Ec);
+    throw std::runtime_error("Cannot " + What + " file \"" + FileName + "\". " + Reason);
+  };
+  {
+    std::ofstream Out(Temp, std::ios::binary | std::ios::trunc);
+    if (!Out) Fail("create");
+    for (const std::string& Item : Items) {
+      Out.write(Item.data(), static_cast<std::streamsize>(Item.size()));
+      Out.write("\r\n", 2);
+    }
+    Out.flush();
+    if (!Out) Fail("write");
+  }
+  std::error_code Ec;
+  fs::rename(Temp, Target, Ec);
+  if (Ec) {
+    errno = Ec.value();
+    Fail("create");
+  }
+}

@@ -1,0 +1,107 @@
+// The run logic of the main window: opening a PDF file and the extraction run,
+// free of any GUI. Hosts (the window, the console program, the tests) supply
+// the dialogs, the log and the message pump through TMainHost.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class TPDFEngine;
+class TSettings;
+
+// The fixed texts the main window shows.
+namespace MessageTable {
+inline constexpr const char* AlreadyOpen = "The requested file have alreadly opened.";
+inline constexpr const char* FileInfo = "Current file is: %s\r\n Pages: %d\r\n Press Extract button to extract text";
+inline constexpr const char* Progress = "Extracting page %d. Press Stop button to terminate";
+inline constexpr const char* Stopped = "User teminate";
+inline constexpr const char* Finished = "Extraction finished";
+inline constexpr const char* OpenResult = "Do you want to open the destination file?";
+inline constexpr const char* RunStart = "Begin to extract from %s to %s\r\n Page from %d to %d";
+inline constexpr const char* LoadFailed = "Can not load file: %s. It is may be not a valid PDF file.";
+inline constexpr const char* UnknownEncryption = "Unknown Encryption.";
+inline constexpr const char* PasswordPrompt = "\"%s\" needs password to open:";
+}  // namespace MessageTable
+
+// An error of the program's own making ("INNER ERROR: ..."), shown to the user
+// by the host's top-level handler.
+class EInnerError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The window's actions that the run logic enables and disables.
+enum class TAction { OpenFile, Option, Extract, Stop };
+
+// What the run logic needs from its host.
+class TMainHost {
+ public:
+  virtual ~TMainHost() = default;
+  // The output file, given a proposed name; false when the user cancels.
+  virtual bool ChooseOutputFile(const std::string& Proposed, std::string& FileName) = 0;
+  // A password for Prompt; false when the user cancels.
+  virtual bool AskPassword(const std::string& Prompt, std::string& Value) = 0;
+  virtual bool AskYesNo(const std::string& Question) = 0;
+  // Opens a file with its associated program.
+  virtual void OpenFile(const std::string& FileName) = 0;
+  virtual void LogAppend(const std::string& Line) = 0;
+  virtual void LogReplaceLast(const std::string& Line) = 0;
+  virtual void EnableAction(TAction Action, bool Enabled) = 0;
+  // Handles pending user input; this is where a Stop is seen.
+  virtual void ProcessMessages() = 0;
+  // Page Page of First..Last is done (for a progress display).
+  virtual void PageDone(int32_t /*Page*/, int32_t /*First*/, int32_t /*Last*/) {}
+};
+
+// How an extraction run ended (an error ends it by an exception instead).
+enum class TRunResult { Cancelled, LoadFailed, Stopped, Finished };
+
+// The state and operations of the main window.
+class TMainLogic {
+ public:
+  // Engine, Settings and Host must outlive the logic.
+  TMainLogic(TPDFEngine& Engine, TSettings& Settings, TMainHost& Host);
+
+  std::string CurrentFile;
+  std::string CurrentPassword;
+  int32_t CurrentPageCount = 0;
+  bool Busy = false;
+  bool StopRequested = false;
+  // The log pane's lines.
+  std::vector<std::string> Log;
+  // When set, each page's text is the engine's page text in this mode instead
+  // of the layout's (for diagnostics).
+  std::optional<int> PageTextMode;
+
+  // Inspects FileName and makes it current; false when it did not become current.
+  bool OpenPDFFile(const std::string& FileName);
+  // The extraction run. Throws EInnerError (and errors of writing the output)
+  // after leaving the busy state and removing the document.
+  TRunResult aExtractExecute();
+  void aStopExecute() { StopRequested = true; }
+  // Files dropped on the window: the last existing one is opened.
+  void WMDropFiles(const std::vector<std::string>& FileNames);
+  // Whether the window may close now.
+  bool FormCloseQuery() const { return !Busy; }
+
+  void AddLog(const std::string& Message);
+  void ShowProgress(int32_t Page);
+  void SetCurrentFile(const std::string& Name);
+  // Replaces &p, &a, &f, &n and &d (in any letter case) in that order.
+  std::string ExpandMacros(const std::string& Text, int32_t Page) const;
+
+  // Writes the items, each followed by CR LF, to FileName ("-": standard
+  // output) through a temporary file renamed over the target when complete.
+  static void WriteItems(const std::string& FileName, const std::vector<std::string>& Items);
+
+ private:
+  TPDFEngine& FEngine;
+  TSettings& FSettings;
+  TMainHost& FHost;
+};
+
+// printf-style formatting of the message texts.
+std::string FormatText(const char* Format, ...) __attribute__((format(printf, 1, 2)));

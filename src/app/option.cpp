@@ -1,0 +1,54 @@
+// The user's settings for an extraction run.
+#include "option.h"
+
+#include <map>
+#include <optional>
+
+#include "SettingsStore.h"
+#include "uPDFExtra.h"
+
+TSettings::TSettings(TSettingsStore& Store) : FStore(Store) { Load(); }
+
+namespace {
+// The defaults of a first start.
+constexpr int32_t DefaultRange = 1, DefaultPage = 1, DefaultFrom = 1, DefaultTo = 1;
+constexpr const char* DefaultFooter = " = Page &p =";
+constexpr uint8_t DefaultTextType = 1;
+}  // namespace
+
+void TSettings::Load() {
+  const auto Values = FStore.Read();
+  auto Text = [&](const char* Name, const std::string& Default) {
+    if (!Values) return Default;
+    auto It = Values->find(Name);
+    return It == Values->end() ? Default : It->second;
+  };
+  auto Integer = [&](const char* Name, int32_t Default) -> int32_t {
+    if (!Values) return Default;
+    auto It = Values->find(Name);
+    return It == Values->end() ? Default : ReadInt32(It->second).value_or(Default);
+  };
+  Range = Integer("Range", DefaultRange);
+  Page = Integer("Page", DefaultPage);
+  From = Integer("From", DefaultFrom);
+  To = Integer("To", DefaultTo);
+  Footer = Text("Footer", DefaultFooter);
+  Header = Text("Header", "");
+  // Read as an integer, kept as its low byte.
+  TextType = static_cast<uint8_t>(Integer("TextType", DefaultTextType) & 0xFF);
+}
+
+bool TSettings::Save() {
+  return FStore.Write({{"Range", std::to_string(Range)},
+                       {"Page", std::to_string(Page)},
+                       {"From", std::to_string(From)},
+                       {"To", std::to_string(To)},
+                       {"Footer", Footer},
+                       {"Header", Header},
+                       {"TextType", std::to_string(TextType)}});
+}
+
+void TSettings::ResetRange(int32_t CurrentPageCount) {
+  From = 1;
+  To = CurrentPageCount;
+}

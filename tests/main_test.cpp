@@ -1,0 +1,336 @@
+// The run logic: opening files, the extraction run and its log, with a test host.
+#include "main.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "SettingsStore.h"
+#include "Shell.h"
+#include "TestPDFWriter.h"
+#include "option.h"
+#include "uPDFEngine.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Records what the run logic shows and answers what it asks.
+struct TTestHost : TMainHost {
+  TMainLogic* Logic = nullptr;
+  std::vector<std::string> Lines;  // the log as the window would show it
+  std::deque<std::optional<std::string>> Passwords;  // nullopt: cancel
+  std::vector<std::string> Prompts, Questions, Opened;
+  std::string Output;  // empty: take the proposal
+  std::string Proposed;
+  bool CancelOutput = false, Yes = false;
+  int32_t StopAtPage = 0;
+  std::map<TAction, bool> Enabled;
+
+  bool ChooseOutputFile(const std::string& P, std::string& FileName) override {
+    Proposed = P;
+    FileName = Output.empty() ? P : Output;
+    return !CancelOutput;
+  }
+  bool AskPassword(const std::string& Prompt, std::string& Value) override {
+    Prompts.push_back(Prompt);
+    if (Passwords.empty() || !Passwords.front()) return false;
+    Value = *Passwords.front();
+    Passwords.pop_front();
+    return true;
+  }
+  bool AskYesNo(const std::string& Q) override {
+    Questions.push_back(Q);
+    return Yes;
+  }
+  void OpenFile(const std::string& F) override { Opened.push_back(F); }
+  void LogAppend(const std::string& L) override { Lines.push_back(L); }
+  void LogReplaceLast(const std::string& L) override {
+    if (Lines.empty()) Lines.push_back(L);
+    else Lines.back() = L;
+  }
+  void EnableAction(TAction A, bool On) override { Enabled[A] = On; }
+  void ProcessMessages() override {}
+  void PageDone(int32_t Page, int32_t, int32_t) override {
+    if (Page == StopAtPage) Logic->aStopExecute();
+  }
+};
+
+// An engine whose documents all claim the standard security handler, with
+// "secret" as the user password (for the password dialogue).
+struct TLockedEngine : TPDFEngine {
+  int State = 1;
+  std::vector<std::string> Tried;
+  int Encrypted() override { return State; }
+  int SecurityInfo(int Item) override { return Item == 1 ? 3 : 0; }
+  int SetPassword(const std::string& P) override {
+    Tried.push_back(P);
+    return P == "secret" ? 1 : 0;
+  }
+};
+
+class RunLogic : public testing::Test {
+ protected:
+  fs::path Dir;
+  TMemorySettingsStore Store;
+  TSettings Settings{Store};
+  TTestHost Host;
+
+  void SetUp() override {
+    char Template[] = "/tmp/vorlith-run-XXXXXX";
+    Dir = ::mkdtemp(Template);
+  }
+  void TearDown() override {
+    std::error_code Ec;
+    fs::remove_all(Dir, Ec);
+  }
+
+  std::string WritePdf(const std::string& Name, int Pages) {
+    TSimpleDocOptions O;
+    for (int P = 1; P <= Pages; ++P) O.Pages.push_back({"BT /F1 12 Tf 72 720 Td (Page " + std::to_string(P) + ") Tj ET"});
+    const fs::path Path = Dir / Name;
+    std::ofstream(Path, std::ios::binary) << MakeSimpleDocument(O).Finish();
+    return Path.string();
+  }
+
+  static std::string Read(const std::string& Path) {
+    std::ifstream In(Path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
+  }
+
+  // Opens File and runs with the given settings; the output file's bytes.
+  std::string Run(TPDFEngine& Engine, TMainLogic& Logic, const std::string& File, TRunResult Expected = TRunResult::Finished) {
+    Host.Logic = &Logic;
+    EXPECT_TRUE(Logic.OpenPDFFile(File));
+    EXPECT_EQ(Logic.aExtractExecute(), Expected);
+    EXPECT_EQ(Engine.DocumentCount(), 1);  // every loaded document is removed again
+    EXPECT_FALSE(Logic.Busy);
+    return Read(Host.Output.empty() ? Host.Proposed : Host.Output);
+  }
+};
+
+TEST_F(RunLogic, ItemFramingAndMacros) {
+  TPDFEngine Engine;
+  TMainLogic Logic(Engine, Settings, Host);
+  const std::string File = WritePdf("doc.pdf", 3);
+  struct Case {
+    std::string Header, Footer, Expected;
+  } Cases[] = {
+      {"H&p", "F&P", "H1\n\r\n\rF1\r\nH2\n\r\n\rF2\r\nH3\n\r\n\rF3\r\n"},
+      {"", "", "\r\n\r\n\r\n"},
+      {"&p/&A &n", "", "1/3 doc.pdf\n\r\r\n2/3 doc.pdf\n\r\r\n3/3 doc.pdf\n\r\r\n"},
+      {"", "[&f]", "\n\r[" + File + "]\r\n\n\r[" + File + "]\r\n\n\r[" + File + "]\r\n"},
+      {"&d", "", ShortDateString() + "\n\r\r\n" + ShortDateString() + "\n\r\r\n" + ShortDateString() + "\n\r\r\n"},
+  };
+  for (const auto& C : Cases) {
+    Logic.CurrentFile.clear();
+    Settings.Header = C.Header;
+    Settings.Footer = C.Footer;
+    EXPECT_EQ(Run(Engine, Logic, File), C.Expected) << C.Header << "|" << C.Footer;
+  }
+  EXPECT_EQ(Host.Proposed, (Dir / "doc.txt").string());
+}
+
+TEST_F(RunLogic, RangeAndParity) {
+  TPDFEngine Engine;
+  TMainLogic Logic(Engine, Settings, Host);
+  const std::string Ten = WritePdf("ten.pdf", 10), One = WritePdf("one.pdf", 1);
+  struct Case {
+    std::string File;
+    int32_t Range, From, To, Page;
+    std::string Pages;  // the footers written
+  } Cases[] = {
+      {Ten, 1, 5, 6, 1, "1 2 3 4 5 6 7 8 9 10 "},
+      {Ten, 2, 0, 3, 1, "1 2 3 "},
+      {Ten, 2, 8, 20, 1, "8 9 10 "},
+      {Ten, 2, -3, 4, 3, "2 4 "},
+      {Ten, 2, 5, 4, 1, ""},
+      {Ten, 1, 1, 1, 2, "1 3 5 7 9 "},
+      {Ten, 1, 1, 1, 3, "2 4 6 8 10 "},
+      {Ten, 1, 1, 1, 7, ""},
+      {One, 1, 1, 1, 3, ""},
+  };
+  for (const auto& C : Cases) {
+    Logic.CurrentFile.clear();
+    Host.Output.clear();
+    Host.Questions.clear();
+    Settings.Header.clear();
+    Settings.Footer = "&p ";
+    Host.Logic = &Logic;
+    ASSERT_TRUE(Logic.OpenPDFFile(C.File));
+    Settings.Range = C.Range;
+    Settings.From = C.From;
+    Settings.To = C.To;
+    Settings.Page = C.Page;
+    ASSERT_EQ(Logic.aExtractExecute(), TRunResult::Finished);
+    std::string Written = Read(Host.Proposed), Pages;
+    for (size_t P = Written.find("\n\r"); P != std::string::npos; P = Written.find("\n\r", P + 2))
+      Pages += Written.substr(P + 2, Written.find("\r\n", P + 2) - P - 2);
+    EXPECT_EQ(Pages, C.Pages) << C.Range << " " << C.From << ".." << C.To << " page " << C.Page;
+    // An empty range still finishes and asks the question.
+    EXPECT_EQ(Logic.Log[Logic.Log.size() - 2], "Extraction finished");
+    EXPECT_EQ(Host.Questions, std::vector<std::string>{"Do you want to open the destination file?"});
+  }
+}
+
+TEST_F(RunLogic, LogLinesOfOpenAndRun) {
+  TPDFEngine Engine;
+  TMainLogic Logic(Engine, Settings, Host);
+  Host.Logic = &Logic;
+  const std::string File = WritePdf("two.pdf", 2);
+  Host.Output = (Dir / "out.txt").string();
+  Host.Yes = true;
+  ASSERT_TRUE(Logic.OpenPDFFile(File));
+  EXPECT_EQ(Logic.CurrentPageCount, 2);
+  EXPECT_EQ(Settings.To, 2);
+  EXPECT_TRUE(Host.Enabled[TAction::Extract]);
+  ASSERT_EQ(Logic.aExtractExecute(), TRunResult::Finished);
+  const std::vector<std::string> Expected = {
+      "Current file is: " + File, " Pages: 2", " Press Extract button to extract text", "",
+      "Begin to extract from " + File + " to " + Host.Output, " Page from 1 to 2",
+      "Extracting page 2. Press Stop button to terminate", "Extraction finished", ""};
+  EXPECT_EQ(Host.Lines, Expected);
+  EXPECT_EQ(Logic.Log, Expected);
+  EXPECT_EQ(Host.Opened, std::vector<std::string>{Host.Output});
+  EXPECT_TRUE(Host.Enabled[TAction::Extract]);
+  EXPECT_TRUE(Host.Enabled[TAction::OpenFile]);
+  EXPECT_FALSE(Host.Enabled[TAction::Stop]);
+
+  // The same file again, in another letter case: nothing changes.
+  std::string Upper = File;
+  for (char& C : Upper) C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
+  EXPECT_FALSE(Logic.OpenPDFFile(Upper));
+  EXPECT_EQ(Logic.CurrentFile, File);
+  EXPECT_EQ(Host.Lines.end()[-2], "The requested file have alreadly opened.");
+}
+
+TEST_F(RunLogic, StopDuringAPage) {
+  TPDFEngine Engine;
+  TMainLogic Logic(Engine, Settings, Host);
+  Host.StopAtPage = 5;
+  Settings.Footer = "&p";
+  const std::string Written = Run(Engine, Logic, WritePdf("ten.pdf", 10), TRunResult::Stopped);
+  EXPECT_EQ(Written, "\n\r1\r\n\n\r2\r\n\n\r3\r\n\n\r4\r\n\n\r5\r\n");
+  EXPECT_EQ(Logic.Log.end()[-2], "User teminate");
+  EXPECT_TRUE(Host.Questions.empty());
+  // The next run starts afresh.
+  Host.StopAtPage = 0;
+  Logic.CurrentFile.clear();
+  Run(Engine, Logic, WritePdf("ten.pdf", 10));
+  EXPECT_EQ(Logic.Log.end()[-2], "Extraction finished");
+}
+
+TEST_F(RunLogic, FailuresLeaveTheBusyStateAndNoFile) {
+  TPDFEngine Engine;
+  TMainLogic Logic(Engine, Settings, Host);
+  Host.Logic = &Logic;
+  const std::string File = WritePdf("doc.pdf", 2);
+  ASSERT_TRUE(Logic.OpenPDFFile(File));
+  const std::string Out = (Dir / "doc.txt").string();
+  std::ofstream(Out) << "earlier";
+
+  // A range type out of range: the error leaves busy state and document, the
+  // list is not written, neither end text is logged.
+  Settings.Range = 3;
+  const size_t LogBefore = Logic.Log.size();
+  try {
+    Logic.aExtractExecute();
+    ADD_FAILURE() << "no error";
+  } catch (const EInnerError& E) {
+    EXPECT_STREQ(E.what(), "INNER ERROR: Error page range type");
+  }
+  EXPECT_FALSE(Logic.Busy);
+  EXPECT_TRUE(Host.Enabled[TAction::Extract]);
+  EXPECT_FALSE(Host.Enabled[TAction::Stop]);
+  EXPECT_EQ(Engine.DocumentCount(), 1);
+  EXPECT_EQ(Read(Out), "earlier");
+  EXPECT_EQ(Logic.Log.size(), LogBefore);
+
+  // An output that cannot be created.
+  Settings.Range = 1;
+  Host.Output = (Dir / "missing" / "out.txt").string();
+  EXPECT_THROW(Logic.aExtractExecute(), std::runtime_error);
+  EXPECT_FALSE(Logic.Busy);
+  EXPECT_EQ(Engine.DocumentCount(), 1);
+
+  // The file is gone by the time of the run.
+  Host.Output = Out;
+  fs::remove(File);
+  EXPECT_EQ(Logic.aExtractExecute(), TRunResult::LoadFailed);
+  EXPECT_EQ(Logic.Log.end()[-2], "Can not load file: " + File + ". It is may be not a valid PDF file.");
+  EXPECT_EQ(Read(Out), "earlier");
+  EXPECT_TRUE(Host.Enabled[TAction::OpenFile]);
+
+  // Cancelling the output choice does nothing.
+  Host.CancelOutput = true;
+  EXPECT_EQ(Logic.aExtractExecute(), TRunResult::Cancelled);
+}
+
+TEST_F(RunLogic, OpeningFailures) {
+  TPDFEngine Engine;
+  TMainLogic Logic(Engine, Settings, Host);
+  const std::string Bad = (Dir / "bad.pdf").string();
+  std::ofstream(Bad) << "not a pdf";
+  EXPECT_FALSE(Logic.OpenPDFFile(Bad));
+  EXPECT_EQ(Logic.Log.end()[-2], "Can not load file: " + Bad + ". It is may be not a valid PDF file.");
+  EXPECT_EQ(Logic.CurrentFile, "");
+  EXPECT_FALSE(Host.Enabled[TAction::Extract]);
+
+  TLockedEngine Unknown;
+  Unknown.State = 2;
+  TMainLogic Locked(Unknown, Settings, Host);
+  EXPECT_FALSE(Locked.OpenPDFFile(WritePdf("doc.pdf", 1)));
+  EXPECT_EQ(Locked.Log.end()[-2], "Unknown Encryption.");
+  EXPECT_EQ(Unknown.DocumentCount(), 1);
+}
+
+TEST_F(RunLogic, PasswordDialogue) {
+  TLockedEngine Engine;
+  TMainLogic Logic(Engine, Settings, Host);
+  const std::string File = WritePdf("locked.pdf", 2);
+  // Cancelled: no log line, no current file, no document left.
+  Host.Passwords = {std::nullopt};
+  EXPECT_FALSE(Logic.OpenPDFFile(File));
+  EXPECT_EQ(Host.Prompts, std::vector<std::string>{"\"locked.pdf\" needs password to open:"});
+  EXPECT_TRUE(Logic.Log.empty());
+  EXPECT_EQ(Logic.CurrentFile, "");
+  EXPECT_EQ(Engine.DocumentCount(), 1);
+  // Wrong, then right: asked again until accepted; the run applies it.
+  Host.Prompts.clear();
+  Host.Passwords = {"wrong", "secret"};
+  EXPECT_TRUE(Logic.OpenPDFFile(File));
+  EXPECT_EQ(Host.Prompts.size(), 2u);
+  EXPECT_EQ(Logic.CurrentPassword, "secret");
+  Host.Logic = &Logic;
+  Engine.Tried.clear();
+  EXPECT_EQ(Logic.aExtractExecute(), TRunResult::Finished);
+  EXPECT_EQ(Engine.Tried, std::vector<std::string>{"secret"});
+}
+
+TEST_F(RunLogic, DroppedFilesTakeTheLastExistingOne) {
+  TPDFEngine Engine;
+  TMainLogic Logic(Engine, Settings, Host);
+  const std::string Real = WritePdf("real.pdf", 1);
+  Logic.WMDropFiles({(Dir / "missing1.pdf").string(), Real, (Dir / "missing2.pdf").string()});
+  EXPECT_EQ(Logic.CurrentFile, Real);
+  Logic.WMDropFiles({(Dir / "missing3.pdf").string()});
+  EXPECT_EQ(Logic.CurrentFile, Real);
+}
+
+TEST(AddLog, SplitsAtLineBreaksAndAddsAnEmptyLine) {
+  TMemorySettingsStore Store;
+  TSettings Settings(Store);
+  TPDFEngine Engine;
+  TTestHost Host;
+  TMainLogic Logic(Engine, Settings, Host);
+  Logic.AddLog("a\r\nb\nc\rd");
+  Logic.AddLog("");
+  Logic.AddLog("e\r\n");
+  EXPECT_EQ(Logic.Log, (std::vector<std::string>{"a", "b", "c", "d", "", "e", ""}));
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+// The settings: defaults, loading, saving and the page range reset.
+#include "option.h"
+
+#include <gtest/gtest.h>
+
+#include "SettingsStore.h"
+
+namespace {
+
+TEST(TSettings, DefaultsOnFirstStart) {
+  TMemorySettingsStore Store;
+  TSettings S(Store);
+  EXPECT_EQ(S.Range, 1);
+  EXPECT_EQ(S.Page, 1);
+  EXPECT_EQ(S.From, 1);
+  EXPECT_EQ(S.To, 1);
+  EXPECT_EQ(S.Header, "");
+  EXPECT_EQ(S.Footer, " = Page &p =");
+  EXPECT_EQ(S.TextType, 1);
+  EXPECT_FALSE(Store.Values.has_value());  // loading writes nothing
+}
+
+TEST(TSettings, SaveWritesAllSevenAndLoadReadsThem) {
+  TMemorySettingsStore Store;
+  TSettings S(Store);
+  S.Range = 2;
+  S.Page = 3;
+  S.From = 4;
+  S.To = 9;
+  S.Header = "  Page &p of &a  ";
+  S.Footer = "";
+  S.TextType = 2;
+  ASSERT_TRUE(S.Save());
+  EXPECT_EQ(Store.Values->size(), 7u);
+  TSettings Again(Store);
+  EXPECT_EQ(Again.Range, 2);
+  EXPECT_EQ(Again.Page, 3);
+  EXPECT_EQ(Again.From, 4);
+  EXPECT_EQ(Again.To, 9);
+  EXPECT_EQ(Again.Header, "  Page &p of &a  ");
+  EXPECT_EQ(Again.Footer, "");
+  EXPECT_EQ(Again.TextType, 2);
+}
+
+TEST(TSettings, MissingAndMalformedValuesGiveDefaults) {
+  TMemorySettingsStore Store;
+  Store.Values = std::map<std::string, std::string>{
+      {"Range", "abc"}, {"Page", "2"}, {"To", "99999999999"}, {"TextType", "263"}, {"Header", "h"}};
+  TSettings S(Store);
+  EXPECT_EQ(S.Range, 1);
+  EXPECT_EQ(S.Page, 2);
+  EXPECT_EQ(S.From, 1);
+  EXPECT_EQ(S.To, 1);
+  EXPECT_EQ(S.TextType, 7);  // the low byte
+  EXPECT_EQ(S.Header, "h");
+  EXPECT_EQ(S.Footer, " = Page &p =");
+}
+
+TEST(TSettings, ResetRangeIsNotSaved) {
+  TMemorySettingsStore Store;
+  Store.Values = std::map<std::string, std::string>{{"From", "3"}, {"To", "5"}};
+  TSettings S(Store);
+  S.ResetRange(12);
+  EXPECT_EQ(S.From, 1);
+  EXPECT_EQ(S.To, 12);
+  TSettings Stored(Store);
+  EXPECT_EQ(Stored.From, 3);
+  EXPECT_EQ(Stored.To, 5);
+}
+
+}  // namespace
