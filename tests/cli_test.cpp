@@ -102,6 +102,44 @@ TEST_F(Console, ExitStatuses) {
   EXPECT_EQ(Out.rfind("textextractor ", 0), 0u);
 }
 
+TEST_F(Console, ContentLayoutInEachCodePage) {
+  // Page 1: a simple font with an accented letter; page 2: a composite font
+  // whose ToUnicode map gives two Chinese characters.
+  TTestPDFWriter W;
+  W.Add(1, 0, "<< /Type /Catalog /Pages 2 0 R >>");
+  W.Add(2, 0, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 612 792] "
+              "/Resources << /Font << /F1 5 0 R /F2 6 0 R >> >> >>");
+  W.Add(3, 0, "<< /Type /Page /Parent 2 0 R /Contents 8 0 R >>");
+  W.Add(4, 0, "<< /Type /Page /Parent 2 0 R /Contents 9 0 R >>");
+  W.Add(5, 0, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+  W.Add(6, 0, "<< /Type /Font /Subtype /Type0 /BaseFont /SimSun /Encoding /Identity-H /DescendantFonts [7 0 R] "
+              "/ToUnicode 10 0 R >>");
+  W.Add(7, 0, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /SimSun /W [1 [1000 1000]] >>");
+  W.AddStream(8, "", "BT /F1 12 Tf 72 700 Td (caf\351) Tj ET", true);
+  W.AddStream(9, "", "BT /F2 12 Tf 72 700 Td <00010002> Tj ET", true);
+  W.AddStream(10, "",
+              "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n1 begincodespacerange\n<0000> <FFFF>\n"
+              "endcodespacerange\n2 beginbfchar\n<0001> <4E2D>\n<0002> <6587>\nendbfchar\nendcmap end end",
+              true);
+  W.Section().Root = "1 0 R";
+  std::ofstream(Dir / "cjk.pdf", std::ios::binary) << W.Finish();
+  struct Case {
+    const char* Encoding;
+    std::string Expected;
+  } Cases[] = {
+      {"CP1252", "caf\xE9\r\n??\r\n"},
+      {"UTF-8", "caf\xC3\xA9\r\n\xE4\xB8\xAD\xE6\x96\x87\r\n"},
+      {"CP936", "caf\xA8\xA6\r\n\xD6\xD0\xCE\xC4\r\n"},
+  };
+  std::string Out, Err;
+  for (const auto& C : Cases) {
+    ASSERT_EQ(Run(std::string("-q --layout content --footer '' --encoding ") + C.Encoding + " cjk.pdf -", Out, Err), 0)
+        << Err;
+    EXPECT_EQ(Out, C.Expected) << C.Encoding;
+  }
+  EXPECT_EQ(Run("--encoding NO-SUCH-CODE-PAGE cjk.pdf -", Out, Err), 2);
+}
+
 TEST_F(Console, Info) {
   std::string Out, Err;
   ASSERT_EQ(Run("--info doc.pdf", Out, Err), 0);

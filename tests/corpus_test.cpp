@@ -51,6 +51,8 @@ TEST_P(Corpus, EveryFileLoadsOrIsRefusedAndEveryPageReads) {
       EXPECT_GE(Tree->PageHeight(), 0);
       Tree->GetPageContentBytes();
       EXPECT_NE(Tree->GetPageResources(), nullptr);
+      // Every page text type the engine has.
+      for (int Type : {0, 2}) Tree->GetPageText(Type);
     }
   }
   RecordProperty("loaded", Loaded);

@@ -9,6 +9,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "CodePage.h"
 #include "uPDFExtra.h"
 #include "uPDFPageTree.h"
 #include "uPDFXRef.h"
@@ -49,7 +50,7 @@ TPDFObject* TPDFIndObj::GetObject() { return Document->LoadIndObj(this); }
 
 // ================================================================ TPDFDocument
 
-TPDFDocument::TPDFDocument() : FStructure(std::make_unique<TPDFStructure>()) {
+TPDFDocument::TPDFDocument() : CodePage(TCodePage::Default()), FStructure(std::make_unique<TPDFStructure>()) {
   FStructure->OnResolveReference = [this](TPDFIndRef*, int32_t Number, int32_t Generation) {
     return LookupObject(Number, Generation);
   };

@@ -13,6 +13,7 @@
 
 #include "uPDFStructure.h"
 
+class TCodePage;
 class TPDFDocument;
 class TPDFPageTree;
 
@@ -103,6 +104,8 @@ class TPDFDocument {
   // page corner taken as origin (0 bottom left .. 3 bottom right).
   double UnitScale = 1.0;
   int Origin = 0;
+  // The code page of the text the document's pages give (never null).
+  std::shared_ptr<const TCodePage> CodePage;
 
   // Makes the document a new one with a single empty page of the given size.
   void InitEmpty(double Width, double Height);

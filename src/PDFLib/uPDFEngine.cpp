@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "CodePage.h"
 #include "uPDFDocument.h"
 #include "uPDFPageTree.h"
 
@@ -24,7 +25,7 @@ std::string PDFDateNow() {
 
 }  // namespace
 
-TPDFEngine::TPDFEngine() {
+TPDFEngine::TPDFEngine() : CodePage(TCodePage::Default()) {
   auto Doc = NewDocument();
   Doc->InitEmpty(612, 792);
   TPDFDictionary* Info = Doc->GetInfo();
@@ -44,6 +45,7 @@ TPDFEngine::~TPDFEngine() = default;
 std::unique_ptr<TPDFDocument> TPDFEngine::NewDocument() const {
   auto Doc = std::make_unique<TPDFDocument>();
   Doc->Structure()->MaxDecodedSize = MaxDecodedSize;
+  if (CodePage) Doc->CodePage = CodePage;
   return Doc;
 }
 
@@ -128,5 +130,6 @@ double TPDFEngine::PageHeight() const { return FSelected->PageTree()->PageHeight
 std::string TPDFEngine::GetPageText(int Mode) {
   FErrorCode = 0;
   if (Mode < 0 || Mode > 4) return {};
+  if (Mode <= 2) return FSelected->PageTree()->GetPageText(Mode);
   return {};
 }

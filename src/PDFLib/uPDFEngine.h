@@ -10,6 +10,7 @@
 
 #include "uPDFStructure.h"
 
+class TCodePage;
 class TPDFDocument;
 
 // Holds the loaded documents (never none: a new engine holds one empty
@@ -60,6 +61,8 @@ class TPDFEngine {
 
   // Cap on the decoded size of one stream, for documents loaded from now on.
   size_t MaxDecodedSize = DefaultMaxDecodedSize;
+  // The code page of all page text, for documents loaded from now on.
+  std::shared_ptr<const TCodePage> CodePage;
 
  private:
   int AddLoaded(std::unique_ptr<TPDFDocument> Document, bool Loaded);

@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "CodePage.h"
+#include "uPDFDocument.h"
+#include "uPDFExtractor.h"
+#include "uPDFFontRasterizer.h"
+
 namespace {
 
 // Kids arrays nest no deeper than this; a deeper tree ends the walk.
@@ -352,4 +357,17 @@ int32_t TPDFPageTree::PageRotation() const {
   if (!FPageDict) return 0;
   const auto* N = As<TPDFNumeric>(FPageDict->GetValue("Rotate", true));
   return N ? N->IntValue() : 0;
+}
+
+// ---------------------------------------------------------------- page text
+
+std::string TPDFPageTree::GetPageText(int TextType) {
+  if (TextType < 0 || TextType > 2 || !FPageDict) return {};
+  if (TextType == 1) TextType = 0;
+  const std::string Content = GetPageContentBytes();
+  const TCodePage& CodePage = *FDocument->CodePage;
+  TPDFFontCollection Fonts(CodePage);
+  Fonts.LoadFontPrograms = true;
+  TPDFExtractor Extractor(GetPageResources(), Fonts, CodePage);
+  return Extractor.Extract(Content, TextType);
 }

@@ -57,6 +57,9 @@ class TPDFPageTree {
   // The page's Resources, or its parent node's; an empty dictionary is put in
   // when there are none. Null only without a current page.
   TPDFDictionary* GetPageResources();
+  // The text of the current page: types 0 and 1 the plain text in content
+  // order, 2 the plain extractor's rows. Fonts are loaded afresh for every call.
+  std::string GetPageText(int TextType);
 
   // Reference of the page (or node) the last page lookup reached.
   int32_t LastObjectNumber = 0;

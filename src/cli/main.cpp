@@ -12,6 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "CodePage.h"
 #include "SettingsStore.h"
 #include "Shell.h"
 #include "main.h"
@@ -42,7 +43,9 @@ Text:
       --text-type N      the stored layout number, 0..255 (0 content, 1 reflow,
                          2 positioned; others add no page text)
       --page-text MODE   each page's text is the engine's page text mode 0..4
-      --encoding NAME    the code page of all text
+      --encoding NAME    the code page of all text (CP1252, UTF-8, CP936, GB18030,
+                         ...); default: the locale's character set, UTF-8 for
+                         the C locale
 Files:
   -p, --password PW      the password of a protected file (first answer)
       --password-file F  the password on the first line of F
@@ -267,8 +270,7 @@ class TConsoleHost : public TMainHost {
 };
 
 // "Pages: N", then "Page I: W x H" for every page.
-int PrintInfo(const TOptions& O) {
-  TPDFEngine Engine;
+int PrintInfo(const TOptions& O, TPDFEngine& Engine) {
   if (!Engine.LoadFromFile(O.File)) {
     std::fprintf(stderr, "Can not load file: %s. It is may be not a valid PDF file.\n", O.File.c_str());
     return 3;
@@ -308,12 +310,19 @@ int main(int argc, char** argv) {
     std::printf("textextractor %d.%d.%d\n", Major, Minor, Release);
     return 0;
   }
-  if (O.Info) return PrintInfo(O);
+  // The code page of all text: --encoding, else the locale's.
+  std::shared_ptr<const TCodePage> CodePage = TCodePage::Default();
+  if (!O.Encoding.empty()) {
+    CodePage = TCodePage::Create(O.Encoding);
+    if (!CodePage) return UsageError("unknown encoding " + O.Encoding);
+  }
 
   try {
+    TPDFEngine Engine;
+    Engine.CodePage = CodePage;
+    if (O.Info) return PrintInfo(O, Engine);
     TIniSettingsStore Store(TIniSettingsStore::DefaultPath());
     TSettings Settings(Store);
-    TPDFEngine Engine;
     TConsoleHost Host(O);
     TMainLogic Logic(Engine, Settings, Host);
     Host.Logic = &Logic;

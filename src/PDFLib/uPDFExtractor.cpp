@@ -1,0 +1,350 @@
+// The plain text extractor.
+#include "uPDFExtractor.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "uPDFExtra.h"
+#include "uPDFFontRasterizer.h"
+#include "uPDFStructure.h"
+
+namespace {
+
+constexpr const char* LineBreak = "\r\n";
+
+bool SameIgnoringCase(std::string_view A, std::string_view B) {
+  if (A.size() != B.size()) return false;
+  for (size_t I = 0; I < A.size(); ++I) {
+    auto Low = [](char C) { return C >= 'A' && C <= 'Z' ? static_cast<char>(C - 'A' + 'a') : C; };
+    if (Low(A[I]) != Low(B[I])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TPDFExtractor::TPDFExtractor(TPDFDictionary* Resources, TPDFFontCollection& FontCollection, const TCodePage& CodePage)
+    : FResources(Resources), FStructure(Resources ? Resources->Structure() : nullptr), FFonts(FontCollection),
+      FCodePage(CodePage) {}
+
+// ---------------------------------------------------------------- tokens
+
+std::string TPDFExtractor::NextToken() {
+  const int64_t Size = static_cast<int64_t>(FContent.size());
+  auto At = [&](int64_t P) { return static_cast<unsigned char>(FContent[static_cast<size_t>(P - 1)]); };
+  if (FPos >= Size) return {};
+  while (FPos <= Size && IsPDFWhite(At(FPos))) ++FPos;
+  if (FPos == Size) {
+    ++FPos;
+    return std::string(1, static_cast<char>(At(Size)));
+  }
+  if (FPos > Size) return {};
+  const int64_t Start = FPos;
+  const unsigned char C = At(FPos);
+  if (C == '(') {
+    int Depth = 1;
+    bool Escape = false;
+    while (FPos < Size) {
+      ++FPos;
+      const unsigned char B = At(FPos);
+      if (Escape) {
+        Escape = false;
+      } else if (B == '\\') {
+        Escape = true;
+      } else if (B == '(') {
+        ++Depth;
+      } else if (B == ')' && --Depth == 0) {
+        break;
+      }
+    }
+    ++FPos;
+  } else if (C == '<') {
+    while (FPos < Size && At(FPos) != '>') ++FPos;
+    ++FPos;
+  } else if (C == '[' || C == ']') {
+    ++FPos;
+  } else {
+    ++FPos;
+    while (FPos <= Size) {
+      const unsigned char B = At(FPos);
+      if (IsPDFWhite(B) || B == '(' || B == '<' || B == '[' || B == ']') break;
+      ++FPos;
+    }
+  }
+  const int64_t End = std::min<int64_t>(FPos - 1, Size);
+  return std::string(FContent.substr(static_cast<size_t>(Start - 1), static_cast<size_t>(End - Start + 1)));
+}
+
+void TPDFExtractor::PushOperand(std::string Token) {
+  FWindow[FWindowHead] = std::move(Token);
+  FWindowHead = (FWindowHead + 1) % 6;
+}
+
+double TPDFExtractor::Number(int N) const { return StrToNumber(Operand(N)); }
+
+// ---------------------------------------------------------------- text
+
+double TPDFExtractor::TextWidth(std::string_view Bytes) const {
+  double Sum = 0;
+  for (unsigned char C : Bytes) Sum += (*FWidths)[C] + FCharSpacing + (C == FSpaceCode ? FWordSpacing : 0);
+  return Sum * FFontSize * FScale / 1000;
+}
+
+std::string TPDFExtractor::MapText(std::string_view Bytes) const {
+  std::string Text;
+  for (unsigned char C : Bytes) Text += (*FCodeTexts)[C];
+  return Text;
+}
+
+bool TPDFExtractor::EndsWithLineBreak() const {
+  return FOut.size() >= 2 && FOut[FOut.size() - 2] == '\r' && FOut.back() == '\n';
+}
+
+void TPDFExtractor::AppendRow(double X, double Y, std::string_view Bytes) {
+  std::string Text;
+  for (char C : MapText(Bytes)) {
+    if (C == '\\') Text += "\\\\";
+    else if (C == '"') Text += "\\\"";
+    else Text += C;
+  }
+  FOut += FormatNumber(0, 2, X) + "," + FormatNumber(0, 2, Y) + "," + FFillColorText + "," +
+          FormatNumber(0, 2, FFontSize) + ",\"" + FBaseFontName + "\",\"" + Text + "\"" + LineBreak;
+}
+
+// The colour text holds blue in its high byte and red in its low byte.
+void TPDFExtractor::SetColour(double R, double G, double B) {
+  auto Byte = [](double V) { return static_cast<int64_t>(std::nearbyint(255 * V)); };
+  const int64_t Value = Byte(B) * 65536 + Byte(G) * 256 + Byte(R);
+  char Buf[32];
+  if (Value < 0)
+    std::snprintf(Buf, sizeof Buf, "#%08X", static_cast<uint32_t>(Value));
+  else
+    std::snprintf(Buf, sizeof Buf, "#%06llX", static_cast<unsigned long long>(Value));
+  FFillColorText = Buf;
+}
+
+TPDFExtractor::TMatrix TPDFExtractor::Multiply(const TMatrix& M, const TMatrix& N) {
+  return {M[0] * N[0] + M[1] * N[2], M[0] * N[1] + M[1] * N[3], M[2] * N[0] + M[3] * N[2],
+          M[2] * N[1] + M[3] * N[3], M[4] * N[0] + M[5] * N[2] + N[4], M[4] * N[1] + M[5] * N[3] + N[5]};
+}
+
+void TPDFExtractor::SelectSpace() {
+  const TPDFCodeTexts& T = *FCodeTexts;
+  FSpaceCode = 32;
+  if (T[32] != " ") {
+    for (int C = 0; C < 256; ++C)
+      if (T[C] == " ") {
+        FSpaceCode = C;
+        break;
+      }
+  }
+  const double W = (*FWidths)[FSpaceCode];
+  FSpaceWidth = T[FSpaceCode] == " " && W != DefaultGlyphWidth ? W : 280;
+}
+
+void TPDFExtractor::OnTextMatrix() {
+  TMatrix M;
+  for (int I = 0; I < 6; ++I) M[I] = Number(6 - I);
+  M = Multiply(M, FCTM);
+  // The product goes back into the operands cut to whole numbers.
+  for (int I = 0; I < 6; ++I) OperandRef(6 - I) = FormatNumber(0, 0, M[I]);
+  if (Operand(5) == "0" && Operand(4) == "0" && Operand(3) == Operand(6))
+    FScale = IsNumberText(Operand(6)) ? StrToNumber(Operand(6)) : 1;
+  const double NewX = M[4], NewY = M[5];
+  if (FMode == 0 && !EndsWithLineBreak() && std::fabs(NewX - FX) >= (FSpaceWidth / 2) * FScale * FFontSize / 1000)
+    FOut += ' ';
+  FX = NewX;
+  if (FMode == 0 && !EndsWithLineBreak()) {
+    const double Jump = std::fabs(NewY - FY);
+    if (Jump >= 1.7 * FFontSize * FScale / 2) FOut += LineBreak;
+    if (Jump >= 1.7 * FFontSize * FScale) FOut += LineBreak;
+  }
+  FY = NewY;
+  FLineX = FX;
+  FLineY = FY;
+}
+
+void TPDFExtractor::OnTextMove(bool TD) {
+  const double Tx = Number(2), Ty = Number(1);
+  FX = Tx * FScale + FLineX;
+  if (TD) {
+    FLeading = IsNumberText(Operand(1)) ? -Ty * FScale : 0;
+    FY = FLineY - FLeading;
+  } else {
+    FY = Ty * FScale + FLineY;
+  }
+  FLineX = FX;
+  FLineY = FY;
+  if (FMode != 0 || EndsWithLineBreak()) return;
+  const bool Space = TD ? (FX - FPrevX) >= TextWidth(std::string(1, static_cast<char>(FSpaceCode)))
+                        : std::fabs(FX - FPrevX) >= (FSpaceWidth / 2) * FScale * FFontSize / 1000;
+  if (Space) FOut += ' ';
+  if (std::fabs(FY - FPrevY) >= 1.7 * FFontSize * FScale / 2) FOut += LineBreak;
+  // Signed: only an upward jump of this size adds the blank line.
+  if (FY - FPrevY >= 1.7 * FFontSize * FScale) FOut += LineBreak;
+}
+
+// ---------------------------------------------------------------- fonts
+
+TPDFIndRef* TPDFExtractor::FontRefOf(const std::string& Name) const {
+  return FFontResources ? As<TPDFIndRef>(FFontResources->GetValue(Name, false)) : nullptr;
+}
+
+std::string TPDFExtractor::BaseFontNameOf(const std::string& Name) {
+  for (const auto& [Key, Value] : FBaseFonts)
+    if (SameIgnoringCase(Key, Name)) return Value;
+  std::string Result;
+  if (FResources)
+    if (auto* Fonts = As<TPDFDictionary>(FResources->GetValue("Font", true)))
+      if (auto* Font = As<TPDFDictionary>(Fonts->GetValue(Name, true)))
+        if (const auto* Base = As<TPDFName>(Font->GetValue("BaseFont", true))) Result = Base->Value();
+  FBaseFonts.emplace_back(Name, Result);
+  return Result;
+}
+
+// ---------------------------------------------------------------- the walk
+
+std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
+  if (Mode != 0 && Mode != 2) return {};
+  FContent = Content;
+  FPos = 1;
+  FMode = Mode;
+  FFontResources = FResources ? As<TPDFDictionary>(FResources->GetValue("Font", true)) : nullptr;
+  FOut.clear();
+  GetEncodingGlyphNames(TPDFBaseEncoding::encStandard, FDefaultGlyphNames);
+  GlyphNamesToTexts(FDefaultGlyphNames, FDefaultTexts, FCodePage);
+  FDefaultWidths.fill(DefaultGlyphWidth);
+  FFillColorText = "#000000";
+  FFontSize = 12;
+  FScale = 1;
+  FCharSpacing = FWordSpacing = FLeading = 0;
+  FX = FY = FLineX = FLineY = FPrevX = FPrevY = FArrayStartX = 0;
+  FWidths = &FDefaultWidths;
+  FCodeTexts = &FDefaultTexts;
+  FSpaceCode = 32;
+  FSpaceWidth = 280;
+  FCTM = FSavedCTM = {1, 0, 0, 1, 0, 0};
+  FWindow.fill(std::string());
+  FWindowHead = 0;
+  FCurrentString.clear();
+  FArrayText.clear();
+  FBaseFontName.clear();
+
+  for (std::string Token = NextToken(); !Token.empty(); Token = NextToken()) {
+    if (Token[0] == '(') FCurrentString = UnescapeLiteralString(Token);
+    else if (Token[0] == '<') FCurrentString = HexStringToBytes(Token);
+
+    if (Token == "[") {
+      FArrayStartX = FX;
+      for (Token = NextToken(); !Token.empty() && Token != "]"; Token = NextToken()) {
+        if (Token[0] == '(') {
+          std::string S = UnescapeLiteralString(Token);
+          if (FSpaceWidth * FScale * FFontSize / 1000 < FCharSpacing && S.size() > 1) {
+            std::string Spaced;
+            for (size_t I = 0; I < S.size(); ++I) {
+              if (I) Spaced += static_cast<char>(FSpaceCode);
+              Spaced += S[I];
+            }
+            S = std::move(Spaced);
+          }
+          FArrayText += S;
+          FX += TextWidth(S);
+        } else if (Token[0] == '<') {
+          FArrayText += HexStringToBytes(Token);
+        } else if (IsNumberText(Token)) {
+          const double N = StrToNumber(Token);
+          FX += -N * FScale * FFontSize / 1000;
+          if (-N > FSpaceWidth / 2) FArrayText += static_cast<char>(FSpaceCode);
+        }
+      }
+    }
+
+    if (Token == "rg") {
+      SetColour(Number(3), Number(2), Number(1));
+    } else if (Token == "g") {
+      SetColour(Number(1), Number(1), Number(1));
+    } else if (Token == "BT") {
+      FLineX = FLineY = 0;
+    } else if (Token == "Tf") {
+      const std::string Name = Operand(2).empty() ? std::string() : Operand(2).substr(1);
+      if (FMode == 2) FBaseFontName = BaseFontNameOf(Name);
+      // Without a /Font dictionary the font lookup fails: the rest of this
+      // operator, and its entry into the operands, are skipped.
+      if (!FFontResources) continue;
+      if (const TPDFFontCollectionData* Font = FFonts.SelectFont(FontRefOf(Name))) {
+        FWidths = &Font->Widths;
+        FCodeTexts = &Font->CodeTexts;
+      }
+      FFontSize = IsNumberText(Operand(1)) ? StrToNumber(Operand(1)) : 12;
+      SelectSpace();
+    } else if (Token == "TJ") {
+      if (FMode == 0) FOut += MapText(FArrayText);
+      else AppendRow(FArrayStartX, FY, FArrayText);
+      FArrayText.clear();
+    }
+    if (Token == "'" || Token == "\"") {
+      if (FMode == 0 && !EndsWithLineBreak()) FOut += LineBreak;
+      Token = "Tj";
+    }
+    if (Token == "Tj") {
+      if (FMode == 0) FOut += MapText(FCurrentString);
+      else AppendRow(FX, FY, FCurrentString);
+      FX += TextWidth(FCurrentString);
+      FCurrentString.clear();
+    } else if (Token == "TL") {
+      FLeading = IsNumberText(Operand(1)) ? Number(1) * FScale : 0;
+    } else if (Token == "Tw") {
+      FWordSpacing = IsNumberText(Operand(1)) ? Number(1) * FScale : 0;
+    } else if (Token == "Tc") {
+      FCharSpacing = IsNumberText(Operand(1)) ? Number(1) * FScale : 0;
+    } else if (Token == "Tm") {
+      OnTextMatrix();
+    } else if (Token == "cm") {
+      TMatrix M;
+      for (int I = 0; I < 6; ++I) M[I] = Number(6 - I);
+      FCTM = Multiply(M, FCTM);
+    } else if (Token == "q") {
+      FSavedCTM = FCTM;
+    } else if (Token == "Q") {
+      FCTM = FSavedCTM;
+    } else if (Token == "Td") {
+      OnTextMove(false);
+    } else if (Token == "TD") {
+      OnTextMove(true);
+    } else if (Token == "T*") {
+      FX = FLineX;
+      FY -= FLeading;
+      if (FMode == 0) FOut += LineBreak;
+      FLineY = FY;
+    }
+    FPrevX = FX;
+    FPrevY = FY;
+    PushOperand(std::move(Token));
+  }
+  return CleanUp(std::move(FOut));
+}
+
+std::string TPDFExtractor::CleanUp(std::string Text) {
+  // A line holding one space goes: each "CR LF space CR LF" loses its first
+  // CR LF and space. Deleting the first such place never makes one earlier,
+  // so one pass that checks the tail does it.
+  std::string A;
+  A.reserve(Text.size());
+  for (char C : Text) {
+    A += C;
+    if (A.size() >= 5 && A.compare(A.size() - 5, 5, "\r\n \r\n") == 0) A.erase(A.size() - 5, 3);
+  }
+  // At most one empty line in a row.
+  std::string B;
+  B.reserve(A.size());
+  for (char C : A) {
+    B += C;
+    if (B.size() >= 6 && B.compare(B.size() - 6, 6, "\r\n\r\n\r\n") == 0) B.erase(B.size() - 2);
+  }
+  for (char& C : B)
+    if (C == '\0') C = ' ';
+  size_t First = 0, Last = B.size();
+  while (First < Last && static_cast<unsigned char>(B[First]) <= 0x20) ++First;
+  while (Last > First && static_cast<unsigned char>(B[Last - 1]) <= 0x20) --Last;
+  return B.substr(First, Last - First);
+}

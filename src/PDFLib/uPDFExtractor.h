@@ -1,0 +1,79 @@
+// The plain text extractor: a page's content in content-stream order, with
+// spaces and line breaks where the text position jumps.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "uPDFFontConst.h"
+
+class TCodePage;
+class TPDFDictionary;
+class TPDFFontCollection;
+class TPDFIndRef;
+class TPDFStructure;
+
+// Walks the content tokens once. Mode 0 gives the page's plain text; mode 2
+// one quoted row per text-showing operator (x, y, colour, size, font, text).
+class TPDFExtractor {
+ public:
+  // Resources may be null; FontCollection and CodePage must outlive the extractor.
+  TPDFExtractor(TPDFDictionary* Resources, TPDFFontCollection& FontCollection, const TCodePage& CodePage);
+
+  // The text of Content in Mode (0 or 2); the empty text for other modes.
+  std::string Extract(std::string_view Content, int Mode);
+
+ private:
+  using TMatrix = std::array<double, 6>;
+
+  std::string NextToken();
+  double TextWidth(std::string_view Bytes) const;
+  std::string MapText(std::string_view Bytes) const;
+  TPDFIndRef* FontRefOf(const std::string& Name) const;
+  std::string BaseFontNameOf(const std::string& Name);
+  // The operand N places before the newest (1: the newest).
+  const std::string& Operand(int N) const { return FWindow[(FWindowHead + 6 - N) % 6]; }
+  std::string& OperandRef(int N) { return FWindow[(FWindowHead + 6 - N) % 6]; }
+  double Number(int N) const;
+  void PushOperand(std::string Token);
+  bool EndsWithLineBreak() const;
+  void AppendRow(double X, double Y, std::string_view Bytes);
+  void SetColour(double R, double G, double B);
+  void OnTextMatrix();
+  void OnTextMove(bool TD);
+  void SelectSpace();
+  static TMatrix Multiply(const TMatrix& M, const TMatrix& N);
+  static std::string CleanUp(std::string Text);
+
+  TPDFDictionary* FResources;
+  TPDFStructure* FStructure;
+  TPDFFontCollection& FFonts;
+  const TCodePage& FCodePage;
+  TPDFDictionary* FFontResources = nullptr;
+  // Font resource name to /BaseFont (mode 2); keys compared without case.
+  std::vector<std::pair<std::string, std::string>> FBaseFonts;
+  TPDFGlyphNames FDefaultGlyphNames;
+  TPDFGlyphWidths FDefaultWidths;
+  TPDFCodeTexts FDefaultTexts;
+
+  // Extraction state.
+  std::string_view FContent;
+  int64_t FPos = 1;
+  int FMode = 0;
+  std::string FOut;
+  std::string FFillColorText;
+  double FFontSize = 12, FScale = 1, FCharSpacing = 0, FWordSpacing = 0, FLeading = 0;
+  double FX = 0, FY = 0, FLineX = 0, FLineY = 0, FPrevX = 0, FPrevY = 0, FArrayStartX = 0;
+  const TPDFGlyphWidths* FWidths = nullptr;
+  const TPDFCodeTexts* FCodeTexts = nullptr;
+  int FSpaceCode = 32;
+  double FSpaceWidth = 280;
+  TMatrix FCTM{1, 0, 0, 1, 0, 0}, FSavedCTM{1, 0, 0, 1, 0, 0};
+  std::array<std::string, 6> FWindow;
+  int FWindowHead = 0;  // index of the slot after the newest
+  std::string FCurrentString, FArrayText, FBaseFontName;
+};

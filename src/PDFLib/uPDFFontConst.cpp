@@ -1,0 +1,302 @@
+// Encoding and metrics tables of the simple fonts and the width sources of font dictionaries.
+#include "uPDFFontConst.h"
+
+#include <algorithm>
+#include <iterator>
+#include <numeric>
+#include <unordered_map>
+#include <utility>
+
+#include "CodePage.h"
+#include "uPDFStructure.h"
+
+namespace {
+
+namespace FontKey {
+inline constexpr std::string_view FirstChar = "FirstChar";
+inline constexpr std::string_view LastChar = "LastChar";
+inline constexpr std::string_view Widths = "Widths";
+inline constexpr std::string_view DW = "DW";
+}  // namespace FontKey
+
+// One row of the Latin character set. Codes are indexed by TPDFBaseEncoding
+// (encStandard .. encPDFDoc), -1 where the encoding lacks the glyph; Widths by
+// standard font 1..12 minus one.
+struct TLatinGlyph {
+  std::string_view Name;
+  int16_t Codes[4];
+  int16_t Widths[12];
+};
+
+struct TNamedValue {
+  std::string_view Name;
+  int16_t Value;
+};
+
+#include "uPDFFontTables.inc"
+
+constexpr int LatinFonts = 12;
+constexpr int SymbolFont = 13;
+constexpr std::string_view NotDef = ".notdef";
+
+// CIDs are two-byte codes: only these slots can ever be looked up.
+constexpr uint32_t CIDSlots = 65536;
+
+// Name look-ups are binary searches: the generator writes these two sorted.
+constexpr auto NameLess = [](const auto& A, const auto& B) { return A.Name < B.Name; };
+static_assert(std::is_sorted(std::begin(LatinGlyphs), std::end(LatinGlyphs), NameLess));
+static_assert(std::is_sorted(std::begin(SymbolWidths), std::end(SymbolWidths), NameLess));
+
+template <class T, size_t N>
+const T* FindByName(const T (&Table)[N], std::string_view Name) {
+  const T* It = std::lower_bound(std::begin(Table), std::end(Table), Name,
+                                 [](const T& Row, std::string_view Key) { return Row.Name < Key; });
+  return It != std::end(Table) && It->Name == Name ? It : nullptr;
+}
+
+using TEncodingTables = std::array<TPDFGlyphNames, 5>;
+
+TPDFGlyphNames BuildEncoding(TPDFBaseEncoding Encoding) {
+  TPDFGlyphNames Names;
+  std::array<bool, 256> Has{};
+  if (Encoding == TPDFBaseEncoding::encMacExpert) {
+    for (const auto& Row : MacExpertCodes) {
+      Names[Row.Value] = Row.Name;
+      Has[Row.Value] = true;
+    }
+  } else {
+    const int Column = static_cast<int>(Encoding);
+    for (const auto& Row : LatinGlyphs) {
+      int Code = Row.Codes[Column];
+      if (Code < 0) continue;
+      Names[Code] = Row.Name;
+      Has[Code] = true;
+    }
+  }
+  for (int Code = 0; Code < 256; ++Code) {
+    if (Has[Code]) continue;
+    std::string_view Filler = NotDef;
+    if (Encoding == TPDFBaseEncoding::encWinAnsi) {
+      // WinAnsiEncoding has a glyph for every code above the controls.
+      if (Code == 160)
+        Filler = "A0space";
+      else if (Code == 173)
+        Filler = "hyphen";
+      else if (Code >= 32)
+        Filler = "bullet";
+    } else if (Encoding == TPDFBaseEncoding::encMacRoman && Code == 202) {
+      Filler = "space";
+    }
+    Names[Code] = Filler;
+  }
+  return Names;
+}
+
+// The names of every base encoding, built once.
+const TEncodingTables& EncodingTables() {
+  static const TEncodingTables Tables = [] {
+    TEncodingTables T;
+    for (int E = 0; E < static_cast<int>(T.size()); ++E) T[E] = BuildEncoding(static_cast<TPDFBaseEncoding>(E));
+    return T;
+  }();
+  return Tables;
+}
+
+// WinAnsiEncoding's names with one code each, sorted by name. Where a name
+// stands at several codes, these win: the bullet and the hyphen of the
+// character set, and control byte 1 for .notdef (a NUL would end C strings).
+const std::vector<std::pair<std::string_view, uint8_t>>& WinAnsiIndex() {
+  static const auto Index = [] {
+    constexpr std::pair<std::string_view, uint8_t> Preferred[] = {{NotDef, 1}, {"bullet", 149}, {"hyphen", 45}};
+    const TPDFGlyphNames& Names = EncodingTables()[static_cast<int>(TPDFBaseEncoding::encWinAnsi)];
+    std::vector<std::pair<std::string_view, uint8_t>> List;
+    List.reserve(256);
+    for (int Code = 0; Code < 256; ++Code) List.emplace_back(Names[Code], static_cast<uint8_t>(Code));
+    // Ordered by name, then the preferred code first, then the lowest.
+    auto Rank = [&](const std::pair<std::string_view, uint8_t>& E) {
+      for (const auto& P : Preferred)
+        if (P == E) return -1;
+      return static_cast<int>(E.second);
+    };
+    std::sort(List.begin(), List.end(), [&](const auto& A, const auto& B) {
+      if (A.first != B.first) return A.first < B.first;
+      return Rank(A) < Rank(B);
+    });
+    List.erase(std::unique(List.begin(), List.end(), [](const auto& A, const auto& B) { return A.first == B.first; }),
+               List.end());
+    return List;
+  }();
+  return Index;
+}
+
+}  // namespace
+
+// ================================================================ encodings
+
+void GetEncodingGlyphNames(TPDFBaseEncoding Encoding, TPDFGlyphNames& Names) {
+  const TEncodingTables& Tables = EncodingTables();
+  auto Index = static_cast<size_t>(Encoding);
+  Names = Tables[Index < Tables.size() ? Index : 0];
+}
+
+void ApplyDifferences(TPDFGlyphNames& Names, const TPDFArray* Differences) {
+  if (!Differences) return;
+  // 64 bits: a name after code 2147483647 must not wrap round to a valid code.
+  int64_t Code = 0;
+  for (const TPDFObject* Item : Differences->Items()) {
+    if (const auto* Number = As<TPDFNumeric>(Item)) {
+      Code = Number->IntValue();
+    } else if (const auto* Name = As<TPDFName>(Item)) {
+      if (Code >= 0 && Code <= 255) Names[Code] = Name->Value();
+      ++Code;
+    }
+  }
+}
+
+int WinAnsiCodeOf(std::string_view GlyphName) {
+  // Hashed: this runs for every code of every font loaded.
+  static const std::unordered_map<std::string_view, uint8_t> Codes(WinAnsiIndex().begin(), WinAnsiIndex().end());
+  auto It = Codes.find(GlyphName);
+  return It != Codes.end() ? It->second : -1;
+}
+
+void GlyphNamesToTexts(const TPDFGlyphNames& Names, TPDFCodeTexts& Texts, const TCodePage& CodePage) {
+  for (size_t C = 0; C < Names.size(); ++C) {
+    int Code = WinAnsiCodeOf(Names[C]);
+    if (Code >= 0)
+      Texts[C] = CodePage.FromWinAnsi(static_cast<unsigned char>(Code));
+    else
+      Texts[C] = Names[C];
+  }
+}
+
+TPDFBaseEncoding EncodingFromName(std::string_view Name) {
+  if (Name == "WinAnsiEncoding") return TPDFBaseEncoding::encWinAnsi;
+  if (Name == "MacRomanEncoding") return TPDFBaseEncoding::encMacRoman;
+  if (Name == "PDFDocEncoding") return TPDFBaseEncoding::encPDFDoc;
+  if (Name == "MacExpertEncoding") return TPDFBaseEncoding::encMacExpert;
+  return TPDFBaseEncoding::encStandard;
+}
+
+// ================================================================ widths
+
+void GetStandardFontWidths(int StandardFont, const TPDFGlyphNames& Names, TPDFGlyphWidths& Widths) {
+  if (StandardFont >= 1 && StandardFont <= LatinFonts) {
+    for (size_t C = 0; C < Names.size(); ++C) {
+      const TLatinGlyph* Row = FindByName(LatinGlyphs, Names[C]);
+      Widths[C] = Row ? Row->Widths[StandardFont - 1] : DefaultGlyphWidth;
+    }
+  } else if (StandardFont == SymbolFont) {
+    for (size_t C = 0; C < Names.size(); ++C) {
+      const TNamedValue* Row = FindByName(SymbolWidths, Names[C]);
+      Widths[C] = Row ? Row->Value : DefaultGlyphWidth;
+    }
+  }
+}
+
+void ApplyWidthsArray(const TPDFDictionary* Font, TPDFGlyphWidths& Widths, int32_t& FirstChar, int32_t& LastChar) {
+  FirstChar = 0;
+  LastChar = 0;
+  if (!Font) return;
+  const auto* First = As<TPDFNumeric>(Font->GetValue(FontKey::FirstChar, true));
+  if (!First) return;
+  FirstChar = First->IntValue();
+  const auto* Last = As<TPDFNumeric>(Font->GetValue(FontKey::LastChar, true));
+  if (!Last) return;
+  LastChar = std::min(Last->IntValue(), int32_t{255});
+  const auto* Array = As<TPDFArray>(Font->GetValue(FontKey::Widths, true));
+  if (!Array) return;
+  // Elements before code 0 are skipped without a walk over them.
+  int64_t Start = std::max<int64_t>(0, -int64_t{FirstChar});
+  for (int64_t T = Start; T < Array->Count(); ++T) {
+    int64_t Code = FirstChar + T;
+    if (Code > LastChar) break;
+    const auto* Width = As<TPDFNumeric>(Array->GetItem(static_cast<int>(T)));
+    Widths[Code] = Width ? Width->Value() : 0.0;
+  }
+}
+
+// ================================================================ TPDFCIDWidths
+
+int32_t TPDFCIDWidths::Width(int64_t Cid) const {
+  if (Cid < 0 || Cid >= static_cast<int64_t>(FWidths.size())) return Default;
+  // A slot that is still free is its own next free slot.
+  auto Slot = static_cast<uint32_t>(Cid);
+  return FNextFree[Slot] != Slot ? FWidths[Slot] : Default;
+}
+
+// The first free slot at or after Cid (CIDSlots when none is left). Every slot
+// on the way is pointed at the result, so that a later search over the same
+// stretch takes one step.
+uint32_t TPDFCIDWidths::FindFree(uint32_t Cid) {
+  uint32_t Free = Cid;
+  while (FNextFree[Free] != Free) Free = FNextFree[Free];
+  while (FNextFree[Cid] != Free) {
+    uint32_t Next = FNextFree[Cid];
+    FNextFree[Cid] = Free;
+    Cid = Next;
+  }
+  return Free;
+}
+
+void TPDFCIDWidths::AddRange(int64_t Cid, int64_t Last, int32_t Width) {
+  Cid = std::max<int64_t>(Cid, 0);
+  Last = std::min<int64_t>(Last, CIDSlots - 1);
+  if (Last < Cid) return;
+  if (static_cast<uint64_t>(Last) >= FWidths.size()) {
+    // The table grows (by doubling) to the highest CID listed, so that fonts
+    // with few CIDs stay small. New slots are free; the old end slot, free
+    // too, becomes an ordinary one. One slot more than the CIDs marks the end.
+    size_t Size = std::max<size_t>(FWidths.size(), 256);
+    while (Size <= static_cast<uint64_t>(Last)) Size *= 2;
+    Size = std::min<size_t>(Size, CIDSlots);
+    const size_t Old = FNextFree.size();
+    FWidths.resize(Size, 0);
+    FNextFree.resize(Size + 1);
+    std::iota(FNextFree.begin() + static_cast<std::ptrdiff_t>(Old), FNextFree.end(), static_cast<uint32_t>(Old));
+  }
+  const auto End = static_cast<uint32_t>(Last);
+  for (uint32_t Slot = FindFree(static_cast<uint32_t>(Cid)); Slot <= End; Slot = FindFree(Slot + 1)) {
+    FWidths[Slot] = Width;
+    FNextFree[Slot] = Slot + 1;
+    ++FCount;
+  }
+}
+
+std::unique_ptr<TPDFCIDWidths> BuildCIDWidths(const TPDFArray* W, const TPDFDictionary* Font) {
+  if (!W) return nullptr;
+  auto List = std::make_unique<TPDFCIDWidths>();
+  if (Font) {
+    if (const auto* DW = As<TPDFNumeric>(Font->GetValue(FontKey::DW, true))) List->Default = DW->IntValue();
+  }
+  const int64_t Count = W->Count();
+  int64_t P = 0;
+  while (P < Count - 1) {
+    const auto* First = As<TPDFNumeric>(W->GetItem(static_cast<int>(P)));
+    if (!First || First->IntValue() < 0) break;
+    const int64_t Cid = First->IntValue();
+    TPDFObject* Second = W->GetItem(static_cast<int>(P + 1));
+    if (auto* Ref = As<TPDFIndRef>(Second)) Second = Ref->Resolve();
+    if (const auto* LastCid = As<TPDFNumeric>(Second)) {
+      // c_first c_last w
+      const auto* Width = P < Count - 2 ? As<TPDFNumeric>(W->GetItem(static_cast<int>(P + 2))) : nullptr;
+      if (!Width) break;
+      List->AddRange(Cid, LastCid->IntValue(), Width->IntValue());
+      P += 3;
+    } else if (const auto* Widths = As<TPDFArray>(Second)) {
+      // c [w1 w2 ...]
+      int64_t Next = Cid;
+      for (const TPDFObject* Item : Widths->Items()) {
+        if (Next >= CIDSlots) break;  // the rest would be dropped
+        if (const auto* Width = As<TPDFNumeric>(Item)) List->AddRange(Next, Next, Width->IntValue());
+        ++Next;
+      }
+      P += 2;
+    } else {
+      break;
+    }
+  }
+  return List;
+}
+
+double GetCIDWidth(const TPDFCIDWidths* List, int64_t Cid) { return List ? List->Width(Cid) : 1000.0; }

@@ -1,0 +1,89 @@
+// Encoding and metrics tables of the simple fonts: base encodings, glyph names
+// to text, the standard fonts' widths, and the width sources of font
+// dictionaries.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TPDFArray;
+class TPDFDictionary;
+class TCodePage;
+
+enum class TPDFBaseEncoding { encStandard, encMacRoman, encWinAnsi, encPDFDoc, encMacExpert };
+
+// Glyph name, text and advance (1/1000 text space) of each single-byte code.
+using TPDFGlyphNames = std::array<std::string, 256>;
+using TPDFCodeTexts = std::array<std::string, 256>;
+using TPDFGlyphWidths = std::array<double, 256>;
+
+// The advance a code has when no source gave it one.
+inline constexpr double DefaultGlyphWidth = 750.0;
+
+// ---------------------------------------------------------------- encodings
+
+// Fills all 256 names of a base encoding (".notdef" where it has no glyph;
+// WinAnsiEncoding's gaps are "A0space" at 160, "hyphen" at 173 and "bullet").
+void GetEncodingGlyphNames(TPDFBaseEncoding Encoding, TPDFGlyphNames& Names);
+
+// Applies a Differences array: a number sets the current code, a name is stored
+// at the current code (when 0..255) and advances it; other items are skipped.
+// A null array changes nothing.
+void ApplyDifferences(TPDFGlyphNames& Names, const TPDFArray* Differences);
+
+// The text of each code: a glyph name WinAnsiEncoding knows gives that
+// WinAnsiEncoding byte (converted to CodePage), any other name itself. A name
+// WinAnsiEncoding carries several times gives: "bullet" 149, "hyphen" 45,
+// ".notdef" the control byte 1.
+void GlyphNamesToTexts(const TPDFGlyphNames& Names, TPDFCodeTexts& Texts, const TCodePage& CodePage);
+
+// "StandardEncoding", "MacRomanEncoding", "WinAnsiEncoding", "PDFDocEncoding",
+// "MacExpertEncoding" (exact); anything else gives encStandard.
+TPDFBaseEncoding EncodingFromName(std::string_view Name);
+
+// The WinAnsiEncoding code of a glyph name as GlyphNamesToTexts finds it, or -1.
+int WinAnsiCodeOf(std::string_view GlyphName);
+
+// ---------------------------------------------------------------- widths
+
+// Standard fonts 1..12 (Courier ... Times-BoldItalic): every code gets the
+// width of its glyph name from the font's metrics, 750 for a name the Latin
+// table lacks; 13 (Symbol) the same from the Symbol metrics; 14
+// (ZapfDingbats) and others change nothing.
+void GetStandardFontWidths(int StandardFont, const TPDFGlyphNames& Names, TPDFGlyphWidths& Widths);
+
+// FirstChar, LastChar (above 255 kept as 255) and Widths of a simple font
+// override the widths of the codes they cover; a non-numeric element gives 0.
+// FirstChar and LastChar receive the values read (0 when missing).
+void ApplyWidthsArray(const TPDFDictionary* Font, TPDFGlyphWidths& Widths, int32_t& FirstChar, int32_t& LastChar);
+
+// CID widths from a W array with default DW: the first entry listed for a CID
+// wins. Lookups are constant time; building costs time in proportion to the
+// array plus the CID range (0..65535), however the ranges overlap.
+class TPDFCIDWidths {
+ public:
+  int32_t Default = 1000;
+  // The width of Cid: its first listed entry, else Default.
+  int32_t Width(int64_t Cid) const;
+  // Sets Cid..Last to Width where no earlier entry set them (CIDs outside
+  // 0..65535 are never looked up and are dropped).
+  void AddRange(int64_t Cid, int64_t Last, int32_t Width);
+  size_t EntryCount() const { return FCount; }
+
+ private:
+  std::vector<int32_t> FWidths;  // 65536 slots once an entry exists
+  std::vector<uint32_t> FNextFree;  // skips over slots already set
+  size_t FCount = 0;
+  uint32_t FindFree(uint32_t Cid);
+};
+
+// The CID widths of a W array (null when W is not an array: the font then has
+// no list and every CID advances 1000); DW gives the default.
+std::unique_ptr<TPDFCIDWidths> BuildCIDWidths(const TPDFArray* W, const TPDFDictionary* Font);
+
+// 1000 without a list; otherwise the CID's width or the list's default.
+double GetCIDWidth(const TPDFCIDWidths* List, int64_t Cid);

@@ -1,0 +1,358 @@
+// The font collection of one page-text request, and ToUnicode CMaps.
+#include "uPDFFontRasterizer.h"
+
+#include <algorithm>
+
+#include "CodePage.h"
+#include "uPDFExtra.h"
+#include "uPDFStructure.h"
+
+// ================================================================ CMaps
+
+namespace {
+
+// Reads the next "<hex>" of Section and cuts Section after it; -1 when the
+// digits are not a hexadecimal number of up to eight digits, or when no
+// further pair is there (Section is then emptied). Eight digits with the top
+// bit set read as negative.
+int64_t ReadHexToken(std::string_view& Section) {
+  const size_t Open = Section.find('<');
+  const size_t Close = Section.find('>');
+  if (Open == std::string_view::npos || Close == std::string_view::npos || Open > Close) {
+    Section = {};
+    return -1;
+  }
+  const std::string_view Digits = Section.substr(Open + 1, Close - Open - 1);
+  Section.remove_prefix(Close + 1);
+  if (Digits.empty() || Digits.size() > 8) return -1;
+  uint32_t Value = 0;
+  for (char C : Digits) {
+    const int D = HexDigitValue(static_cast<unsigned char>(C));
+    if (D < 0) return -1;
+    Value = Value * 16 + static_cast<uint32_t>(D);
+  }
+  return static_cast<int32_t>(Value);
+}
+
+// The text between the first Begin and the first End, when both are there in
+// that order.
+std::optional<std::string_view> Section(std::string_view Text, std::string_view Begin, std::string_view End) {
+  const size_t B = Text.find(Begin);
+  const size_t E = Text.find(End);
+  if (B == std::string_view::npos || E == std::string_view::npos || B > E) return std::nullopt;
+  const size_t From = std::min(B + Begin.size(), E);
+  return Text.substr(From, E - From);
+}
+
+}  // namespace
+
+TPDFCMap ParseToUnicode(std::string_view Text) {
+  TPDFCMap Map;
+  // The codespace range is only a gate: without a readable one, no map.
+  auto Codespace = Section(Text, "begincodespacerange", "endcodespacerange");
+  if (!Codespace) return Map;
+  if (ReadHexToken(*Codespace) < 0 || ReadHexToken(*Codespace) < 0) return Map;
+  if (auto Ranges = Section(Text, "beginbfrange", "endbfrange")) {
+    for (;;) {
+      const int64_t Lo = ReadHexToken(*Ranges), Hi = ReadHexToken(*Ranges), Dst = ReadHexToken(*Ranges);
+      if (Lo < 0 || Hi < 0) break;
+      Map.push_back({static_cast<uint16_t>(Lo), static_cast<uint16_t>(Hi), static_cast<uint16_t>(Dst)});
+    }
+  }
+  if (auto Chars = Section(Text, "beginbfchar", "endbfchar")) {
+    for (;;) {
+      const int64_t Src = ReadHexToken(*Chars), Dst = ReadHexToken(*Chars);
+      if (Src < 0 || Dst < 0) break;
+      if (Src > 0 && Dst > 0)
+        Map.push_back({static_cast<uint16_t>(Src), static_cast<uint16_t>(Src), static_cast<uint16_t>(Dst)});
+    }
+  }
+  return Map;
+}
+
+void SortCMap(TPDFCMap& Map) {
+  const auto Less = [](const TPDFCMapRange& A, const TPDFCMapRange& B) { return A.FirstCode < B.FirstCode; };
+  const bool Distinct = [&] {
+    std::vector<uint16_t> Keys;
+    Keys.reserve(Map.size());
+    for (const auto& R : Map) Keys.push_back(R.FirstCode);
+    std::sort(Keys.begin(), Keys.end());
+    return std::adjacent_find(Keys.begin(), Keys.end()) == Keys.end();
+  }();
+  // Which of several ranges with one FirstCode comes first is decided by an
+  // exchange procedure; with distinct keys any sort gives the same order, and
+  // very large maps with repeated keys keep their text order among equals
+  // rather than cost quadratic time.
+  constexpr size_t ExactLimit = 5000;
+  if (Distinct || Map.size() > ExactLimit) {
+    std::stable_sort(Map.begin(), Map.end(), Less);
+    return;
+  }
+  for (size_t I = 0; I + 1 < Map.size(); ++I)
+    for (size_t J = I + 1; J < Map.size(); ++J)
+      if (Map[J].FirstCode < Map[I].FirstCode) std::swap(Map[I], Map[J]);
+}
+
+std::optional<uint16_t> CMapLookup(const TPDFCMap& Map, uint32_t Code) {
+  for (const TPDFCMapRange& R : Map)
+    if (R.FirstCode <= Code && Code <= R.LastCode) return static_cast<uint16_t>(R.FirstUnicode + (Code - R.FirstCode));
+  return std::nullopt;
+}
+
+TPDFCMapIndex::TPDFCMapIndex(const TPDFCMap& Map) {
+  uint32_t First = 65535, Last = 0;
+  for (const TPDFCMapRange& R : Map)
+    if (R.FirstCode <= R.LastCode) {
+      First = std::min<uint32_t>(First, R.FirstCode);
+      Last = std::max<uint32_t>(Last, R.LastCode);
+    }
+  if (First > Last) return;
+  FFirst = First;
+  const uint32_t Span = Last - First + 1;
+  FUnits.assign(Span, 0);
+  // Each code takes the first range that covers it: ranges fill only codes
+  // still free, and a "next free code" chain skips the taken ones.
+  std::vector<uint32_t> Next(Span + 1);
+  for (uint32_t C = 0; C <= Span; ++C) Next[C] = C;
+  auto Find = [&](uint32_t C) {
+    while (Next[C] != C) {
+      Next[C] = Next[Next[C]];
+      C = Next[C];
+    }
+    return C;
+  };
+  for (const TPDFCMapRange& R : Map) {
+    if (R.FirstCode > R.LastCode) continue;
+    const uint32_t End = R.LastCode - First;
+    for (uint32_t C = Find(R.FirstCode - First); C <= End; C = Find(C)) {
+      FUnits[C] = static_cast<uint32_t>(static_cast<uint16_t>(R.FirstUnicode + (C + First - R.FirstCode))) + 1;
+      Next[C] = C + 1;
+    }
+  }
+}
+
+std::optional<uint16_t> TPDFCMapIndex::Lookup(uint32_t Code) const {
+  if (Code < FFirst || Code - FFirst >= FUnits.size() || FUnits[Code - FFirst] == 0) return std::nullopt;
+  return static_cast<uint16_t>(FUnits[Code - FFirst] - 1);
+}
+
+std::string UnicodeToText(uint16_t Unit, const TCodePage& CodePage) { return CodePage.FromUTF16(Unit); }
+
+void CMapToTexts(const TPDFCMapIndex& Map, TPDFCodeTexts& Texts, const TCodePage& CodePage) {
+  for (uint32_t C = 0; C < 256; ++C) {
+    auto Unit = Map.Lookup(C);
+    Texts[C] = Unit ? CodePage.FromUTF16(*Unit) : std::string();
+  }
+}
+
+void OverlayCMapTexts(const TPDFCMapIndex& Map, TPDFCodeTexts& Texts, const TCodePage& CodePage) {
+  for (uint32_t C = 0; C < 256; ++C)
+    if (auto Unit = Map.Lookup(C)) Texts[C] = CodePage.FromUTF16(*Unit);
+}
+
+// ================================================================ standard fonts
+
+namespace {
+
+struct TStandardFont {
+  const char* Patterns;
+  const char* Substitute;
+  double Ascent, Descent;
+};
+
+// Rows 1..14; a BaseFont name followed by "*" is looked for in the patterns,
+// and the last row holding it wins.
+constexpr TStandardFont StandardFonts[] = {
+    {"Courier*CourierNew*CourierNewPSMT*", "CourierNew", 629, -157},
+    {"Courier-Bold*Courier,Bold*CourierNew-Bold*CourierNew,Bold*CourierNewPS-BoldMT*", "CourierNew,Bold", 626, -142},
+    {"Courier-BoldOblique*Courier,BoldItalic*CourierNew-BoldItalic*CourierNew,BoldItalic*CourierNewPS-BoldItalicMT*",
+     "CourierNew,BoldItalic", 626, -142},
+    {"Courier-Oblique*Courier,Italic*CourierNew-Italic*CourierNew,Italic*CourierNewPS-ItalicMT*", "CourierNew,Italic",
+     629, -157},
+    {"Helvetica*Arial*ArialMT*", "Arial", 718, -207},
+    {"Helvetica-Bold*Helvetica,Bold*Arial-Bold*Arial,Bold*Arial-BoldMT*", "Arial,Bold", 718, -207},
+    {"Helvetica-BoldOblique*Helvetica-BoldItalic*Helvetica,BoldItalic*Arial-BoldItalic*Arial,BoldItalic*Arial-"
+     "BoldItalicMT*",
+     "Arial,BoldItalic", 718, -207},
+    {"Helvetica-Oblique*Helvetica-Italic*Helvetica,Italic*Arial-Italic*Arial,Italic*Arial-ItalicMT*", "Arial,Italic",
+     718, -207},
+    {"Times-Roman*TimesNewRoman*TimesNewRomanPS*TimesNewRomanPSMT*", "TimesNewRoman", 683, -217},
+    {"Times-Bold*TimesNewRoman-Bold*TimesNewRoman,Bold*TimesNewRomanPS-Bold*TimesNewRomanPS-BoldMT*",
+     "TimesNewRoman,Bold", 676, -205},
+    {"Times-Italic*TimesNewRoman-Italic*TimesNewRoman,Italic*TimesNewRomanPS-Italic*TimesNewRomanPS-ItalicMT*",
+     "TimesNewRoman,Italic", 683, -205},
+    {"Times-BoldItalic*TimesNewRoman-BoldItalic*TimesNewRoman,BoldItalic*TimesNewRomanPS-BoldItalic*"
+     "TimesNewRomanPS-BoldItalicMT*",
+     "TimesNewRoman,BoldItalic", 699, -205},
+    {"Symbol*", "Symbol", 699, -205},
+    {"ZapfDingbats*", "QuarnelDingbats", 699, -205},
+};
+
+// Type0 fonts whose descendants are Type0 fonts again are followed this deep.
+constexpr int MaxDescendantDepth = 8;
+
+}  // namespace
+
+int StandardFontIndex(std::string_view BaseFont) {
+  if (BaseFont.empty()) return 0;
+  const std::string Probe = std::string(BaseFont) + "*";
+  int Index = 0;
+  for (int I = 0; I < 14; ++I)
+    if (std::string_view(StandardFonts[I].Patterns).find(Probe) != std::string_view::npos) Index = I + 1;
+  return Index;
+}
+
+// ================================================================ TPDFFontCollection
+
+TPDFFontCollection::TPDFFontCollection(const TCodePage& CodePage) : FCodePage(CodePage) {}
+
+TPDFFontCollection::~TPDFFontCollection() = default;
+
+const TPDFFontCollectionData* TPDFFontCollection::SelectFont(TPDFIndRef* FontRef) {
+  if (!FontRef) return nullptr;
+  for (const TPDFFontCollectionData& Rec : FFonts)
+    if (Rec.ObjectNumber == FontRef->Number) return FCurrent = &Rec;
+  LoadFont(FontRef, 0);
+  // For a Type0 font the last record is its descendant's: it takes the
+  // Type0 dictionary's number.
+  FFonts.back().ObjectNumber = FontRef->Number;
+  return FCurrent = &FFonts.back();
+}
+
+void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
+  TPDFGlyphNames Names;
+  GetEncodingGlyphNames(TPDFBaseEncoding::encStandard, Names);
+  TPDFGlyphWidths Widths;
+  Widths.fill(DefaultGlyphWidth);
+  TPDFCodeTexts CodeTexts;
+  std::string FontName = "Arial", Subtype;
+  bool CodeKeyed = false;
+  int Standard = 0;
+  int32_t Flags = 0, FirstChar = 0, LastChar = 0;
+  double Ascent = 0, Descent = 0;
+  TPDFArray* Differences = nullptr;
+  std::shared_ptr<TPDFFontRasterizer> Rasterizer;
+  std::shared_ptr<const TPDFCIDWidths> CIDWidths;
+  std::string CIDToGIDMap;
+  const size_t RecordsBefore = FFonts.size();
+
+  auto* Font = FontRef ? As<TPDFDictionary>(FontRef->Resolve()) : nullptr;
+  if (Font) {
+    const auto* BaseFont = As<TPDFName>(Font->GetValue("BaseFont", true));
+    if (BaseFont) FontName = BaseFont->Value();
+    // The base encoding and the Differences.
+    TPDFBaseEncoding Base = TPDFBaseEncoding::encStandard;
+    TPDFObject* Encoding = Font->GetValue("Encoding", true);
+    if (const auto* Name = As<TPDFName>(Encoding)) {
+      Base = EncodingFromName(Name->Value());
+    } else if (auto* Dict = As<TPDFDictionary>(Encoding)) {
+      if (const auto* BaseName = As<TPDFName>(Dict->GetValue("BaseEncoding", true))) Base = EncodingFromName(BaseName->Value());
+      Differences = As<TPDFArray>(Dict->GetValue("Differences", true));
+    }
+    GetEncodingGlyphNames(Base, Names);
+
+    if (const auto* S = As<TPDFName>(Font->GetValue("Subtype", true))) Subtype = S->Value();
+    auto ReadDescriptor = [&]() -> bool {
+      auto* Descriptor = As<TPDFDictionary>(Font->GetValue("FontDescriptor", true));
+      if (!Descriptor) return false;
+      if (const auto* N = As<TPDFNumeric>(Descriptor->GetValue("Ascent", true))) Ascent = N->IntValue();
+      if (const auto* N = As<TPDFNumeric>(Descriptor->GetValue("Descent", true))) Descent = N->IntValue();
+      if (const auto* N = As<TPDFNumeric>(Descriptor->GetValue("Flags", true))) Flags = N->IntValue();
+      return true;
+    };
+    if (Subtype == "Type1" || Subtype == "CIDFontType0") {
+      if (!ReadDescriptor() && BaseFont) {
+        // A standard font: its metrics, and the substitute's name.
+        Standard = StandardFontIndex(BaseFont->Value());
+        if (Standard > 0) {
+          Ascent = StandardFonts[Standard - 1].Ascent;
+          Descent = StandardFonts[Standard - 1].Descent;
+          if (LoadFontPrograms) FontName = StandardFonts[Standard - 1].Substitute;
+        }
+      }
+    } else if (Subtype == "TrueType" || Subtype == "CIDFontType2") {
+      ReadDescriptor();
+    } else if (Subtype == "Type0") {
+      auto* Descendants = As<TPDFArray>(Font->GetValue("DescendantFonts", true));
+      if (Descendants && Descendants->Count() == 1 && Depth < MaxDescendantDepth)
+        if (auto* Descendant = As<TPDFIndRef>(Descendants->GetItem(0))) LoadFont(Descendant, Depth + 1);
+    }
+    (void)Flags;
+
+    if (Differences) ApplyDifferences(Names, Differences);
+    if (Standard > 0) GetStandardFontWidths(Standard, Names, Widths);
+    if (!CodeKeyed) GlyphNamesToTexts(Names, CodeTexts, FCodePage);
+    if (Subtype == "CIDFontType0" || Subtype == "CIDFontType2") {
+      CIDWidths = BuildCIDWidths(As<TPDFArray>(Font->GetValue("W", true)), Font);
+      if (Subtype == "CIDFontType2")
+        if (const auto* Map = As<TPDFStream>(Font->GetValue("CIDToGIDMap", true))) CIDToGIDMap = Map->GetDecodedData();
+    } else {
+      ApplyWidthsArray(Font, Widths, FirstChar, LastChar);
+    }
+  }
+
+  TPDFFontCollectionData* Rec;
+  if (Subtype != "Type0") {
+    Rec = &FFonts.emplace_back();
+    Rec->ObjectNumber = FontRef ? FontRef->Number : 0;
+    Rec->Widths = Widths;
+    Rec->CodeTexts = CodeTexts;
+    Rec->FontName = FontName;
+    Rec->Rasterizer = Rasterizer;
+    Rec->GlyphNames = Names;
+    Rec->CIDWidths = CIDWidths;
+    Rec->Ascent = Ascent;
+    Rec->Descent = Descent;
+    Rec->FirstChar = FirstChar;
+    Rec->LastChar = LastChar;
+    Rec->CIDToGIDMap = std::move(CIDToGIDMap);
+  } else {
+    if (FFonts.size() == RecordsBefore) {
+      // No usable descendant (not one reference, or one that loops back):
+      // a composite record of its own, with no CID widths and no glyph names.
+      Rec = &FFonts.emplace_back();
+      Rec->ObjectNumber = FontRef ? FontRef->Number : 0;
+      Rec->Widths.fill(DefaultGlyphWidth);
+      Rec->FontName = FontName;
+    }
+    Rec = &FFonts.back();
+    Rec->IsComposite = true;
+    CodeKeyed = true;
+  }
+
+  // Texts of the record, and the ToUnicode map.
+  auto LoadMap = [&](TPDFObject* Entry) {
+    const auto* Stream = As<TPDFStream>(Entry);
+    Rec->ToUnicode = ParseToUnicode(Stream ? Stream->GetDecodedData() : std::string());
+    SortCMap(Rec->ToUnicode);
+    Rec->ToUnicodeIndex = Rec->ToUnicode.empty() ? nullptr : std::make_shared<TPDFCMapIndex>(Rec->ToUnicode);
+  };
+  if (CodeKeyed) {
+    if (Font && Font->IndexOfKey("ToUnicode") >= 0) {
+      LoadMap(Font->GetValue("ToUnicode", true));
+      if (Rec->ToUnicodeIndex)
+        CMapToTexts(*Rec->ToUnicodeIndex, Rec->RenderTexts, FCodePage);
+      else
+        Rec->RenderTexts.fill(std::string());
+      Rec->CodeTexts = Rec->RenderTexts;
+    } else {
+      Rec->RenderTexts = Rec->CodeTexts;
+    }
+  } else {
+    // The names are those the code texts came from (without a font
+    // dictionary the code texts stay empty).
+    if (Font)
+      Rec->RenderTexts = Rec->CodeTexts;
+    else
+      GlyphNamesToTexts(Names, Rec->RenderTexts, FCodePage);
+    if (Font)
+      if (auto* Map = As<TPDFStream>(Font->GetValue("ToUnicode", true))) {
+        LoadMap(Map);
+        if (Rec->ToUnicodeIndex) OverlayCMapTexts(*Rec->ToUnicodeIndex, Rec->RenderTexts, FCodePage);
+        Rec->CodeTexts = Rec->RenderTexts;
+      }
+  }
+  // A font whose codes all have empty texts shows each byte as itself.
+  if (std::all_of(Rec->RenderTexts.begin(), Rec->RenderTexts.end(), [](const std::string& T) { return T.empty(); }))
+    for (int C = 0; C < 256; ++C) Rec->RenderTexts[C] = FCodePage.FromWinAnsi(static_cast<unsigned char>(C));
+}

@@ -1,0 +1,161 @@
+// The code page of all text the system writes, over glibc's iconv.
+#include "CodePage.h"
+
+#include <array>
+#include <cctype>
+#include <utility>
+
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
+
+namespace {
+
+// The Unicode characters of Windows-1252 bytes 0x80-0x9F; 0 marks the five
+// bytes it leaves undefined. Every other byte is its own code point.
+constexpr std::array<uint16_t, 32> WinAnsiHigh = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,       // 88-8F
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 98-9F
+};
+
+// The character of a Windows-1252 byte; 0 for an undefined byte.
+uint16_t WinAnsiChar(unsigned char Byte) {
+  return Byte >= 0x80 && Byte <= 0x9F ? WinAnsiHigh[Byte - 0x80] : Byte;
+}
+
+bool IsSurrogate(uint16_t Unit) { return Unit >= 0xD800 && Unit <= 0xDFFF; }
+
+std::string Upper(std::string_view Text) {
+  std::string Out;
+  Out.reserve(Text.size());
+  for (unsigned char C : Text) Out += static_cast<char>(std::toupper(C));
+  return Out;
+}
+
+class TIconvCodePage final : public TCodePage {
+ public:
+  TIconvCodePage(std::string Name, iconv_t Handle) : Name_(std::move(Name)), Handle_(Handle) {}
+  ~TIconvCodePage() override { iconv_close(Handle_); }
+  TIconvCodePage(const TIconvCodePage&) = delete;
+  TIconvCodePage& operator=(const TIconvCodePage&) = delete;
+
+  // Settles what depends on the conversion as a whole; false when the code
+  // page does not keep ASCII as it is, so that text written around the
+  // converted characters would not be read in it.
+  bool Init() {
+    static constexpr std::string_view AsciiProbe =
+        "\t\n\r !\"#%&'()*+,-./0123456789:;<=>?ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz";
+    for (char C : AsciiProbe) {
+      std::string Out;
+      if (!Convert(static_cast<unsigned char>(C), Out) || Out != std::string(1, C)) return false;
+    }
+    // Windows-1252 itself (under whatever alias) when every defined byte
+    // converts to itself.
+    WinAnsi_ = true;
+    for (unsigned B = 0x20; B <= 0xFF && WinAnsi_; ++B) {
+      const uint16_t Char = WinAnsiChar(static_cast<unsigned char>(B));
+      if (Char != 0 && Char != 0x7F) WinAnsi_ = FromUTF16(Char) == std::string(1, static_cast<char>(B));
+    }
+    return true;
+  }
+
+  const std::string& Name() const override { return Name_; }
+  bool IsWinAnsi() const override { return WinAnsi_; }
+
+  const std::string& FromUTF16(uint16_t Unit) const override {
+    auto& Block = Blocks_[Unit >> 8];
+    if (!Block) Block = std::make_unique<TBlock>();
+    TEntry& Entry = (*Block)[Unit & 0xFF];
+    if (!Entry.Filled) {
+      if (IsSurrogate(Unit) || !Convert(Unit, Entry.Text)) Entry.Text = "?";
+      Entry.Filled = true;
+    }
+    return Entry.Text;
+  }
+
+  const std::string& FromWinAnsi(unsigned char Byte) const override {
+    TEntry& Entry = WinAnsiTable_[Byte];
+    if (!Entry.Filled) {
+      const uint16_t Char = WinAnsiChar(Byte);
+      if (WinAnsi_ || Byte < 0x20 || Byte == 0x7F) {
+        Entry.Text.assign(1, static_cast<char>(Byte));
+      } else if (Char == 0) {
+        Entry.Text = "?";
+      } else {
+        Entry.Text = FromUTF16(Char);
+      }
+      Entry.Filled = true;
+    }
+    return Entry.Text;
+  }
+
+ private:
+  struct TEntry {
+    std::string Text;
+    bool Filled = false;
+  };
+  using TBlock = std::array<TEntry, 256>;
+
+  // One code point into the code page, with the shift state of a stateful
+  // code page closed at the end; false when it has no form for it.
+  bool Convert(uint32_t CodePoint, std::string& Out) const {
+    char In[4] = {static_cast<char>(CodePoint & 0xFF), static_cast<char>((CodePoint >> 8) & 0xFF),
+                  static_cast<char>((CodePoint >> 16) & 0xFF), static_cast<char>(CodePoint >> 24)};
+    char Buffer[64];
+    char* InPtr = In;
+    size_t InLeft = sizeof In;
+    char* OutPtr = Buffer;
+    size_t OutLeft = sizeof Buffer;
+    iconv(Handle_, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(Handle_, &InPtr, &InLeft, &OutPtr, &OutLeft) == static_cast<size_t>(-1) || InLeft != 0 ||
+        iconv(Handle_, nullptr, nullptr, &OutPtr, &OutLeft) == static_cast<size_t>(-1)) {
+      iconv(Handle_, nullptr, nullptr, nullptr, nullptr);
+      return false;
+    }
+    Out.assign(Buffer, OutPtr);
+    return true;
+  }
+
+  std::string Name_;
+  iconv_t Handle_;
+  bool WinAnsi_ = false;
+  mutable std::array<std::unique_ptr<TBlock>, 256> Blocks_;
+  mutable std::array<TEntry, 256> WinAnsiTable_;
+};
+
+}  // namespace
+
+std::shared_ptr<const TCodePage> TCodePage::Create(std::string_view Name) {
+  if (Name.empty() || Name.find('\0') != std::string_view::npos) return nullptr;
+  std::string Canonical = Upper(Name);
+  iconv_t Handle = iconv_open(Canonical.c_str(), "UTF-32LE");
+  if (Handle == reinterpret_cast<iconv_t>(-1)) return nullptr;
+  auto Page = std::make_shared<TIconvCodePage>(std::move(Canonical), Handle);
+  if (!Page->Init()) return nullptr;
+  return Page;
+}
+
+std::string TCodePage::LocaleName() {
+  // LC_CTYPE alone is taken from the environment, and put back afterwards,
+  // so that the process's locale stays as it was in every category.
+  std::string Codeset;
+  const char* Current = setlocale(LC_CTYPE, nullptr);
+  const std::string Saved = Current ? Current : "C";
+  if (setlocale(LC_CTYPE, "")) {
+    if (const char* Name = nl_langinfo(CODESET)) Codeset = Name;
+    setlocale(LC_CTYPE, Saved.c_str());
+  }
+  const std::string Key = Upper(Codeset);
+  if (Key.empty() || Key == "UTF-8" || Key == "UTF8" || Key == "ANSI_X3.4-1968" || Key == "ASCII" ||
+      Key == "US-ASCII") {
+    return "UTF-8";
+  }
+  return Codeset;
+}
+
+std::shared_ptr<const TCodePage> TCodePage::Default() {
+  if (auto Page = Create(LocaleName())) return Page;
+  return Create("UTF-8");
+}

@@ -1,0 +1,35 @@
+// The code page of all text the system writes: conversion of UTF-16 units and
+// of WinAnsiEncoding (Windows-1252) bytes into it, over glibc's iconv.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// One code page, chosen once per process. Conversions are cached; a character
+// the code page lacks becomes "?".
+class TCodePage {
+ public:
+  // The code page NAME as iconv knows it ("CP1252", "UTF-8", "CP936",
+  // "GB18030", ...); null when iconv does not know it, or when the code page
+  // does not keep ASCII as it is (UTF-16, UTF-32, EBCDIC, ...). The name is
+  // kept in upper case.
+  static std::shared_ptr<const TCodePage> Create(std::string_view Name);
+  // The locale's character set (nl_langinfo(CODESET) after setlocale), UTF-8
+  // when that is UTF-8, ASCII or the C/POSIX locale.
+  static std::string LocaleName();
+  // The process default: Create(LocaleName()), or UTF-8.
+  static std::shared_ptr<const TCodePage> Default();
+
+  virtual ~TCodePage() = default;
+  virtual const std::string& Name() const = 0;
+  // Windows-1252 itself: WinAnsiEncoding bytes stay as they are.
+  virtual bool IsWinAnsi() const = 0;
+  // One UTF-16 unit (a lone surrogate half too) in this code page.
+  virtual const std::string& FromUTF16(uint16_t Unit) const = 0;
+  // A WinAnsiEncoding byte in this code page: the byte itself in CP1252;
+  // elsewhere its character converted (control bytes stay, and the five bytes
+  // Windows-1252 leaves undefined become "?").
+  virtual const std::string& FromWinAnsi(unsigned char Byte) const = 0;
+};

@@ -1,0 +1,188 @@
+#!/usr/bin/env python3
+"""Word recall of `textextractor --layout content` against `pdftotext -raw`.
+
+For every PDF file under the corpus folder, the words pdftotext finds are the
+reference; the recall of a file is the share of those word occurrences (as a
+multiset) that our program's output holds too. Both texts are normalized the
+same way: UTF-8 with replacement, NFKC (which also splits ligatures), lower
+case, punctuation as spaces, split into words.
+
+Files pdftotext cannot read or finds no words in are skipped; files with an
+encryption our program does not support (named XI-R6 or aes) are left out; a
+file our program refuses (exit status 3) or that runs out of time counts with
+recall 0.
+
+Usage: tests/quality/word_recall.py [CORPUS_DIR] [TEXTEXTRACTOR]
+           [--json FILE] [--jobs N] [--timeout SECONDS]
+"""
+import argparse
+import collections
+import concurrent.futures
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unicodedata
+
+_ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+DEFAULT_CORPUS = os.path.normpath(os.path.join(_ROOT, "..", "shared", "corpus"))
+DEFAULT_PROGRAM = os.path.join(_ROOT, "build", "release", "src", "cli", "textextractor")
+REFUSED = 3  # our program's exit status for a file it did not open
+
+# User passwords of corpus files whose names do not carry them (from the
+# corpus's MANIFEST.md), by path below the corpus folder.
+KNOWN_PASSWORDS = {
+    "pdfminer/encryption/rc4-40.pdf": "baz",
+    "pdfminer/encryption/rc4-128.pdf": "baz",
+}
+
+
+def password_of(rel):
+    """The user password of a corpus file, None for none."""
+    if rel in KNOWN_PASSWORDS:
+        return KNOWN_PASSWORDS[rel]
+    m = re.search(r"(?:^|[,-])U=([^,]*?)(?:,|\.pdf$)", os.path.basename(rel), re.I)
+    return m.group(1) if m else None
+
+
+def unsupported_encryption(rel):
+    """Files whose encryption (AES) our program does not support, by name."""
+    name = os.path.basename(rel)
+    return "XI-R6" in name or "aes" in name.lower()
+
+
+_PUNCT = None
+
+
+def words(data):
+    """The normalized words of text bytes, as a multiset."""
+    global _PUNCT
+    if _PUNCT is None:
+        _PUNCT = {c: " " for c in range(sys.maxunicode + 1) if unicodedata.category(chr(c)).startswith("P")}
+    text = unicodedata.normalize("NFKC", data.decode("utf-8", errors="replace")).lower()
+    return collections.Counter(text.translate(_PUNCT).split())
+
+
+def run(cmd, timeout, env=None):
+    """(exit status, standard output); status None when the time ran out."""
+    try:
+        p = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                           timeout=timeout, env=env)
+        return p.returncode, p.stdout
+    except subprocess.TimeoutExpired:
+        return None, b""
+
+
+def measure(path, rel, program, timeout, env):
+    """One file's result: a dict with status, words, matched and recall."""
+    result = {"file": rel, "status": "ok", "words": 0, "matched": 0, "recall": 0.0}
+    if unsupported_encryption(rel):
+        result["status"] = "unsupported"
+        return result
+    pw = password_of(rel)
+    ref_cmd = ["pdftotext", "-raw", "-enc", "UTF-8"] + (["-upw", pw] if pw else []) + [path, "-"]
+    rc, out = run(ref_cmd, timeout)
+    ref = words(out) if rc == 0 else collections.Counter()
+    if not ref:
+        result["status"] = "skipped"
+        return result
+    total = sum(ref.values())
+    result["words"] = total
+    ours_cmd = [program, "--layout", "content", "--quiet", "--encoding", "UTF-8", "--all-pages", "--header", "",
+                "--footer", ""] + (["-p", pw] if pw else []) + [path, "-"]
+    rc, out = run(ours_cmd, timeout, env)
+    if rc is None:
+        result["status"] = "timeout"
+        return result
+    if rc == REFUSED:
+        result["status"] = "refused"
+        return result
+    if rc != 0:
+        result["status"] = f"exit {rc}"  # what it wrote still counts
+    ours = words(out)
+    matched = sum(min(n, ours[w]) for w, n in ref.items())
+    result["matched"] = matched
+    result["recall"] = matched / total
+    return result
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("corpus", nargs="?", default=DEFAULT_CORPUS, help="folder searched for *.pdf")
+    ap.add_argument("program", nargs="?", default=DEFAULT_PROGRAM, help="the textextractor binary")
+    ap.add_argument("--json", metavar="FILE", help="write the results as JSON to FILE too")
+    ap.add_argument("--jobs", "-j", type=int, default=os.cpu_count() or 1, help="files measured at once")
+    ap.add_argument("--timeout", type=float, default=60, help="seconds per file and program (default 60)")
+    args = ap.parse_args()
+
+    if not shutil.which("pdftotext"):
+        sys.exit("word_recall: pdftotext is missing (Debian package poppler-utils)")
+    if not (os.path.isfile(args.program) and os.access(args.program, os.X_OK)):
+        sys.exit(f"word_recall: no program at {args.program}")
+    if not os.path.isdir(args.corpus):
+        sys.exit(f"word_recall: no corpus folder {args.corpus}")
+    program = os.path.abspath(args.program)
+    files = sorted(os.path.relpath(os.path.join(d, f), args.corpus)
+                   for d, _, fs in os.walk(args.corpus) for f in fs if f.lower().endswith(".pdf"))
+    words(b"")  # builds the punctuation table before the threads start
+
+    # The stored settings of whoever runs this must not change the output.
+    with tempfile.TemporaryDirectory(prefix="word-recall-") as config:
+        env = dict(os.environ, XDG_CONFIG_HOME=config)
+        with concurrent.futures.ThreadPoolExecutor(max(1, args.jobs)) as pool:
+            results = list(pool.map(
+                lambda rel: measure(os.path.join(args.corpus, rel), rel, program, args.timeout, env), files))
+
+    by_status = collections.defaultdict(list)
+    for r in results:
+        by_status[r["status"]].append(r["file"])
+    measured = [r for r in results if r["status"] not in ("skipped", "unsupported")]
+    measured.sort(key=lambda r: (r["recall"], r["file"]))
+    total = sum(r["words"] for r in measured)
+    matched = sum(r["matched"] for r in measured)
+    micro = matched / total if total else 0.0
+    mean = sum(r["recall"] for r in measured) / len(measured) if measured else 0.0
+    errors = sorted(f for s, fs in by_status.items() if s.startswith("exit ") for f in fs)
+
+    print(f"{'recall':>7} {'matched':>9} {'words':>9}  {'status':<10} file")
+    for r in measured:
+        print(f"{100 * r['recall']:6.1f}% {r['matched']:9d} {r['words']:9d}  {r['status']:<10} {r['file']}")
+    print()
+    print(f"files measured:          {len(measured)} of {len(files)}")
+    print(f"recall, micro:           {100 * micro:.2f}% ({matched} of {total} words)")
+    print(f"recall, mean per file:   {100 * mean:.2f}%")
+    print(f"skipped (pdftotext):     {len(by_status['skipped'])}")
+    print(f"unsupported encryption:  {len(by_status['unsupported'])}")
+    print(f"refused (exit 3):        {len(by_status['refused'])}")
+    print(f"timed out:               {len(by_status['timeout'])}")
+    print(f"other exit status:       {len(errors)}")
+    for name, listed in (("refused", sorted(by_status["refused"])), ("timed out", sorted(by_status["timeout"])),
+                         ("other exit status", errors)):
+        for f in listed:
+            print(f"  {name}: {f}")
+
+    if args.json:
+        report = {
+            "corpus": os.path.abspath(args.corpus),
+            "program": program,
+            "files": measured,
+            "micro_recall": micro,
+            "mean_recall": mean,
+            "words": total,
+            "matched": matched,
+            "skipped": sorted(by_status["skipped"]),
+            "unsupported": sorted(by_status["unsupported"]),
+            "refused": sorted(by_status["refused"]),
+            "timed_out": sorted(by_status["timeout"]),
+            "other_exit_status": errors,
+        }
+        with open(args.json, "w", encoding="utf-8") as f:
+            json.dump(report, f, indent=1, ensure_ascii=False)
+            f.write("\n")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,113 @@
+// The plain text extractor: tokens, spaces and line breaks, rows and clean-up.
+#include "uPDFExtractor.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "CodePage.h"
+#include "uPDFFontRasterizer.h"
+#include "uPDFStructure.h"
+
+namespace {
+
+// Page resources with /F1 (Helvetica, WinAnsiEncoding, a reference) and /F2
+// (a font written directly into the /Font dictionary, never selected).
+struct TPage {
+  TPDFStructure S;
+  std::map<int, TPDFObject*> Objects;
+  std::shared_ptr<const TCodePage> CodePage = TCodePage::Create("CP1252");
+  TPDFFontCollection Fonts{*CodePage};
+  TPDFDictionary* Resources;
+
+  explicit TPage(const std::string& ResourcesText =
+                     "<< /Font << /F1 1 0 R /F2 << /Subtype /Type1 /BaseFont /Courier >> /F3 3 0 R >> >>") {
+    S.OnResolveReference = [this](TPDFIndRef*, int32_t N, int32_t) -> TPDFObject* {
+      auto It = Objects.find(N);
+      return It == Objects.end() ? nullptr : It->second;
+    };
+    Objects[1] = S.ParseObject("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    Objects[3] = S.ParseObject("<< /Type /Font /Subtype /Type1 /BaseFont /Courier >>");
+    Resources = As<TPDFDictionary>(S.ParseObject(ResourcesText));
+    Fonts.LoadFontPrograms = true;
+  }
+  std::string Text(const std::string& Content, int Mode = 0) {
+    TPDFExtractor E(Resources, Fonts, *CodePage);
+    return E.Extract(Content, Mode);
+  }
+};
+
+TEST(TPDFExtractor, SpacesAndLineBreaks) {
+  struct Case {
+    const char* What;
+    std::string Content, Expected;
+  } Cases[] = {
+      {"plain", "BT /F1 12 Tf 72 700 Td (Hello) Tj ET", "Hello"},
+      {"content ending with Tj", "BT /F1 12 Tf (Hello) Tj", "Hello"},
+      {"Td move of 100: a space", "BT /F1 12 Tf 72 700 Td (Hello) Tj 100 0 Td (World) Tj ET", "Hello World"},
+      {"Td move within half a space: none", "BT /F1 12 Tf 72 700 Td (Hel) Tj 17 0 Td (lo) Tj ET", "Hello"},
+      // Going back to the line start is a jump in x too: a space comes first.
+      {"Td down 14: one break", "BT /F1 12 Tf 72 700 Td (a) Tj 0 -14 Td (b) Tj ET", "a \r\nb"},
+      {"Td down 30: still one (the blank-line test is signed)", "BT /F1 12 Tf 72 700 Td (a) Tj 0 -30 Td (b) Tj ET",
+       "a \r\nb"},
+      {"Td up 30: two", "BT /F1 12 Tf 72 700 Td (a) Tj 0 30 Td (b) Tj ET", "a \r\n\r\nb"},
+      {"Tm down 30: two", "BT /F1 12 Tf 1 0 0 1 72 700 Tm (a) Tj 1 0 0 1 72 670 Tm (b) Tj ET", "a \r\n\r\nb"},
+      {"TD sets the leading for T*", "BT /F1 12 Tf 72 700 Td (a) Tj 0 -14 TD (b) Tj T* (c) Tj ET", "a\r\nb\r\nc"},
+      {"T* always breaks; three breaks become two", "BT /F1 12 Tf (a) Tj T* T* T* T* (b) Tj ET", "a\r\n\r\nb"},
+      {"' breaks the line and shows", "BT /F1 12 Tf 14 TL (a) Tj (b) ' ET", "a\r\nb"},
+      {"TJ: -200 inserts a space, -100 not", "BT /F1 12 Tf [(a) -200 (b) -100 (c)] TJ ET", "a bc"},
+      {"a line of one space is removed", "BT /F1 12 Tf (a) Tj T* ( ) Tj T* (b) Tj ET", "a\r\nb"},
+      // Scale 0 makes every threshold 0: each Tm adds a space and two breaks.
+      {"Tm scale 0.5 becomes 0", "BT /F1 12 Tf 0.5 0 0 0.5 72 700 Tm (a) Tj 0.5 0 0 0.5 300 700 Tm (b) Tj ET",
+       "a \r\n\r\nb"},
+      {"a direct font is not selected", "BT /F2 12 Tf (\\047) Tj ET", "\x92"},
+      {"escapes of the content form", "BT /F1 12 Tf (a\\(b\\)\\101\\q) Tj ET", "a(b)Aq"},
+      {"hex strings", "BT /F1 12 Tf <48 69> Tj ET", "Hi"},
+      {"control bytes at the ends are trimmed", "BT /F1 12 Tf ( a\\r\\n) Tj ET", "a"},
+      {"an unterminated string runs to the end", "BT /F1 12 Tf (abc Tj ET", ""},
+      {"operators running together are one token", "BT /F1 12 Tf (a) TjET (b) Tj", "b"},
+      {"inline image bytes are tokens too", "BI /W 1 ID (x) Tj EI BT /F1 12 Tf (y) Tj ET", "xy"},
+  };
+  for (const auto& C : Cases) {
+    TPage P;
+    EXPECT_EQ(P.Text(C.Content), C.Expected) << C.What;
+  }
+}
+
+TEST(TPDFExtractor, FontsAndMissingResources) {
+  // Before any Tf: StandardEncoding texts (code 39 is quoteright).
+  TPage P;
+  EXPECT_EQ(P.Text("BT (') Tj ET"), "\x92");
+  // WinAnsiEncoding after Tf /F1: code 39 is quotesingle.
+  EXPECT_EQ(P.Text("BT /F1 12 Tf (') Tj ET"), "'");
+  // Courier (StandardEncoding) by reference.
+  EXPECT_EQ(P.Text("BT /F3 12 Tf (') Tj ET"), "\x92");
+  // No /Font dictionary: Tf fails at the font lookup and leaves no operands.
+  TPage NoFonts("<< >>");
+  EXPECT_EQ(NoFonts.Text("BT /F1 12 Tf (') Tj ET"), "\x92");
+}
+
+TEST(TPDFExtractor, Rows) {
+  struct Case {
+    const char* What;
+    std::string Content, Expected;
+  } Cases[] = {
+      {"quote and backslash in the text", "BT /F1 12 Tf 72.456 700 Td (a\"b\\\\c) Tj ET",
+       "72.45,700.00,#000000,12.00,\"Helvetica\",\"a\\\"b\\\\c\""},
+      {"rg gives blue in the high byte", "1 0 0 rg BT /F1 12 Tf (x) Tj ET", "0.00,0.00,#0000FF,12.00,\"Helvetica\",\"x\""},
+      {"g", "0.5 g BT /F1 10 Tf (x) Tj ET", "0.00,0.00,#808080,10.00,\"Helvetica\",\"x\""},
+      {"TJ rows start where the array began",
+       "BT /F1 10 Tf 10 20 Td [(a) -500 (b)] TJ (c) Tj ET",
+       "10.00,20.00,#000000,10.00,\"Helvetica\",\"a b\"\r\n26.12,20.00,#000000,10.00,\"Helvetica\",\"c\""},
+      {"the font name of a direct font", "BT /F2 9 Tf (x) Tj ET", "0.00,0.00,#000000,9.00,\"Courier\",\"x\""},
+  };
+  for (const auto& C : Cases) {
+    TPage P;
+    EXPECT_EQ(P.Text(C.Content, 2), C.Expected) << C.What;
+  }
+  TPage P;
+  EXPECT_EQ(P.Text("BT /F1 12 Tf (x) Tj ET", 1), "");
+  EXPECT_EQ(P.Text("BT /F1 12 Tf (x) Tj ET", 3), "");
+}
+
+}  // namespace

@@ -1,0 +1,208 @@
+// ToUnicode CMaps and the font collection.
+#include "uPDFFontRasterizer.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "CodePage.h"
+#include "uPDFStructure.h"
+
+namespace {
+
+std::string CMapText(const std::string& Body, bool Codespace = true) {
+  return std::string("/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n") +
+         (Codespace ? "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n" : "") + Body +
+         "\nendcmap CMapName currentdict /CMap defineresource pop end end";
+}
+
+std::string Lookups(const TPDFCMap& Map, std::initializer_list<uint32_t> Codes) {
+  std::string Out;
+  for (uint32_t C : Codes) {
+    auto U = CMapLookup(Map, C);
+    char Buf[16];
+    std::snprintf(Buf, sizeof Buf, U ? "%04X " : "- ", U ? *U : 0);
+    Out += Buf;
+  }
+  return Out;
+}
+
+TEST(ParseToUnicode, SectionsAndTokens) {
+  struct Case {
+    const char* What;
+    std::string Text;
+    std::string Expected;  // lookups of codes 0, 3, 4, 5, 6, 0x41
+  } Cases[] = {
+      {"bfrange", CMapText("1 beginbfrange\n<0003> <0005> <0041>\nendbfrange"), "- 0041 0042 0043 - - "},
+      {"no codespace range", CMapText("1 beginbfrange\n<0003> <0005> <0041>\nendbfrange", false), "- - - - - - "},
+      {"bfchar, source 0 skipped and reading goes on",
+       CMapText("3 beginbfchar\n<0000> <0030>\n<0004> <0058>\n<0041> <0061>\nendbfchar"), "- - 0058 - - 0061 "},
+      {"only the first bfchar section",
+       CMapText("1 beginbfchar\n<0003> <0031>\nendbfchar\n1 beginbfchar\n<0004> <0032>\nendbfchar"), "- 0031 - - - - "},
+      {"a surrogate pair written as one token ends the section",
+       CMapText("3 beginbfchar\n<0003> <0031>\n<0004> <D835DC00>\n<0005> <0033>\nendbfchar"), "- 0031 - - - - "},
+      {"a multi-unit destination keeps its last unit", CMapText("1 beginbfchar\n<0003> <00660069>\nendbfchar"),
+       "- 0069 - - - - "},
+      {"an array destination shifts the reading",
+       CMapText("2 beginbfrange\n<0003> <0004> [<0041> <0042>]\n<0005> <0006> <0043>\nendbfrange"),
+       "- 0041 0042 - - - "},
+      {"a non-hex token ends the bfrange", CMapText("2 beginbfrange\n<0003> <0003> <0041>\n<00 05> <0006> <0043>\nendbfrange"),
+       "- 0041 - - - - "},
+      {"bfrange entries come before bfchar entries",
+       CMapText("1 beginbfchar\n<0041> <0062>\nendbfchar\n1 beginbfrange\n<0041> <0041> <0063>\nendbfrange"),
+       "- - - - - 0063 "},
+  };
+  for (const auto& C : Cases) {
+    TPDFCMap Map = ParseToUnicode(C.Text);
+    EXPECT_EQ(Lookups(Map, {0, 3, 4, 5, 6, 0x41}), C.Expected) << C.What;
+  }
+  EXPECT_TRUE(ParseToUnicode("").empty());
+  EXPECT_TRUE(ParseToUnicode(CMapText("endbfrange <0001> <0002> <0003> beginbfrange")).empty());
+}
+
+TEST(SortCMap, TheSmallerFirstCodeWinsOverlaps) {
+  TPDFCMap Map = {{0x41, 0x41, 0x61}, {0x20, 0x7E, 0x20}};
+  SortCMap(Map);
+  EXPECT_EQ(CMapLookup(Map, 0x41), 0x41);
+  // Equal keys: the exchange procedure decides. For keys 5, 3, 3, 1 the two
+  // ranges starting at 3 end up in swapped order.
+  TPDFCMap Ties = {{5, 5, 0x100}, {3, 9, 0x200}, {3, 9, 0x300}, {1, 1, 0x400}};
+  SortCMap(Ties);
+  std::vector<uint16_t> Order;
+  for (const auto& R : Ties) Order.push_back(R.FirstUnicode);
+  EXPECT_EQ(Order, (std::vector<uint16_t>{0x400, 0x300, 0x200, 0x100}));
+}
+
+TEST(TPDFCMapIndex, AgreesWithTheLinearLookup) {
+  std::mt19937 Rng(7);
+  for (int Round = 0; Round < 20; ++Round) {
+    TPDFCMap Map;
+    const int N = 1 + static_cast<int>(Rng() % 200);
+    for (int I = 0; I < N; ++I) {
+      uint16_t First = static_cast<uint16_t>(Rng() % 70000);
+      uint16_t Last = static_cast<uint16_t>(First + Rng() % 300);
+      Map.push_back({First, Last, static_cast<uint16_t>(Rng())});
+    }
+    SortCMap(Map);
+    TPDFCMapIndex Index(Map);
+    for (uint32_t Code = 0; Code < 65536; Code += 7) ASSERT_EQ(Index.Lookup(Code), CMapLookup(Map, Code)) << Code;
+  }
+}
+
+// ---------------------------------------------------------------- the collection
+
+// Objects by number for the references of the tests.
+struct TFonts {
+  TPDFStructure S;
+  std::map<int, TPDFObject*> Objects;
+  std::shared_ptr<const TCodePage> CodePage = TCodePage::Create("CP1252");
+  TPDFFontCollection Fonts{*CodePage};
+  TFonts() {
+    S.OnResolveReference = [this](TPDFIndRef*, int32_t N, int32_t) -> TPDFObject* {
+      auto It = Objects.find(N);
+      return It == Objects.end() ? nullptr : It->second;
+    };
+    Fonts.LoadFontPrograms = true;
+  }
+  void Add(int N, const std::string& Text) { Objects[N] = S.ParseObject(Text); }
+  void AddStream(int N, const std::string& Dict, const std::string& Data) {
+    TPDFStream* Stream = S.NewStream(Data);
+    Stream->SetDictionary(As<TPDFDictionary>(S.ParseObject(Dict)));
+    Objects[N] = Stream;
+  }
+  const TPDFFontCollectionData* Select(int N) { return Fonts.SelectFont(S.NewIndRef(N, 0)); }
+};
+
+TEST(TPDFFontCollection, StandardFontsAndTheCache) {
+  TFonts F;
+  F.Add(1, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica-Bold >>");
+  F.Add(2, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica-Bold /FontDescriptor << /Ascent 700 /Descent -200.6 >> >>");
+  F.Add(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Arial,Bold /Encoding /WinAnsiEncoding >>");
+  const TPDFFontCollectionData* A = F.Select(1);
+  ASSERT_NE(A, nullptr);
+  EXPECT_EQ(A->Ascent, 718);
+  EXPECT_EQ(A->Descent, -207);
+  EXPECT_EQ(A->FontName, "Arial,Bold");  // the substitute's name
+  EXPECT_EQ(A->Widths['W'], 944);
+  EXPECT_EQ(A->CodeTexts['A'], "A");
+  EXPECT_EQ(A->CodeTexts[39], "\x92");  // StandardEncoding quoteright
+  EXPECT_EQ(F.Select(1), A);             // cached
+  EXPECT_EQ(F.Fonts.FontCount(), 1u);
+  const TPDFFontCollectionData* B = F.Select(2);
+  EXPECT_EQ(B->Ascent, 700);
+  EXPECT_EQ(B->Descent, -201);
+  EXPECT_EQ(B->Widths['W'], 750);  // a descriptor: no standard metrics
+  EXPECT_EQ(B->FontName, "Helvetica-Bold");
+  EXPECT_EQ(F.Select(3)->Widths['W'], 944);  // standard font 6
+  EXPECT_EQ(F.Fonts.SelectFont(nullptr), nullptr);
+  EXPECT_EQ(&F.Fonts.Current(), F.Fonts.SelectFont(F.S.NewIndRef(3, 0)));
+
+  struct Case {
+    const char* Name;
+    int Index;
+  } Names[] = {{"Helvetica", 5}, {"ArialMT", 5}, {"Arial,Bold", 6}, {"MT", 12}, {"Symbol", 13},
+               {"ZapfDingbats", 14}, {"Verdana", 0}, {"", 0}, {"Times-Roman", 9}, {"Courier", 1}};
+  for (const auto& C : Names) EXPECT_EQ(StandardFontIndex(C.Name), C.Index) << C.Name;
+}
+
+TEST(TPDFFontCollection, SimpleFontsWithWidthsDifferencesAndToUnicode) {
+  TFonts F;
+  F.AddStream(9, "<< >>", CMapText("1 beginbfchar\n<0042> <4E2D>\nendbfchar"));
+  F.Add(1,
+        "<< /Subtype /TrueType /BaseFont /Foo /FirstChar 65 /LastChar 66 /Widths [500 600] "
+        "/Encoding << /Differences [65 /bullet /g35] >> /ToUnicode 9 0 R >>");
+  const TPDFFontCollectionData* Font = F.Select(1);
+  EXPECT_EQ(Font->Widths[65], 500);
+  EXPECT_EQ(Font->Widths[67], 750);
+  EXPECT_EQ(Font->CodeTexts[65], "\x95");  // bullet
+  EXPECT_EQ(Font->CodeTexts[66], "?");     // the map's U+4E2D in CP1252
+  EXPECT_EQ(Font->RenderTexts[66], "?");
+  EXPECT_EQ(Font->GlyphNames[66], "g35");
+  EXPECT_EQ(Font->FirstChar, 65);
+  EXPECT_EQ(Font->LastChar, 66);
+  EXPECT_EQ(Font->ToUnicode.size(), 1u);
+
+  // Not a dictionary: a record all the same.
+  const TPDFFontCollectionData* Missing = F.Select(77);
+  EXPECT_EQ(Missing->FontName, "Arial");
+  EXPECT_EQ(Missing->CodeTexts['A'], "");
+  EXPECT_EQ(Missing->RenderTexts['A'], "A");
+  EXPECT_EQ(Missing->Widths['A'], 750);
+}
+
+TEST(TPDFFontCollection, CompositeFonts) {
+  TFonts F;
+  F.AddStream(9, "<< >>", CMapText("1 beginbfrange\n<0001> <0003> <4E2D>\nendbfrange"));
+  F.Add(5, "<< /Subtype /CIDFontType2 /BaseFont /SimSun /DW 900 /W [1 [500 600]] /FontDescriptor << /Ascent 859 >> >>");
+  F.Add(1, "<< /Subtype /Type0 /BaseFont /SimSun /Encoding /Identity-H /DescendantFonts [5 0 R] /ToUnicode 9 0 R >>");
+  F.Add(2, "<< /Subtype /Type0 /DescendantFonts [2 0 R] >>");       // loops back to itself
+  F.Add(3, "<< /Subtype /Type0 /DescendantFonts 5 0 R >>");        // not an array of one reference
+  F.Add(4, "<< /Subtype /Type0 /DescendantFonts [5 0 R] /ToUnicode /Identity-H >>");
+  const TPDFFontCollectionData* Font = F.Select(1);
+  EXPECT_TRUE(Font->IsComposite);
+  EXPECT_EQ(Font->ObjectNumber, 1);  // cached under the Type0 dictionary's number
+  EXPECT_EQ(Font->FontName, "SimSun");
+  EXPECT_EQ(Font->Ascent, 859);
+  EXPECT_EQ(GetCIDWidth(Font->CIDWidths.get(), 2), 600);
+  EXPECT_EQ(GetCIDWidth(Font->CIDWidths.get(), 9), 900);
+  ASSERT_NE(Font->ToUnicodeIndex, nullptr);
+  EXPECT_EQ(Font->ToUnicodeIndex->Lookup(2), 0x4E2E);
+  EXPECT_EQ(Font->CodeTexts[1], "?");
+  EXPECT_EQ(Font->CodeTexts[4], "");
+  EXPECT_EQ(F.Select(1), Font);
+  for (int N : {2, 3}) {
+    const TPDFFontCollectionData* Empty = F.Select(N);
+    ASSERT_NE(Empty, nullptr) << N;
+    EXPECT_TRUE(Empty->IsComposite) << N;
+    EXPECT_EQ(Empty->CIDWidths, nullptr) << N;
+    EXPECT_EQ(Empty->ObjectNumber, N);
+  }
+  // A ToUnicode name leaves every text empty; the bytes then show as themselves.
+  const TPDFFontCollectionData* Named = F.Select(4);
+  EXPECT_EQ(Named->CodeTexts['A'], "");
+  EXPECT_EQ(Named->RenderTexts['A'], "A");
+  EXPECT_EQ(F.Fonts.FontCount(), 4u);
+}
+
+}  // namespace
