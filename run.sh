@@ -11,8 +11,7 @@ ensure_packages "${BUILD_PACKAGES[@]}"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DVORLITH_TESTS=OFF >/dev/null
 cmake --build build/release --target textextractor -j"$(nproc)" >/dev/null
 
-# The content layout, until the reflow layout (the stored default) lands.
 if [ $# -eq 0 ]; then
-  exec build/release/src/cli/textextractor --layout content examples/sample.pdf -
+  exec build/release/src/cli/textextractor examples/sample.pdf -
 fi
-exec build/release/src/cli/textextractor --layout content "${@:2}" "$1"
+exec build/release/src/cli/textextractor "${@:2}" "$1"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Times `textextractor --layout content -q FILE OUT` against `pdftotext -raw`
-# and `mutool draw -F txt` on the R reference manual and the Chinese LaTeX
-# introduction (lshort-zh-cn): median wall time of N runs and peak memory of
-# each, and the ratios of ours to mutool's.
+# Times our layouts (`textextractor --layout L -q FILE OUT`) against
+# `pdftotext -raw`, `pdftotext` and `mutool draw -F txt` on the R reference
+# manual and the Chinese LaTeX introduction (lshort-zh-cn): median wall time
+# of N runs and peak memory of each, and the ratios of ours to mutool's.
+# LAYOUTS="content reflow positioned" chooses the layouts.
 #   bench/compare_content.sh [RUNS] [FILE.pdf ...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -60,21 +61,29 @@ measure() {  # prints "median_seconds peak_kb failed_runs"
 export XDG_CONFIG_HOME="$PWD/$data/config"
 ours=build/release/src/cli/textextractor
 
-printf '%-24s %-14s %10s %12s %s\n' file command "median s" "peak KB" ""
+# Our layouts (LAYOUTS, default all three) against pdftotext (-raw for the
+# content layout, its default reading order for the others) and mutool.
+layouts=(${LAYOUTS:-content reflow positioned})
+printf '%-24s %-22s %10s %12s %s\n' file command "median s" "peak KB" ""
+row() {  # file command seconds kb failed
+  local note=""
+  (( $5 > 0 )) && note="($5 of $runs runs failed)"
+  printf '%-24s %-22s %10s %12s %s\n' "${1:0:24}" "$2" "$3" "$4" "$note"
+}
 for file in "${files[@]}"; do
   name=$(basename "$file")
-  read -r t_ours kb_ours f_ours < <(measure "$ours" --layout content -q --encoding UTF-8 "$file" "$out")
-  read -r t_pdftotext kb_pdftotext f_pdftotext < <(measure pdftotext -raw "$file" "$out")
+  read -r t_raw kb_raw f_raw < <(measure pdftotext -raw "$file" "$out")
+  read -r t_read kb_read f_read < <(measure pdftotext "$file" "$out")
   read -r t_mutool kb_mutool f_mutool < <(measure mutool draw -F txt -o "$out" "$file")
-  for row in "textextractor $t_ours $kb_ours $f_ours" "pdftotext $t_pdftotext $kb_pdftotext $f_pdftotext" \
-             "mutool $t_mutool $kb_mutool $f_mutool"; do
-    read -r cmd t kb f <<<"$row"
-    note=""
-    (( f > 0 )) && note="($f of $runs runs failed)"
-    printf '%-24s %-14s %10s %12s %s\n' "${name:0:24}" "$cmd" "$t" "$kb" "$note"
+  row "$name" "pdftotext -raw" "$t_raw" "$kb_raw" "$f_raw"
+  row "$name" "pdftotext" "$t_read" "$kb_read" "$f_read"
+  row "$name" "mutool draw -F txt" "$t_mutool" "$kb_mutool" "$f_mutool"
+  for layout in "${layouts[@]}"; do
+    read -r t kb f < <(measure "$ours" --layout "$layout" -q --encoding UTF-8 "$file" "$out")
+    row "$name" "ours --layout $layout" "$t" "$kb" "$f"
+    awk -v n="${name:0:24}" -v l="$layout" -v a="$t" -v b="$t_mutool" -v c="$kb" -v d="$kb_mutool" 'BEGIN {
+      printf "%-24s %-22s %10s %12s\n", n, l "/mutool",
+        (b > 0 ? sprintf("%.2f", a / b) : "-"), (d > 0 ? sprintf("%.2f", c / d) : "-") }'
   done
-  awk -v n="${name:0:24}" -v a="$t_ours" -v b="$t_mutool" -v c="$kb_ours" -v d="$kb_mutool" 'BEGIN {
-    printf "%-24s %-14s %10s %12s\n", n, "ours/mutool",
-      (b > 0 ? sprintf("%.2f", a / b) : "-"), (d > 0 ? sprintf("%.2f", c / d) : "-") }'
 done
 rm -f "$out"

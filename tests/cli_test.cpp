@@ -54,26 +54,26 @@ class Console : public testing::Test {
 TEST_F(Console, ExtractsWithFramingAndLogs) {
   std::string Out, Err;
   ASSERT_EQ(Run("--header 'P&p/&a' --footer '' doc.pdf", Out, Err), 0) << Err;
-  EXPECT_EQ(Read(Dir / "doc.txt"), "P1/4\n\r\r\nP2/4\n\r\r\nP3/4\n\r\r\nP4/4\n\r\r\n");
+  EXPECT_EQ(Read(Dir / "doc.txt"), "P1/4\n\rPage 1\r\nP2/4\n\rPage 2\r\nP3/4\n\rPage 3\r\nP4/4\n\rPage 4\r\n");
   EXPECT_EQ(Err,
             "Current file is: doc.pdf\n Pages: 4\n Press Extract button to extract text\n\n"
             "Begin to extract from doc.pdf to doc.txt\n Page from 1 to 4\n\n"
             "Extraction finished\n\n");
   // Standard output as the target, a range and even pages.
   ASSERT_EQ(Run("-q -f 2 -l 9 --even doc.pdf -", Out, Err), 0);
-  EXPECT_EQ(Out, "\n\r = Page 2 =\r\n\n\r = Page 4 =\r\n");
+  EXPECT_EQ(Out, "Page 2\n\r = Page 2 =\r\nPage 4\n\r = Page 4 =\r\n");
   EXPECT_EQ(Err, "");
 }
 
 TEST_F(Console, SavedSettingsAreReadBackAndRangeThreeFails) {
   std::string Out, Err;
   ASSERT_EQ(Run("-q --odd --footer '[&p]' --save doc.pdf out.txt", Out, Err), 0) << Err;
-  EXPECT_EQ(Read(Dir / "out.txt"), "\n\r[1]\r\n\n\r[3]\r\n");
+  EXPECT_EQ(Read(Dir / "out.txt"), "Page 1\n\r[1]\r\nPage 3\n\r[3]\r\n");
   const std::string Ini = Read(Dir / "config" / "Vorlith" / "TextExtractor.ini");
   EXPECT_NE(Ini.find("Page=2\n"), std::string::npos);
   EXPECT_NE(Ini.find("Footer=[&p]\n"), std::string::npos);
   ASSERT_EQ(Run("-q doc.pdf out2.txt", Out, Err), 0);
-  EXPECT_EQ(Read(Dir / "out2.txt"), "\n\r[1]\r\n\n\r[3]\r\n");  // odd pages and the footer came back
+  EXPECT_EQ(Read(Dir / "out2.txt"), "Page 1\n\r[1]\r\nPage 3\n\r[3]\r\n");  // odd pages and the footer came back
 
   std::ofstream(Dir / "config" / "Vorlith" / "TextExtractor.ini") << "[Setting]\nRange=3\n";
   std::ofstream(Dir / "out3.txt") << "earlier";
@@ -81,7 +81,7 @@ TEST_F(Console, SavedSettingsAreReadBackAndRangeThreeFails) {
   EXPECT_EQ(Err, "INNER ERROR: Error page range type\n");
   EXPECT_EQ(Read(Dir / "out3.txt"), "earlier");
   EXPECT_EQ(Run("-q --all-pages --footer '' doc.pdf out3.txt", Out, Err), 0);  // an option mends it for this run
-  EXPECT_EQ(Read(Dir / "out3.txt"), "\r\n\r\n\r\n\r\n");
+  EXPECT_EQ(Read(Dir / "out3.txt"), "Page 1\r\nPage 2\r\nPage 3\r\nPage 4\r\n");
 }
 
 TEST_F(Console, ExitStatuses) {
@@ -138,6 +138,25 @@ TEST_F(Console, ContentLayoutInEachCodePage) {
     EXPECT_EQ(Out, C.Expected) << C.Encoding;
   }
   EXPECT_EQ(Run("--encoding NO-SUCH-CODE-PAGE cjk.pdf -", Out, Err), 2);
+}
+
+TEST_F(Console, PositionedRowsAndLayouts) {
+  std::string Out, Err;
+  // The rows of page text mode 3: Helvetica (shown as its substitute's
+  // name) at 72 720, descent -207 and ascent 718 at size 12.
+  ASSERT_EQ(Run("-q --page-text 3 -f 1 -l 1 --footer '' doc.pdf -", Out, Err), 0) << Err;
+  EXPECT_EQ(Out,
+            "\"Arial\",#000000,12.00,72.0000,717.5160,110.0280,717.5160,110.0280,728.6160,72.0000,728.6160,"
+            "\"Page 1\"\r\n\r\n");
+  // Word mode: the last word joins the block of the one before.
+  ASSERT_EQ(Run("-q --page-text 4 -f 2 -l 2 --footer '' doc.pdf -", Out, Err), 0);
+  EXPECT_EQ(Out.substr(Out.size() - 13), ",\"Page 2\"\r\n\r\n");
+  ASSERT_EQ(Run("-q --layout positioned -f 2 -l 3 --footer '' doc.pdf -", Out, Err), 0);
+  EXPECT_EQ(Out, "@X=72.00,Y=717.52@Page 2@ENDTEXT@\r\n@X=72.00,Y=717.52@Page 3@ENDTEXT@\r\n");
+  ASSERT_EQ(Run("-q --layout reflow -f 4 --footer '' doc.pdf -", Out, Err), 0);
+  EXPECT_EQ(Out, "Page 4\r\n");
+  ASSERT_EQ(Run("-q --text-type 9 -f 4 --footer '' doc.pdf -", Out, Err), 0);
+  EXPECT_EQ(Out, "\r\n");  // no page text for other types
 }
 
 TEST_F(Console, Info) {

@@ -52,7 +52,7 @@ TEST_P(Corpus, EveryFileLoadsOrIsRefusedAndEveryPageReads) {
       Tree->GetPageContentBytes();
       EXPECT_NE(Tree->GetPageResources(), nullptr);
       // Every page text type the engine has.
-      for (int Type : {0, 2}) Tree->GetPageText(Type);
+      for (int Type : {0, 2, 3}) Tree->GetPageText(Type);
     }
   }
   RecordProperty("loaded", Loaded);

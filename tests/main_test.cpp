@@ -117,14 +117,24 @@ TEST_F(RunLogic, ItemFramingAndMacros) {
   TPDFEngine Engine;
   TMainLogic Logic(Engine, Settings, Host);
   const std::string File = WritePdf("doc.pdf", 3);
+  // Each item: header, LF CR, the page's text (reflowed), LF CR, footer.
+  auto Items = [](auto Header, auto Footer) {
+    std::string Out;
+    for (int P = 1; P <= 3; ++P) {
+      const std::string H = Header(P), F = Footer(P);
+      Out += (H.empty() ? "" : H + "\n\r") + "Page " + std::to_string(P) + (F.empty() ? "" : "\n\r" + F) + "\r\n";
+    }
+    return Out;
+  };
+  auto None = [](int) { return std::string(); };
   struct Case {
     std::string Header, Footer, Expected;
   } Cases[] = {
-      {"H&p", "F&P", "H1\n\r\n\rF1\r\nH2\n\r\n\rF2\r\nH3\n\r\n\rF3\r\n"},
-      {"", "", "\r\n\r\n\r\n"},
-      {"&p/&A &n", "", "1/3 doc.pdf\n\r\r\n2/3 doc.pdf\n\r\r\n3/3 doc.pdf\n\r\r\n"},
-      {"", "[&f]", "\n\r[" + File + "]\r\n\n\r[" + File + "]\r\n\n\r[" + File + "]\r\n"},
-      {"&d", "", ShortDateString() + "\n\r\r\n" + ShortDateString() + "\n\r\r\n" + ShortDateString() + "\n\r\r\n"},
+      {"H&p", "F&P", Items([](int P) { return "H" + std::to_string(P); }, [](int P) { return "F" + std::to_string(P); })},
+      {"", "", Items(None, None)},
+      {"&p/&A &n", "", Items([](int P) { return std::to_string(P) + "/3 doc.pdf"; }, None)},
+      {"", "[&f]", Items(None, [&](int) { return "[" + File + "]"; })},
+      {"&d", "", Items([](int) { return ShortDateString(); }, None)},
   };
   for (const auto& C : Cases) {
     Logic.CurrentFile.clear();
@@ -214,7 +224,7 @@ TEST_F(RunLogic, StopDuringAPage) {
   Host.StopAtPage = 5;
   Settings.Footer = "&p";
   const std::string Written = Run(Engine, Logic, WritePdf("ten.pdf", 10), TRunResult::Stopped);
-  EXPECT_EQ(Written, "\n\r1\r\n\n\r2\r\n\n\r3\r\n\n\r4\r\n\n\r5\r\n");
+  EXPECT_EQ(Written, "Page 1\n\r1\r\nPage 2\n\r2\r\nPage 3\n\r3\r\nPage 4\n\r4\r\nPage 5\n\r5\r\n");
   EXPECT_EQ(Logic.Log.end()[-2], "User teminate");
   EXPECT_TRUE(Host.Questions.empty());
   // The next run starts afresh.

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "Utility.h"
 #include "uPDFDocument.h"
 #include "uPDFPageTree.h"
 
@@ -77,6 +78,24 @@ TEST(TPDFEngine, PagesSizesAndModes) {
   EXPECT_EQ(E.GetPageText(5), "");
   EXPECT_EQ(E.GetPageText(-1), "");
   EXPECT_EQ(E.LastErrorCode(), 0);
+}
+
+TEST(TPDFEngine, PositionedModesFollowOriginAndScale) {
+  TPDFEngine E;
+  ASSERT_EQ(E.LoadFromFile(Sample), 1);
+  E.SelectPage(1);
+  // Field 4 of the first row: P0's y.
+  auto FirstY = [&] {
+    const std::string Rows = E.GetPageText(3);
+    return std::stod(SplitString(Rows.substr(0, Rows.find("\r\n")), ",", '\\', "\"").at(4));
+  };
+  const double Bottom = FirstY();
+  E.SelectedDocument()->Origin = 1;  // top left: y mirrored in the page height
+  EXPECT_NEAR(FirstY(), 792 - Bottom, 0.001);
+  E.SelectedDocument()->Origin = 0;
+  E.SelectedDocument()->UnitScale = 0.5;
+  EXPECT_NEAR(FirstY(), Bottom / 2, 0.001);
+  EXPECT_FALSE(E.GetPageText(4).empty());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "CodePage.h"
 #include "uPDFDocument.h"
 #include "uPDFPageTree.h"
+#include "uPDFTextFunnel.h"
 
 namespace {
 
@@ -131,5 +132,13 @@ std::string TPDFEngine::GetPageText(int Mode) {
   FErrorCode = 0;
   if (Mode < 0 || Mode > 4) return {};
   if (Mode <= 2) return FSelected->PageTree()->GetPageText(Mode);
-  return {};
+  // Positioned modes: a funnel with the document's origin and unit scale and
+  // the page size in those units.
+  TPDFTextFunnel Funnel;
+  Funnel.Origin = FSelected->Origin;
+  Funnel.Scale = FSelected->UnitScale;
+  Funnel.PageWidth = PageWidth();
+  Funnel.PageHeight = PageHeight();
+  Funnel.WordMode = Mode == 4;
+  return FSelected->PageTree()->GetPageText(Mode, &Funnel);
 }

@@ -9,6 +9,8 @@
 #include "uPDFDocument.h"
 #include "uPDFExtractor.h"
 #include "uPDFFontRasterizer.h"
+#include "uPDFRenderer.h"
+#include "uPDFTextFunnel.h"
 
 namespace {
 
@@ -361,13 +363,21 @@ int32_t TPDFPageTree::PageRotation() const {
 
 // ---------------------------------------------------------------- page text
 
-std::string TPDFPageTree::GetPageText(int TextType) {
-  if (TextType < 0 || TextType > 2 || !FPageDict) return {};
-  if (TextType == 1) TextType = 0;
-  const std::string Content = GetPageContentBytes();
+std::string TPDFPageTree::GetPageText(int TextType, TPDFTextFunnel* Funnel) {
+  if (TextType < 0 || TextType > 4 || !FPageDict) return {};
   const TCodePage& CodePage = *FDocument->CodePage;
   TPDFFontCollection Fonts(CodePage);
   Fonts.LoadFontPrograms = true;
+  if (TextType >= 3) {
+    TPDFRenderer Renderer(Fonts, CodePage);
+    Renderer.OutputMode = 5;
+    Renderer.Page = FPageDict;
+    if (Funnel) Renderer.AttachFunnel(Funnel);
+    Renderer.RenderPage();
+    return Renderer.Funnel().GetRows();
+  }
+  if (TextType == 1) TextType = 0;
+  const std::string Content = GetPageContentBytes();
   TPDFExtractor Extractor(GetPageResources(), Fonts, CodePage);
   return Extractor.Extract(Content, TextType);
 }

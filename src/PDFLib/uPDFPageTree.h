@@ -13,6 +13,7 @@
 #include "uPDFStructure.h"
 
 class TPDFDocument;
+class TPDFTextFunnel;
 
 // Access to the pages of one document: one page is selected at a time. Pages
 // are found by walking Kids arrays from the root and skipping subtrees by their
@@ -58,8 +59,10 @@ class TPDFPageTree {
   // when there are none. Null only without a current page.
   TPDFDictionary* GetPageResources();
   // The text of the current page: types 0 and 1 the plain text in content
-  // order, 2 the plain extractor's rows. Fonts are loaded afresh for every call.
-  std::string GetPageText(int TextType);
+  // order, 2 the plain extractor's rows, 3 and 4 the rows of the positioned
+  // fragments (4: one per word), collected in Funnel when given. Fonts are
+  // loaded afresh for every call.
+  std::string GetPageText(int TextType, TPDFTextFunnel* Funnel = nullptr);
 
   // Reference of the page (or node) the last page lookup reached.
   int32_t LastObjectNumber = 0;

@@ -1,7 +1,131 @@
 // Page text layouts.
 #include "PDFCommon.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "Utility.h"
 #include "uPDFEngine.h"
+#include "uPDFExtra.h"
+
+namespace {
+
+constexpr size_t RowFields = 12;
+constexpr size_t FieldX = 3, FieldY = 4, FieldText = 11;
+// Baselines closer than this are one line.
+constexpr double LineTolerance = 2.0;
+
+// The lines of Rows up to its first zero byte, split at CR, LF or CR LF.
+std::vector<std::string_view> RowLines(std::string_view Rows) {
+  Rows = Rows.substr(0, Rows.find('\0'));
+  std::vector<std::string_view> Lines;
+  size_t Start = 0;
+  while (Start < Rows.size()) {
+    size_t End = Rows.find_first_of("\r\n", Start);
+    if (End == std::string_view::npos) End = Rows.size();
+    Lines.push_back(Rows.substr(Start, End - Start));
+    if (End < Rows.size() && Rows[End] == '\r' && End + 1 < Rows.size() && Rows[End + 1] == '\n') ++End;
+    Start = End + 1;
+  }
+  return Lines;
+}
+
+// The fields of every line that holds a whole row.
+std::vector<std::vector<std::string>> ReadRows(std::string_view Rows) {
+  std::vector<std::vector<std::string>> Out;
+  for (std::string_view Line : RowLines(Rows)) {
+    std::vector<std::string> Fields = SplitString(Line, ",", '\\', "\"");
+    if (Fields.size() >= RowFields) Out.push_back(std::move(Fields));
+  }
+  return Out;
+}
+
+// Value written with 2 decimals, rounded, right-aligned in Width characters,
+// with the locale's decimal separator (printf follows LC_NUMERIC).
+std::string LocaleFixed2(double Value, int Width) {
+  char Buf[64];
+  int N = std::snprintf(Buf, sizeof Buf, "%*.2f", Width, Value);
+  if (N < 0) return std::string();
+  if (static_cast<size_t>(N) < sizeof Buf) return std::string(Buf, N);
+  std::string Big(N + 1, '\0');  // very large values have hundreds of digits
+  std::snprintf(Big.data(), Big.size(), "%*.2f", Width, Value);
+  Big.resize(N);
+  return Big;
+}
+
+// Case-insensitive order of bytes that folds the ASCII letters only (to lower
+// case). This stands in for a locale-aware comparison on purpose: glibc's
+// collation (strcoll) ignores spaces, which would break the order of the
+// right-aligned numbers the keys start with.
+bool KeyLess(const std::string& A, const std::string& B) {
+  auto Fold = [](char C) {
+    unsigned char U = static_cast<unsigned char>(C);
+    return U >= 'A' && U <= 'Z' ? static_cast<unsigned char>(U + ('a' - 'A')) : U;
+  };
+  return std::lexicographical_compare(A.begin(), A.end(), B.begin(), B.end(),
+                                      [&](char X, char Y) { return Fold(X) < Fold(Y); });
+}
+
+}  // namespace
+
+std::string ReflowLayout(std::string_view Rows, double PageHeight) {
+  // Every fragment becomes a key: distance from the top of the page in
+  // characters 1-10, x in characters 11-20, the text from character 21 on.
+  std::vector<double> Known;  // baselines in the order found
+  std::vector<std::string> Keys;
+  for (const auto& Fields : ReadRows(Rows)) {
+    const double X = StrToNumber(Fields[FieldX]);
+    double Y = StrToNumber(Fields[FieldY]);
+    auto Near = std::find_if(Known.begin(), Known.end(), [Y](double R) { return std::fabs(Y - R) <= LineTolerance; });
+    if (Near != Known.end()) {
+      Y = *Near;
+    } else {
+      Known.push_back(Y);
+    }
+    Keys.push_back(LocaleFixed2(PageHeight - Y, 10) + LocaleFixed2(X, 10) + Fields[FieldText]);
+  }
+  std::stable_sort(Keys.begin(), Keys.end(), KeyLess);
+
+  // The key is read back at its fixed positions, even where a number wider
+  // than 10 characters has moved the fields.
+  std::string Result;
+  double LineY = 0;
+  for (const std::string& Key : Keys) {
+    const double Y = std::strtod(Key.substr(0, 10).c_str(), nullptr);
+    const std::string_view T = std::string_view(Key).substr(std::min<size_t>(20, Key.size()));
+    if (Result.empty()) {  // also after keys with an empty text
+      Result = T;
+      LineY = Y;
+    } else if (Y - LineY >= LineTolerance) {
+      Result += "\r\n";
+      Result += T;
+      LineY = Y;
+    } else {
+      Result += "  ";
+      Result += T;
+    }
+  }
+  return Result;
+}
+
+std::string PositionedLayout(std::string_view Rows) {
+  std::string Result;
+  for (const auto& Fields : ReadRows(Rows)) {
+    if (Fields[FieldText].empty()) continue;
+    Result += "@X=" + LocaleFixed2(StrToNumber(Fields[FieldX]), 0);
+    Result += ",Y=" + LocaleFixed2(StrToNumber(Fields[FieldY]), 0);
+    Result += "@" + Fields[FieldText] + "@ENDTEXT@\r\n";
+  }
+  // Bytes up to and including space go at both ends, so the last record has no
+  // CR LF after it.
+  const auto NotBlank = [](char C) { return static_cast<unsigned char>(C) > ' '; };
+  const auto First = std::find_if(Result.begin(), Result.end(), NotBlank);
+  const auto Last = std::find_if(Result.rbegin(), Result.rend(), NotBlank).base();
+  return First < Last ? std::string(First, Last) : std::string();
+}
 
 void GetPageTextByType(TPDFEngine& Engine, uint8_t TextType, std::string& Text) {
   switch (TextType) {
@@ -9,10 +133,10 @@ void GetPageTextByType(TPDFEngine& Engine, uint8_t TextType, std::string& Text) 
       Text = Engine.GetPageText(0);
       break;
     case 1:
+      Text = ReflowLayout(Engine.GetPageText(3), Engine.PageHeight());
+      break;
     case 2:
-      // The reflow and positioned layouts re-write the rows of page text
-      // mode 3, which the engine does not produce yet.
-      Text.clear();
+      Text = PositionedLayout(Engine.GetPageText(3));
       break;
     default:
       break;

@@ -3,9 +3,28 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class TPDFEngine;
 
 // The selected page of Engine laid out by TextType: 0 content order, 1
 // reflowed lines, 2 positioned records. Any other TextType leaves Text as it is.
 void GetPageTextByType(TPDFEngine& Engine, uint8_t TextType, std::string& Text);
+
+// Both layouts read the rows of page text mode 3 (twelve comma-separated
+// fields: font, colour, size, the x and y of four corners, the text). Lines end
+// at CR, LF or CR LF; a zero byte ends the rows; lines of fewer than twelve
+// fields are skipped. Numbers are written with the decimal separator of the
+// current LC_NUMERIC locale.
+
+// The fragments of Rows sorted top to bottom and left to right and joined into
+// lines: baselines within 2.0 of a baseline seen earlier are moved onto it,
+// fragments of one line are separated by two spaces, lines by CR LF (none at
+// the end). PageHeight is the height of the page in the units of the rows.
+// Empty for no rows.
+std::string ReflowLayout(std::string_view Rows, double PageHeight);
+
+// One record "@X=x,Y=y@text@ENDTEXT@" per row with a non-empty text, x and y
+// being the row's start corner with 2 decimals, records separated by CR LF.
+// Empty for no rows.
+std::string PositionedLayout(std::string_view Rows);

@@ -1,5 +1,7 @@
 // The console program: the main window's flow with plain input and output.
 #include <cerrno>
+#include <charconv>
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cstdio>
@@ -276,11 +278,17 @@ int PrintInfo(const TOptions& O, TPDFEngine& Engine) {
     return 3;
   }
   if (O.Password) Engine.SetPassword(*O.Password);
+  // Sizes with two decimals and "." whatever the locale.
+  auto Fixed = [](double V) {
+    char Buf[64];
+    auto End = std::to_chars(Buf, Buf + sizeof Buf, V, std::chars_format::fixed, 2).ptr;
+    return std::string(Buf, End);
+  };
   const int Count = Engine.PageCount();
   std::printf("Pages: %d\n", Count);
   for (int I = 1; I <= Count; ++I) {
     Engine.SelectPage(I);
-    std::printf("Page %d: %.2f x %.2f\n", I, Engine.PageWidth(), Engine.PageHeight());
+    std::printf("Page %d: %s x %s\n", I, Fixed(Engine.PageWidth()).c_str(), Fixed(Engine.PageHeight()).c_str());
   }
   return 0;
 }
@@ -298,6 +306,8 @@ void ApplyOptions(const TOptions& O, TSettings& S) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The layouts write numbers with the user's decimal separator.
+  std::setlocale(LC_NUMERIC, "");
   TOptions O;
   if (int Status = ParseArgs(std::vector<std::string>(argv + 1, argv + argc), O)) return Status;
   if (O.Help) {

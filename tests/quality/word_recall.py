@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Word recall of `textextractor --layout content` against `pdftotext -raw`.
+"""Word recall and order of `textextractor --layout content` against
+`pdftotext -raw` (or of `--layout reflow` against plain `pdftotext`).
 
 For every PDF file under the corpus folder, the words pdftotext finds are the
 reference; the recall of a file is the share of those word occurrences (as a
@@ -12,8 +13,11 @@ encryption our program does not support (named XI-R6 or aes) are left out; a
 file our program refuses (exit status 3) or that runs out of time counts with
 recall 0.
 
+The order measure is the share of the reference's neighbouring word pairs
+that our output holds as neighbours too.
+
 Usage: tests/quality/word_recall.py [CORPUS_DIR] [TEXTEXTRACTOR]
-           [--json FILE] [--jobs N] [--timeout SECONDS]
+           [--layout content|reflow] [--json FILE] [--jobs N] [--timeout SECONDS]
 """
 import argparse
 import collections
@@ -57,13 +61,24 @@ def unsupported_encryption(rel):
 _PUNCT = None
 
 
-def words(data):
-    """The normalized words of text bytes, as a multiset."""
+def tokens(data):
+    """The normalized words of text bytes, in order."""
     global _PUNCT
     if _PUNCT is None:
         _PUNCT = {c: " " for c in range(sys.maxunicode + 1) if unicodedata.category(chr(c)).startswith("P")}
     text = unicodedata.normalize("NFKC", data.decode("utf-8", errors="replace")).lower()
-    return collections.Counter(text.translate(_PUNCT).split())
+    return text.translate(_PUNCT).split()
+
+
+def words(data):
+    """The normalized words of text bytes, as a multiset."""
+    return collections.Counter(tokens(data))
+
+
+def pairs(seq):
+    """Neighbouring word pairs, as a multiset: the order measure counts how
+    many of the reference's pairs our output holds as neighbours too."""
+    return collections.Counter(zip(seq, seq[1:]))
 
 
 def run(cmd, timeout, env=None):
@@ -76,22 +91,30 @@ def run(cmd, timeout, env=None):
         return None, b""
 
 
-def measure(path, rel, program, timeout, env):
-    """One file's result: a dict with status, words, matched and recall."""
-    result = {"file": rel, "status": "ok", "words": 0, "matched": 0, "recall": 0.0}
+def measure(path, rel, program, timeout, env, layout="content"):
+    """One file's result: a dict with status, words, matched and recall, and
+    the neighbouring pairs of words (pairs, pairs_matched, order)."""
+    result = {"file": rel, "status": "ok", "words": 0, "matched": 0, "recall": 0.0,
+              "pairs": 0, "pairs_matched": 0, "order": 0.0}
     if unsupported_encryption(rel):
         result["status"] = "unsupported"
         return result
     pw = password_of(rel)
-    ref_cmd = ["pdftotext", "-raw", "-enc", "UTF-8"] + (["-upw", pw] if pw else []) + [path, "-"]
+    # The content layout is compared with pdftotext's content-stream order
+    # (-raw), the reflow layout with its default reading order.
+    ref_cmd = ["pdftotext"] + (["-raw"] if layout == "content" else []) + ["-enc", "UTF-8"] + \
+        (["-upw", pw] if pw else []) + [path, "-"]
     rc, out = run(ref_cmd, timeout)
-    ref = words(out) if rc == 0 else collections.Counter()
+    ref_tokens = tokens(out) if rc == 0 else []
+    ref = collections.Counter(ref_tokens)
     if not ref:
         result["status"] = "skipped"
         return result
     total = sum(ref.values())
     result["words"] = total
-    ours_cmd = [program, "--layout", "content", "--quiet", "--encoding", "UTF-8", "--all-pages", "--header", "",
+    ref_pairs = pairs(ref_tokens)
+    result["pairs"] = sum(ref_pairs.values())
+    ours_cmd = [program, "--layout", layout, "--quiet", "--encoding", "UTF-8", "--all-pages", "--header", "",
                 "--footer", ""] + (["-p", pw] if pw else []) + [path, "-"]
     rc, out = run(ours_cmd, timeout, env)
     if rc is None:
@@ -102,10 +125,14 @@ def measure(path, rel, program, timeout, env):
         return result
     if rc != 0:
         result["status"] = f"exit {rc}"  # what it wrote still counts
-    ours = words(out)
+    our_tokens = tokens(out)
+    ours = collections.Counter(our_tokens)
     matched = sum(min(n, ours[w]) for w, n in ref.items())
     result["matched"] = matched
     result["recall"] = matched / total
+    our_pairs = pairs(our_tokens)
+    result["pairs_matched"] = sum(min(n, our_pairs[p]) for p, n in ref_pairs.items())
+    result["order"] = result["pairs_matched"] / result["pairs"] if result["pairs"] else 1.0
     return result
 
 
@@ -116,6 +143,8 @@ def main():
     ap.add_argument("--json", metavar="FILE", help="write the results as JSON to FILE too")
     ap.add_argument("--jobs", "-j", type=int, default=os.cpu_count() or 1, help="files measured at once")
     ap.add_argument("--timeout", type=float, default=60, help="seconds per file and program (default 60)")
+    ap.add_argument("--layout", choices=("content", "reflow"), default="content",
+                    help="our layout: content (against pdftotext -raw) or reflow (against pdftotext's default)")
     args = ap.parse_args()
 
     if not shutil.which("pdftotext"):
@@ -134,7 +163,7 @@ def main():
         env = dict(os.environ, XDG_CONFIG_HOME=config)
         with concurrent.futures.ThreadPoolExecutor(max(1, args.jobs)) as pool:
             results = list(pool.map(
-                lambda rel: measure(os.path.join(args.corpus, rel), rel, program, args.timeout, env), files))
+                lambda rel: measure(os.path.join(args.corpus, rel), rel, program, args.timeout, env, args.layout), files))
 
     by_status = collections.defaultdict(list)
     for r in results:
@@ -145,15 +174,22 @@ def main():
     matched = sum(r["matched"] for r in measured)
     micro = matched / total if total else 0.0
     mean = sum(r["recall"] for r in measured) / len(measured) if measured else 0.0
+    all_pairs = sum(r["pairs"] for r in measured)
+    pairs_matched = sum(r["pairs_matched"] for r in measured)
+    order = pairs_matched / all_pairs if all_pairs else 0.0
+    mean_order = sum(r["order"] for r in measured) / len(measured) if measured else 0.0
     errors = sorted(f for s, fs in by_status.items() if s.startswith("exit ") for f in fs)
 
-    print(f"{'recall':>7} {'matched':>9} {'words':>9}  {'status':<10} file")
+    print(f"{'recall':>7} {'order':>7} {'matched':>9} {'words':>9}  {'status':<10} file")
     for r in measured:
-        print(f"{100 * r['recall']:6.1f}% {r['matched']:9d} {r['words']:9d}  {r['status']:<10} {r['file']}")
+        print(f"{100 * r['recall']:6.1f}% {100 * r['order']:6.1f}% {r['matched']:9d} {r['words']:9d}  "
+              f"{r['status']:<10} {r['file']}")
     print()
     print(f"files measured:          {len(measured)} of {len(files)}")
     print(f"recall, micro:           {100 * micro:.2f}% ({matched} of {total} words)")
     print(f"recall, mean per file:   {100 * mean:.2f}%")
+    print(f"order, micro:            {100 * order:.2f}% ({pairs_matched} of {all_pairs} neighbouring pairs)")
+    print(f"order, mean per file:    {100 * mean_order:.2f}%")
     print(f"skipped (pdftotext):     {len(by_status['skipped'])}")
     print(f"unsupported encryption:  {len(by_status['unsupported'])}")
     print(f"refused (exit 3):        {len(by_status['refused'])}")
@@ -169,8 +205,11 @@ def main():
             "corpus": os.path.abspath(args.corpus),
             "program": program,
             "files": measured,
+            "layout": args.layout,
             "micro_recall": micro,
             "mean_recall": mean,
+            "micro_order": order,
+            "mean_order": mean_order,
             "words": total,
             "matched": matched,
             "skipped": sorted(by_status["skipped"]),

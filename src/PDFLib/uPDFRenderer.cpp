@@ -1,0 +1,667 @@
+// The content interpreter in text mode.
+#include "uPDFRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "CodePage.h"
+#include "uPDFExtra.h"
+#include "uPDFFontRasterizer.h"
+#include "uPDFStructure.h"
+#include "uPDFTextFunnel.h"
+
+namespace {
+
+using TMatrix = TPDFRenderer::TMatrix;
+constexpr TMatrix Identity{1, 0, 0, 1, 0, 0};
+
+// M x N in the row-vector convention: points are mapped by M first.
+TMatrix Multiply(const TMatrix& M, const TMatrix& N) {
+  return {M[0] * N[0] + M[1] * N[2], M[0] * N[1] + M[1] * N[3], M[2] * N[0] + M[3] * N[2],
+          M[2] * N[1] + M[3] * N[3], M[4] * N[0] + M[5] * N[2] + N[4], M[4] * N[1] + M[5] * N[3] + N[5]};
+}
+
+// Font names kept in the graphics state are cut to this length.
+constexpr size_t MaxFontName = 50;
+
+TPDFObject* Resolved(TPDFObject* Obj) {
+  auto* Ref = As<TPDFIndRef>(Obj);
+  return Ref ? Ref->Resolve() : Obj;
+}
+
+// Exactly four numbers, or null.
+const TPDFArray* FourNumbers(TPDFObject* Obj) {
+  auto* A = As<TPDFArray>(Resolved(Obj));
+  if (!A || A->Count() != 4) return nullptr;
+  for (int I = 0; I < 4; ++I)
+    if (!As<TPDFNumeric>(A->GetItem(I))) return nullptr;
+  return A;
+}
+
+uint8_t ColourByte(double V) {
+  const double B = std::nearbyint(V * 255);  // halves to the even neighbour
+  return static_cast<uint8_t>(std::clamp(std::isnan(B) ? 0.0 : B, 0.0, 255.0));
+}
+
+}  // namespace
+
+// The text-relevant graphics state; Tm and Tlm are part of it, so Q restores them.
+struct TPDFRenderer::TGraphicsState {
+  TMatrix SavedCTM = Identity;
+  uint8_t Red = 0, Green = 0, Blue = 0;
+  std::string FillSpace = "DeviceGray";
+  TMatrix Tm = Identity, Tlm = Identity;
+  double Th = 100, Tfs = 12;
+  std::string FontName;
+  double TL = 0, Tc = 0, Tw = 0, Ts = 0;
+  int Tr = 0;
+};
+
+// One interpretation: its content, resources, state, state stack and operands.
+struct TPDFRenderer::TRun {
+  std::string Content;
+  size_t Pos = 0;
+  TPDFDictionary* Resources = nullptr;
+  TGraphicsState State;
+  std::vector<TGraphicsState> Stack;
+  std::vector<std::string> Operands;
+  size_t ArrayCount = 0;
+
+  void Push(std::string Token) {
+    Operands.push_back(std::move(Token));
+    // Operands no operator takes pile up below later ones: drop the oldest.
+    if (Operands.size() > 2 * MaxOperands) Operands.erase(Operands.begin(), Operands.begin() + MaxOperands);
+  }
+};
+
+TPDFRenderer::TPDFRenderer(TPDFFontCollection& Collection, const TCodePage& CodePage)
+    : FCollection(Collection), FCodePage(CodePage), FOwnFunnel(std::make_unique<TPDFTextFunnel>()),
+      FFunnel(FOwnFunnel.get()) {}
+
+TPDFRenderer::~TPDFRenderer() = default;
+
+void TPDFRenderer::AttachFunnel(TPDFTextFunnel* Funnel) {
+  if (!Funnel) return;
+  FOwnFunnel.reset();
+  FFunnel = Funnel;
+}
+
+void TPDFRenderer::RenderPage() {
+  FFunnel->Clear();
+  FCTM = Identity;
+  if (Page) Interpret(Page);
+}
+
+// ---------------------------------------------------------------- interpretation
+
+void TPDFRenderer::Interpret(TPDFObject* Object) {
+  TRun R;
+  auto* PageDict = As<TPDFDictionary>(Object);
+  auto* Form = As<TPDFStream>(Object);
+  if (PageDict) {
+    // The page's resources, looked up through Parent when it has none.
+    TPDFDictionary* Node = PageDict;
+    for (int Step = 0; Node && Step < 256; ++Step) {
+      if (TPDFObject* Res = Node->GetValue("Resources", true)) {
+        R.Resources = As<TPDFDictionary>(Res);
+        break;
+      }
+      Node = As<TPDFDictionary>(Node->GetValue("Parent", true));
+    }
+    TPDFObject* Contents = PageDict->GetValue("Contents", true);
+    if (auto* S = As<TPDFStream>(Contents)) {
+      R.Content = S->GetDecodedData();
+    } else if (auto* A = As<TPDFArray>(Contents)) {
+      for (TPDFObject* Item : A->Items())
+        if (auto* S = As<TPDFStream>(Resolved(Item))) {
+          R.Content += ' ';
+          R.Content += S->GetDecodedData();
+        }
+    }
+  } else if (Form) {
+    TPDFDictionary* Dict = Form->Dictionary();
+    if (TPDFObject* Res = Dict->GetValue("Resources", true))
+      R.Resources = As<TPDFDictionary>(Res);
+    else if (Dict->GetTypeName() == "XObject")
+      R.Resources = FCallerResources;
+    R.Content = Form->GetDecodedData();
+  } else {
+    return;
+  }
+  R.State.SavedCTM = FCTM;
+  R.Stack.push_back(R.State);
+  for (std::string Token = NextToken(R); !Token.empty(); Token = NextToken(R)) Dispatch(R, Token);
+  if (PageDict) AnnotationPass();
+}
+
+std::string TPDFRenderer::NextToken(TRun& R) {
+  const std::string& C = R.Content;
+  const size_t Size = C.size();
+  while (R.Pos < Size && IsPDFWhite(static_cast<unsigned char>(C[R.Pos]))) ++R.Pos;
+  if (R.Pos >= Size) return {};
+  const size_t Start = R.Pos;
+  const char First = C[R.Pos];
+  if (R.Pos + 1 == Size) {
+    ++R.Pos;
+    return std::string(1, First);
+  }
+  if (First == '(') {
+    int Depth = 0;
+    while (R.Pos < Size) {
+      const char B = C[R.Pos++];
+      if (B == '\\') {
+        ++R.Pos;  // the next byte is ordinary
+      } else if (B == '(') {
+        ++Depth;
+      } else if (B == ')' && --Depth == 0) {
+        break;
+      }
+    }
+    R.Pos = std::min(R.Pos, Size);
+  } else if (First == '<') {
+    const size_t Close = C.find('>', R.Pos);
+    R.Pos = Close == std::string::npos ? Size : Close + 1;
+  } else if (First == '[' || First == ']' || First == '\'') {
+    ++R.Pos;
+  } else {
+    ++R.Pos;
+    while (R.Pos < Size) {
+      const unsigned char B = static_cast<unsigned char>(C[R.Pos]);
+      if (IsPDFWhite(B) || B == '(' || B == '/' || B == '<' || B == '[' || B == ']') break;
+      ++R.Pos;
+    }
+  }
+  return C.substr(Start, R.Pos - Start);
+}
+
+const std::unordered_map<std::string_view, TPDFRenderer::THandler>& TPDFRenderer::Operators() {
+  static const std::unordered_map<std::string_view, THandler> Table = {
+      {"q", &TPDFRenderer::OpSave},          {"Q", &TPDFRenderer::OpRestore},
+      {"cm", &TPDFRenderer::OpConcat},       {"gs", &TPDFRenderer::OpExtGState},
+      {"Do", &TPDFRenderer::OpDo},           {"BT", &TPDFRenderer::OpBeginText},
+      {"Tf", &TPDFRenderer::OpFont},         {"Tm", &TPDFRenderer::OpTextMatrix},
+      {"Td", &TPDFRenderer::OpMove},         {"TD", &TPDFRenderer::OpMoveLeading},
+      {"T*", &TPDFRenderer::OpNextLine},     {"Tz", &TPDFRenderer::OpScaling},
+      {"Ts", &TPDFRenderer::OpRise},         {"Tc", &TPDFRenderer::OpCharSpacing},
+      {"Tw", &TPDFRenderer::OpWordSpacing},  {"TL", &TPDFRenderer::OpLeading},
+      {"Tr", &TPDFRenderer::OpRenderMode},   {"[", &TPDFRenderer::OpArray},
+      {"TJ", &TPDFRenderer::OpShowArray},    {"Tj", &TPDFRenderer::OpShow},
+      {"'", &TPDFRenderer::OpQuote},         {"BI", &TPDFRenderer::OpInlineImage},
+      {"rg", &TPDFRenderer::OpFillRGB},      {"g", &TPDFRenderer::OpFillGray},
+      {"k", &TPDFRenderer::OpFillCMYK},      {"sc", &TPDFRenderer::OpFillColor},
+      {"scn", &TPDFRenderer::OpFillColor},   {"cs", &TPDFRenderer::OpFillSpace},
+      {"RG", &TPDFRenderer::OpStrokeRGB},    {"G", &TPDFRenderer::OpStrokeGray},
+      {"K", &TPDFRenderer::OpStrokeCMYK},    {"SC", &TPDFRenderer::OpNothing},
+      {"SCN", &TPDFRenderer::OpNothing},     {"CS", &TPDFRenderer::OpStrokeSpace},
+      // Painting, clipping and line style: no effect on text.
+      {"m", &TPDFRenderer::OpNothing},       {"l", &TPDFRenderer::OpNothing},
+      {"c", &TPDFRenderer::OpNothing},       {"v", &TPDFRenderer::OpNothing},
+      {"y", &TPDFRenderer::OpNothing},       {"h", &TPDFRenderer::OpNothing},
+      {"re", &TPDFRenderer::OpNothing},      {"S", &TPDFRenderer::OpNothing},
+      {"s", &TPDFRenderer::OpNothing},       {"f", &TPDFRenderer::OpNothing},
+      {"F", &TPDFRenderer::OpNothing},       {"f*", &TPDFRenderer::OpNothing},
+      {"B", &TPDFRenderer::OpNothing},       {"B*", &TPDFRenderer::OpNothing},
+      {"b", &TPDFRenderer::OpNothing},       {"b*", &TPDFRenderer::OpNothing},
+      {"n", &TPDFRenderer::OpNothing},       {"W", &TPDFRenderer::OpNothing},
+      {"W*", &TPDFRenderer::OpNothing},      {"w", &TPDFRenderer::OpNothing},
+      {"d", &TPDFRenderer::OpNothing},       {"J", &TPDFRenderer::OpNothing},
+      {"j", &TPDFRenderer::OpNothing},       {"sh", &TPDFRenderer::OpNothing},
+  };
+  return Table;
+}
+
+void TPDFRenderer::Dispatch(TRun& R, const std::string& Token) {
+  const auto& Table = Operators();
+  auto It = Table.find(Token);
+  if (It == Table.end()) {
+    R.Push(Token);
+    return;
+  }
+  (this->*It->second)(R);
+}
+
+double TPDFRenderer::TakeNumber(TRun& R) {
+  if (R.Operands.empty()) return 0;
+  const double V = StrToNumber(R.Operands.back());
+  R.Operands.pop_back();
+  return V;
+}
+
+std::string TPDFRenderer::TakeText(TRun& R) {
+  if (R.Operands.empty()) return {};
+  std::string V = std::move(R.Operands.back());
+  R.Operands.pop_back();
+  return V;
+}
+
+// ---------------------------------------------------------------- fonts and text
+
+void TPDFRenderer::SelectStateFont(TRun& R) {
+  const std::string& Name = R.State.FontName;
+  if (Name.size() >= 2 && Name.compare(Name.size() - 2, 2, " R") == 0) {
+    // "N G R", as a gs font gives it.
+    auto Cached = FFontRefs.find(Name);
+    TPDFIndRef* Ref = Cached != FFontRefs.end() ? Cached->second : nullptr;
+    if (Cached == FFontRefs.end() && Page) {
+      TPDFStructure S;
+      if (auto* Parsed = As<TPDFIndRef>(S.ParseObject(Name)))
+        Ref = Page->Structure()->NewIndRef(Parsed->Number, Parsed->Generation);
+      FFontRefs.emplace(Name, Ref);
+    }
+    if (Ref) FCollection.SelectFont(Ref);
+    return;
+  }
+  if (!R.Resources || Name.empty() || Name[0] != '/') return;
+  if (auto* Fonts = As<TPDFDictionary>(R.Resources->GetValue("Font", true)))
+    if (auto* Ref = As<TPDFIndRef>(Fonts->GetValue(std::string_view(Name).substr(1), false))) FCollection.SelectFont(Ref);
+}
+
+void TPDFRenderer::AddWord(TRun& R, const TMatrix& G, double Size, const std::string& Text, double E, double D) {
+  const TPDFFontCollectionData& Font = FCollection.Current();
+  const double V = 1000;
+  char Color[8];
+  std::snprintf(Color, sizeof Color, "#%02X%02X%02X", R.State.Red, R.State.Green, R.State.Blue);
+  FFunnel->AddFragment(G, Text, Color, Font.FontName, Size, E, Font.Descent + R.State.Ts * V / std::fabs(R.State.Tfs),
+                       D - E, Font.Ascent - Font.Descent);
+}
+
+void TPDFRenderer::Show(TRun& R, size_t Count) {
+  Count = std::min(Count, R.Operands.size());
+  SelectStateFont(R);
+  TGraphicsState& S = R.State;
+  if (S.Tfs == 0) return;
+  const TPDFFontCollectionData& Font = FCollection.Current();
+  // Glyph units per unit of text space (a Type 3 font's program is 1).
+  const double V = 1000;
+  const TMatrix M = Multiply(S.Tm, FCTM);
+  const TMatrix G = Multiply({S.Tfs * S.Th / 100 / V, 0, 0, S.Tfs / V, 0, 0}, M);
+  const double Size = V * std::hypot(G[2], G[3]);
+  const double AbsTfs = std::fabs(S.Tfs);
+  const bool WordMode = FFunnel->WordMode;
+  double D = 0;
+  for (size_t I = R.Operands.size() - Count; I < R.Operands.size(); ++I) {
+    const std::string& Token = R.Operands[I];
+    if (Token.empty() || (Token[0] != '(' && Token[0] != '<')) {
+      D -= StrToNumber(Token) * V / 1000;
+      continue;
+    }
+    const std::string Bytes = Token[0] == '(' ? UnescapeLiteralString(Token) : HexStringToBytes(Token);
+    double E = D;
+    std::string Word, Whole;
+    const size_t Step = Font.IsComposite ? 2 : 1;
+    for (size_t B = 0; B + Step <= Bytes.size(); B += Step) {
+      const uint32_t Code = Font.IsComposite ? (static_cast<unsigned char>(Bytes[B]) << 8 | static_cast<unsigned char>(Bytes[B + 1]))
+                                             : static_cast<unsigned char>(Bytes[B]);
+      double K;
+      std::string_view Text;
+      std::string Converted;
+      if (Font.IsComposite) {
+        K = GetCIDWidth(Font.CIDWidths.get(), Code) + S.Tc * V / AbsTfs;
+        if (Font.ToUnicodeIndex)
+          if (auto Unit = Font.ToUnicodeIndex->Lookup(Code)) Text = FCodePage.FromUTF16(*Unit);
+      } else {
+        K = Font.Widths[Code] + S.Tc * V / AbsTfs + (Code == 32 ? S.Tw * V / AbsTfs : 0);
+        Text = Font.RenderTexts[Code];
+      }
+      if (WordMode && Text == " " && !Word.empty()) {
+        AddWord(R, G, Size, Word, E, D);
+        Word.clear();
+        FFunnel->SetMergeEnabled(false);
+        E = D + K;
+      } else if (WordMode) {
+        Word += Text;
+      } else {
+        Whole += Text;
+      }
+      D += K;
+    }
+    FFunnel->SetMergeEnabled(true);
+    AddWord(R, G, Size, WordMode ? Word : Whole, E, D);
+  }
+  S.Tm = Multiply({1, 0, 0, 1, AbsTfs * D * (S.Th / 100) / V, 0}, S.Tm);
+}
+
+// ---------------------------------------------------------------- colours
+
+void TPDFRenderer::SetFill(TRun& R, const std::string& Space) {
+  TGraphicsState& S = R.State;
+  if (Space == "DeviceGray") {
+    S.Red = S.Green = S.Blue = ColourByte(TakeNumber(R));
+  } else if (Space == "DeviceRGB") {
+    const double B = TakeNumber(R), G = TakeNumber(R), Red = TakeNumber(R);
+    auto Clamp = [](double V) { return std::clamp(V, 0.0, 1.0); };
+    S.Red = ColourByte(Clamp(Red));
+    S.Green = ColourByte(Clamp(G));
+    S.Blue = ColourByte(Clamp(B));
+  } else if (Space == "DeviceCMYK") {
+    const double K = TakeNumber(R), Y = TakeNumber(R), M = TakeNumber(R), C = TakeNumber(R);
+    auto Part = [&](double V) { return std::clamp(1 - std::min(K + (1 - K) * V, 1.0), 0.0, 1.0); };
+    S.Red = ColourByte(Part(C));
+    S.Green = ColourByte(Part(M));
+    S.Blue = ColourByte(Part(Y));
+  }
+  // Any other space leaves the colour as it is.
+}
+
+void TPDFRenderer::OpFillRGB(TRun& R) {
+  R.State.FillSpace = "DeviceRGB";
+  SetFill(R, R.State.FillSpace);
+}
+void TPDFRenderer::OpFillGray(TRun& R) {
+  R.State.FillSpace = "DeviceGray";
+  SetFill(R, R.State.FillSpace);
+}
+void TPDFRenderer::OpFillCMYK(TRun& R) {
+  R.State.FillSpace = "DeviceCMYK";
+  SetFill(R, R.State.FillSpace);
+}
+void TPDFRenderer::OpFillColor(TRun& R) { SetFill(R, R.State.FillSpace); }
+
+void TPDFRenderer::OpFillSpace(TRun& R) {
+  const std::string Name = TakeText(R);
+  std::string Space = Name.size() > 1 && Name[0] == '/' ? Name.substr(1) : Name;
+  if (Space != "DeviceGray" && Space != "DeviceRGB" && Space != "DeviceCMYK" && R.Resources) {
+    // A named space: ICCBased spaces stand for their alternate (or their
+    // component count); other families are painting matters.
+    std::string Resolved;
+    if (auto* Spaces = As<TPDFDictionary>(R.Resources->GetValue("ColorSpace", true))) {
+      TPDFObject* Entry = ::Resolved(Spaces->GetValue(Space, true));
+      if (auto* N = As<TPDFName>(Entry)) {
+        Resolved = N->Value();
+      } else if (auto* A = As<TPDFArray>(Entry)) {
+        auto* Family = As<TPDFName>(A->GetItem(0));
+        auto* Profile = As<TPDFStream>(::Resolved(A->GetItem(1)));
+        if (Family && Family->Value() == "ICCBased" && Profile) {
+          if (auto* Alt = As<TPDFName>(Profile->Dictionary()->GetValue("Alternate", true))) {
+            Resolved = Alt->Value();
+          } else {
+            const int32_t N = Profile->Dictionary()->GetInteger("N", 0);
+            Resolved = N == 1 ? "DeviceGray" : N == 3 ? "DeviceRGB" : N == 4 ? "DeviceCMYK" : "";
+          }
+        } else if (Family) {
+          Resolved = Family->Value();
+        }
+      }
+    }
+    Space = Resolved.empty() ? Space : Resolved;
+  }
+  R.State.FillSpace = Space;
+}
+
+void TPDFRenderer::OpStrokeRGB(TRun& R) {
+  for (int I = 0; I < 3; ++I) TakeNumber(R);
+}
+void TPDFRenderer::OpStrokeGray(TRun& R) { TakeNumber(R); }
+void TPDFRenderer::OpStrokeCMYK(TRun& R) {
+  for (int I = 0; I < 4; ++I) TakeNumber(R);
+}
+void TPDFRenderer::OpStrokeSpace(TRun& R) { TakeText(R); }
+void TPDFRenderer::OpNothing(TRun&) {}
+
+// ---------------------------------------------------------------- state operators
+
+void TPDFRenderer::OpSave(TRun& R) { R.Stack.push_back(R.State); }
+
+void TPDFRenderer::OpRestore(TRun& R) {
+  if (!R.Stack.empty()) {
+    R.State = std::move(R.Stack.back());
+    R.Stack.pop_back();
+  }
+  FCTM = R.State.SavedCTM;
+  SelectStateFont(R);
+}
+
+void TPDFRenderer::OpConcat(TRun& R) {
+  TMatrix M;
+  for (int I = 5; I >= 0; --I) M[I] = TakeNumber(R);
+  FCTM = Multiply(M, FCTM);
+  R.State.SavedCTM = FCTM;
+}
+
+void TPDFRenderer::OpExtGState(TRun& R) {
+  const std::string Name = TakeText(R);
+  if (!R.Resources || Name.size() < 2) return;
+  auto* States = As<TPDFDictionary>(R.Resources->GetValue("ExtGState", true));
+  auto* Entry = States ? As<TPDFDictionary>(States->GetValue(std::string_view(Name).substr(1), true)) : nullptr;
+  if (!Entry) return;
+  const std::string Type = Entry->GetTypeName();
+  if (Entry->IndexOfKey("Type") >= 0 && Type != "ExtGState") return;
+  auto* Font = As<TPDFArray>(Entry->GetValue("Font", true));
+  if (Font && Font->Count() == 2) {
+    auto* Ref = As<TPDFIndRef>(Font->GetItem(0));
+    auto* Size = As<TPDFNumeric>(Font->GetItem(1));
+    if (Ref && Size) {
+      R.State.FontName = Ref->ToText().substr(0, MaxFontName);
+      R.State.Tfs = Size->Value();
+    }
+  }
+}
+
+void TPDFRenderer::OpDo(TRun& R) {
+  R.Stack.push_back(R.State);
+  RunXObject(R, TakeText(R));
+  if (!R.Stack.empty()) {
+    R.State = std::move(R.Stack.back());
+    R.Stack.pop_back();
+  }
+  FCTM = R.State.SavedCTM;
+}
+
+void TPDFRenderer::RunXObject(TRun& R, const std::string& Name) {
+  if (!R.Resources || Name.size() < 2) return;
+  auto* XObjects = As<TPDFDictionary>(R.Resources->GetValue("XObject", true));
+  auto* Stream = XObjects ? As<TPDFStream>(XObjects->GetValue(std::string_view(Name).substr(1), true)) : nullptr;
+  if (!Stream) return;
+  auto* Subtype = As<TPDFName>(Stream->Dictionary()->GetValue("Subtype", true));
+  if (!Subtype || Subtype->Value() != "Form") return;  // images and others: nothing in text mode
+  // A form that invokes itself, directly or through others, is not run again.
+  if (FDepth >= MaxFormDepth || !FActiveForms.insert(Stream).second) return;
+  if (auto* Matrix = As<TPDFArray>(Stream->Dictionary()->GetValue("Matrix", true)); Matrix && Matrix->Count() == 6) {
+    TMatrix M;
+    bool Numbers = true;
+    for (int I = 0; I < 6; ++I) {
+      auto* N = As<TPDFNumeric>(Matrix->GetItem(I));
+      Numbers = Numbers && N;
+      M[I] = N ? N->Value() : 0;
+    }
+    if (Numbers) FCTM = Multiply(M, FCTM);
+  }
+  FCallerResources = R.Resources;
+  ++FDepth;
+  Interpret(Stream);
+  --FDepth;
+  FActiveForms.erase(Stream);
+}
+
+void TPDFRenderer::OpBeginText(TRun& R) { R.State.Tm = R.State.Tlm = Identity; }
+
+void TPDFRenderer::OpFont(TRun& R) {
+  R.State.Tfs = TakeNumber(R);
+  R.State.FontName = TakeText(R).substr(0, MaxFontName);
+  SelectStateFont(R);
+}
+
+void TPDFRenderer::OpTextMatrix(TRun& R) {
+  TMatrix M;
+  for (int I = 5; I >= 0; --I) M[I] = TakeNumber(R);
+  R.State.Tm = R.State.Tlm = M;
+}
+
+void TPDFRenderer::OpMove(TRun& R) {
+  const double Ty = TakeNumber(R), Tx = TakeNumber(R);
+  R.State.Tlm = Multiply({1, 0, 0, 1, Tx, Ty}, R.State.Tlm);
+  R.State.Tm = R.State.Tlm;
+}
+
+void TPDFRenderer::OpMoveLeading(TRun& R) {
+  const double Ty = TakeNumber(R), Tx = TakeNumber(R);
+  R.State.TL = -Ty;
+  R.State.Tlm = Multiply({1, 0, 0, 1, Tx, Ty}, R.State.Tlm);
+  R.State.Tm = R.State.Tlm;
+}
+
+void TPDFRenderer::OpNextLine(TRun& R) {
+  R.State.Tlm = Multiply({1, 0, 0, 1, 0, -R.State.TL}, R.State.Tlm);
+  R.State.Tm = R.State.Tlm;
+}
+
+void TPDFRenderer::OpScaling(TRun& R) { R.State.Th = TakeNumber(R); }
+void TPDFRenderer::OpRise(TRun& R) { R.State.Ts = TakeNumber(R); }
+void TPDFRenderer::OpCharSpacing(TRun& R) { R.State.Tc = TakeNumber(R); }
+void TPDFRenderer::OpWordSpacing(TRun& R) { R.State.Tw = TakeNumber(R); }
+void TPDFRenderer::OpLeading(TRun& R) { R.State.TL = TakeNumber(R); }
+
+void TPDFRenderer::OpRenderMode(TRun& R) {
+  const double V = std::nearbyint(TakeNumber(R));
+  R.State.Tr = static_cast<int>(std::clamp(V, -1e9, 1e9));
+}
+
+void TPDFRenderer::OpArray(TRun& R) {
+  size_t Count = 0;
+  for (std::string Token = NextToken(R); !Token.empty() && Token != "]"; Token = NextToken(R)) {
+    R.Push(std::move(Token));
+    ++Count;
+  }
+  R.ArrayCount = Count;
+}
+
+void TPDFRenderer::OpShowArray(TRun& R) {
+  if (R.ArrayCount > 0) Show(R, R.ArrayCount);
+  R.ArrayCount = 0;
+}
+
+void TPDFRenderer::OpShow(TRun& R) {
+  R.ArrayCount = 1;
+  Show(R, 1);
+  R.ArrayCount = 0;
+}
+
+void TPDFRenderer::OpQuote(TRun& R) {
+  OpNextLine(R);
+  OpShow(R);
+}
+
+// ---------------------------------------------------------------- inline images
+
+void TPDFRenderer::OpInlineImage(TRun& R) { SkipInlineImage(R); }
+
+void TPDFRenderer::SkipInlineImage(TRun& R) {
+  // The image dictionary, up to ID.
+  double W = 0, H = 0, Bpc = 8;
+  bool Mask = false, Dct = false, OtherFilter = false;
+  int Components = 1;
+  std::string Key;
+  for (std::string Token = NextToken(R); !Token.empty() && Token != "ID"; Token = NextToken(R)) {
+    if (Token[0] == '/' && Key.empty()) {
+      Key = Token.substr(1);
+      continue;
+    }
+    if (Key.empty()) continue;
+    if (Key == "W" || Key == "Width") W = StrToNumber(Token);
+    else if (Key == "H" || Key == "Height") H = StrToNumber(Token);
+    else if (Key == "BPC" || Key == "BitsPerComponent") Bpc = StrToNumber(Token);
+    else if (Key == "IM" || Key == "ImageMask") Mask = Token == "true";
+    else if (Key == "CS" || Key == "ColorSpace") {
+      if (Token == "/RGB" || Token == "/DeviceRGB") Components = 3;
+      else if (Token == "/CMYK" || Token == "/DeviceCMYK") Components = 4;
+      else Components = 1;
+    } else if (Key == "F" || Key == "Filter") {
+      if (Token == "[") {  // an array of filters
+        for (Token = NextToken(R); !Token.empty() && Token != "]" && Token != "ID"; Token = NextToken(R))
+          (Token == "/DCT" || Token == "/DCTDecode" ? Dct : OtherFilter) = true;
+        if (Token == "ID") break;
+      } else {
+        (Token == "/DCT" || Token == "/DCTDecode" ? Dct : OtherFilter) = true;
+      }
+    }
+    if (Token == "[" || Token == "<<") continue;  // a value still open: keep the key
+    Key.clear();
+  }
+  const std::string& C = R.Content;
+  const size_t DataStart = std::min(R.Pos + 1, C.size());  // one white-space byte after ID
+  auto LandsOnEI = [&](size_t P) -> bool {
+    while (P < C.size() && IsPDFWhite(static_cast<unsigned char>(C[P]))) ++P;
+    if (P + 2 <= C.size() && C.compare(P, 2, "EI") == 0 &&
+        (P + 2 == C.size() || IsPDFWhite(static_cast<unsigned char>(C[P + 2])))) {
+      R.Pos = P + 2;
+      return true;
+    }
+    return false;
+  };
+  if (Dct && !OtherFilter) {
+    // Walk the JPEG markers to the end-of-image marker.
+    size_t P = DataStart;
+    if (P + 1 < C.size() && static_cast<unsigned char>(C[P]) == 0xFF && static_cast<unsigned char>(C[P + 1]) == 0xD8) {
+      P += 2;
+      while (P + 1 < C.size()) {
+        if (static_cast<unsigned char>(C[P]) != 0xFF) {
+          ++P;
+          continue;
+        }
+        const unsigned char Marker = static_cast<unsigned char>(C[P + 1]);
+        if (Marker == 0xD9) {
+          if (LandsOnEI(P + 2)) return;
+          break;
+        }
+        if (Marker == 0xFF || Marker == 0x00 || (Marker >= 0xD0 && Marker <= 0xD7) || Marker == 0x01) {
+          P += Marker == 0xFF ? 1 : 2;
+          continue;
+        }
+        if (P + 3 >= C.size()) break;
+        const size_t Length = static_cast<unsigned char>(C[P + 2]) << 8 | static_cast<unsigned char>(C[P + 3]);
+        P += 2 + Length;
+      }
+    }
+  } else if (!Dct && !OtherFilter) {
+    if (Mask) {
+      Bpc = 1;
+      Components = 1;
+    }
+    const double RowBytes = std::ceil(W * Bpc / 8);
+    const double Bytes = H * RowBytes * Components;
+    if (Bytes >= 0 && Bytes < static_cast<double>(C.size()) && LandsOnEI(DataStart + static_cast<size_t>(Bytes))) return;
+  }
+  // Otherwise: the first "EI" followed by white space.
+  for (size_t P = C.find("EI", DataStart); P != std::string::npos; P = C.find("EI", P + 1)) {
+    if (P + 2 == C.size() || IsPDFWhite(static_cast<unsigned char>(C[P + 2]))) {
+      R.Pos = P + 2;
+      return;
+    }
+  }
+  R.Pos = C.size();
+}
+
+// ---------------------------------------------------------------- annotations
+
+void TPDFRenderer::AnnotationPass() {
+  if (!Page) return;
+  auto* Annots = As<TPDFArray>(Page->GetValue("Annots", true));
+  if (!Annots) return;
+  for (TPDFObject* Item : Annots->Items()) {
+    auto* Ref = As<TPDFIndRef>(Item);
+    auto* Annot = Ref ? As<TPDFDictionary>(Ref->Resolve()) : nullptr;
+    if (!Annot) continue;
+    const int32_t Flags = Annot->GetInteger("F", 0);
+    if (Flags & (2 | 32)) continue;  // hidden, no view
+    const TPDFArray* Rect = FourNumbers(Annot->GetValue("Rect", true));
+    auto* AP = As<TPDFDictionary>(Annot->GetValue("AP", true));
+    if (!Rect || !AP) continue;
+    TPDFObject* Normal = AP->GetValue("N", true);
+    auto* Appearance = As<TPDFStream>(Normal);
+    if (auto* States = As<TPDFDictionary>(Normal)) {
+      const auto* State = As<TPDFName>(Annot->GetValue("AS", true));
+      Appearance = State ? As<TPDFStream>(States->GetValue(State->Value(), true)) : nullptr;
+    }
+    if (!Appearance || !FourNumbers(Appearance->Dictionary()->GetValue("BBox", true))) continue;
+    if (FDepth >= MaxFormDepth || !FActiveForms.insert(Appearance).second) continue;
+    const TMatrix Saved = FCTM;
+    const double X1 = As<TPDFNumeric>(Rect->GetItem(0))->Value(), Y1 = As<TPDFNumeric>(Rect->GetItem(1))->Value();
+    FCTM = Multiply({1, 0, 0, 1, X1, Y1}, FCTM);
+    ++FDepth;
+    Interpret(Appearance);
+    --FDepth;
+    FActiveForms.erase(Appearance);
+    FCTM = Saved;
+  }
+}

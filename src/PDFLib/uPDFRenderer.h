@@ -1,0 +1,116 @@
+// The content interpreter in text mode: every shown string of a page, its
+// form XObjects and its annotation appearances becomes a positioned fragment
+// in a text funnel.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+class TPDFDictionary;
+class TPDFFontCollection;
+class TPDFIndRef;
+class TPDFObject;
+class TPDFStream;
+class TPDFTextFunnel;
+class TCodePage;
+
+// Interprets content in output mode 5 (text). Painting operators have no
+// effect; inline image data is skipped. The font collection and code page must
+// outlive the renderer.
+class TPDFRenderer {
+ public:
+  using TMatrix = std::array<double, 6>;
+
+  TPDFRenderer(TPDFFontCollection& Collection, const TCodePage& CodePage);
+  ~TPDFRenderer();
+  TPDFRenderer(const TPDFRenderer&) = delete;
+  TPDFRenderer& operator=(const TPDFRenderer&) = delete;
+
+  int OutputMode = 5;
+  // The page dictionary RenderPage interprets.
+  TPDFDictionary* Page = nullptr;
+
+  // Uses Funnel (owned by the caller) instead of the renderer's own.
+  void AttachFunnel(TPDFTextFunnel* Funnel);
+  TPDFTextFunnel& Funnel() { return *FFunnel; }
+  // Clears the funnel and interprets the page, then its annotations.
+  void RenderPage();
+  // Interprets a page dictionary or a form XObject stream.
+  void Interpret(TPDFObject* Object);
+
+  // Operand stack entries kept at most (older ones are dropped: they are
+  // never taken by a later operator, except by a very long text array).
+  static constexpr size_t MaxOperands = 1 << 16;
+  // Forms and appearances nest no deeper than this.
+  static constexpr int MaxFormDepth = 64;
+
+ private:
+  struct TGraphicsState;
+  struct TRun;
+  using THandler = void (TPDFRenderer::*)(TRun&);
+
+  static const std::unordered_map<std::string_view, THandler>& Operators();
+  static std::string NextToken(TRun& R);
+  void Dispatch(TRun& R, const std::string& Token);
+  double TakeNumber(TRun& R);
+  std::string TakeText(TRun& R);
+  void SelectStateFont(TRun& R);
+  void Show(TRun& R, size_t Count);
+  void AddWord(TRun& R, const TMatrix& G, double Size, const std::string& Text, double E, double D);
+  void SetFill(TRun& R, const std::string& Space);
+  void SkipInlineImage(TRun& R);
+  void RunXObject(TRun& R, const std::string& Name);
+  void AnnotationPass();
+
+  // Operators.
+  void OpSave(TRun& R);
+  void OpRestore(TRun& R);
+  void OpConcat(TRun& R);
+  void OpExtGState(TRun& R);
+  void OpDo(TRun& R);
+  void OpBeginText(TRun& R);
+  void OpFont(TRun& R);
+  void OpTextMatrix(TRun& R);
+  void OpMove(TRun& R);
+  void OpMoveLeading(TRun& R);
+  void OpNextLine(TRun& R);
+  void OpScaling(TRun& R);
+  void OpRise(TRun& R);
+  void OpCharSpacing(TRun& R);
+  void OpWordSpacing(TRun& R);
+  void OpLeading(TRun& R);
+  void OpRenderMode(TRun& R);
+  void OpArray(TRun& R);
+  void OpShowArray(TRun& R);
+  void OpShow(TRun& R);
+  void OpQuote(TRun& R);
+  void OpInlineImage(TRun& R);
+  void OpFillRGB(TRun& R);
+  void OpFillGray(TRun& R);
+  void OpFillCMYK(TRun& R);
+  void OpFillColor(TRun& R);
+  void OpFillSpace(TRun& R);
+  void OpStrokeRGB(TRun& R);
+  void OpStrokeGray(TRun& R);
+  void OpStrokeCMYK(TRun& R);
+  void OpStrokeSpace(TRun& R);
+  void OpNothing(TRun& R);
+
+  TPDFFontCollection& FCollection;
+  const TCodePage& FCodePage;
+  std::unique_ptr<TPDFTextFunnel> FOwnFunnel;
+  TPDFTextFunnel* FFunnel;
+  TMatrix FCTM{1, 0, 0, 1, 0, 0};
+  TPDFDictionary* FCallerResources = nullptr;
+  // Forms being interpreted: a form that invokes itself is not run again.
+  std::unordered_set<const TPDFObject*> FActiveForms;
+  int FDepth = 0;
+  // References made for fonts named by "N G R" texts (from gs).
+  std::unordered_map<std::string, TPDFIndRef*> FFontRefs;
+};

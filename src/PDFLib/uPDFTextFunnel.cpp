@@ -1,0 +1,384 @@
+// The text funnel: positioned fragments joined into blocks, written as rows.
+#include "uPDFTextFunnel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <unordered_map>
+#include <utility>
+
+#include "uPDFExtra.h"
+
+// ---------------------------------------------------------------------------
+// Join index
+//
+// A fragment may only continue a block of its own font name, matrix key and
+// colour whose end point P1 lies less than Size from the fragment's start. The
+// blocks are therefore grouped by those three texts, and inside a group P1 is
+// filed in a uniform grid of square cells. Their side is twice the first
+// usable Size seen in the group, so that the window of a query (Size on either
+// side of the fragment's start) mostly spans two cells on each axis. A query
+// visits the cells of its window and picks, among the blocks filed there, the
+// one with the lowest index that passes each distance test, which is the block
+// a search of all blocks in creation order would pick: the grid only narrows
+// the candidates, the tests are the same. Where the grid cannot help (no cell
+// side yet, an infinite radius, a window of more cells than the group has
+// blocks, a window beyond the cell numbers the grid files) the query scans the
+// group's blocks in creation order. A block whose end cannot be filed is left
+// out of the grid: it lies beyond every window the grid serves, and a scan
+// still sees it.
+
+namespace {
+
+using TPoint = TPDFTextFunnel::TPoint;
+
+// Cell numbers beyond this magnitude are not filed. Below it the rounding of
+// the subtractions and divisions that place a point or a query window stays
+// under 2^-10 of a cell, well inside the margin a query adds on each side.
+constexpr double MaxCell = 1099511627776.0;  // 2^40
+constexpr double CellMargin = 1.0 / 16;
+constexpr uint32_t NoList = UINT32_MAX;
+
+// Straight-line distance; the one formula both the indexed and the plain
+// search measure with.
+double Distance(const TPoint& A, const TPoint& B) {
+  const double DX = A.X - B.X, DY = A.Y - B.Y;
+  return std::sqrt(DX * DX + DY * DY);
+}
+
+// Cell number of coordinate V for cells of side Side; false when V is not
+// finite or lies too far out to file.
+bool CellOf(double V, double Side, int64_t& Cell) {
+  const double C = std::floor(V / Side);
+  if (!(C >= -MaxCell && C <= MaxCell)) return false;  // NaN fails both
+  Cell = static_cast<int64_t>(C);
+  return true;
+}
+
+// The bytes of Text between double quotes, with double quotes and backslashes
+// escaped by a backslash; with ReplaceCR every CR is written as a space first.
+void AppendQuoted(std::string& Out, std::string_view Text, bool ReplaceCR) {
+  Out += '"';
+  for (char C : Text) {
+    if (C == '\r' && ReplaceCR) C = ' ';
+    if (C == '"' || C == '\\') Out += '\\';
+    Out += C;
+  }
+  Out += '"';
+}
+
+// The matrix key: the first four entries with 4 decimals, nothing between.
+std::string MatrixKeyOf(const TPDFTextFunnel::TMatrix& M) {
+  return FormatNumber(0, 4, M[0]) + FormatNumber(0, 4, M[1]) + FormatNumber(0, 4, M[2]) + FormatNumber(0, 4, M[3]);
+}
+
+}  // namespace
+
+struct TPDFTextFunnel::TIndex {
+  struct TGroup {
+    std::vector<uint32_t> Members;  // every block of the group, in creation order
+    double Side = 0;                // cell side; 0 while no usable Size was seen
+  };
+
+  // A filed block end; the point is kept here so that a query reads only the
+  // cell lists.
+  struct TEntry {
+    uint32_t Block;
+    TPoint P1;
+  };
+
+  // One cell of a group in the open-addressing table; List indexes Lists.
+  struct TCell {
+    uint32_t Group = 0;
+    int64_t X = 0, Y = 0;
+    uint32_t List = NoList;  // NoList: a free slot of the table
+  };
+
+  // The group of block I of the funnel and the cell list its end is filed in.
+  struct TSlot {
+    uint32_t Group = 0;
+    uint32_t List = NoList;  // NoList: not filed
+  };
+
+  std::unordered_map<std::string, uint32_t> GroupIds;
+  std::vector<TGroup> Groups;
+  std::vector<TSlot> Slots;
+  // The cells ever used, found through Table (a power-of-two size, at most
+  // half full, linear probing). A cell that empties keeps its list.
+  std::vector<TCell> Table;
+  std::vector<std::vector<TEntry>> Lists;
+
+  // The texts, matrix key and group of the latest fragment, reused while the
+  // font name, colour and matrix entries repeat (consecutive fragments mostly
+  // share them).
+  bool HaveLast = false;
+  std::string LastFontName, LastColor, LastKey;
+  double LastM[4] = {};
+  uint32_t LastGroup = 0;
+
+  void Clear() {
+    GroupIds.clear();
+    Groups.clear();
+    Slots.clear();
+    Table.clear();
+    Lists.clear();
+    HaveLast = false;
+  }
+
+  static size_t Hash(uint32_t Group, int64_t X, int64_t Y) {
+    uint64_t H = Group * 0x9E3779B97F4A7C15ull;
+    H ^= static_cast<uint64_t>(X) * 0xC2B2AE3D27D4EB4Full;
+    H = (H << 31 | H >> 33) ^ static_cast<uint64_t>(Y) * 0x165667B19E3779F9ull;
+    H ^= H >> 29;
+    H *= 0xBF58476D1CE4E5B9ull;
+    H ^= H >> 32;
+    return static_cast<size_t>(H);
+  }
+
+  // The table slot of the cell, or the free slot where it would go.
+  size_t Probe(uint32_t Group, int64_t X, int64_t Y) const {
+    const size_t Mask = Table.size() - 1;
+    size_t I = Hash(Group, X, Y) & Mask;
+    while (Table[I].List != NoList && (Table[I].Group != Group || Table[I].X != X || Table[I].Y != Y))
+      I = (I + 1) & Mask;
+    return I;
+  }
+
+  // The list of the cell, or null when it was never used.
+  const std::vector<TEntry>* FindList(uint32_t Group, int64_t X, int64_t Y) const {
+    if (Table.empty()) return nullptr;
+    const TCell& C = Table[Probe(Group, X, Y)];
+    return C.List == NoList ? nullptr : &Lists[C.List];
+  }
+
+  // The list index of the cell, which is added when new.
+  uint32_t ListOf(uint32_t Group, int64_t X, int64_t Y) {
+    if ((Lists.size() + 1) * 2 > Table.size()) {
+      std::vector<TCell> Old(Table.empty() ? 64 : Table.size() * 2);
+      Old.swap(Table);
+      for (const TCell& C : Old)
+        if (C.List != NoList) Table[Probe(C.Group, C.X, C.Y)] = C;
+    }
+    TCell& C = Table[Probe(Group, X, Y)];
+    if (C.List == NoList) {
+      C = TCell{Group, X, Y, static_cast<uint32_t>(Lists.size())};
+      Lists.emplace_back();
+    }
+    return C.List;
+  }
+
+  // The group of a fragment's font name, colour and matrix key, created when
+  // new; the key is left in LastKey.
+  uint32_t GroupOf(const TMatrix& M, std::string_view FontName, std::string_view Color) {
+    // Equal values write equal text (and NaN is never equal).
+    if (HaveLast && M[0] == LastM[0] && M[1] == LastM[1] && M[2] == LastM[2] && M[3] == LastM[3] &&
+        FontName == LastFontName && Color == LastColor)
+      return LastGroup;
+    std::string Key = MatrixKeyOf(M);
+    // The ids count the length of the first two texts so that no two triples
+    // share one.
+    std::string Id;
+    Id.reserve(FontName.size() + Key.size() + Color.size() + 24);
+    Id += std::to_string(FontName.size());
+    Id += ':';
+    Id += FontName;
+    Id += std::to_string(Key.size());
+    Id += ':';
+    Id += Key;
+    Id += Color;
+    auto [It, Added] = GroupIds.try_emplace(std::move(Id), static_cast<uint32_t>(Groups.size()));
+    if (Added) Groups.emplace_back();
+    HaveLast = true;
+    LastFontName = FontName;
+    LastColor = Color;
+    LastKey = std::move(Key);
+    std::copy(M.begin(), M.begin() + 4, LastM);
+    LastGroup = It->second;
+    return LastGroup;
+  }
+
+  // Files the end P1 of block Index in the cell it lies in, when its group has
+  // cells and the point can be filed (a point that is not finite is never
+  // within any distance of a fragment).
+  void File(uint32_t Index, const TPoint& P1) {
+    TSlot& S = Slots[Index];
+    const double Side = Groups[S.Group].Side;
+    int64_t X, Y;
+    if (Side != 0 && CellOf(P1.X, Side, X) && CellOf(P1.Y, Side, Y)) {
+      S.List = ListOf(S.Group, X, Y);
+      Lists[S.List].push_back(TEntry{Index, P1});
+    } else {
+      S.List = NoList;
+    }
+  }
+
+  void Unfile(uint32_t Index) {
+    TSlot& S = Slots[Index];
+    if (S.List == NoList) return;
+    std::vector<TEntry>& List = Lists[S.List];
+    for (auto& E : List) {
+      if (E.Block == Index) {
+        E = List.back();
+        List.pop_back();
+        break;
+      }
+    }
+    S.List = NoList;
+  }
+
+  // Block Index was just appended to Blocks in group Group.
+  void Add(uint32_t Index, uint32_t Group, const TPoint& P1) {
+    Slots.push_back(TSlot{Group, NoList});
+    Groups[Group].Members.push_back(Index);
+    File(Index, P1);
+  }
+
+  void Move(uint32_t Index, const TPoint& P1) {
+    Unfile(Index);
+    File(Index, P1);
+  }
+
+  // Gives the group its cells once a usable Size shows up, and files the
+  // blocks it already holds.
+  void SetSide(uint32_t Group, double Size, const std::vector<TBlock>& Blocks) {
+    TGroup& G = Groups[Group];
+    if (G.Side != 0 || !(Size > 0) || !std::isfinite(Size * 2)) return;
+    G.Side = Size * 2;
+    for (uint32_t I : G.Members) File(I, Blocks[I].P1);
+  }
+
+  // The block of group Group that a fragment starting at Q0 with size Size
+  // joins: the lowest index whose P1 is nearer than Size / 5, else the lowest
+  // nearer than Size. Pass1 tells which. -1 for none.
+  long Find(uint32_t Group, const TPoint& Q0, double Size, const std::vector<TBlock>& Blocks, bool& Pass1) const {
+    Pass1 = false;
+    // No distance is below a Size that is negative, zero or NaN, and a start
+    // that is not finite has no finite distance to anything.
+    if (!(Size > 0) || !std::isfinite(Q0.X) || !std::isfinite(Q0.Y)) return -1;
+    const double Size5 = Size / 5;
+    const TGroup& G = Groups[Group];
+
+    bool UseGrid = G.Side != 0 && std::isfinite(Size);
+    double LoX = 0, HiX = 0, LoY = 0, HiY = 0;
+    if (UseGrid) {
+      LoX = std::floor((Q0.X - Size) / G.Side - CellMargin);
+      HiX = std::floor((Q0.X + Size) / G.Side + CellMargin);
+      LoY = std::floor((Q0.Y - Size) / G.Side - CellMargin);
+      HiY = std::floor((Q0.Y + Size) / G.Side + CellMargin);
+      UseGrid = LoX >= -MaxCell && HiX <= MaxCell && LoY >= -MaxCell && HiY <= MaxCell &&
+                (HiX - LoX + 1) * (HiY - LoY + 1) <= static_cast<double>(G.Members.size());
+    }
+
+    long Best2 = -1;
+    if (!UseGrid) {
+      // Creation order: the first block of pass 1 is final at once.
+      for (uint32_t I : G.Members) {
+        const double D = Distance(Blocks[I].P1, Q0);
+        if (D < Size5) {
+          Pass1 = true;
+          return I;
+        }
+        if (D < Size && Best2 < 0) Best2 = I;
+      }
+      return Best2;
+    }
+
+    long Best1 = -1;
+    for (int64_t Y = static_cast<int64_t>(LoY); Y <= static_cast<int64_t>(HiY); ++Y) {
+      for (int64_t X = static_cast<int64_t>(LoX); X <= static_cast<int64_t>(HiX); ++X) {
+        const std::vector<TEntry>* List = FindList(Group, X, Y);
+        if (!List) continue;
+        for (const TEntry& E : *List) {
+          const double D = Distance(E.P1, Q0);
+          const long I = E.Block;
+          if (D < Size5) {
+            if (Best1 < 0 || I < Best1) Best1 = I;
+          } else if (D < Size) {
+            if (Best2 < 0 || I < Best2) Best2 = I;
+          }
+        }
+      }
+    }
+    Pass1 = Best1 >= 0;
+    return Pass1 ? Best1 : Best2;
+  }
+};
+
+// ---------------------------------------------------------------------------
+// TPDFTextFunnel
+
+TPDFTextFunnel::TPDFTextFunnel() : FIndex(std::make_unique<TIndex>()) {}
+
+TPDFTextFunnel::~TPDFTextFunnel() = default;
+
+void TPDFTextFunnel::Clear() {
+  FBlocks.clear();
+  FIndex->Clear();
+}
+
+void TPDFTextFunnel::AddFragment(const TMatrix& Matrix, std::string_view Text, std::string_view Color,
+                                 std::string_view FontName, double Size, double X, double Y, double W, double H) {
+  const TMatrix& M = Matrix;
+  auto Map = [&M](double PX, double PY) { return TPoint{M[0] * PX + M[2] * PY + M[4], M[1] * PX + M[3] * PY + M[5]}; };
+  const TPoint Q0 = Map(X, Y), Q1 = Map(X + W, Y), Q2 = Map(X + W, Y + H), Q3 = Map(X, Y + H);
+  const uint32_t Group = FIndex->GroupOf(Matrix, FontName, Color);
+  FIndex->SetSide(Group, Size, FBlocks);
+
+  long Found = -1;
+  bool Pass1 = false;
+  if (FMergeEnabled) Found = FIndex->Find(Group, Q0, Size, FBlocks, Pass1);
+
+  if (Found >= 0) {
+    TBlock& Block = FBlocks[Found];
+    if (!Pass1) Block.Text += ' ';
+    Block.Text += Text;
+    Block.P1 = Q1;
+    Block.P2 = Q2;
+    FIndex->Move(static_cast<uint32_t>(Found), Q1);
+  } else {
+    TBlock Block;
+    Block.P0 = Q0;
+    Block.P1 = Q1;
+    Block.P2 = Q2;
+    Block.P3 = Q3;
+    Block.Text = Text;
+    Block.FontName = FontName;
+    Block.MatrixKey = FIndex->LastKey;
+    Block.Color = Color;
+    Block.Size = Size;
+    FBlocks.push_back(std::move(Block));
+    FIndex->Add(static_cast<uint32_t>(FBlocks.size() - 1), Group, Q1);
+  }
+  FMergeEnabled = true;
+}
+
+std::string TPDFTextFunnel::GetRows() const {
+  auto OutX = [this](double V) {
+    V *= Scale;
+    if (Origin == 2 || Origin == 3) V = PageWidth - V;
+    return FormatNumber(0, 4, V);
+  };
+  auto OutY = [this](double V) {
+    V *= Scale;
+    if (Origin == 1 || Origin == 2) V = PageHeight - V;
+    return FormatNumber(0, 4, V);
+  };
+  std::string Rows;
+  for (const TBlock& Block : FBlocks) {
+    AppendQuoted(Rows, Block.FontName, false);
+    Rows += ',';
+    Rows += Block.Color;
+    Rows += ',';
+    Rows += FormatNumber(0, 2, Block.Size);
+    for (const TPoint* P : {&Block.P0, &Block.P1, &Block.P2, &Block.P3}) {
+      Rows += ',';
+      Rows += OutX(P->X);
+      Rows += ',';
+      Rows += OutY(P->Y);
+    }
+    Rows += ',';
+    AppendQuoted(Rows, Block.Text, true);
+    Rows += "\r\n";
+  }
+  return Rows;
+}

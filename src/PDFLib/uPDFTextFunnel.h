@@ -1,0 +1,60 @@
+// The text funnel: positioned fragments joined into blocks, written as
+// comma-separated rows.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Collects the fragments a content interpreter shows, joins each onto the
+// earliest block that it continues (same font name, matrix key and colour,
+// its start near the block's end), and writes one row per block.
+class TPDFTextFunnel {
+ public:
+  struct TPoint {
+    double X = 0, Y = 0;
+  };
+  struct TBlock {
+    TPoint P0, P1, P2, P3;  // bottom start, bottom end, top end, top start
+    std::string Text;
+    std::string FontName;
+    std::string MatrixKey;
+    std::string Color;
+    double Size = 0;
+  };
+  using TMatrix = std::array<double, 6>;  // a b c d e f: (x, y) -> (a x + c y + e, b x + d y + f)
+
+  TPDFTextFunnel();
+  ~TPDFTextFunnel();
+  TPDFTextFunnel(const TPDFTextFunnel&) = delete;
+  TPDFTextFunnel& operator=(const TPDFTextFunnel&) = delete;
+
+  // Output settings: the page corner taken as origin (0 bottom left, 1 top
+  // left, 2 top right, 3 bottom right), the factor applied to coordinates, the
+  // page size in output units (for mirroring), and one fragment per word.
+  int Origin = 0;
+  double Scale = 1.0;
+  double PageWidth = 0;
+  double PageHeight = 0;
+  bool WordMode = false;
+
+  void Clear();
+  void SetMergeEnabled(bool Value) { FMergeEnabled = Value; }
+  bool MergeEnabled() const { return FMergeEnabled; }
+  // Adds the fragment whose box X, Y, W, H (in its own coordinates) Matrix maps
+  // to device space; Size is its font size in device space.
+  void AddFragment(const TMatrix& Matrix, std::string_view Text, std::string_view Color, std::string_view FontName,
+                   double Size, double X, double Y, double W, double H);
+  // One row per block: font, colour, size, the four corners, the text.
+  std::string GetRows() const;
+  const std::vector<TBlock>& Blocks() const { return FBlocks; }
+
+ private:
+  struct TIndex;
+  std::vector<TBlock> FBlocks;
+  bool FMergeEnabled = true;
+  std::unique_ptr<TIndex> FIndex;
+};

@@ -1,0 +1,203 @@
+// Page text layouts: reflowed lines and positioned records from page rows.
+#include "PDFCommon.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+
+#include "uPDFEngine.h"
+
+namespace {
+
+// A row as the text funnel writes it: Helvetica, black, size 12, start corner
+// (X, Y) as given, the other corners fixed, the text quoted and escaped.
+std::string Row(const std::string& X, const std::string& Y, const std::string& Text) {
+  std::string Quoted = "\"";
+  for (char C : Text) {
+    if (C == '"' || C == '\\') Quoted += '\\';
+    Quoted += C;
+  }
+  Quoted += '"';
+  return "\"Helvetica\",#000000,12.00," + X + "," + Y + ",100.0000,700.0000,100.0000,712.0000,72.0000,712.0000," +
+         Quoted + "\r\n";
+}
+
+// Switches LC_NUMERIC for the life of the object and back; Active() is false
+// when the locale is not installed.
+class TNumericLocale {
+ public:
+  explicit TNumericLocale(std::initializer_list<const char*> Names) : FSaved(std::setlocale(LC_NUMERIC, nullptr)) {
+    for (const char* Name : Names) {
+      if (std::setlocale(LC_NUMERIC, Name)) {
+        FActive = true;
+        break;
+      }
+    }
+  }
+  ~TNumericLocale() { std::setlocale(LC_NUMERIC, FSaved.c_str()); }
+  bool Active() const { return FActive; }
+
+ private:
+  std::string FSaved;
+  bool FActive = false;
+};
+
+// ---------------------------------------------------------------------------
+// Reflow
+
+TEST(ReflowLayout, SortsSnapsAndJoinsLines) {
+  struct Case {
+    const char* Name;
+    std::string Rows;
+    const char* Expected;
+  } Cases[] = {
+      {"one baseline", Row("150.0000", "700.0000", "World") + Row("72.0000", "700.0000", "Hello"), "Hello  World"},
+      {"snapped baseline and a second line",
+       Row("150.0000", "700.0000", "B") + Row("72.0000", "698.5000", "A") + Row("72.0000", "686.0000", "C"),
+       "A  B\r\nC"},
+      // 701.5 snaps to 700; 703 is 3 from it and starts its own line, nearer
+      // the top of the page.
+      {"order found decides the snapping",
+       Row("72.0000", "700.0000", "a") + Row("150.0000", "701.5000", "b") + Row("72.0000", "703.0000", "c"),
+       "c\r\na  b"},
+      // 698.5 snaps to the first known baseline within 2.0 (700), not to the
+      // nearer 697.
+      {"first known baseline wins",
+       Row("72.0000", "700.0000", "a") + Row("72.0000", "697.0000", "b") + Row("150.0000", "698.5000", "c"),
+       "a  c\r\nb"},
+      {"tolerance is inclusive", Row("72.0000", "700.0000", "a") + Row("150.0000", "698.0000", "b"), "a  b"},
+      {"just past the tolerance", Row("72.0000", "700.0000", "a") + Row("150.0000", "697.9900", "b"), "a\r\nb"},
+      // Not snapped (2.004 apart), but 2.00 apart in the keys: a new line.
+      {"2.00 apart in the keys", Row("72.0000", "700.0000", "a") + Row("150.0000", "697.9960", "b"), "a\r\nb"},
+      {"top to bottom", Row("72.0000", "100.0000", "low") + Row("72.0000", "750.0000", "high"), "high\r\nlow"},
+      // Equal positions: the text decides, ignoring the case of letters.
+      {"text order ignores case", Row("72.0000", "700.0000", "B") + Row("72.0000", "700.0000", "a"), "a  B"},
+      // The key holds x rounded to 2 decimals: 72.004 and 72.001 tie.
+      {"x rounded in the key", Row("72.0040", "700.0000", "b") + Row("72.0010", "700.0000", "c"), "b  c"},
+      {"page with no text", "", ""},
+      // An empty text still takes its place; the page starts with the first
+      // text that is not empty.
+      {"empty texts", Row("72.0000", "750.0000", "") + Row("72.0000", "700.0000", "a") +
+                          Row("72.0000", "699.0000", "b") + Row("72.0000", "600.0000", ""),
+       "a  b\r\n"},
+      // Above the top of the page the distance is negative; "-5.00" sorts
+      // after "3.00" and, being less than 2.0 below it, joins its line.
+      {"above the top of the page", Row("72.0000", "797.0000", "over") + Row("72.0000", "789.0000", "under"),
+       "under  over"},
+      // A distance of 10^7 or more is 11 characters wide: the fixed positions
+      // then cut the text field short by one and read the last digit of x.
+      {"wide distance", Row("72.0000", "-9999208.0000", "T"), "0T"},
+      {"wide x", Row("-1000000.0000", "700.0000", "T"), "0T"},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(ReflowLayout(C.Rows, 792), C.Expected) << C.Name;
+}
+
+TEST(ReflowLayout, UsesThePageHeight) {
+  // The same rows on pages of other heights: the distance from the top only
+  // shifts, the order and the lines stay.
+  const std::string Rows = Row("72.0000", "100.0000", "b") + Row("72.0000", "500.0000", "a");
+  for (double Height : {792.0, 1000.0, 600.0}) EXPECT_EQ(ReflowLayout(Rows, Height), "a\r\nb") << Height;
+}
+
+// ---------------------------------------------------------------------------
+// Positioned
+
+TEST(PositionedLayout, WritesOneRecordPerText) {
+  struct Case {
+    const char* Name;
+    std::string Rows;
+    const char* Expected;
+  } Cases[] = {
+      {"one record", Row("72.12345", "700.0000", "A"), "@X=72.12,Y=700.00@A@ENDTEXT@"},
+      {"rounded", Row("72.1260", "699.9960", "A"), "@X=72.13,Y=700.00@A@ENDTEXT@"},
+      // Row order, y unchanged (from the bottom of the page).
+      {"two records", Row("72.0000", "100.0000", "low") + Row("72.0000", "700.0000", "high"),
+       "@X=72.00,Y=100.00@low@ENDTEXT@\r\n@X=72.00,Y=700.00@high@ENDTEXT@"},
+      {"empty text skipped", Row("1.0000", "2.0000", "") + Row("3.0000", "4.0000", "x"),
+       "@X=3.00,Y=4.00@x@ENDTEXT@"},
+      {"spaces inside are kept", Row("1.0000", "2.0000", "  x  "), "@X=1.00,Y=2.00@  x  @ENDTEXT@"},
+      {"page with no text", "", ""},
+      {"only empty texts", Row("1.0000", "2.0000", ""), ""},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(PositionedLayout(C.Rows), C.Expected) << C.Name;
+}
+
+// ---------------------------------------------------------------------------
+// Reading the rows (both layouts)
+
+TEST(PageRows, BothLayoutsReadTheSameRows) {
+  struct Case {
+    const char* Name;
+    std::string Rows;
+    const char* Reflow;
+    const char* Positioned;
+  } Cases[] = {
+      {"comma, quote and backslash", Row("72.0000", "700.0000", "say \"hi\", a\\b"), "say \"hi\", a\\b",
+       "@X=72.00,Y=700.00@say \"hi\", a\\b@ENDTEXT@"},
+      // The rows after a zero byte are not read; the row it is in ends there.
+      {"zero byte", Row("72.0000", "700.0000", "A") + Row("72.0000", "680.0000", std::string("B\0C", 3)) +
+                        Row("72.0000", "660.0000", "D"),
+       "A\r\nB", "@X=72.00,Y=700.00@A@ENDTEXT@\r\n@X=72.00,Y=680.00@B@ENDTEXT@"},
+      {"zero byte in a font name", Row("72.0000", "700.0000", "A") + std::string("\"Hel\0", 5) +
+                                       Row("72.0000", "680.0000", "B"),
+       "A", "@X=72.00,Y=700.00@A@ENDTEXT@"},
+      {"eleven fields", "\"F\",#000000,12.00,72.0000,700.0000,1,2,3,4,5,\"short\"\r\n" +
+                            Row("72.0000", "650.0000", "kept"),
+       "kept", "@X=72.00,Y=650.00@kept@ENDTEXT@"},
+      {"thirteen fields", "\"F\",#000000,12.00,72.0000,700.0000,1,2,3,4,5,6,\"long\",extra\r\n", "long",
+       "@X=72.00,Y=700.00@long@ENDTEXT@"},
+      // A line feed in the text breaks the row in two; the second part has
+      // one field and is skipped.
+      {"line feed in the text", Row("72.0000", "700.0000", "one \ntwo") + Row("72.0000", "650.0000", "three"),
+       "one \r\nthree", "@X=72.00,Y=700.00@one @ENDTEXT@\r\n@X=72.00,Y=650.00@three@ENDTEXT@"},
+      {"CR, LF and no final line end",
+       "\"F\",#0,1,72,700,0,0,0,0,0,0,\"a\"\r\"F\",#0,1,72,650,0,0,0,0,0,0,\"b\"\n"
+       "\"F\",#0,1,72,600,0,0,0,0,0,0,\"c\"\n\r\"F\",#0,1,72,550,0,0,0,0,0,0,\"d\"",
+       "a\r\nb\r\nc\r\nd",
+       "@X=72.00,Y=700.00@a@ENDTEXT@\r\n@X=72.00,Y=650.00@b@ENDTEXT@\r\n@X=72.00,Y=600.00@c@ENDTEXT@\r\n"
+       "@X=72.00,Y=550.00@d@ENDTEXT@"},
+      // Numbers are PDF number text: anything else reads as 0.
+      {"numbers that are not numbers", Row("7e1", "abc", "n"), "n", "@X=0.00,Y=0.00@n@ENDTEXT@"},
+  };
+  for (const auto& C : Cases) {
+    EXPECT_EQ(ReflowLayout(C.Rows, 792), C.Reflow) << C.Name;
+    EXPECT_EQ(PositionedLayout(C.Rows), C.Positioned) << C.Name;
+  }
+}
+
+TEST(PageRows, DecimalSeparatorOfTheLocale) {
+  const std::string Rows = Row("150.0000", "700.0000", "World") + Row("72.12345", "698.5000", "Hello") +
+                           Row("72.0000", "686.0000", "Next");
+  {
+    TNumericLocale Locale({"C"});
+    ASSERT_TRUE(Locale.Active());
+    EXPECT_EQ(PositionedLayout(Row("72.12345", "700.0000", "A")), "@X=72.12,Y=700.00@A@ENDTEXT@");
+    EXPECT_EQ(ReflowLayout(Rows, 792), "Hello  World\r\nNext");
+  }
+  TNumericLocale Locale({"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8", "nl_NL.UTF-8"});
+  if (!Locale.Active()) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  // The records show the comma; the reflow reads its keys back with it, so
+  // its text does not change.
+  EXPECT_EQ(PositionedLayout(Row("72.12345", "700.0000", "A")), "@X=72,12,Y=700,00@A@ENDTEXT@");
+  EXPECT_EQ(ReflowLayout(Rows, 792), "Hello  World\r\nNext");
+}
+
+// ---------------------------------------------------------------------------
+// Dispatch
+
+TEST(GetPageTextByType, LayoutsOfAnEmptyEngine) {
+  TPDFEngine Engine;  // one empty document, no page text
+  for (int Type : {0, 1, 2}) {
+    std::string Text = "before";
+    GetPageTextByType(Engine, static_cast<uint8_t>(Type), Text);
+    EXPECT_EQ(Text, "") << Type;
+  }
+  for (int Type : {3, 255}) {
+    std::string Text = "before";
+    GetPageTextByType(Engine, static_cast<uint8_t>(Type), Text);
+    EXPECT_EQ(Text, "before") << Type;
+  }
+}
+
+}  // namespace

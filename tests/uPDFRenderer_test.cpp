@@ -1,0 +1,155 @@
+// The content interpreter in text mode: fragments, their boxes and the
+// funnel's rows, through a loaded page.
+#include "uPDFRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestPDFWriter.h"
+#include "uPDFDocument.h"
+#include "uPDFPageTree.h"
+#include "uPDFTextFunnel.h"
+
+namespace {
+
+// A one-page document: /F1 is a TrueType font whose codes 72..111 all
+// advance 440 (so "Hello" is 2200 glyph units) with ascent 800 and descent
+// -200; /F2 Helvetica; /F3 a composite font (CIDs 1 and 2, widths 500 and
+// 600, mapped to "A" and "B"). Extra objects and resources can be added.
+struct TPage {
+  TPDFDocument Doc;
+  explicit TPage(const std::string& Content, const std::string& Resources = "",
+                 const std::vector<std::pair<int, std::string>>& Objects = {}, const std::string& PageExtra = "",
+                 const std::vector<std::pair<int, std::pair<std::string, std::string>>>& Streams = {}) {
+    TTestPDFWriter W;
+    W.Add(1, 0, "<< /Type /Catalog /Pages 2 0 R >>");
+    W.Add(2, 0, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>");
+    W.Add(3, 0, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << /Font << /F1 5 0 R /F2 6 0 R /F3 7 0 R >> " +
+                     Resources + " >> " + PageExtra + " >>");
+    W.AddStream(4, "", Content, false);
+    std::string Widths;
+    for (int I = 72; I <= 111; ++I) Widths += "440 ";
+    W.Add(5, 0, "<< /Type /Font /Subtype /TrueType /BaseFont /Test /FirstChar 72 /LastChar 111 /Widths [" + Widths +
+                    "] /FontDescriptor << /Ascent 800 /Descent -200 >> >>");
+    W.Add(6, 0, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    W.Add(7, 0, "<< /Type /Font /Subtype /Type0 /BaseFont /Cjk /DescendantFonts [8 0 R] /ToUnicode 9 0 R >>");
+    W.Add(8, 0, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Cjk /W [1 [500 600]] "
+                "/FontDescriptor << /Ascent 900 /Descent -100 >> >>");
+    W.AddStream(9, "", "begincodespacerange <0000> <FFFF> endcodespacerange beginbfchar <0001> <0041> <0002> <0042> endbfchar",
+                false);
+    for (const auto& [N, Body] : Objects) W.Add(N, 0, Body);
+    for (const auto& [N, S] : Streams) W.AddStream(N, S.first, S.second, false);
+    W.Section().Root = "1 0 R";
+    EXPECT_TRUE(Doc.LoadFromData(W.Finish()));
+  }
+  std::string Rows(int Mode = 3) {
+    TPDFTextFunnel Funnel;
+    Funnel.WordMode = Mode == 4;  // the facade's setting for mode 4
+    return Doc.PageTree()->GetPageText(Mode, &Funnel);
+  }
+  // The text fields of the rows, joined by "|".
+  std::string Texts(int Mode = 3) {
+    const std::string R = Rows(Mode);
+    std::string Out;
+    for (size_t Start = 0; Start < R.size();) {
+      size_t End = R.find("\r\n", Start);
+      if (End == std::string::npos) End = R.size();
+      const std::string Row = R.substr(Start, End - Start);
+      const size_t Field = Row.rfind(",\"");
+      if (Field != std::string::npos) Out += (Start ? "|" : "") + Row.substr(Field + 2, Row.size() - Field - 3);
+      Start = End + 2;
+    }
+    return Out;
+  }
+};
+
+TEST(TPDFRenderer, FragmentBoxAndGlyphMatrix) {
+  TPage P("BT /F1 12 Tf 72 700 Td (Hello) Tj ET");
+  EXPECT_EQ(P.Rows(),
+            "\"Test\",#000000,12.00,72.0000,697.6000,98.4000,697.6000,98.4000,709.6000,72.0000,709.6000,\"Hello\"\r\n");
+}
+
+TEST(TPDFRenderer, ShowsJoinAndMove) {
+  struct Case {
+    const char* What;
+    std::string Content, Texts;
+  } Cases[] = {
+      {"a TJ gap below Size joins with a space", "BT /F1 12 Tf 72 700 Td [(Hel) -250 (lo)] TJ ET", "Hel lo"},
+      {"the second show starts where the first ended", "BT /F1 12 Tf 72 700 Td (He) Tj (llo) Tj ET", "Hello"},
+      {"Tfs 0 shows nothing and does not move", "BT /F1 0 Tf 72 700 Td (He) Tj /F1 12 Tf (llo) Tj ET", "llo"},
+      {"q and Q restore the text matrix",
+       "BT /F1 12 Tf 1 0 0 1 72 700 Tm q 1 0 0 1 300 300 Tm (He) Tj Q (llo) Tj ET", "He|llo"},
+      {"the double-quote operator shows nothing", "BT /F1 12 Tf 72 700 Td 1 2 (Hello) \" ET", ""},
+      {"quote and backslash are escaped", "BT /F2 12 Tf (a\\\"b\\\\c) Tj ET", "a\\\"b\\\\c"},
+      {"a composite font: two-byte codes through ToUnicode", "BT /F3 10 Tf <00010002> Tj ET", "AB"},
+      {"text before any font has no text", "BT (Hello) Tj ET", ""},
+      {"an inline image is skipped",
+       "BI /W 3 /H 1 /BPC 8 /CS /G ID (x) EI BT /F1 12 Tf (He) Tj ET BI /W 1 /H 1 /F /AHx ID 0( Tj EI", "He"},
+      {"an unknown font keeps the previous one", "BT /F1 12 Tf (H) Tj /F9 12 Tf (e) Tj ET", "He"},
+  };
+  for (const auto& C : Cases) {
+    TPage P(C.Content);
+    EXPECT_EQ(P.Texts(), C.Texts) << C.What;
+  }
+}
+
+TEST(TPDFRenderer, ColoursAndExtGState) {
+  struct Case {
+    const char* What;
+    std::string Content, Colour;
+  } Cases[] = {
+      {"rgb", "1 0 0 rg", "#FF0000"},
+      {"gray, halves to even", "0.5 g", "#808080"},
+      {"cmyk", "0 1 1 0 k", "#FF0000"},
+      {"rgb clamped", "2 -1 0.2 rg", "#FF0033"},
+      {"sc in the current space", "/DeviceRGB cs 0 0 1 sc", "#0000FF"},
+      {"an unknown space keeps the colour", "1 0 0 rg /Pattern cs 0.3 scn", "#FF0000"},
+      {"stroke colours do not count", "0 1 0 RG", "#000000"},
+  };
+  for (const auto& C : Cases) {
+    TPage P(C.Content + " BT /F1 12 Tf (He) Tj ET");
+    EXPECT_NE(P.Rows().find("," + C.Colour + ","), std::string::npos) << C.What << ": " << P.Rows();
+  }
+  TPage G("BT /GS1 gs (He) Tj ET", "/ExtGState << /GS1 << /Font [6 0 R 10] >> >>");
+  EXPECT_EQ(G.Rows().substr(0, 21), "\"Arial\",#000000,10.00");
+}
+
+TEST(TPDFRenderer, FormsAndAnnotations) {
+  // Form 20 shifts by 100; form 21 invokes itself.
+  TPage Forms("BT /F1 12 Tf 72 700 Td (H) Tj ET /Fm1 Do /Fm2 Do BT /F1 12 Tf 72 600 Td (o) Tj ET",
+              "/XObject << /Fm1 20 0 R /Fm2 21 0 R >>", {}, "",
+              {{20, {"<< /Type /XObject /Subtype /Form /BBox [0 0 100 100] /Matrix [1 0 0 1 100 0] >>",
+                     "BT /F1 12 Tf 72 650 Td (e) Tj ET"}},
+               {21, {"<< /Type /XObject /Subtype /Form /BBox [0 0 1 1] /Resources << /XObject << /Me 21 0 R >> "
+                     "/Font << /F1 5 0 R >> >> >>",
+                     "BT /F1 12 Tf (l) Tj ET /Me Do"}}});
+  const std::string Rows = Forms.Rows();
+  EXPECT_NE(Rows.find("172.0000,647.6000"), std::string::npos) << Rows;  // shifted by the form's matrix
+  EXPECT_NE(Rows.find("72.0000,597.6000"), std::string::npos) << Rows;   // text after the Do is not
+  EXPECT_EQ(Forms.Texts(), "H|e|l|o");
+
+  // A widget's normal appearance, offset by its Rect; hidden by flag 2.
+  for (int Flags : {0, 2, 32}) {
+    TPage Annot("", "", {{30, "<< /Type /Annot /Subtype /Widget /F " + std::to_string(Flags) +
+                                  " /Rect [50 60 150 80] /AP << /N 31 0 R >> >>"}},
+                "/Annots [30 0 R]",
+                {{31, {"<< /Type /XObject /Subtype /Form /BBox [0 0 100 20] /Resources << /Font << /F1 5 0 R >> >> >>",
+                       "BT /F1 10 Tf 2 5 Td (Hello) Tj ET"}}});
+    const std::string R = Annot.Rows();
+    if (Flags)
+      EXPECT_EQ(R, "") << Flags;
+    else
+      EXPECT_NE(R.find("52.0000,63.0000"), std::string::npos) << R;
+  }
+}
+
+TEST(TPDFRenderer, WordMode) {
+  // "one two three" with a space narrower than Size and wider than Size / 5.
+  TPage P("BT /F2 12 Tf 72 700 Td (one two three) Tj ET");
+  EXPECT_EQ(P.Texts(4), "one|two three");
+  EXPECT_EQ(P.Texts(3), "one two three");
+}
+
+}  // namespace
