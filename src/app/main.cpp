@@ -197,7 +197,7 @@ TRunResult TMainLogic::aExtractExecute() {
     }
     AddLog(FormatText(MessageTable::RunStart, CurrentFile.c_str(), Output.c_str(), First, Last));
 
-    std::vector<std::string> Items;
+    TItemWriter Items(Output);
     for (int64_t Page = First; Page <= Last; ++Page) {
       const int32_t P = static_cast<int32_t>(Page);
       const bool Taken = FSettings.Page == 1 || (FSettings.Page == 2 && P % 2 == 1) || (FSettings.Page == 3 && P % 2 == 0);
@@ -212,12 +212,12 @@ TRunResult TMainLogic::aExtractExecute() {
         GetPageTextByType(FEngine, FSettings.TextType, Text);
       Item += Text;
       if (!FSettings.Footer.empty()) Item += "\n\r" + ExpandMacros(FSettings.Footer, P);
-      Items.push_back(std::move(Item));
+      Items.Add(Item);
       FHost.PageDone(P, First, Last);
       ShowProgress(P);
       if (StopRequested) break;
     }
-    WriteItems(Output, Items);
+    Items.Commit();
   }
   AddLog(StopRequested ? MessageTable::Stopped : MessageTable::Finished);
   if (StopRequested) return TRunResult::Stopped;
@@ -232,39 +232,45 @@ void TMainLogic::WMDropFiles(const std::vector<std::string>& FileNames) {
   if (!Chosen.empty()) OpenPDFFile(Chosen);
 }
 
-void TMainLogic::WriteItems(const std::string& FileName, const std::vector<std::string>& Items) {
-  if (FileName == "-") {
-    for (const std::string& Item : Items) std::cout << Item << "\r\n";
-    std::cout.flush();
-    if (!std::cout) throw std::runtime_error("Cannot write to standard output.");
+TItemWriter::TItemWriter(std::string FileName) : FFileName(std::move(FileName)) {
+  if (FFileName == "-") return;
+  namespace fs = std::filesystem;
+  const fs::path Target(FFileName);
+  FTemp = (Target.parent_path() / ("." + Target.filename().string() + ".part" + std::to_string(::getpid()))).string();
+  FFile = std::fopen(FTemp.c_str(), "wb");
+  if (!FFile) FError = "Cannot create file \"" + FFileName + "\". " + std::strerror(errno);
+}
+
+TItemWriter::~TItemWriter() {
+  if (FFile) std::fclose(FFile);
+  if (!FCommitted && !FTemp.empty()) std::remove(FTemp.c_str());
+}
+
+void TItemWriter::Add(const std::string& Item) {
+  if (FFileName == "-") {
+    FBuffer += Item;
+    FBuffer += "\r\n";
     return;
   }
-  // A temporary file beside the target, renamed when complete: a failed run
-  // never leaves a half-written file, and an earlier file stays until then.
-  namespace fs = std::filesystem;
-  const fs::path Target(FileName);
-  const std::string Temp = (Target.parent_path() / ("." + Target.filename().string() + ".part" +
-                                                     std::to_string(::getpid()))).string();
-  auto Fail = [&](const std::string& What) {
-    const std::string Reason = std::strerror(errno);
-    std::error_code Ec;
-    fs::remove(Temp, Ec);
-    throw std::runtime_error("Cannot " + What + " file \"" + FileName + "\". " + Reason);
-  };
-  {
-    std::ofstream Out(Temp, std::ios::binary | std::ios::trunc);
-    if (!Out) Fail("create");
-    for (const std::string& Item : Items) {
-      Out.write(Item.data(), static_cast<std::streamsize>(Item.size()));
-      Out.write("\r\n", 2);
-    }
-    Out.flush();
-    if (!Out) Fail("write");
+  if (!FFile || !FError.empty()) return;
+  if (std::fwrite(Item.data(), 1, Item.size(), FFile) != Item.size() || std::fwrite("\r\n", 1, 2, FFile) != 2)
+    FError = "Cannot write file \"" + FFileName + "\". " + std::strerror(errno);
+}
+
+void TItemWriter::Commit() {
+  if (FFileName == "-") {
+    std::cout.write(FBuffer.data(), static_cast<std::streamsize>(FBuffer.size()));
+    std::cout.flush();
+    if (!std::cout) throw std::runtime_error("Cannot write to standard output.");
+    FCommitted = true;
+    return;
   }
+  if (FFile && std::fclose(FFile) != 0 && FError.empty())
+    FError = "Cannot write file \"" + FFileName + "\". " + std::strerror(errno);
+  FFile = nullptr;
+  if (!FError.empty()) throw std::runtime_error(FError);
   std::error_code Ec;
-  fs::rename(Temp, Target, Ec);
-  if (Ec) {
-    errno = Ec.value();
-    Fail("create");
-  }
+  std::filesystem::rename(FTemp, FFileName, Ec);
+  if (Ec) throw std::runtime_error("Cannot create file \"" + FFileName + "\". " + Ec.message());
+  FCommitted = true;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -93,14 +94,33 @@ class TMainLogic {
   // Replaces &p, &a, &f, &n and &d (in any letter case) in that order.
   std::string ExpandMacros(const std::string& Text, int32_t Page) const;
 
-  // Writes the items, each followed by CR LF, to FileName ("-": standard
-  // output) through a temporary file renamed over the target when complete.
-  static void WriteItems(const std::string& FileName, const std::vector<std::string>& Items);
 
  private:
   TPDFEngine& FEngine;
   TSettings& FSettings;
   TMainHost& FHost;
+};
+
+// The output of a run: items, each followed by CR LF, go to a temporary file
+// beside FileName as they come, and Commit renames it over the target, so
+// that a run that fails leaves any earlier file untouched and never a
+// half-written one. A temporary file that cannot be written fails at Commit,
+// where writing the whole list would have failed. "-" is standard output,
+// written at Commit.
+class TItemWriter {
+ public:
+  explicit TItemWriter(std::string FileName);
+  ~TItemWriter();  // removes the temporary file unless committed
+  TItemWriter(const TItemWriter&) = delete;
+  TItemWriter& operator=(const TItemWriter&) = delete;
+  void Add(const std::string& Item);
+  // Throws std::runtime_error when the output could not be written.
+  void Commit();
+
+ private:
+  std::string FFileName, FTemp, FError, FBuffer;
+  std::FILE* FFile = nullptr;
+  bool FCommitted = false;
 };
 
 // printf-style formatting of the message texts.
