@@ -11,6 +11,7 @@
 
 #include "CodePage.h"
 #include "uPDFExtra.h"
+#include "uPDFFontRasterizer.h"
 #include "uPDFPageTree.h"
 #include "uPDFXRef.h"
 
@@ -50,7 +51,9 @@ TPDFObject* TPDFIndObj::GetObject() { return Document->LoadIndObj(this); }
 
 // ================================================================ TPDFDocument
 
-TPDFDocument::TPDFDocument() : CodePage(TCodePage::Default()), FStructure(std::make_unique<TPDFStructure>()) {
+TPDFDocument::TPDFDocument()
+    : CodePage(TCodePage::Default()), FStructure(std::make_unique<TPDFStructure>()),
+      FFontCache(std::make_unique<TPDFFontCache>()) {
   FStructure->OnResolveReference = [this](TPDFIndRef*, int32_t Number, int32_t Generation) {
     return LookupObject(Number, Generation);
   };
@@ -67,6 +70,7 @@ TPDFDocument::~TPDFDocument() = default;
 void TPDFDocument::Clear() {
   FPageTree.reset();
   FObjectStreams.clear();
+  FFontCache->Clear();
   FObjectTable.clear();
   FByNumber.clear();
   FRecords.clear();

@@ -15,6 +15,7 @@
 
 class TCodePage;
 class TPDFDocument;
+class TPDFFontCache;
 class TPDFPageTree;
 
 // ================================================================ TPDFIndObj
@@ -107,6 +108,9 @@ class TPDFDocument {
   // The code page of the text the document's pages give (never null).
   std::shared_ptr<const TCodePage> CodePage;
 
+  // Fonts loaded for the document's pages, shared by its page-text requests.
+  TPDFFontCache& FontCache() { return *FFontCache; }
+
   // Makes the document a new one with a single empty page of the given size.
   void InitEmpty(double Width, double Height);
 
@@ -158,5 +162,6 @@ class TPDFDocument {
   std::vector<int32_t> FSectionOffsets;
 
   std::unordered_map<int32_t, TObjectStream> FObjectStreams;
+  std::unique_ptr<TPDFFontCache> FFontCache;
   int FLoadDepth = 0;
 };

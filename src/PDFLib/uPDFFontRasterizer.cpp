@@ -204,19 +204,30 @@ int StandardFontIndex(std::string_view BaseFont) {
 
 // ================================================================ TPDFFontCollection
 
-TPDFFontCollection::TPDFFontCollection(const TCodePage& CodePage) : FCodePage(CodePage) {}
+TPDFFontCollection::TPDFFontCollection(const TCodePage& CodePage, TPDFFontCache* Cache)
+    : FCodePage(CodePage), FCache(Cache) {}
+
+TPDFFontCollectionData& TPDFFontCollection::NewRecord() {
+  return *FFonts.emplace_back(std::make_shared<TPDFFontCollectionData>());
+}
 
 TPDFFontCollection::~TPDFFontCollection() = default;
 
 const TPDFFontCollectionData* TPDFFontCollection::SelectFont(TPDFIndRef* FontRef) {
   if (!FontRef) return nullptr;
-  for (const TPDFFontCollectionData& Rec : FFonts)
-    if (Rec.ObjectNumber == FontRef->Number) return FCurrent = &Rec;
+  for (const auto& Rec : FFonts)
+    if (Rec->ObjectNumber == FontRef->Number) return FCurrent = Rec.get();
+  if (FCache)
+    if (auto Cached = FCache->Find(FontRef->Number)) {
+      FFonts.push_back(Cached);
+      return FCurrent = Cached.get();
+    }
   LoadFont(FontRef, 0);
   // For a Type0 font the last record is its descendant's: it takes the
   // Type0 dictionary's number.
-  FFonts.back().ObjectNumber = FontRef->Number;
-  return FCurrent = &FFonts.back();
+  FFonts.back()->ObjectNumber = FontRef->Number;
+  if (FCache) FCache->Add(FontRef->Number, FFonts.back());
+  return FCurrent = FFonts.back().get();
 }
 
 void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
@@ -293,7 +304,7 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
 
   TPDFFontCollectionData* Rec;
   if (Subtype != "Type0") {
-    Rec = &FFonts.emplace_back();
+    Rec = &NewRecord();
     Rec->ObjectNumber = FontRef ? FontRef->Number : 0;
     Rec->Widths = Widths;
     Rec->CodeTexts = CodeTexts;
@@ -310,12 +321,12 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
     if (FFonts.size() == RecordsBefore) {
       // No usable descendant (not one reference, or one that loops back):
       // a composite record of its own, with no CID widths and no glyph names.
-      Rec = &FFonts.emplace_back();
+      Rec = &NewRecord();
       Rec->ObjectNumber = FontRef ? FontRef->Number : 0;
       Rec->Widths.fill(DefaultGlyphWidth);
       Rec->FontName = FontName;
     }
-    Rec = &FFonts.back();
+    Rec = FFonts.back().get();
     Rec->IsComposite = true;
     CodeKeyed = true;
   }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "uPDFFontConst.h"
@@ -79,13 +80,30 @@ struct TPDFFontCollectionData {
   std::string CIDToGIDMap;
 };
 
+// Fonts already loaded for a document, by the object number they were
+// selected with: a font dictionary gives the same record on every page, so a
+// collection that shares this cache loads each font once per document. The
+// records never change once cached.
+class TPDFFontCache {
+ public:
+  std::shared_ptr<TPDFFontCollectionData> Find(int32_t Number) const {
+    auto It = FRecords.find(Number);
+    return It == FRecords.end() ? nullptr : It->second;
+  }
+  void Add(int32_t Number, std::shared_ptr<TPDFFontCollectionData> Record) { FRecords.emplace(Number, std::move(Record)); }
+  void Clear() { FRecords.clear(); }
+
+ private:
+  std::unordered_map<int32_t, std::shared_ptr<TPDFFontCollectionData>> FRecords;
+};
+
 // ================================================================ TPDFFontCollection
 // The fonts of one page-text request: each font is loaded the first time it
 // is selected and kept until the collection goes.
 class TPDFFontCollection {
  public:
-  // CodePage must outlive the collection.
-  explicit TPDFFontCollection(const TCodePage& CodePage);
+  // CodePage (and Cache, when given) must outlive the collection.
+  explicit TPDFFontCollection(const TCodePage& CodePage, TPDFFontCache* Cache = nullptr);
   ~TPDFFontCollection();
   TPDFFontCollection(const TPDFFontCollection&) = delete;
   TPDFFontCollection& operator=(const TPDFFontCollection&) = delete;
@@ -104,7 +122,10 @@ class TPDFFontCollection {
   void LoadFont(TPDFIndRef* FontRef, int Depth);
 
   const TCodePage& FCodePage;
-  std::deque<TPDFFontCollectionData> FFonts;  // stable addresses
+  TPDFFontCollectionData& NewRecord();
+
+  TPDFFontCache* FCache;
+  std::vector<std::shared_ptr<TPDFFontCollectionData>> FFonts;
   TPDFFontCollectionData FEmpty;
   const TPDFFontCollectionData* FCurrent = &FEmpty;
 };

@@ -366,7 +366,8 @@ int32_t TPDFPageTree::PageRotation() const {
 std::string TPDFPageTree::GetPageText(int TextType, TPDFTextFunnel* Funnel) {
   if (TextType < 0 || TextType > 4 || !FPageDict) return {};
   const TCodePage& CodePage = *FDocument->CodePage;
-  TPDFFontCollection Fonts(CodePage);
+  // Fonts load once per document: each request shares the document's cache.
+  TPDFFontCollection Fonts(CodePage, &FDocument->FontCache());
   Fonts.LoadFontPrograms = true;
   if (TextType >= 3) {
     TPDFRenderer Renderer(Fonts, CodePage);
