@@ -162,8 +162,23 @@ TEST_F(Console, PositionedRowsAndLayouts) {
 TEST_F(Console, Info) {
   std::string Out, Err;
   ASSERT_EQ(Run("--info doc.pdf", Out, Err), 0);
-  EXPECT_EQ(Out, "Pages: 4\nPage 1: 612.00 x 792.00\nPage 2: 612.00 x 792.00\nPage 3: 612.00 x 792.00\n"
-                 "Page 4: 612.00 x 792.00\n");
+  EXPECT_EQ(Out, "Pages: 4\nEncrypted: 0\nSecurity: 0 2 2 4 6 6 6 6 6 6 11\nPage 1: 612.00 x 792.00\n"
+                 "Page 2: 612.00 x 792.00\nPage 3: 612.00 x 792.00\nPage 4: 612.00 x 792.00\n");
+  // Encrypted files: the state and the security items, before a password.
+  const std::string Fixtures = std::string(VORLITH_SOURCE_DIR) + "/tests/fixtures/encrypted/";
+  ASSERT_EQ(Run("--info '" + Fixtures + "rc4-40-empty-user.pdf'", Out, Err), 0);
+  EXPECT_EQ(Out.substr(0, Out.find("Page 1")), "Pages: 3\nEncrypted: 1\nSecurity: 1 2 3 4 6 6 6 5 5 5 7\n");
+  ASSERT_EQ(Run("--info -p user '" + Fixtures + "rc4-128.pdf'", Out, Err), 0);
+  EXPECT_EQ(Out.substr(0, Out.find("Page 1")), "Pages: 3\nEncrypted: 1\nSecurity: 1 3 3 10 6 5 6 6 6 6 8\n");
+  // Extraction with the user and the owner password; a wrong one without a
+  // terminal ends the run with status 3.
+  for (const char* Password : {"user", "owner"}) {
+    ASSERT_EQ(Run(std::string("-q --layout content --footer '' -f 3 -p ") + Password + " '" + Fixtures + "rc4-128-objstm.pdf' -",
+                  Out, Err), 0) << Password;
+    EXPECT_EQ(Out.substr(0, 10), "Third page") << Password;
+  }
+  EXPECT_EQ(Run("-q -p wrong '" + Fixtures + "rc4-128.pdf' -", Out, Err), 3);
+  EXPECT_EQ(Run("-q '" + Fixtures + "aes-128.pdf' -", Out, Err), 3);
   std::ofstream(Dir / "bad.pdf") << "not a pdf";
   EXPECT_EQ(Run("--info bad.pdf", Out, Err), 3);
   EXPECT_EQ(Err, "Can not load file: bad.pdf. It is may be not a valid PDF file.\n");

@@ -98,4 +98,84 @@ TEST(TPDFEngine, PositionedModesFollowOriginAndScale) {
   EXPECT_FALSE(E.GetPageText(4).empty());
 }
 
+// ---------------------------------------------------------------- encrypted documents
+
+std::string Fixture(const std::string& Name) { return std::string(VORLITH_SOURCE_DIR) + "/tests/fixtures/encrypted/" + Name; }
+
+TEST(TPDFEngineSecurity, PasswordsAndText) {
+  struct Case {
+    const char* File;
+    int State, Strength;
+    const char* User;
+    const char* Owner;
+    std::string Security;  // SecurityInfo 0..10 before any password
+  } Cases[] = {
+      {"rc4-40-empty-user.pdf", 1, 40, "", "owner", "1 2 3 4 6 6 6 5 5 5 7"},
+      {"rc4-40.pdf", 1, 40, "user", "owner", "1 3 3 5 5 6 6 5 5 5 7"},
+      {"rc4-128.pdf", 1, 128, "user", "owner", "1 3 3 10 6 5 6 6 6 6 8"},
+      {"rc4-128-objstm.pdf", 1, 128, "user", "owner", "1 3 3 4 6 6 6 6 6 6 8"},
+      {"aes-128.pdf", 2, 0, "user", "owner", "9 9 9 9 9 9 9 9 9 9 9"},
+  };
+  for (const auto& C : Cases) {
+    for (const char* Password : {C.User, C.Owner, "wrong"}) {
+      TPDFEngine E;
+      ASSERT_EQ(E.LoadFromFile(Fixture(C.File)), 1) << C.File;
+      TPDFDocument* Doc = E.SelectedDocument();
+      EXPECT_EQ(E.Encrypted(), C.State) << C.File;
+      EXPECT_EQ(Doc->EncryptionStrength(), C.Strength) << C.File;
+      std::string Security;
+      for (int Item = 0; Item <= 10; ++Item) Security += (Item ? " " : "") + std::to_string(E.SecurityInfo(Item));
+      EXPECT_EQ(Security, C.Security) << C.File;
+      const int Result = E.SetPassword(Password);
+      const std::string Wrong = "wrong";
+      if (C.State == 2) {
+        EXPECT_EQ(Result, 4) << C.File;
+        EXPECT_EQ(E.PageCount(), 3) << C.File;  // the dictionaries are not encrypted
+        continue;
+      }
+      const int Expected = Password == Wrong ? 0 : Password == std::string(C.Owner) ? 2 : 1;
+      EXPECT_EQ(Result, Expected) << C.File << " " << Password;
+      if (Result == 0 && std::string(C.User).size()) {
+        EXPECT_EQ(Doc->StoredPassword(), "") << C.File;  // a wrong password changes nothing
+        continue;
+      }
+      ASSERT_EQ(E.PageCount(), 3) << C.File << " " << Password;
+      EXPECT_EQ(E.SelectPage(2), 1);
+      EXPECT_EQ(E.GetPageText(0).substr(0, 11), "Second page") << C.File << " " << Password;
+      EXPECT_EQ(Doc->ObjectKey(12, 0).size(), C.Strength == 40 ? 10u : 16u);
+    }
+  }
+}
+
+TEST(TPDFEngineSecurity, SetPasswordResults) {
+  TPDFEngine Plain;
+  ASSERT_EQ(Plain.LoadFromFile(Sample), 1);
+  EXPECT_EQ(Plain.SetPassword("anything"), 3);
+  EXPECT_EQ(Plain.SelectedDocument()->StoredPassword(), "!");
+  TPDFEngine Same;
+  ASSERT_EQ(Same.LoadFromFile(Fixture("rc4-128-same.pdf")), 1);
+  EXPECT_EQ(Same.SetPassword("same"), 5);
+  EXPECT_EQ(Same.PageCount(), 3);
+  // The empty user password opens at load.
+  TPDFEngine Empty;
+  ASSERT_EQ(Empty.LoadFromFile(Fixture("rc4-40-empty-user.pdf")), 1);
+  EXPECT_EQ(Empty.SelectedDocument()->StoredPassword(), "!");
+  EXPECT_EQ(Empty.PageCount(), 3);
+}
+
+TEST(TPDFEngineSecurity, CorpusFilesOpenWithUserAndOwnerPasswords) {
+  const std::string File = std::string(VORLITH_CORPUS_DIR) + "/qpdf/enc-R3,V2,U=view,O=master.pdf";
+  std::string Texts[2];
+  int I = 0;
+  for (const char* Password : {"view", "master"}) {
+    TPDFEngine E;
+    if (!E.LoadFromFile(File)) GTEST_SKIP() << "no corpus";
+    ASSERT_NE(E.SetPassword(Password), 0) << Password;
+    E.SelectPage(1);
+    Texts[I++] = E.GetPageText(0);
+  }
+  EXPECT_FALSE(Texts[0].empty());
+  EXPECT_EQ(Texts[0], Texts[1]);
+}
+
 }  // namespace

@@ -10,6 +10,8 @@
 #include <stdexcept>
 
 #include "CodePage.h"
+#include "uPDFDigest.h"
+#include "uPDFEncrypt.h"
 #include "uPDFExtra.h"
 #include "uPDFFontRasterizer.h"
 #include "uPDFPageTree.h"
@@ -83,12 +85,21 @@ void TPDFDocument::Clear() {
   FLinearized = false;
   FEntries.clear();
   FSectionOffsets.clear();
+  FEncryptPresent = FSecurityRead = false;
+  FStrength = FEncryptR = FEncryptV = 0;
+  FOValue.clear();
+  FUValue.clear();
+  FPValue = FPermissions = 0;
+  FStoredPassword.clear();
+  FMembersReadEarly = false;
+  FPageTreeDeferred = false;
   ResetPageTree(nullptr);
 }
 
 void TPDFDocument::ResetPageTree(TPDFDictionary* Root) {
   FPageTree.reset();
   FPageTree = std::make_unique<TPDFPageTree>(this, Root);
+  FPageTree->OnDecryptPage = [this](int32_t Number, int32_t Generation) { DecryptReachable(Number, Generation); };
 }
 
 bool TPDFDocument::LoadFromStream(std::istream& Stream) {
@@ -103,6 +114,7 @@ bool TPDFDocument::LoadFromStream(std::istream& Stream) {
     // Offsets and lengths are 32-bit signed: bigger files cannot be held.
     if (Size >= (int64_t{1} << 31)) {
       Clear();
+      ApplyPassword("");
       return false;
     }
     Data.resize(static_cast<size_t>(Size));
@@ -114,6 +126,7 @@ bool TPDFDocument::LoadFromStream(std::istream& Stream) {
     }
   } catch (const std::exception&) {
     Clear();
+    ApplyPassword("");
     return false;
   }
   return LoadFromData(std::move(Data));
@@ -130,14 +143,23 @@ bool TPDFDocument::LoadFromData(std::string Data) {
     Ok = false;
   }
   if (!Ok) Clear();
+  ApplyPassword("");
   return Ok;
 }
 
 bool TPDFDocument::LoadSequence() {
   if (!CheckHeader()) return false;
   if (!ReadCrossReferences()) return false;
-  ResetPageTree(GetPagesRoot());
-  FPageTree->SelectPage(1);
+  // The empty password first, so that a document that opens with it reads
+  // its catalog and page tree (often in object streams) decrypted. A
+  // document that needs a password gets its page tree once one is accepted.
+  ApplyPassword("");
+  if (EncryptionState() == 1 && FStoredPassword.empty()) {
+    FPageTreeDeferred = true;
+  } else {
+    ResetPageTree(GetPagesRoot());
+    FPageTree->SelectPage(1);
+  }
   CheckLinearized();
   return true;
 }
@@ -311,6 +333,7 @@ TPDFObject* TPDFDocument::LoadIndObj(TPDFIndObj* Rec) {
   if (Rec->Compressed) {
     // Members of object streams are decrypted with their stream, never alone.
     Rec->Decrypted = true;
+    if (FStoredPassword.empty() && EncryptionState() == 1) FMembersReadEarly = true;
     Value = ParseObjectBody(Rec, CompressedText(Rec), false);
   } else if (Rec->Offset > 0 && Rec->Offset < static_cast<int64_t>(FFileData.size())) {
     Value = ParseObjectBody(Rec, std::string_view(FFileData).substr(Rec->Offset, Rec->Length), true);
@@ -377,6 +400,8 @@ const TPDFDocument::TObjectStream* TPDFDocument::GetObjectStream(int32_t Number)
   if (auto It = FObjectStreams.find(Number); It != FObjectStreams.end()) return &It->second;
   TObjectStream Result;
   TPDFIndObj* Rec = FindIndObj(Number, 0);
+  // An encrypted object stream is decrypted as a whole, once a password is in.
+  if (Rec && !FStoredPassword.empty() && EncryptionState() == 1) DecryptIndObj(Rec);
   TPDFObject* Value = Rec ? Rec->GetObject() : nullptr;
   // A stream being loaded right now (or beyond the load depth) is not kept:
   // it may read fine when asked again.
@@ -507,4 +532,266 @@ void TPDFDocument::InitEmpty(double Width, double Height) {
   GetInfo();
   ResetPageTree(Pages);
   FPageTree->SelectPage(1);
+}
+
+// ================================================================ security
+
+namespace {
+
+// The padding of passwords.
+const std::string Padding(
+    "\x28\xBF\x4E\x5E\x4E\x75\x8A\x41\x64\x00\x4E\x56\xFF\xFA\x01\x08"
+    "\x2E\x2E\x00\xB6\xD0\x68\x3E\x80\x2F\x0C\xA9\xFE\x64\x53\x69\x7A",
+    32);
+
+std::string Pad(const std::string& Password) { return (Password.substr(0, 32) + Padding).substr(0, 32); }
+
+std::string XorKey(const std::string& Key, int By) {
+  std::string K = Key;
+  for (char& C : K) C = static_cast<char>(static_cast<unsigned char>(C) ^ By);
+  return K;
+}
+
+// Objects nest no deeper than this when they are decrypted.
+constexpr int MaxDecryptDepth = 256;
+
+}  // namespace
+
+void TPDFDocument::ReadSecurity() {
+  FStrength = FEncryptR = FEncryptV = 0;
+  FPValue = 0;
+  FOValue.clear();
+  FUValue.clear();
+  FSecurityRead = true;
+  FEncryptPresent = FTrailer && FTrailer->IndexOfKey("Encrypt") >= 0;
+  auto* Encrypt = FEncryptPresent ? As<TPDFDictionary>(FTrailer->GetValue("Encrypt", true)) : nullptr;
+  if (!Encrypt) return;
+  const auto* Filter = As<TPDFName>(Encrypt->GetValue("Filter", true));
+  auto Direct = [&](const char* Key) {
+    const auto* N = As<TPDFNumeric>(Encrypt->GetValue(Key, false));
+    return N ? N->IntValue() : 0;
+  };
+  auto DirectString = [&](const char* Key) {
+    const auto* S = As<TPDFString>(Encrypt->GetValue(Key, false));
+    return S ? S->Value() : std::string();
+  };
+  const int V = Direct("V"), R = Direct("R"), Length = Direct("Length");
+  if (Filter && Filter->Value() == "Standard" && (V == 1 || V == 2) && (R == 2 || R == 3)) {
+    FEncryptR = R;
+    FEncryptV = V;
+    FOValue = DirectString("O");
+    FUValue = DirectString("U");
+    FPValue = Direct("P");
+    FStrength = V == 1 ? 40 : Length;
+  }
+}
+
+int TPDFDocument::EncryptionState() {
+  if (!FSecurityRead) ReadSecurity();
+  if (!FEncryptPresent) return 0;
+  return FEncryptV != 0 ? 1 : 2;
+}
+
+int TPDFDocument::EncryptionStrength() {
+  if (!FSecurityRead) ReadSecurity();
+  return FStrength;
+}
+
+// The first string of the trailer's ID; empty when there is none, as writers
+// that leave the ID out expect.
+std::string TPDFDocument::FirstID() {
+  auto* ID = FTrailer ? As<TPDFArray>(FTrailer->GetValue("ID", true)) : nullptr;
+  auto* First = ID ? As<TPDFString>(ID->GetItem(0)) : nullptr;
+  return First ? First->Value() : std::string();
+}
+
+void TPDFDocument::PrepareTest() {
+  FPermissions = FPValue;
+  FShortP = static_cast<uint32_t>(FPValue) < 65536;
+  const uint32_t P = static_cast<uint32_t>(FPermissions);
+  FPermitGroup1 = (P & 4 ? 1 : 0) | (P & 8 ? 4 : 0) | (P & 16 ? 2 : 0) | (P & 32 ? 8 : 0);
+  FPermitGroup2 = (P & 256 ? 1 : 0) | (P & 512 ? 2 : 0) | (P & 1024 ? 4 : 0) | (P & 2048 ? 8 : 0);
+  FMode128 = FStrength != 40;
+}
+
+void TPDFDocument::ComputeKey() {
+  FComputedKey.clear();
+  const size_t KeyLength = FMode128 ? 16 : 5;
+  if (FPValue != 0) {
+    FPermissions = FPValue;
+  } else {
+    // The value document encryption builds from the cleared flags.
+    uint32_t V = static_cast<uint32_t>(-4);
+    if (!(FPermitGroup1 & 1)) V &= ~uint32_t{4 | 3};
+    if (!(FPermitGroup1 & 4)) V &= ~uint32_t{8 | 3};
+    if (!(FPermitGroup1 & 2)) V &= ~uint32_t{16 | 3};
+    if (!(FPermitGroup1 & 8)) V &= ~uint32_t{32 | 3};
+    if (FMode128) {
+      if (!(FPermitGroup2 & 1)) V &= ~uint32_t{256};
+      if (!(FPermitGroup2 & 2)) V &= ~uint32_t{512};
+      if (!(FPermitGroup2 & 4)) V &= ~uint32_t{1024};
+      if (!(FPermitGroup2 & 8)) V &= ~uint32_t{2048};
+    }
+    if (FShortP) V &= 0xFFFF;
+    FPermissions = static_cast<int32_t>(V);
+  }
+  auto Rounds = [&](std::string Digest) {
+    if (FMode128)
+      for (int I = 0; I < 50; ++I) Digest = MD5Digest(Digest.substr(0, 16));
+    return Digest.substr(0, KeyLength);
+  };
+  auto Chain = [&](const std::string& Key, std::string Data) {
+    Data = RC4(Key, Data);
+    if (FMode128)
+      for (int I = 1; I <= 19; ++I) Data = RC4(XorKey(Key, I), Data);
+    return Data;
+  };
+  if (FWorkO.empty()) {
+    // The owner part: the O value from the owner password.
+    const std::string OwnerKey =
+        Rounds(MD5Digest(Pad(FWorkOwnerPassword.empty() ? FWorkUserPassword : FWorkOwnerPassword)));
+    if (!FWorkU.empty())
+      FComputedKey = OwnerKey;
+    else
+      FWorkU = FWorkUserPassword;
+    FWorkO = Chain(OwnerKey, Pad(FWorkU));
+  }
+  // The key part.
+  std::string Input = Pad(FWorkUserPassword) + FWorkO;
+  const uint32_t P = static_cast<uint32_t>(FPermissions);
+  for (int B = 0; B < 4; ++B) Input += static_cast<char>((P >> (8 * B)) & 0xFF);
+  const std::string ID = FirstID();
+  Input += ID;
+  const std::string Key = Rounds(MD5Digest(Input));
+  if (FComputedKey.empty()) FComputedKey = Key;
+  // The U part.
+  if (FMode128)
+    FWorkU = Chain(Key, MD5Digest(Padding + ID)) + std::string(16, '\0');
+  else
+    FWorkU = RC4(Key, Padding);
+}
+
+bool TPDFDocument::CheckUserPassword(const std::string& Password) {
+  if (EncryptionState() == 0) return Password.empty();
+  PrepareTest();
+  FWorkUserPassword = Password;
+  FWorkOwnerPassword.clear();
+  FWorkO = FOValue;
+  FWorkU.clear();
+  ComputeKey();
+  if (FStrength == 40) return FWorkU == FUValue;
+  return FWorkU.substr(0, 16) == FUValue.substr(0, 16) && FUValue.size() >= 16;
+}
+
+bool TPDFDocument::CheckOwnerPassword(const std::string& Password) {
+  if (EncryptionState() == 0) return Password.empty();
+  PrepareTest();
+  FWorkOwnerPassword = FWorkUserPassword = Password;
+  FWorkO.clear();
+  FWorkU = FUValue;
+  ComputeKey();
+  // The user password from the O value: the chain follows R.
+  std::string User = FOValue;
+  if (FEncryptR == 2) {
+    User = RC4(FComputedKey, User);
+  } else if (FEncryptR == 3) {
+    for (int I = 19; I >= 0; --I) User = RC4(XorKey(FComputedKey, I), User);
+  }
+  FWorkUserPassword = User;
+  FWorkO = FOValue;
+  FWorkU.clear();
+  ComputeKey();
+  if (FStrength == 40) return FWorkU == FUValue;
+  return FWorkU.substr(0, 16) == FUValue.substr(0, 16) && FUValue.size() >= 16;
+}
+
+void TPDFDocument::ApplyPassword(const std::string& Password) {
+  if (!(CheckUserPassword(Password) || CheckOwnerPassword(Password))) {
+    FStoredPassword.clear();
+    return;
+  }
+  const bool KeyChanged = FDocumentKey != FComputedKey || FStoredPassword.empty();
+  FStoredPassword = "!" + Password;
+  FDocumentKey = FComputedKey;
+  bool Rebuild = FPageTreeDeferred;
+  if (KeyChanged && FMembersReadEarly && EncryptionState() == 1) {
+    // Members of object streams read before this key was set came from
+    // encrypted bytes: read them again, and the page tree on them.
+    FMembersReadEarly = false;
+    FObjectStreams.clear();
+    FFontCache->Clear();
+    for (TPDFIndObj* Rec : FObjectTable)
+      if (Rec->Compressed && Rec->Loaded) {
+        Rec->Loaded = false;
+        Rec->Walked = false;
+        Rec->Value = nullptr;
+      }
+    Rebuild = Rebuild || (FPageTree && FPageTree->Root());
+  }
+  if (Rebuild) {
+    FPageTreeDeferred = false;
+    ResetPageTree(GetPagesRoot());
+    FPageTree->SelectPage(1);
+  }
+}
+
+std::string TPDFDocument::ObjectKey(int32_t ObjectNumber, int32_t Generation) const {
+  std::string Input = FDocumentKey;
+  const uint32_t N = static_cast<uint32_t>(ObjectNumber), G = static_cast<uint32_t>(Generation);
+  for (int B = 0; B < 3; ++B) Input += static_cast<char>((N >> (8 * B)) & 0xFF);
+  for (int B = 0; B < 2; ++B) Input += static_cast<char>((G >> (8 * B)) & 0xFF);
+  return MD5Digest(Input).substr(0, std::min<size_t>(FDocumentKey.size() + 5, 16));
+}
+
+void TPDFDocument::DecryptValue(const std::string& Key, TPDFObject* Obj, int Depth) {
+  if (!Obj || Depth > MaxDecryptDepth) return;
+  if (auto* Dict = As<TPDFDictionary>(Obj)) {
+    for (const auto& Entry : Dict->Entries()) DecryptValue(Key, Entry.second, Depth + 1);
+  } else if (auto* Array = As<TPDFArray>(Obj)) {
+    for (TPDFObject* Item : Array->Items()) DecryptValue(Key, Item, Depth + 1);
+  } else if (auto* String = As<TPDFString>(Obj)) {
+    String->SetValue(RC4(Key, String->Value()));
+  } else if (auto* Stream = As<TPDFStream>(Obj)) {
+    Stream->SetRawData(RC4(Key, Stream->RawData()));
+    DecryptValue(Key, Stream->Dictionary(), Depth + 1);
+  }
+}
+
+void TPDFDocument::DecryptIndObj(TPDFIndObj* Rec) {
+  if (!Rec) return;
+  TPDFObject* Value = Rec->GetObject();
+  if (Rec->Decrypted) return;
+  Rec->Decrypted = true;
+  DecryptValue(ObjectKey(Rec->ObjectNumber, Rec->Generation), Value);
+}
+
+void TPDFDocument::DecryptReachable(int32_t ObjectNumber, int32_t Generation) {
+  if (FStoredPassword.empty() || EncryptionState() != 1) return;
+  // Objects to visit; a record is marked before its walk, so cycles end.
+  std::vector<std::pair<int32_t, int32_t>> Pending = {{ObjectNumber, Generation}};
+  while (!Pending.empty()) {
+    auto [Number, Gen] = Pending.back();
+    Pending.pop_back();
+    // Members of object streams count as decrypted from the start; their
+    // references are still followed (a page in an object stream leads to its
+    // content streams), once per record.
+    TPDFIndObj* Rec = FindIndObj(Number, Gen);
+    if (!Rec || Rec->Walked) continue;
+    Rec->Walked = true;
+    DecryptIndObj(Rec);
+    // Collect the references below the value (not inside streams).
+    std::vector<std::pair<TPDFObject*, int>> Walk = {{Rec->Value, 0}};
+    while (!Walk.empty()) {
+      auto [Obj, Depth] = Walk.back();
+      Walk.pop_back();
+      if (!Obj || Depth > MaxDecryptDepth) continue;
+      if (auto* Ref = As<TPDFIndRef>(Obj)) {
+        Pending.emplace_back(Ref->Number, Ref->Generation);
+      } else if (auto* Dict = As<TPDFDictionary>(Obj)) {
+        for (const auto& Entry : Dict->Entries()) Walk.emplace_back(Entry.second, Depth + 1);
+      } else if (auto* Array = As<TPDFArray>(Obj)) {
+        for (TPDFObject* Item : Array->Items()) Walk.emplace_back(Item, Depth + 1);
+      }
+    }
+  }
 }

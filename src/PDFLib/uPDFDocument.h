@@ -34,6 +34,8 @@ class TPDFIndObj {
   int32_t Offset = 0;
   int32_t Length = 0;
   bool Decrypted = false;
+  // Its references have been followed by the decryption walk.
+  bool Walked = false;
   bool Compressed = false;
   int32_t StreamObjectNumber = 0;
   int32_t StreamIndex = 0;
@@ -111,6 +113,31 @@ class TPDFDocument {
   // Fonts loaded for the document's pages, shared by its page-text requests.
   TPDFFontCache& FontCache() { return *FFontCache; }
 
+  // ---------------------------------------------------------------- security
+  // 0 not encrypted, 1 the standard handler with RC4 (V 1 or 2, R 2 or 3),
+  // 2 encrypted in any other way. Reads the Encrypt dictionary on first demand.
+  int EncryptionState();
+  // Key strength in bits as stored (40 for V 1, Length for V 2; 0 unsupported).
+  int EncryptionStrength();
+  // The permission value of the last password test.
+  int32_t Permissions() const { return FPermissions; }
+  bool CheckUserPassword(const std::string& Password);
+  bool CheckOwnerPassword(const std::string& Password);
+  // Accepts Password when either test passes: the document key is set from
+  // then on. A refused password changes nothing.
+  void ApplyPassword(const std::string& Password);
+  // "!" and the last accepted password; empty when none was accepted.
+  const std::string& StoredPassword() const { return FStoredPassword; }
+  // The RC4 key of one indirect object.
+  std::string ObjectKey(int32_t ObjectNumber, int32_t Generation) const;
+  // Decrypts the strings and stream data in Obj and below it.
+  void DecryptValue(const std::string& Key, TPDFObject* Obj, int Depth = 0);
+  // Loads the object when needed and decrypts it once.
+  void DecryptIndObj(TPDFIndObj* IndObj);
+  // Decrypts the object and every object it refers to (streams are not
+  // walked into). Nothing happens before a password has been accepted.
+  void DecryptReachable(int32_t ObjectNumber, int32_t Generation);
+
   // Makes the document a new one with a single empty page of the given size.
   void InitEmpty(double Width, double Height);
 
@@ -163,5 +190,23 @@ class TPDFDocument {
 
   std::unordered_map<int32_t, TObjectStream> FObjectStreams;
   std::unique_ptr<TPDFFontCache> FFontCache;
+
+  // Security.
+  void ReadSecurity();
+  void PrepareTest();
+  void ComputeKey();
+  std::string FirstID();
+  bool FEncryptPresent = false, FSecurityRead = false;
+  int FStrength = 0, FEncryptR = 0, FEncryptV = 0;
+  std::string FOValue, FUValue;
+  int32_t FPValue = 0, FPermissions = 0;
+  std::string FStoredPassword, FDocumentKey, FComputedKey;
+  uint8_t FPermitGroup1 = 0, FPermitGroup2 = 0;
+  bool FMode128 = false, FShortP = false;
+  std::string FWorkO, FWorkU, FWorkOwnerPassword, FWorkUserPassword;
+  // A member of an object stream was read before the current key was set.
+  bool FMembersReadEarly = false;
+  // The page tree waits for a password.
+  bool FPageTreeDeferred = false;
   int FLoadDepth = 0;
 };

@@ -103,21 +103,64 @@ int TPDFEngine::RemoveDocument(TPDFDocument* Document) {
   return 1;
 }
 
-// Documents are read as not encrypted until the security handler is built.
-int TPDFEngine::Encrypted() { return 0; }
+int TPDFEngine::Encrypted() { return FSelected->EncryptionState(); }
 
 int TPDFEngine::SecurityInfo(int Item) {
   FErrorCode = 0;
-  static const int NotEncrypted[] = {0, 2, 2, 4, 6, 6, 6, 6, 6, 6, 11};
-  return Item >= 0 && Item <= 10 ? NotEncrypted[Item] : 11;
+  TPDFDocument& D = *FSelected;
+  const int State = D.EncryptionState();
+  if (State == 2) return 9;
+  if (State == 0) {
+    static const int NotEncrypted[] = {0, 2, 2, 4, 6, 6, 6, 6, 6, 6, 11};
+    return Item >= 0 && Item <= 10 ? NotEncrypted[Item] : 11;
+  }
+  const int Bits = D.EncryptionStrength();
+  switch (Item) {
+    case 0: return 1;
+    case 1: return D.CheckUserPassword("") ? 2 : 3;
+    case 2: {
+      const std::string& Stored = D.StoredPassword();
+      const bool Owner = D.CheckOwnerPassword("") || (!Stored.empty() && D.CheckOwnerPassword(Stored.substr(1)));
+      return Owner ? 2 : 3;
+    }
+    default: break;
+  }
+  D.CheckUserPassword("");  // the permission value of the document
+  const uint32_t P = static_cast<uint32_t>(D.Permissions());
+  switch (Item) {
+    case 3: return !(P & 4) ? 5 : (Bits == 40 || (P & 2048)) ? 4 : 10;
+    case 4: return P & 8 ? 6 : 5;
+    case 5: return P & 16 ? 6 : 5;
+    case 6: return P & 32 ? 6 : 5;
+    case 7: return Bits == 128 && (P & 256) ? 6 : 5;
+    case 8: return Bits == 128 && (P & 512) ? 6 : 5;
+    case 9: return Bits == 128 && (P & 1024) ? 6 : 5;
+    case 10: return Bits == 128 ? 8 : Bits == 40 ? 7 : 11;
+    default: return 11;
+  }
 }
 
-int TPDFEngine::SetPassword(const std::string&) { return 3; }
+int TPDFEngine::SetPassword(const std::string& Password) {
+  TPDFDocument& D = *FSelected;
+  switch (D.EncryptionState()) {
+    case 0: return 3;
+    case 2: return 4;
+    case 1: break;
+    default: return 0;
+  }
+  const bool User = D.CheckUserPassword(Password);
+  const bool Owner = D.CheckOwnerPassword(Password);
+  const int Result = User && Owner ? 5 : User ? 1 : Owner ? 2 : 0;
+  if (Result) D.ApplyPassword(Password);
+  return Result;
+}
 
 int TPDFEngine::PageCount() const { return FSelected->PageTree()->PageCount(); }
 
 int TPDFEngine::SelectPage(int Index) {
   TPDFPageTree* Tree = FSelected->PageTree();
+  // The objects reachable from the page are decrypted before it is read.
+  if (FSelected->EncryptionState() == 1) Tree->DecryptPage();
   Tree->SelectPage(Index);
   return Tree->PageDict() && Tree->PageIndex() == Index ? 1 : 0;
 }

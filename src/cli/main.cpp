@@ -286,6 +286,9 @@ int PrintInfo(const TOptions& O, TPDFEngine& Engine) {
   };
   const int Count = Engine.PageCount();
   std::printf("Pages: %d\n", Count);
+  std::printf("Encrypted: %d\nSecurity:", Engine.Encrypted());
+  for (int Item = 0; Item <= 10; ++Item) std::printf(" %d", Engine.SecurityInfo(Item));
+  std::printf("\n");
   for (int I = 1; I <= Count; ++I) {
     Engine.SelectPage(I);
     std::printf("Page %d: %s x %s\n", I, Fixed(Engine.PageWidth()).c_str(), Fixed(Engine.PageHeight()).c_str());

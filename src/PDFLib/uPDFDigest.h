@@ -1,0 +1,30 @@
+// MD5 message digest (RFC 1321), used to derive encryption keys.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// MD5 digest (16 raw bytes) of Data.
+std::string MD5Digest(std::string_view Data);
+
+// Incremental MD5: the digest of the concatenation of all Update calls since
+// construction or the last Final.
+class TPDFMD5 {
+ public:
+  TPDFMD5();
+  // Appends Data to the message.
+  void Update(std::string_view Data);
+  // Digest (16 raw bytes) of the message so far; the object is then reset to
+  // an empty message.
+  std::string Final();
+
+ private:
+  void Reset();
+  void Transform(const unsigned char* Block);
+
+  std::array<uint32_t, 4> State{};
+  std::array<unsigned char, 64> Buffer{};
+  uint64_t Length = 0;  // message length in bytes, modulo 2^64
+};

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Writes the encrypted fixtures of the tests from examples/sample.pdf with qpdf
+# (Debian package qpdf): RC4 40-bit and 128-bit, with and without a user
+# password, with chosen permissions, one with object streams, and one AES file.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+in=examples/sample.pdf
+out=tests/fixtures/encrypted
+mkdir -p "$out"
+qpdf --static-id --allow-weak-crypto --encrypt "" owner 40 -- "$in" "$out/rc4-40-empty-user.pdf"
+qpdf --static-id --allow-weak-crypto --encrypt user owner 40 --print=n --modify=n -- "$in" "$out/rc4-40.pdf"
+qpdf --static-id --allow-weak-crypto --encrypt user owner 128 --use-aes=n --print=low --extract=n -- "$in" "$out/rc4-128.pdf"
+qpdf --static-id --allow-weak-crypto --object-streams=generate --encrypt user owner 128 --use-aes=n -- "$in" "$out/rc4-128-objstm.pdf"
+qpdf --static-id --allow-weak-crypto --encrypt same same 128 --use-aes=n -- "$in" "$out/rc4-128-same.pdf"
+qpdf --static-id --allow-weak-crypto --encrypt user owner 128 --use-aes=y -- "$in" "$out/aes-128.pdf"
