@@ -163,6 +163,20 @@ TEST(TPDFEngineSecurity, SetPasswordResults) {
   EXPECT_EQ(Empty.PageCount(), 3);
 }
 
+TEST(TPDFEngineSecurity, LongPasswordsAndPermissions) {
+  // Only the first 32 bytes of a password count.
+  TPDFEngine Long;
+  ASSERT_EQ(Long.LoadFromFile(Fixture("rc4-128-long-password.pdf")), 1);
+  EXPECT_EQ(Long.SetPassword("0123456789abcdefghijklmnopqrstu"), 0);  // 31 bytes: one short
+  EXPECT_EQ(Long.SetPassword("0123456789abcdefghijklmnopqrstuv-anything"), 1);
+  // No permission but accessibility (qpdf keeps that bit): item 8 alone allowed.
+  TPDFEngine None;
+  ASSERT_EQ(None.LoadFromFile(Fixture("rc4-128-no-permissions.pdf")), 1);
+  std::string Items;
+  for (int Item = 3; Item <= 9; ++Item) Items += std::to_string(None.SecurityInfo(Item));
+  EXPECT_EQ(Items, "5555565");
+}
+
 TEST(TPDFEngineSecurity, CorpusFilesOpenWithUserAndOwnerPasswords) {
   const std::string File = std::string(VORLITH_CORPUS_DIR) + "/qpdf/enc-R3,V2,U=view,O=master.pdf";
   std::string Texts[2];

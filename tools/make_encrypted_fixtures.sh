@@ -13,3 +13,9 @@ qpdf --static-id --allow-weak-crypto --encrypt user owner 128 --use-aes=n --prin
 qpdf --static-id --allow-weak-crypto --object-streams=generate --encrypt user owner 128 --use-aes=n -- "$in" "$out/rc4-128-objstm.pdf"
 qpdf --static-id --allow-weak-crypto --encrypt same same 128 --use-aes=n -- "$in" "$out/rc4-128-same.pdf"
 qpdf --static-id --allow-weak-crypto --encrypt user owner 128 --use-aes=y -- "$in" "$out/aes-128.pdf"
+# A user password of 40 bytes: only its first 32 count.
+qpdf --static-id --allow-weak-crypto --encrypt 0123456789abcdefghijklmnopqrstuvWXYZWXYZ owner 128 --use-aes=n -- \
+  "$in" "$out/rc4-128-long-password.pdf"
+# No permissions at all (P with every flag clear).
+qpdf --static-id --allow-weak-crypto --encrypt user owner 128 --use-aes=n --print=none --modify=none --extract=n \
+  --annotate=n --form=n --assemble=n -- "$in" "$out/rc4-128-no-permissions.pdf"
