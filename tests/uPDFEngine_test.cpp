@@ -177,6 +177,21 @@ TEST(TPDFEngineSecurity, LongPasswordsAndPermissions) {
   EXPECT_EQ(Items, "5555565");
 }
 
+TEST(TPDFEngineSecurity, SharedStreamsAndStreamDictionaries) {
+  // Two pages share one content stream: it is decrypted once, and the
+  // string in its dictionary with the stream's key.
+  TPDFEngine E;
+  ASSERT_EQ(E.LoadFromFile(Fixture("rc4-40-shared-content.pdf")), 1);
+  ASSERT_EQ(E.SetPassword("user"), 1);
+  for (int Page : {1, 2, 1}) {
+    ASSERT_EQ(E.SelectPage(Page), 1);
+    EXPECT_EQ(E.GetPageText(0), "Shared text") << Page;
+  }
+  TPDFPageTree* Tree = E.SelectedDocument()->PageTree();
+  ASSERT_GE(Tree->ContentCount(), 1);
+  EXPECT_EQ(Tree->ContentStreams()[0]->Dictionary()->GetText("Note"), "a string in a stream dictionary");
+}
+
 TEST(TPDFEngineSecurity, CorpusFilesOpenWithUserAndOwnerPasswords) {
   const std::string File = std::string(VORLITH_CORPUS_DIR) + "/qpdf/enc-R3,V2,U=view,O=master.pdf";
   std::string Texts[2];

@@ -19,3 +19,24 @@ qpdf --static-id --allow-weak-crypto --encrypt 0123456789abcdefghijklmnopqrstuvW
 # No permissions at all (P with every flag clear).
 qpdf --static-id --allow-weak-crypto --encrypt user owner 128 --use-aes=n --print=none --modify=none --extract=n \
   --annotate=n --form=n --assemble=n -- "$in" "$out/rc4-128-no-permissions.pdf"
+# Two pages sharing one content stream, with a string in the stream's
+# dictionary (qpdf rebuilds the cross-reference table of this hand-written file).
+shared=$(mktemp)
+trap 'rm -f "$shared"' EXIT
+cat >"$shared" <<'PDF'
+%PDF-1.4
+1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj
+2 0 obj << /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 612 792]
+  /Resources << /Font << /F1 6 0 R >> >> >> endobj
+3 0 obj << /Type /Page /Parent 2 0 R /Contents 5 0 R >> endobj
+4 0 obj << /Type /Page /Parent 2 0 R /Contents 5 0 R >> endobj
+5 0 obj << /Length 44 /Note (a string in a stream dictionary) >>
+stream
+BT /F1 12 Tf 72 720 Td (Shared text) Tj ET
+endstream
+endobj
+6 0 obj << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> endobj
+trailer << /Root 1 0 R >>
+%%EOF
+PDF
+qpdf --static-id --allow-weak-crypto --encrypt user owner 40 -- "$shared" "$out/rc4-40-shared-content.pdf" || [ $? -eq 3 ]
