@@ -4,6 +4,24 @@
 #include <charconv>
 #include <cmath>
 
+std::string AsciiLowerText(std::string_view Text) {
+  std::string Out(Text);
+  for (char& C : Out) C = static_cast<char>(AsciiLower(static_cast<unsigned char>(C)));
+  return Out;
+}
+
+bool SameTextIgnoringCase(std::string_view A, std::string_view B) {
+  if (A.size() != B.size()) return false;
+  for (size_t I = 0; I < A.size(); ++I)
+    if (AsciiLower(static_cast<unsigned char>(A[I])) != AsciiLower(static_cast<unsigned char>(B[I]))) return false;
+  return true;
+}
+
+TPDFMatrix MultiplyMatrix(const TPDFMatrix& M, const TPDFMatrix& N) {
+  return {M[0] * N[0] + M[1] * N[2], M[0] * N[1] + M[1] * N[3], M[2] * N[0] + M[3] * N[2],
+          M[2] * N[1] + M[3] * N[3], M[4] * N[0] + M[5] * N[2] + N[4], M[4] * N[1] + M[5] * N[3] + N[5]};
+}
+
 std::optional<int32_t> ReadInt32(std::string_view Text) {
   size_t I = 0;
   while (I < Text.size() && Text[I] == ' ') ++I;

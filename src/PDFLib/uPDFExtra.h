@@ -1,6 +1,7 @@
-// Number text and content-stream token helpers shared by every engine unit.
+// Number text, content-stream token, case-folding and matrix helpers shared by every engine unit.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,6 +31,21 @@ constexpr int HexDigitValue(unsigned char C) {
   if (C >= 'A' && C <= 'F') return C - 'A' + 10;
   return -1;
 }
+
+// ASCII letters folded to lower case; every other byte as it is.
+constexpr unsigned char AsciiLower(unsigned char C) {
+  return C >= 'A' && C <= 'Z' ? static_cast<unsigned char>(C + ('a' - 'A')) : C;
+}
+// Text with its ASCII letters in lower case.
+std::string AsciiLowerText(std::string_view Text);
+// Whether A and B are equal once their ASCII letters are folded.
+bool SameTextIgnoringCase(std::string_view A, std::string_view B);
+
+// A transformation matrix [a b c d e f], mapping (x, y) to
+// (a x + c y + e, b x + d y + f).
+using TPDFMatrix = std::array<double, 6>;
+// M x N in the row-vector convention: a point is mapped by M, then by N.
+TPDFMatrix MultiplyMatrix(const TPDFMatrix& M, const TPDFMatrix& N);
 
 // Reads Text as a 32-bit signed decimal integer: optional leading spaces, an
 // optional "-", then digits only. Empty text, a bare "-", any other byte or a

@@ -12,15 +12,6 @@ namespace {
 
 constexpr const char* LineBreak = "\r\n";
 
-bool SameIgnoringCase(std::string_view A, std::string_view B) {
-  if (A.size() != B.size()) return false;
-  for (size_t I = 0; I < A.size(); ++I) {
-    auto Low = [](char C) { return C >= 'A' && C <= 'Z' ? static_cast<char>(C - 'A' + 'a') : C; };
-    if (Low(A[I]) != Low(B[I])) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 TPDFExtractor::TPDFExtractor(TPDFDictionary* Resources, TPDFFontCollection& FontCollection, const TCodePage& CodePage)
@@ -123,11 +114,6 @@ void TPDFExtractor::SetColour(double R, double G, double B) {
   FFillColorText = Buf;
 }
 
-TPDFExtractor::TMatrix TPDFExtractor::Multiply(const TMatrix& M, const TMatrix& N) {
-  return {M[0] * N[0] + M[1] * N[2], M[0] * N[1] + M[1] * N[3], M[2] * N[0] + M[3] * N[2],
-          M[2] * N[1] + M[3] * N[3], M[4] * N[0] + M[5] * N[2] + N[4], M[4] * N[1] + M[5] * N[3] + N[5]};
-}
-
 void TPDFExtractor::SelectSpace() {
   const TPDFCodeTexts& T = *FCodeTexts;
   FSpaceCode = 32;
@@ -145,7 +131,7 @@ void TPDFExtractor::SelectSpace() {
 void TPDFExtractor::OnTextMatrix() {
   TMatrix M;
   for (int I = 0; I < 6; ++I) M[I] = Number(6 - I);
-  M = Multiply(M, FCTM);
+  M = MultiplyMatrix(M, FCTM);
   // The product goes back into the operands cut to whole numbers.
   for (int I = 0; I < 6; ++I) OperandRef(6 - I) = FormatNumber(0, 0, M[I]);
   if (Operand(5) == "0" && Operand(4) == "0" && Operand(3) == Operand(6))
@@ -192,7 +178,7 @@ TPDFIndRef* TPDFExtractor::FontRefOf(const std::string& Name) const {
 
 std::string TPDFExtractor::BaseFontNameOf(const std::string& Name) {
   for (const auto& [Key, Value] : FBaseFonts)
-    if (SameIgnoringCase(Key, Name)) return Value;
+    if (SameTextIgnoringCase(Key, Name)) return Value;
   std::string Result;
   if (FResources)
     if (auto* Fonts = As<TPDFDictionary>(FResources->GetValue("Font", true)))
@@ -302,7 +288,7 @@ std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
     } else if (Token == "cm") {
       TMatrix M;
       for (int I = 0; I < 6; ++I) M[I] = Number(6 - I);
-      FCTM = Multiply(M, FCTM);
+      FCTM = MultiplyMatrix(M, FCTM);
     } else if (Token == "q") {
       FSavedCTM = FCTM;
     } else if (Token == "Q") {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "uPDFExtra.h"
 #include "uPDFFontConst.h"
 
 class TCodePage;
@@ -28,7 +29,7 @@ class TPDFExtractor {
   std::string Extract(std::string_view Content, int Mode);
 
  private:
-  using TMatrix = std::array<double, 6>;
+  using TMatrix = TPDFMatrix;
 
   std::string NextToken();
   double TextWidth(std::string_view Bytes) const;
@@ -46,7 +47,6 @@ class TPDFExtractor {
   void OnTextMatrix();
   void OnTextMove(bool TD);
   void SelectSpace();
-  static TMatrix Multiply(const TMatrix& M, const TMatrix& N);
   static std::string CleanUp(std::string Text);
 
   TPDFDictionary* FResources;

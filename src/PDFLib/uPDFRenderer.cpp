@@ -16,11 +16,6 @@ namespace {
 using TMatrix = TPDFRenderer::TMatrix;
 constexpr TMatrix Identity{1, 0, 0, 1, 0, 0};
 
-// M x N in the row-vector convention: points are mapped by M first.
-TMatrix Multiply(const TMatrix& M, const TMatrix& N) {
-  return {M[0] * N[0] + M[1] * N[2], M[0] * N[1] + M[1] * N[3], M[2] * N[0] + M[3] * N[2],
-          M[2] * N[1] + M[3] * N[3], M[4] * N[0] + M[5] * N[2] + N[4], M[4] * N[1] + M[5] * N[3] + N[5]};
-}
 
 // Font names kept in the graphics state are cut to this length.
 constexpr size_t MaxFontName = 50;
@@ -274,8 +269,8 @@ void TPDFRenderer::Show(TRun& R, size_t Count) {
   const TPDFFontCollectionData& Font = FCollection.Current();
   // Glyph units per unit of text space (a Type 3 font's program is 1).
   const double V = 1000;
-  const TMatrix M = Multiply(S.Tm, FCTM);
-  const TMatrix G = Multiply({S.Tfs * S.Th / 100 / V, 0, 0, S.Tfs / V, 0, 0}, M);
+  const TMatrix M = MultiplyMatrix(S.Tm, FCTM);
+  const TMatrix G = MultiplyMatrix({S.Tfs * S.Th / 100 / V, 0, 0, S.Tfs / V, 0, 0}, M);
   const double Size = V * std::hypot(G[2], G[3]);
   const double AbsTfs = std::fabs(S.Tfs);
   const bool WordMode = FFunnel->WordMode;
@@ -319,7 +314,7 @@ void TPDFRenderer::Show(TRun& R, size_t Count) {
     FFunnel->SetMergeEnabled(true);
     AddWord(R, G, Size, WordMode ? Word : Whole, E, D);
   }
-  S.Tm = Multiply({1, 0, 0, 1, AbsTfs * D * (S.Th / 100) / V, 0}, S.Tm);
+  S.Tm = MultiplyMatrix({1, 0, 0, 1, AbsTfs * D * (S.Th / 100) / V, 0}, S.Tm);
 }
 
 // ---------------------------------------------------------------- colours
@@ -415,7 +410,7 @@ void TPDFRenderer::OpRestore(TRun& R) {
 void TPDFRenderer::OpConcat(TRun& R) {
   TMatrix M;
   for (int I = 5; I >= 0; --I) M[I] = TakeNumber(R);
-  FCTM = Multiply(M, FCTM);
+  FCTM = MultiplyMatrix(M, FCTM);
   R.State.SavedCTM = FCTM;
 }
 
@@ -465,7 +460,7 @@ void TPDFRenderer::RunXObject(TRun& R, const std::string& Name) {
       Numbers = Numbers && N;
       M[I] = N ? N->Value() : 0;
     }
-    if (Numbers) FCTM = Multiply(M, FCTM);
+    if (Numbers) FCTM = MultiplyMatrix(M, FCTM);
   }
   FCallerResources = R.Resources;
   ++FDepth;
@@ -490,19 +485,19 @@ void TPDFRenderer::OpTextMatrix(TRun& R) {
 
 void TPDFRenderer::OpMove(TRun& R) {
   const double Ty = TakeNumber(R), Tx = TakeNumber(R);
-  R.State.Tlm = Multiply({1, 0, 0, 1, Tx, Ty}, R.State.Tlm);
+  R.State.Tlm = MultiplyMatrix({1, 0, 0, 1, Tx, Ty}, R.State.Tlm);
   R.State.Tm = R.State.Tlm;
 }
 
 void TPDFRenderer::OpMoveLeading(TRun& R) {
   const double Ty = TakeNumber(R), Tx = TakeNumber(R);
   R.State.TL = -Ty;
-  R.State.Tlm = Multiply({1, 0, 0, 1, Tx, Ty}, R.State.Tlm);
+  R.State.Tlm = MultiplyMatrix({1, 0, 0, 1, Tx, Ty}, R.State.Tlm);
   R.State.Tm = R.State.Tlm;
 }
 
 void TPDFRenderer::OpNextLine(TRun& R) {
-  R.State.Tlm = Multiply({1, 0, 0, 1, 0, -R.State.TL}, R.State.Tlm);
+  R.State.Tlm = MultiplyMatrix({1, 0, 0, 1, 0, -R.State.TL}, R.State.Tlm);
   R.State.Tm = R.State.Tlm;
 }
 
@@ -657,7 +652,7 @@ void TPDFRenderer::AnnotationPass() {
     if (FDepth >= MaxFormDepth || !FActiveForms.insert(Appearance).second) continue;
     const TMatrix Saved = FCTM;
     const double X1 = As<TPDFNumeric>(Rect->GetItem(0))->Value(), Y1 = As<TPDFNumeric>(Rect->GetItem(1))->Value();
-    FCTM = Multiply({1, 0, 0, 1, X1, Y1}, FCTM);
+    FCTM = MultiplyMatrix({1, 0, 0, 1, X1, Y1}, FCTM);
     ++FDepth;
     Interpret(Appearance);
     --FDepth;

@@ -12,6 +12,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "uPDFExtra.h"
+
 class TPDFDictionary;
 class TPDFFontCollection;
 class TPDFIndRef;
@@ -25,7 +27,7 @@ class TCodePage;
 // outlive the renderer.
 class TPDFRenderer {
  public:
-  using TMatrix = std::array<double, 6>;
+  using TMatrix = TPDFMatrix;
 
   TPDFRenderer(TPDFFontCollection& Collection, const TCodePage& CodePage);
   ~TPDFRenderer();

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "uPDFExtra.h"
+
 // Collects the fragments a content interpreter shows, joins each onto the
 // earliest block that it continues (same font name, matrix key and colour,
 // its start near the block's end), and writes one row per block.
@@ -25,7 +27,7 @@ class TPDFTextFunnel {
     std::string Color;
     double Size = 0;
   };
-  using TMatrix = std::array<double, 6>;  // a b c d e f: (x, y) -> (a x + c y + e, b x + d y + f)
+  using TMatrix = TPDFMatrix;
 
   TPDFTextFunnel();
   ~TPDFTextFunnel();

@@ -61,12 +61,9 @@ std::string LocaleFixed2(double Value, int Width) {
 // collation (strcoll) ignores spaces, which would break the order of the
 // right-aligned numbers the keys start with.
 bool KeyLess(const std::string& A, const std::string& B) {
-  auto Fold = [](char C) {
-    unsigned char U = static_cast<unsigned char>(C);
-    return U >= 'A' && U <= 'Z' ? static_cast<unsigned char>(U + ('a' - 'A')) : U;
-  };
-  return std::lexicographical_compare(A.begin(), A.end(), B.begin(), B.end(),
-                                      [&](char X, char Y) { return Fold(X) < Fold(Y); });
+  return std::lexicographical_compare(A.begin(), A.end(), B.begin(), B.end(), [](char X, char Y) {
+    return AsciiLower(static_cast<unsigned char>(X)) < AsciiLower(static_cast<unsigned char>(Y));
+  });
 }
 
 }  // namespace

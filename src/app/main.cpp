@@ -15,6 +15,7 @@
 #include "Shell.h"
 #include "Utility.h"
 #include "option.h"
+#include "uPDFExtra.h"
 #include "uPDFEngine.h"
 
 std::string FormatText(const char* Format, ...) {
@@ -32,20 +33,13 @@ std::string FormatText(const char* Format, ...) {
 
 namespace {
 
-// Plain ASCII upper case of the whole text.
-std::string AsciiUpper(std::string S) {
-  for (char& C : S)
-    if (C >= 'a' && C <= 'z') C = static_cast<char>(C - 'a' + 'A');
-  return S;
-}
-
 // Replaces every occurrence of What (two bytes, letters in any case) by With,
 // scanning left to right; replaced text is not scanned again.
 std::string ReplaceIgnoreCase(const std::string& Text, const std::string& What, const std::string& With) {
-  const std::string Upper = AsciiUpper(Text), Key = AsciiUpper(What);
+  const std::string Folded = AsciiLowerText(Text), Key = AsciiLowerText(What);
   std::string Out;
   size_t From = 0;
-  for (size_t At = Upper.find(Key); At != std::string::npos; At = Upper.find(Key, From)) {
+  for (size_t At = Folded.find(Key); At != std::string::npos; At = Folded.find(Key, From)) {
     Out.append(Text, From, At - From);
     Out += With;
     From = At + Key.size();
@@ -109,7 +103,7 @@ std::string TMainLogic::ExpandMacros(const std::string& Text, int32_t Page) cons
 }
 
 bool TMainLogic::OpenPDFFile(const std::string& FileName) {
-  if (AsciiUpper(FileName) == AsciiUpper(CurrentFile)) {
+  if (SameTextIgnoringCase(FileName, CurrentFile)) {
     AddLog(MessageTable::AlreadyOpen);
     return false;
   }
@@ -236,7 +230,10 @@ TItemWriter::TItemWriter(std::string FileName) : FFileName(std::move(FileName)) 
   if (FFileName == "-") return;
   namespace fs = std::filesystem;
   const fs::path Target(FFileName);
-  FTemp = (Target.parent_path() / ("." + Target.filename().string() + ".part" + std::to_string(::getpid()))).string();
+  std::string TempName = ".";
+  TempName += Target.filename().string();
+  TempName += ".part" + std::to_string(::getpid());
+  FTemp = (Target.parent_path() / TempName).string();
   FFile = std::fopen(FTemp.c_str(), "wb");
   if (!FFile) FError = "Cannot create file \"" + FFileName + "\". " + std::strerror(errno);
 }
