@@ -674,13 +674,8 @@ void TPDFDocument::ComputeKey() {
 bool TPDFDocument::CheckUserPassword(const std::string& Password) {
   if (EncryptionState() == 0) return Password.empty();
   PrepareTest();
-  FWorkUserPassword = Password;
   FWorkOwnerPassword.clear();
-  FWorkO = FOValue;
-  FWorkU.clear();
-  ComputeKey();
-  if (FStrength == 40) return FWorkU == FUValue;
-  return FWorkU.substr(0, 16) == FUValue.substr(0, 16) && FUValue.size() >= 16;
+  return UserPasswordGivesU(Password);
 }
 
 bool TPDFDocument::CheckOwnerPassword(const std::string& Password) {
@@ -697,6 +692,10 @@ bool TPDFDocument::CheckOwnerPassword(const std::string& Password) {
   } else if (FEncryptR == 3) {
     for (int I = 19; I >= 0; --I) User = RC4(XorKey(FComputedKey, I), User);
   }
+  return UserPasswordGivesU(User);
+}
+
+bool TPDFDocument::UserPasswordGivesU(const std::string& User) {
   FWorkUserPassword = User;
   FWorkO = FOValue;
   FWorkU.clear();

@@ -195,6 +195,8 @@ class TPDFDocument {
   void ReadSecurity();
   void PrepareTest();
   void ComputeKey();
+  // Computes U from User and the document's O; whether it matches the stored U.
+  bool UserPasswordGivesU(const std::string& User);
   std::string FirstID();
   bool FEncryptPresent = false, FSecurityRead = false;
   int FStrength = 0, FEncryptR = 0, FEncryptV = 0;
