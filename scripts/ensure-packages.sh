@@ -23,8 +23,12 @@ ensure_packages() {
     "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What every build needs.
-BUILD_PACKAGES=(cmake g++ make zlib1g-dev)
-# What the tests need on top: GoogleTest, and qpdf and poppler-utils as
-# independent checkers of the fixture files the tests write.
-TEST_PACKAGES=(libgtest-dev qpdf poppler-utils)
+# What every build needs. Fonts without a program take the advances of an
+# installed substitute: fontconfig finds it, and the Liberation fonts (metric
+# compatible with Arial, Times New Roman and Courier New) make the choice the
+# same on every machine.
+BUILD_PACKAGES=(cmake g++ make pkg-config zlib1g-dev libfontconfig-dev fontconfig fonts-liberation2)
+# What the tests need on top: GoogleTest, qpdf and poppler-utils as
+# independent checkers of the fixture files the tests write, and the Type 1
+# programs of fonts-urw-base35 that font fixtures embed.
+TEST_PACKAGES=(libgtest-dev qpdf poppler-utils fonts-urw-base35)

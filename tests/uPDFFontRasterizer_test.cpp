@@ -7,7 +7,10 @@
 #include <random>
 
 #include "CodePage.h"
+#include "TestFonts.h"
 #include "uPDFStructure.h"
+#include "uPDFTrueTypeRasterizer.h"
+#include "uPDFType1.h"
 
 namespace {
 
@@ -92,11 +95,14 @@ TEST(TPDFCMapIndex, AgreesWithTheLinearLookup) {
 
 // ---------------------------------------------------------------- the collection
 
-// Objects by number for the references of the tests.
+// Objects by number for the references of the tests. The installed fonts are
+// made up: Arial, whose glyphs A and B advance 600 and 700.
 struct TFonts {
   TPDFStructure S;
   std::map<int, TPDFObject*> Objects;
   std::shared_ptr<const TCodePage> CodePage = TCodePage::Create("CP1252");
+  TFakeSystemFonts Installed;
+  TPDFSubstituteFonts Substitutes{Installed};
   TPDFFontCollection Fonts{*CodePage};
   TFonts() {
     S.OnResolveReference = [this](TPDFIndRef*, int32_t N, int32_t) -> TPDFObject* {
@@ -104,6 +110,12 @@ struct TFonts {
       return It == Objects.end() ? nullptr : It->second;
     };
     Fonts.LoadFontPrograms = true;
+    Fonts.SubstituteFonts = &Substitutes;
+    TTestTrueType Arial;
+    Arial.Advances = {0, 600, 700};
+    Arial.Names = {".notdef", "A", "B"};
+    Installed.Families = {"Arial", "Default"};
+    Installed.AddFile("Arial", MakeTrueType(Arial));
   }
   void Add(int N, const std::string& Text) { Objects[N] = S.ParseObject(Text); }
   void AddStream(int N, const std::string& Dict, const std::string& Data) {
@@ -154,7 +166,8 @@ TEST(TPDFFontCollection, SimpleFontsWithWidthsDifferencesAndToUnicode) {
         "/Encoding << /Differences [65 /bullet /g35] >> /ToUnicode 9 0 R >>");
   const TPDFFontCollectionData* Font = F.Select(1);
   EXPECT_EQ(Font->Widths[65], 500);
-  EXPECT_EQ(Font->Widths[67], 750);
+  EXPECT_EQ(Font->Widths[67], 750);  // C: the substitute has no such glyph
+  EXPECT_EQ(Font->Widths[32], 750);
   EXPECT_EQ(Font->CodeTexts[65], "\x95");  // bullet
   EXPECT_EQ(Font->CodeTexts[66], "?");     // the map's U+4E2D in CP1252
   EXPECT_EQ(Font->RenderTexts[66], "?");
@@ -203,6 +216,140 @@ TEST(TPDFFontCollection, CompositeFonts) {
   EXPECT_EQ(Named->CodeTexts['A'], "");
   EXPECT_EQ(Named->RenderTexts['A'], "A");
   EXPECT_EQ(F.Fonts.FontCount(), 4u);
+}
+
+// Fonts whose programs decide their glyph names, widths or units.
+struct TProgramFonts : TFonts {
+  // A Type1 font with a FontFile program and the given extra entries.
+  void AddType1(int N, const std::string& Program, int64_t L1, int64_t L2, const std::string& FontExtra,
+                const std::string& Flags = "32") {
+    AddStream(N + 100, "<< /Length1 " + std::to_string(L1) + " /Length2 " + std::to_string(L2) + " /Length3 0 >>",
+              Program);
+    Add(N, "<< /Subtype /Type1 /BaseFont /Test " + FontExtra + " /FontDescriptor << /Flags " + Flags +
+               " /FontFile " + std::to_string(N + 100) + " 0 R >> >>");
+  }
+};
+
+TEST(TPDFFontCollection, BuiltInEncodingsOfType1Programs) {
+  TProgramFonts F;
+  const std::string Symbol = ReadWholeFile(std::string(UrwType1Dir) + "StandardSymbolsPS.t1");
+  if (Symbol.empty()) GTEST_SKIP() << "fonts-urw-base35 is not installed";
+  const auto P = EmbedType1(Symbol);
+  struct Case {
+    const char* What;
+    std::string FontExtra, Flags;
+    std::string A, a, Space;  // texts of codes 65, 97 and 32
+  } Cases[] = {
+      {"no encoding: the program's", "", "32", "Alpha", "alpha", " "},
+      {"a base encoding and not symbolic: the base encoding", "/Encoding /WinAnsiEncoding", "32", "A", "a", " "},
+      {"symbolic: the program's in any case", "/Encoding /WinAnsiEncoding", "4", "Alpha", "alpha", " "},
+      {"Differences without a base: over the program's", "/Encoding << /Differences [97 /b] >>", "32", "Alpha", "b",
+       " "},
+      {"Differences with a base: over the base", "/Encoding << /BaseEncoding /MacRomanEncoding /Differences [97 /b] >>",
+       "32", "A", "b", " "},
+  };
+  int N = 1;
+  for (const auto& C : Cases) {
+    F.AddType1(N, P.Data, P.Length1, P.Length2, C.FontExtra, C.Flags);
+    const auto* Font = F.Select(N++);
+    EXPECT_EQ(Font->CodeTexts[65], C.A) << C.What;
+    EXPECT_EQ(Font->CodeTexts[97], C.a) << C.What;
+    EXPECT_EQ(Font->CodeTexts[32], C.Space) << C.What;
+    EXPECT_EQ(Font->Widths[65], 750) << C.What;  // a program: no substitute widths
+    EXPECT_NE(dynamic_cast<const TPDFType1Decoder*>(Font->Rasterizer.get()), nullptr);
+  }
+  // Without Length1 the program gives StandardEncoding.
+  F.AddType1(50, P.Data, 0, P.Length2, "");
+  EXPECT_EQ(F.Select(50)->CodeTexts[65], "A");
+  // One program shared by two fonts is parsed once per document cache.
+  TPDFFontCache Cache;
+  TPDFFontCollection Shared(*F.CodePage, &Cache);
+  Shared.LoadFontPrograms = true;
+  F.Add(60, "<< /Subtype /Type1 /FontDescriptor << /FontFile 101 0 R >> >>");
+  F.Add(61, "<< /Subtype /Type1 /Encoding /WinAnsiEncoding /FontDescriptor << /FontFile 101 0 R >> >>");
+  const auto* First = Shared.SelectFont(F.S.NewIndRef(60, 0));
+  const auto* Second = Shared.SelectFont(F.S.NewIndRef(61, 0));
+  EXPECT_EQ(First->Rasterizer, Second->Rasterizer);
+  EXPECT_EQ(First->CodeTexts[65], "Alpha");
+  EXPECT_EQ(Second->CodeTexts[65], "A");
+}
+
+TEST(TPDFFontCollection, CFFPrograms) {
+  TProgramFonts F;
+  const std::string Dir = VORLITH_SOURCE_DIR "/tests/fixtures/fonts/";
+  F.AddStream(11, "<< /Subtype /Type1C >>", ReadWholeFile(Dir + "nimbus-sans-expert.cff"));
+  F.AddStream(12, "<< /Subtype /Type1C >>", ReadWholeFile(Dir + "nimbus-sans-custom.cff"));
+  F.Add(1, "<< /Subtype /Type1 /BaseFont /NimbusSans /FontDescriptor << /Flags 32 /FontFile3 11 0 R >> >>");
+  F.Add(2, "<< /Subtype /Type1 /BaseFont /NimbusSans /FontDescriptor << /Flags 32 /FontFile3 12 0 R >> >>");
+  // The Expert encoding names nothing: no texts, and each byte shows as itself.
+  const auto* Expert = F.Select(1);
+  EXPECT_EQ(Expert->CodeTexts[65], "");
+  EXPECT_EQ(Expert->RenderTexts[65], "A");
+  EXPECT_EQ(Expert->GlyphNames[65], "");
+  const auto* Custom = F.Select(2);
+  EXPECT_EQ(Custom->CodeTexts[65], "Z");
+  EXPECT_EQ(Custom->CodeTexts[66], "Y");
+  EXPECT_EQ(Custom->CodeTexts[67], "\x01");  // .notdef
+}
+
+TEST(TPDFFontCollection, TrueTypePrograms) {
+  TProgramFonts F;
+  TTestTrueType Program;
+  Program.Advances = {500, 500};
+  Program.Names = {".notdef", "A"};
+  F.AddStream(20, "<< >>", MakeTrueType(Program));
+  F.AddStream(21, "<< >>", "");
+  F.AddStream(9, "<< >>", CMapText("1 beginbfchar\n<0041> <0058>\nendbfchar"));
+  const std::string Differences = "/Encoding << /Differences [66 /A] >>";
+  F.Add(1, "<< /Subtype /TrueType /BaseFont /Sym " + Differences +
+               " /ToUnicode 9 0 R /FontDescriptor << /Flags 4 /FontFile2 20 0 R >> >>");
+  F.Add(2, "<< /Subtype /TrueType /BaseFont /Sym " + Differences + " /FontDescriptor << /Flags 4 /FontFile2 20 0 R >> >>");
+  F.Add(3, "<< /Subtype /TrueType /BaseFont /Sym " + Differences + " /FontDescriptor << /Flags 4 >> >>");
+  F.Add(4, "<< /Subtype /TrueType /BaseFont /Sym " + Differences + " /FontDescriptor << /Flags 4 /FontFile2 21 0 R >> >>");
+
+  // Symbolic with a program: code-keyed, the text from ToUnicode alone.
+  const auto* Mapped = F.Select(1);
+  EXPECT_EQ(Mapped->GlyphNames[65], "CID:65");
+  EXPECT_EQ(Mapped->CodeTexts[65], "X");
+  EXPECT_EQ(Mapped->CodeTexts[66], "");
+  EXPECT_EQ(Mapped->RenderTexts[66], "");
+  // Without ToUnicode: the names (Differences applied) give the texts.
+  const auto* Named = F.Select(2);
+  EXPECT_EQ(Named->GlyphNames[66], "CID:66");
+  EXPECT_EQ(Named->CodeTexts[66], "A");
+  EXPECT_EQ(Named->CodeTexts[67], "C");
+  // No program, or one that decodes to nothing: not code-keyed, and the
+  // installed substitute's advances by glyph name (before the Differences).
+  for (int N : {3, 4}) {
+    const auto* Plain = F.Select(N);
+    EXPECT_EQ(Plain->GlyphNames[66], "A") << N;
+    EXPECT_EQ(Plain->CodeTexts[66], "A") << N;
+    EXPECT_EQ(Plain->Widths[65], 600) << N;
+    EXPECT_EQ(Plain->Widths[66], 700) << N;  // B in the base encoding
+    EXPECT_EQ(Plain->Widths[67], 750) << N;
+  }
+  // A Widths array overrides the substitute's advances.
+  F.Add(5, "<< /Subtype /TrueType /BaseFont /Arial /FirstChar 65 /LastChar 65 /Widths [555] >>");
+  EXPECT_EQ(F.Select(5)->Widths[65], 555);
+  EXPECT_EQ(F.Select(5)->Widths[66], 700);
+}
+
+TEST(TPDFFontCollection, Type3AndStandardFontRasterizers) {
+  TProgramFonts F;
+  F.Add(1, "<< /Subtype /Type3 /FontMatrix [0.01 0 0 /x 0 5] /CharProcs << /a 7 0 R /b 8 0 R >> >>");
+  F.Add(2, "<< /Subtype /Type3 /FontMatrix [0.01 0 0 0.01] >>");
+  F.Add(3, "<< /Subtype /Type1 /BaseFont /ZapfDingbats >>");
+  const auto* Type3 = dynamic_cast<const TPDFType3Rasterizer*>(F.Select(1)->Rasterizer.get());
+  ASSERT_NE(Type3, nullptr);
+  EXPECT_EQ(Type3->FontMatrix, (TPDFMatrix{0.01, 0, 0, 1, 0, 5}));
+  EXPECT_EQ(Type3->GlyphProcNames, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(F.Select(1)->Widths[65], 750);  // no substitute for Type 3
+  const auto* Short = dynamic_cast<const TPDFType3Rasterizer*>(F.Select(2)->Rasterizer.get());
+  EXPECT_EQ(Short->FontMatrix, (TPDFMatrix{1, 0, 0, 1, 0, 0}));
+  const auto* Dingbats = F.Select(3);
+  EXPECT_EQ(Dingbats->FontName, "QuarnelDingbats");
+  ASSERT_NE(Dingbats->Rasterizer, nullptr);
+  EXPECT_EQ(F.Installed.Requests, std::vector<std::string>{});  // its own program, nothing installed
 }
 
 }  // namespace

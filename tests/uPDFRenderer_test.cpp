@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "TestFonts.h"
 #include "TestPDFWriter.h"
 #include "uPDFDocument.h"
 #include "uPDFPageTree.h"
@@ -22,11 +23,12 @@ struct TPage {
   TPDFDocument Doc;
   explicit TPage(const std::string& Content, const std::string& Resources = "",
                  const std::vector<std::pair<int, std::string>>& Objects = {}, const std::string& PageExtra = "",
-                 const std::vector<std::pair<int, std::pair<std::string, std::string>>>& Streams = {}) {
+                 const std::vector<std::pair<int, std::pair<std::string, std::string>>>& Streams = {},
+                 const std::string& MoreFonts = "") {
     TTestPDFWriter W;
     W.Add(1, 0, "<< /Type /Catalog /Pages 2 0 R >>");
     W.Add(2, 0, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>");
-    W.Add(3, 0, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << /Font << /F1 5 0 R /F2 6 0 R /F3 7 0 R >> " +
+    W.Add(3, 0, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << /Font << /F1 5 0 R /F2 6 0 R /F3 7 0 R " + MoreFonts + " >> " +
                      Resources + " >> " + PageExtra + " >>");
     W.AddStream(4, "", Content, false);
     std::string Widths;
@@ -150,6 +152,40 @@ TEST(TPDFRenderer, WordMode) {
   TPage P("BT /F2 12 Tf 72 700 Td (one two three) Tj ET");
   EXPECT_EQ(P.Texts(4), "one|two three");
   EXPECT_EQ(P.Texts(3), "one two three");
+}
+
+TEST(TPDFRenderer, FontProgramUnits) {
+  std::string Widths;
+  for (int I = 72; I <= 111; ++I) Widths += "44 ";
+  const std::vector<std::pair<int, std::string>> Fonts = {
+      // A Type 3 font whose glyph space is 1/100 of text space, with widths
+      // in glyph space: the same advances as /F1.
+      {10, "<< /Type /Font /Subtype /Type3 /BaseFont /T3 /FontMatrix [0.01 0 0 0.01 0 0] /CharProcs << >> "
+           "/FirstChar 72 /LastChar 111 /Widths [" + Widths + "] >>"},
+      // CFF programs with FontMatrix 0.0005 and 0.001, both giving H 500.
+      {11, "<< /Type /Font /Subtype /Type1 /BaseFont /Half /FirstChar 72 /LastChar 72 /Widths [500] "
+           "/FontDescriptor << /FontFile3 13 0 R >> >>"},
+      {12, "<< /Type /Font /Subtype /Type1 /BaseFont /Whole /FirstChar 72 /LastChar 72 /Widths [500] "
+           "/FontDescriptor << /FontFile3 14 0 R >> >>"},
+  };
+  const std::string Dir = VORLITH_SOURCE_DIR "/tests/fixtures/fonts/";
+  const std::vector<std::pair<int, std::pair<std::string, std::string>>> Programs = {
+      {13, {"<< /Subtype /Type1C >>", ReadWholeFile(Dir + "nimbus-sans-half.cff")}},
+      {14, {"<< /Subtype /Type1C >>", ReadWholeFile(Dir + "nimbus-sans.cff")}},
+  };
+  const auto Rows = [&](const std::string& Content) {
+    return TPage(Content, "", Fonts, "", Programs, "/T3 10 0 R /Half 11 0 R /Whole 12 0 R").Rows();
+  };
+  EXPECT_EQ(Rows("BT /T3 12 Tf 72 700 Td (Hello) Tj ET"),
+            "\"T3\",#000000,12.00,72.0000,700.0000,98.4000,700.0000,98.4000,700.0000,72.0000,700.0000,\"Hello\"\r\n");
+  // Text-space amounts in Type 3 glyph units: a TJ gap of 3 points joins with
+  // a space, and the next show starts where the first ended.
+  EXPECT_EQ(Rows("BT /T3 12 Tf 72 700 Td [(Hel) -250 (lo)] TJ ET"),
+            "\"T3\",#000000,12.00,72.0000,700.0000,101.4000,700.0000,101.4000,700.0000,72.0000,700.0000,\"Hel lo\"\r\n");
+  EXPECT_EQ(Rows("BT /T3 12 Tf 72 700 Td (He) Tj (llo) Tj ET"), Rows("BT /T3 12 Tf 72 700 Td (Hello) Tj ET"));
+  // The CFF width scale 0.5 doubles the advances: HH spans 24 points, not 12.
+  EXPECT_NE(Rows("BT /Half 12 Tf 72 700 Td (HH) Tj ET").find(",72.0000,700.0000,96.0000,700.0000,"), std::string::npos);
+  EXPECT_NE(Rows("BT /Whole 12 Tf 72 700 Td (HH) Tj ET").find(",72.0000,700.0000,84.0000,700.0000,"), std::string::npos);
 }
 
 }  // namespace

@@ -1,14 +1,18 @@
 #!/usr/bin/env python3
 """Writes src/PDFLib/uPDFFontTables.inc, the constant encoding and metrics
-tables of uPDFFontConst.cpp.
+tables of uPDFFontConst.cpp, and src/PDFLib/uPDFFontProgramTables.inc, the
+name tables of the font program readers (CFF standard strings and encoding,
+the Macintosh glyph names of TrueType post tables).
 
 Sources: the data files in ../shared/data (latin-charset.tsv,
-standard-widths.tsv, symbol-widths.tsv) and the MacExpert table below.
+standard-widths.tsv, symbol-widths.tsv, cff-standard-strings.txt,
+cff-standard-encoding.tsv, mac-glyph-names.txt) and the MacExpert table below.
 
-    tools/gen_font_tables.py [DATA_DIR] [OUTPUT]
+    tools/gen_font_tables.py [DATA_DIR] [OUTPUT] [PROGRAM_OUTPUT]
 
-The output is checked in; run this again only when a data file changes."""
+The outputs are checked in; run this again only when a data file changes."""
 import os
+import re
 import sys
 import textwrap
 
@@ -16,6 +20,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 DEFAULT_DATA = os.path.join(ROOT, "..", "shared", "data")
 DEFAULT_OUT = os.path.join(ROOT, "src", "PDFLib", "uPDFFontTables.inc")
+DEFAULT_PROGRAM_OUT = os.path.join(ROOT, "src", "PDFLib", "uPDFFontProgramTables.inc")
+CFF_STRINGS = 391
+CFF_ENCODED_CODES = 149
+MAC_NAMES = 258
 
 LATIN_COLUMNS = ["Standard", "MacRoman", "WinAnsi", "PDFDoc"]
 LATIN_COUNTS = [149, 207, 216, 229]  # codes present per column
@@ -178,12 +186,68 @@ def generate(data):
     return "\n".join(out) + "\n"
 
 
+def read_lines(path, expected):
+    with open(path, encoding="ascii") as f:
+        lines = [line.rstrip("\r\n") for line in f if line.strip()]
+    if len(lines) != expected:
+        fail("%s: %d names, expected %d" % (path, len(lines), expected))
+    for line in lines:
+        if not re.fullmatch(r"[!-~]+", line) or '"' in line or "\\" in line:
+            fail("%s: unexpected name %r" % (path, line))
+    return lines
+
+
+def string_table(out, declaration, names):
+    out.append("constexpr const char* %s = {" % declaration)
+    row = "   "
+    for name in names:
+        item = ' "%s",' % name
+        if len(row) + len(item) > 100:
+            out.append(row)
+            row = "   "
+        row += item
+    out.append(row)
+    out.append("};")
+
+
+def generate_program_tables(data):
+    strings = read_lines(os.path.join(data, "cff-standard-strings.txt"), CFF_STRINGS)
+    rows = read_tsv(os.path.join(data, "cff-standard-encoding.tsv"), 3)
+    if len(rows) != CFF_ENCODED_CODES:
+        fail("cff-standard-encoding.tsv: %d codes, expected %d" % (len(rows), CFF_ENCODED_CODES))
+    sids = [0] * 256
+    for code, sid, name in rows:
+        code, sid = int(code), int(sid)
+        if not 0 <= code <= 255 or not 0 < sid < CFF_STRINGS or strings[sid] != name or sids[code]:
+            fail("cff-standard-encoding.tsv: bad row %d %d %s" % (code, sid, name))
+        sids[code] = sid
+    mac = read_lines(os.path.join(data, "mac-glyph-names.txt"), MAC_NAMES)
+
+    out = []
+    out.append("// Name tables of the font program readers, written by tools/gen_font_tables.py.")
+    out.append("// Do not edit: change the data files and run the generator again.")
+    out.append("")
+    out.append("// The standard strings of CFF programs, by SID (0 to 390).")
+    string_table(out, "CffStandardStrings[%d]" % CFF_STRINGS, strings)
+    out.append("")
+    out.append("// The SID that the CFF Standard Encoding gives each code (0: .notdef).")
+    out.append("constexpr uint16_t CffStandardEncoding[256] = {")
+    for start in range(0, 256, 16):
+        out.append("    " + " ".join("%d," % v for v in sids[start:start + 16]))
+    out.append("};")
+    out.append("")
+    out.append("// The standard Macintosh glyph names of TrueType post tables, by index.")
+    string_table(out, "MacGlyphNames[%d]" % MAC_NAMES, mac)
+    return "\n".join(out) + "\n"
+
+
 def main():
     data = sys.argv[1] if len(sys.argv) > 1 else DEFAULT_DATA
     target = sys.argv[2] if len(sys.argv) > 2 else DEFAULT_OUT
-    text = generate(data)
-    with open(target, "w", encoding="ascii", newline="\n") as f:
-        f.write(text)
+    program_target = sys.argv[3] if len(sys.argv) > 3 else DEFAULT_PROGRAM_OUT
+    for path, text in ((target, generate(data)), (program_target, generate_program_tables(data))):
+        with open(path, "w", encoding="ascii", newline="\n") as f:
+            f.write(text)
 
 
 if __name__ == "__main__":

@@ -6,6 +6,8 @@
 #include "CodePage.h"
 #include "uPDFExtra.h"
 #include "uPDFStructure.h"
+#include "uPDFTrueTypeRasterizer.h"
+#include "uPDFType1.h"
 
 // ================================================================ CMaps
 
@@ -202,6 +204,19 @@ int StandardFontIndex(std::string_view BaseFont) {
   return Index;
 }
 
+const char* StandardFontSubstitute(int Index) { return Index >= 1 && Index <= 14 ? StandardFonts[Index - 1].Substitute : ""; }
+
+// ================================================================ TPDFType3Rasterizer
+
+void TPDFType3Rasterizer::LoadFromDictionary(TPDFDictionary* Font) {
+  if (!Font) return;
+  if (auto* Matrix = As<TPDFArray>(Font->GetValue("FontMatrix", true)); Matrix && Matrix->Count() == 6)
+    for (int I = 0; I < 6; ++I)
+      if (const auto* N = As<TPDFNumeric>(Matrix->GetItem(I))) FontMatrix[I] = N->Value();
+  if (auto* Procs = As<TPDFDictionary>(Font->GetValue("CharProcs", true)))
+    for (const auto& [Key, Value] : Procs->Entries()) GlyphProcNames.push_back(Key ? Key->Value() : std::string());
+}
+
 // ================================================================ TPDFFontCollection
 
 TPDFFontCollection::TPDFFontCollection(const TCodePage& CodePage, TPDFFontCache* Cache)
@@ -212,6 +227,34 @@ TPDFFontCollectionData& TPDFFontCollection::NewRecord() {
 }
 
 TPDFFontCollection::~TPDFFontCollection() = default;
+
+TPDFSubstituteFonts& TPDFFontCollection::Substitutes() const {
+  return SubstituteFonts ? *SubstituteFonts : TPDFSubstituteFonts::Installed();
+}
+
+std::shared_ptr<const TPDFType1Decoder> TPDFFontCollection::Type1Program(const TPDFStream* File, bool CFF) {
+  const char Kind = CFF ? 'C' : '1';
+  if (FCache)
+    if (auto Known = FCache->FindProgram(File, Kind)) return std::static_pointer_cast<const TPDFType1Decoder>(Known);
+  auto Decoder = std::make_shared<TPDFType1Decoder>();
+  if (CFF)
+    Decoder->LoadCFF(File);
+  else
+    Decoder->LoadType1(File);
+  if (FCache) FCache->AddProgram(File, Kind, Decoder);
+  return Decoder;
+}
+
+std::shared_ptr<const TPDFTrueTypeParser> TPDFFontCollection::TrueTypeProgram(const TPDFStream* File) {
+  if (FCache)
+    if (auto Known = FCache->FindProgram(File, 'T')) return std::static_pointer_cast<const TPDFTrueTypeParser>(Known);
+  const std::string Data = File->GetDecodedData();
+  if (Data.empty()) return nullptr;  // no program: the font gets a substitute
+  auto Parser = std::make_shared<TPDFTrueTypeParser>();
+  Parser->LoadFromData(Data);
+  if (FCache) FCache->AddProgram(File, 'T', Parser);
+  return Parser;
+}
 
 const TPDFFontCollectionData* TPDFFontCollection::SelectFont(TPDFIndRef* FontRef) {
   if (!FontRef) return nullptr;
@@ -242,7 +285,7 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
   int32_t Flags = 0, FirstChar = 0, LastChar = 0;
   double Ascent = 0, Descent = 0;
   TPDFArray* Differences = nullptr;
-  std::shared_ptr<TPDFFontRasterizer> Rasterizer;
+  std::shared_ptr<const TPDFFontRasterizer> Rasterizer;
   std::shared_ptr<const TPDFCIDWidths> CIDWidths;
   std::string CIDToGIDMap;
   const size_t RecordsBefore = FFonts.size();
@@ -253,42 +296,90 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
     if (BaseFont) FontName = BaseFont->Value();
     // The base encoding and the Differences.
     TPDFBaseEncoding Base = TPDFBaseEncoding::encStandard;
+    bool NamedBase = false;
     TPDFObject* Encoding = Font->GetValue("Encoding", true);
     if (const auto* Name = As<TPDFName>(Encoding)) {
       Base = EncodingFromName(Name->Value());
+      NamedBase = true;
     } else if (auto* Dict = As<TPDFDictionary>(Encoding)) {
-      if (const auto* BaseName = As<TPDFName>(Dict->GetValue("BaseEncoding", true))) Base = EncodingFromName(BaseName->Value());
+      if (const auto* BaseName = As<TPDFName>(Dict->GetValue("BaseEncoding", true))) {
+        Base = EncodingFromName(BaseName->Value());
+        NamedBase = true;
+      }
       Differences = As<TPDFArray>(Dict->GetValue("Differences", true));
     }
     GetEncodingGlyphNames(Base, Names);
 
     if (const auto* S = As<TPDFName>(Font->GetValue("Subtype", true))) Subtype = S->Value();
+    TPDFDictionary* Descriptor = nullptr;
     auto ReadDescriptor = [&]() -> bool {
-      auto* Descriptor = As<TPDFDictionary>(Font->GetValue("FontDescriptor", true));
+      Descriptor = As<TPDFDictionary>(Font->GetValue("FontDescriptor", true));
       if (!Descriptor) return false;
       if (const auto* N = As<TPDFNumeric>(Descriptor->GetValue("Ascent", true))) Ascent = N->IntValue();
       if (const auto* N = As<TPDFNumeric>(Descriptor->GetValue("Descent", true))) Descent = N->IntValue();
       if (const auto* N = As<TPDFNumeric>(Descriptor->GetValue("Flags", true))) Flags = N->IntValue();
       return true;
     };
+    // A Type 1 or CFF program's own encoding replaces the names of a font
+    // that names no base encoding, or is symbolic.
+    auto UseProgram = [&](std::shared_ptr<const TPDFType1Decoder> Decoder) {
+      if (!NamedBase || (Flags & 4)) Names = Decoder->BuiltInEncoding;
+      Rasterizer = std::move(Decoder);
+    };
     if (Subtype == "Type1" || Subtype == "CIDFontType0") {
-      if (!ReadDescriptor() && BaseFont) {
+      if (ReadDescriptor()) {
+        if (LoadFontPrograms) {
+          if (auto* File = As<TPDFStream>(Descriptor->GetValue("FontFile", true))) UseProgram(Type1Program(File, false));
+          if (auto* File = As<TPDFStream>(Descriptor->GetValue("FontFile3", true))) UseProgram(Type1Program(File, true));
+        }
+      } else if (BaseFont) {
         // A standard font: its metrics, and the substitute's name.
         Standard = StandardFontIndex(BaseFont->Value());
         if (Standard > 0) {
           Ascent = StandardFonts[Standard - 1].Ascent;
           Descent = StandardFonts[Standard - 1].Descent;
-          if (LoadFontPrograms) FontName = StandardFonts[Standard - 1].Substitute;
+          if (LoadFontPrograms) {
+            FontName = StandardFonts[Standard - 1].Substitute;
+            // ZapfDingbats' own program serves drawing only: for text it is
+            // a program without glyphs.
+            Rasterizer = Standard == 14 ? std::make_shared<TPDFTrueTypeRasterizer2>(std::make_shared<TPDFTrueTypeParser>())
+                                        : Substitutes().Substitute(FontName, 0);
+          }
         }
       }
     } else if (Subtype == "TrueType" || Subtype == "CIDFontType2") {
-      ReadDescriptor();
+      if (ReadDescriptor() && LoadFontPrograms)
+        if (auto* File = As<TPDFStream>(Descriptor->GetValue("FontFile2", true)))
+          if (auto Parser = TrueTypeProgram(File)) {
+            Rasterizer = std::make_shared<TPDFTrueTypeRasterizer2>(std::move(Parser), (Flags & 4) != 0);
+            if (Flags & 4) {
+              // Symbolic with a program: the codes themselves are the keys,
+              // the text comes from the names only until ToUnicode says more.
+              if (Differences) ApplyDifferences(Names, Differences);
+              GlyphNamesToTexts(Names, CodeTexts, FCodePage);
+              CodeKeyed = true;
+              for (int C = 0; C < 256; ++C) Names[C] = "CID:" + std::to_string(C);
+              Differences = nullptr;
+            }
+          }
+    } else if (Subtype == "Type3") {
+      if (LoadFontPrograms) {
+        auto Type3 = std::make_shared<TPDFType3Rasterizer>();
+        Type3->LoadFromDictionary(Font);
+        Rasterizer = std::move(Type3);
+      }
     } else if (Subtype == "Type0") {
       auto* Descendants = As<TPDFArray>(Font->GetValue("DescendantFonts", true));
       if (Descendants && Descendants->Count() == 1 && Depth < MaxDescendantDepth)
         if (auto* Descendant = As<TPDFIndRef>(Descendants->GetItem(0))) LoadFont(Descendant, Depth + 1);
     }
-    (void)Flags;
+    // A font without a program takes the advances of an installed substitute
+    // by glyph name (before the Differences).
+    if (LoadFontPrograms && !Rasterizer && Subtype != "Type0") {
+      auto Substitute = Substitutes().Substitute(FontName, Flags);
+      GetSubstituteWidths(*Substitute, Names, Widths);
+      Rasterizer = std::move(Substitute);
+    }
 
     if (Differences) ApplyDifferences(Names, Differences);
     if (Standard > 0) GetStandardFontWidths(Standard, Names, Widths);

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "uPDFExtra.h"
 #include "uPDFFontConst.h"
 
 class TCodePage;
@@ -18,6 +19,10 @@ class TPDFDictionary;
 class TPDFIndRef;
 class TPDFObject;
 class TPDFFontRasterizer;
+class TPDFSubstituteFonts;
+class TPDFStream;
+class TPDFTrueTypeParser;
+class TPDFType1Decoder;
 
 // ================================================================ CMaps
 
@@ -57,6 +62,27 @@ void CMapToTexts(const TPDFCMapIndex& Map, TPDFCodeTexts& Texts, const TCodePage
 // The same, but uncovered codes keep their text.
 void OverlayCMapTexts(const TPDFCMapIndex& Map, TPDFCodeTexts& Texts, const TCodePage& CodePage);
 
+// ================================================================ rasterizers
+
+// A font's glyph program, as far as text needs it. Immutable once loaded, so
+// that one program can serve every font record that uses it.
+class TPDFFontRasterizer {
+ public:
+  virtual ~TPDFFontRasterizer() = default;
+  // The divisor of a simple font's widths in the content interpreter.
+  virtual double WidthScale() const { return 1.0; }
+};
+
+// A Type 3 font: glyph-space widths and the matrix to text space.
+class TPDFType3Rasterizer final : public TPDFFontRasterizer {
+ public:
+  // FontMatrix (six numbers, each numeric one replacing the identity's) and
+  // the CharProcs names of the font dictionary; never fails.
+  void LoadFromDictionary(TPDFDictionary* Font);
+  TPDFMatrix FontMatrix{1, 0, 0, 1, 0, 0};
+  std::vector<std::string> GlyphProcNames;
+};
+
 // ================================================================ font records
 
 // What the text interpreters read of a loaded font.
@@ -65,7 +91,7 @@ struct TPDFFontCollectionData {
   TPDFGlyphWidths Widths{};
   TPDFCodeTexts CodeTexts;
   std::string FontName;
-  std::shared_ptr<TPDFFontRasterizer> Rasterizer;
+  std::shared_ptr<const TPDFFontRasterizer> Rasterizer;
   TPDFGlyphNames GlyphNames;
   bool IsComposite = false;
   std::shared_ptr<const TPDFCIDWidths> CIDWidths;
@@ -91,10 +117,30 @@ class TPDFFontCache {
     return It == FRecords.end() ? nullptr : It->second;
   }
   void Add(int32_t Number, std::shared_ptr<TPDFFontCollectionData> Record) { FRecords.emplace(Number, std::move(Record)); }
-  void Clear() { FRecords.clear(); }
+  void Clear() {
+    FRecords.clear();
+    FPrograms.clear();
+  }
+
+  // Font programs already parsed, by their stream and kind ('1' Type 1, 'C'
+  // CFF, 'T' TrueType), so that fonts sharing a program parse it once.
+  // Programs never change once parsed.
+  std::shared_ptr<const void> FindProgram(const TPDFObject* Stream, char Kind) const {
+    auto It = FPrograms.find({Stream, Kind});
+    return It == FPrograms.end() ? nullptr : It->second;
+  }
+  void AddProgram(const TPDFObject* Stream, char Kind, std::shared_ptr<const void> Program) {
+    FPrograms.emplace(std::make_pair(Stream, Kind), std::move(Program));
+  }
 
  private:
+  struct TProgramKeyHash {
+    size_t operator()(const std::pair<const TPDFObject*, char>& K) const {
+      return std::hash<const void*>()(K.first) * 31 + static_cast<size_t>(K.second);
+    }
+  };
   std::unordered_map<int32_t, std::shared_ptr<TPDFFontCollectionData>> FRecords;
+  std::unordered_map<std::pair<const TPDFObject*, char>, std::shared_ptr<const void>, TProgramKeyHash> FPrograms;
 };
 
 // ================================================================ TPDFFontCollection
@@ -110,6 +156,9 @@ class TPDFFontCollection {
 
   // Load font programs while loading fonts (a rasterizer per font).
   bool LoadFontPrograms = false;
+  // Where fonts without a program find their installed substitutes (the
+  // process-wide installed fonts unless set); must outlive the collection.
+  TPDFSubstituteFonts* SubstituteFonts = nullptr;
 
   // Makes the font FontRef refers to current, loading it on first use, and
   // returns its record. A null FontRef changes nothing and gives null.
@@ -120,6 +169,11 @@ class TPDFFontCollection {
 
  private:
   void LoadFont(TPDFIndRef* FontRef, int Depth);
+  TPDFSubstituteFonts& Substitutes() const;
+  // A font program, parsed once per document when there is a cache.
+  std::shared_ptr<const TPDFType1Decoder> Type1Program(const TPDFStream* File, bool CFF);
+  // Null when the stream decodes to nothing.
+  std::shared_ptr<const TPDFTrueTypeParser> TrueTypeProgram(const TPDFStream* File);
 
   const TCodePage& FCodePage;
   TPDFFontCollectionData& NewRecord();
@@ -133,3 +187,6 @@ class TPDFFontCollection {
 // The standard font a BaseFont name stands for (1 Courier .. 14 ZapfDingbats),
 // 0 for none.
 int StandardFontIndex(std::string_view BaseFont);
+// The name of the installed font that stands in for standard font Index
+// ("CourierNew", "Arial,Bold", ... "QuarnelDingbats"); "" outside 1..14.
+const char* StandardFontSubstitute(int Index);

@@ -252,13 +252,12 @@ void TPDFRenderer::SelectStateFont(TRun& R) {
     if (auto* Ref = As<TPDFIndRef>(Fonts->GetValue(std::string_view(Name).substr(1), false))) FCollection.SelectFont(Ref);
 }
 
-void TPDFRenderer::AddWord(TRun& R, const TMatrix& G, double Size, const std::string& Text, double E, double D) {
+void TPDFRenderer::AddWord(TRun& R, const TGlyphUnits& U, const std::string& Text, double E, double D) {
   const TPDFFontCollectionData& Font = FCollection.Current();
-  const double V = 1000;
   char Color[8];
   std::snprintf(Color, sizeof Color, "#%02X%02X%02X", R.State.Red, R.State.Green, R.State.Blue);
-  FFunnel->AddFragment(G, Text, Color, Font.FontName, Size, E, Font.Descent + R.State.Ts * V / std::fabs(R.State.Tfs),
-                       D - E, Font.Ascent - Font.Descent);
+  FFunnel->AddFragment(U.G, Text, Color, Font.FontName, U.Size, E,
+                       Font.Descent + R.State.Ts * U.PerTextUnitY / std::fabs(R.State.Tfs), D - E, Font.Ascent - Font.Descent);
 }
 
 void TPDFRenderer::Show(TRun& R, size_t Count) {
@@ -267,11 +266,25 @@ void TPDFRenderer::Show(TRun& R, size_t Count) {
   TGraphicsState& S = R.State;
   if (S.Tfs == 0) return;
   const TPDFFontCollectionData& Font = FCollection.Current();
-  // Glyph units per unit of text space (a Type 3 font's program is 1).
-  const double V = 1000;
+  // Glyph units: 1/1000 of text space, or a Type 3 font's glyph space, which
+  // its FontMatrix maps to text space. Text-space amounts (TJ numbers,
+  // spacing, rise, the advance of Tm) are converted with the matrix's scale,
+  // so that a Type 3 font with matrix 0.001 places text as any other font.
+  TGlyphUnits U;
   const TMatrix M = MultiplyMatrix(S.Tm, FCTM);
-  const TMatrix G = MultiplyMatrix({S.Tfs * S.Th / 100 / V, 0, 0, S.Tfs / V, 0, 0}, M);
-  const double Size = V * std::hypot(G[2], G[3]);
+  const auto* Type3 = dynamic_cast<const TPDFType3Rasterizer*>(Font.Rasterizer.get());
+  if (Type3) {
+    const TMatrix& FM = Type3->FontMatrix;
+    U.G = MultiplyMatrix({S.Tfs * S.Th / 100, 0, 0, S.Tfs, 0, 0}, MultiplyMatrix(FM, M));
+    if (FM[0] != 0 && std::isfinite(1 / FM[0])) U.PerTextUnitX = 1 / std::fabs(FM[0]);
+    if (FM[3] != 0 && std::isfinite(1 / FM[3])) U.PerTextUnitY = 1 / std::fabs(FM[3]);
+  } else {
+    U.G = MultiplyMatrix({S.Tfs * S.Th / 100 / 1000, 0, 0, S.Tfs / 1000, 0, 0}, M);
+  }
+  const TMatrix& G = U.G;
+  U.Size = U.PerTextUnitY * std::hypot(G[2], G[3]);
+  const double V = U.PerTextUnitX;
+  const double WidthScale = Font.Rasterizer ? Font.Rasterizer->WidthScale() : 1.0;
   const double AbsTfs = std::fabs(S.Tfs);
   const bool WordMode = FFunnel->WordMode;
   double D = 0;
@@ -296,11 +309,11 @@ void TPDFRenderer::Show(TRun& R, size_t Count) {
         if (Font.ToUnicodeIndex)
           if (auto Unit = Font.ToUnicodeIndex->Lookup(Code)) Text = FCodePage.FromUTF16(*Unit);
       } else {
-        K = Font.Widths[Code] + S.Tc * V / AbsTfs + (Code == 32 ? S.Tw * V / AbsTfs : 0);
+        K = Font.Widths[Code] / WidthScale + S.Tc * V / AbsTfs + (Code == 32 ? S.Tw * V / AbsTfs : 0);
         Text = Font.RenderTexts[Code];
       }
       if (WordMode && Text == " " && !Word.empty()) {
-        AddWord(R, G, Size, Word, E, D);
+        AddWord(R, U, Word, E, D);
         Word.clear();
         FFunnel->SetMergeEnabled(false);
         E = D + K;
@@ -312,7 +325,7 @@ void TPDFRenderer::Show(TRun& R, size_t Count) {
       D += K;
     }
     FFunnel->SetMergeEnabled(true);
-    AddWord(R, G, Size, WordMode ? Word : Whole, E, D);
+    AddWord(R, U, WordMode ? Word : Whole, E, D);
   }
   S.Tm = MultiplyMatrix({1, 0, 0, 1, AbsTfs * D * (S.Th / 100) / V, 0}, S.Tm);
 }

@@ -64,7 +64,16 @@ class TPDFRenderer {
   std::string TakeText(TRun& R);
   void SelectStateFont(TRun& R);
   void Show(TRun& R, size_t Count);
-  void AddWord(TRun& R, const TMatrix& G, double Size, const std::string& Text, double E, double D);
+  // How one text show measures: the glyph matrix G (glyph units to device
+  // space), the font size in device space, and glyph units per unit of text
+  // space horizontally and vertically.
+  struct TGlyphUnits {
+    TMatrix G{};
+    double Size = 0;
+    double PerTextUnitX = 1000;
+    double PerTextUnitY = 1000;
+  };
+  void AddWord(TRun& R, const TGlyphUnits& U, const std::string& Text, double E, double D);
   void SetFill(TRun& R, const std::string& Space);
   void SkipInlineImage(TRun& R);
   void RunXObject(TRun& R, const std::string& Name);

@@ -69,7 +69,7 @@ class TIconvCodePage final : public TCodePage {
     if (!Block) Block = std::make_unique<TBlock>();
     TEntry& Entry = (*Block)[Unit & 0xFF];
     if (!Entry.Filled) {
-      if (IsSurrogate(Unit) || !Convert(Unit, Entry.Text)) Entry.Text = "?";
+      if (IsSurrogate(Unit) || !Convert(Unit, Entry.Text)) Entry.Text.assign(1, '?');
       Entry.Filled = true;
     }
     return Entry.Text;
@@ -82,7 +82,7 @@ class TIconvCodePage final : public TCodePage {
       if (WinAnsi_ || Byte < 0x20 || Byte == 0x7F) {
         Entry.Text.assign(1, static_cast<char>(Byte));
       } else if (Char == 0) {
-        Entry.Text = "?";
+        Entry.Text.assign(1, '?');
       } else {
         Entry.Text = FromUTF16(Char);
       }
