@@ -28,3 +28,6 @@ BUILD_PACKAGES=(cmake g++ make zlib1g-dev)
 # What the tests need on top: GoogleTest, and qpdf and poppler-utils as
 # independent checkers of the fixture files the tests write.
 TEST_PACKAGES=(libgtest-dev qpdf poppler-utils)
+# The Qt window and its tests (Qt's offscreen platform is in qt6-qpa-plugins),
+# and a CJK font for its Chinese captions.
+TEST_PACKAGES+=(qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei)
