@@ -25,10 +25,12 @@ TModalAnswerer::THandler TypeInto(const QString& Text, bool Ok, QString* Caption
     ASSERT_NE(Form, nullptr);
     if (Caption) *Caption = Form->windowTitle();
     if (Prompt) *Prompt = Form->lblMsg->text();
-    if (Masked) *Masked = Form->Edit1->echoMode() == QLineEdit::Password;
     Form->Edit1->clear();
     QTest::keyClicks(Form->Edit1, "pw ");  // typed keys are ASCII only
     Form->Edit1->insert(Text.mid(3));
+    // What the edit shows: "*" for every character when masked.
+    if (Masked) *Masked = Form->Edit1->displayText() == QString(Text.size(), '*');
+    if (Masked && !*Masked) EXPECT_EQ(Form->Edit1->displayText(), Text);
     if (Ok)
       QTest::keyClick(Form->Edit1, Qt::Key_Return);  // the default button
     else

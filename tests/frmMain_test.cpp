@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -25,6 +26,7 @@
 #include "InputString.h"
 #include "SettingsStore.h"
 #include "TestPDFWriter.h"
+#include "frmOption.h"
 #include "option.h"
 
 namespace {
@@ -414,6 +416,30 @@ TEST_F(MainWindow, ErrorsAreShownAfterTheRunIsUndone) {
   ASSERT_EQ(Errors.size(), 1u);
   EXPECT_NE(Errors[0].find("no-such-folder/out.txt"), std::string::npos);
   EXPECT_EQ(Enabled(), "1110111");
+}
+
+TEST_F(MainWindow, OptionsDialogWorksOnTheWindowsSettings) {
+  OpenThroughDialog(WritePdf("twelve.pdf", 12));
+  Window->OnExecDialog = [](QDialog& D) { return D.exec(); };
+  TModalAnswerer Answer;
+  QString From, To;
+  Answer.Add([&](QWidget* W) {
+    auto* Dialog = qobject_cast<TfrmOption*>(W);
+    ASSERT_NE(Dialog, nullptr);
+    From = Dialog->eBegin->text();
+    To = Dialog->eEnd->text();
+    Dialog->SetExtractItemIndex(2);  // even pages
+    Dialog->eFooter->clear();
+    Dialog->eEnd->setText("6");
+    Dialog->rbPRRange->setChecked(true);
+    QTest::mouseClick(Dialog->bOK, Qt::LeftButton);
+  });
+  Window->aOption->trigger();
+  EXPECT_TRUE(Answer.Done());
+  EXPECT_EQ(From, "1");  // the opened file's whole range
+  EXPECT_EQ(To, "12");
+  EXPECT_EQ(Extract("out.txt"), "Page 2\r\nPage 4\r\nPage 6\r\n");
+  EXPECT_NE(Read(Store->Path()).find("Page=3\n"), std::string::npos);
 }
 
 TEST_F(MainWindow, OptionsAboutAndHelpRunTheirDialogsAndPage) {
