@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 source scripts/ensure-packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
-cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DVORLITH_SANITIZE=ON -DVORLITH_TESTS=ON >/dev/null
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DVORLITH_SANITIZE=ON -DVORLITH_TESTS=ON -DVORLITH_GUI=ON >/dev/null
 cmake --build build/asan -j"$(nproc)"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"

@@ -32,3 +32,6 @@ BUILD_PACKAGES=(cmake g++ make pkg-config zlib1g-dev libfontconfig-dev fontconfi
 # independent checkers of the fixture files the tests write, and the Type 1
 # programs of fonts-urw-base35 that font fixtures embed.
 TEST_PACKAGES=(libgtest-dev qpdf poppler-utils fonts-urw-base35)
+# The Qt window and its tests (Qt's offscreen platform is in qt6-qpa-plugins),
+# and a CJK font for its Chinese captions.
+TEST_PACKAGES+=(qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei)

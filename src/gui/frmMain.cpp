@@ -1,0 +1,250 @@
+// The main window.
+#include "frmMain.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include "CodePage.h"
+#include "Images.h"
+#include "InputString.h"
+#include "RegBox.h"
+#include "frmOption.h"
+#include "option.h"
+#include "uPDFEngine.h"
+
+namespace {
+// Logged when files are dropped while a run is under way.
+constexpr const char* DropRefused = "A run is under way: the dropped file was not opened.";
+}  // namespace
+
+TfrmMain::TfrmMain(TSettings& Settings, QWidget* Parent)
+    : QMainWindow(Parent),
+      FSettings(Settings),
+      FEngine(std::make_unique<TPDFEngine>()),
+      FCodec(FEngine->CodePage ? FEngine->CodePage->Name() : "UTF-8") {
+  setObjectName("frmMain");
+  setWindowTitle(QString::fromUtf8(ApplicationTitle));
+  setWindowIcon(QIcon(LogoPixmap(128)));
+  setMinimumSize(400, 300);
+  resize(640, 480);
+
+  // The actions, their captions and accelerators.
+  ALActs = new QObject(this);
+  ALActs->setObjectName("ALActs");
+  auto MakeAction = [this](const char* Name, const char* Caption, TImage Image, Qt::Key Key) {
+    auto* A = new QAction(ToolbarIcon(Image), QString::fromUtf8(Caption), ALActs);
+    A->setObjectName(Name);
+    if (Key != Qt::Key_unknown) A->setShortcut(QKeySequence(Qt::ALT | Key));
+    addAction(A);
+    return A;
+  };
+  aOpenFile = MakeAction("aOpenFile", "打开(&O)...", TImage::OpenFile, Qt::Key_O);
+  aOption = MakeAction("aOption", "选项(&P)", TImage::Option, Qt::Key_P);
+  aExtract = MakeAction("aExtract", "提取文本(&E)", TImage::Extract, Qt::Key_E);
+  aStop = MakeAction("aStop", "停止(&S)", TImage::Stop, Qt::Key_S);
+  aHelp = MakeAction("aHelp", "帮助(&H)", TImage::Help, Qt::Key_H);
+  aAbout = MakeAction("aAbout", "关于(&A)...", TImage::About, Qt::Key_A);
+  aMoreTools = MakeAction("aMoreTools", "更多工具", TImage::MoreTools, Qt::Key_unknown);
+
+  ToolBar1 = new QToolBar(this);
+  ToolBar1->setObjectName("ToolBar1");
+  ToolBar1->setMovable(false);
+  ToolBar1->setFloatable(false);
+  ToolBar1->setIconSize(QSize(32, 32));
+  ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  ToolBar1->toggleViewAction()->setVisible(false);
+  for (QAction* A : {aOpenFile, aOption, aExtract, aStop}) ToolBar1->addAction(A);
+  ToolBar1->addSeparator();
+  for (QAction* A : {aHelp, aAbout, aMoreTools}) ToolBar1->addAction(A);
+  for (QAction* A : ToolBar1->actions())
+    if (QWidget* Button = ToolBar1->widgetForAction(A); Button && !A->isSeparator()) Button->setMinimumSize(72, 52);
+  addToolBar(Qt::TopToolBarArea, ToolBar1);
+  setContextMenuPolicy(Qt::NoContextMenu);
+
+  mLog = new QPlainTextEdit(this);
+  mLog->setObjectName("mLog");
+  mLog->setReadOnly(true);
+  mLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+  mLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  mLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // Drops go to the window, not into the log.
+  mLog->setAcceptDrops(false);
+  setCentralWidget(mLog);
+  setAcceptDrops(true);
+
+  odOpen = new QFileDialog(this);
+  odOpen->setObjectName("odOpen");
+  odOpen->setAcceptMode(QFileDialog::AcceptOpen);
+  odOpen->setFileMode(QFileDialog::ExistingFile);
+  odOpen->setNameFilters({"PDF File (*.pdf)", "All File (*)"});
+
+  sdSave = new QFileDialog(this);
+  sdSave->setObjectName("sdSave");
+  sdSave->setAcceptMode(QFileDialog::AcceptSave);
+  sdSave->setFileMode(QFileDialog::AnyFile);
+  sdSave->setDefaultSuffix("TXT");
+  sdSave->setNameFilters({"Text File (*.txt)", "All File (*)"});
+  sdSave->setOption(QFileDialog::DontConfirmOverwrite, false);
+  sdSave->setSizeGripEnabled(true);
+
+  // The default hooks: the real dialogs.
+  OnChooseOpenFile = [this](QString& FileName) {
+    if (odOpen->exec() != QDialog::Accepted || odOpen->selectedFiles().isEmpty()) return false;
+    FileName = odOpen->selectedFiles().first();
+    return true;
+  };
+  OnChooseOutputFile = [this](const QString& Proposed, QString& FileName) {
+    sdSave->selectFile(Proposed);
+    if (sdSave->exec() != QDialog::Accepted || sdSave->selectedFiles().isEmpty()) return false;
+    FileName = sdSave->selectedFiles().first();
+    return true;
+  };
+  OnAskPassword = [this](const QString& Prompt, QString& Value) {
+    return ShowInputString(Value, Prompt, QString(), true, "Password", this);
+  };
+  OnAskYesNo = [this](const QString& Question) { return ::AskYesNo(this, Question); };
+  OnShellOpen = [](const QString& Target) { ::ShellOpen(Target); };
+  OnShowError = [this](const QString& Text) {
+    QMessageBox::critical(this, QString::fromUtf8(ApplicationTitle), Text);
+  };
+  OnExecDialog = [](QDialog& Dialog) { return Dialog.exec(); };
+
+  connect(aOpenFile, &QAction::triggered, this, [this] { aOpenFileExecute(); });
+  connect(aOption, &QAction::triggered, this, [this] { aOptionExecute(); });
+  connect(aExtract, &QAction::triggered, this, [this] { aExtractExecute(); });
+  connect(aStop, &QAction::triggered, this, [this] { FLogic->aStopExecute(); });
+  connect(aHelp, &QAction::triggered, this, [this] { OnShellOpen(HelpPage()); });
+  connect(aAbout, &QAction::triggered, this, [this] { aAboutExecute(); });
+  // The README describes the other tool, the console program, too.
+  connect(aMoreTools, &QAction::triggered, this, [this] { OnShellOpen(HelpPage()); });
+
+  // The logic sets the idle state: Extract and Stop disabled.
+  FLogic = std::make_unique<TMainLogic>(*FEngine, FSettings, *this);
+  CenterForm(*this);
+}
+
+TfrmMain::~TfrmMain() = default;
+
+QString TfrmMain::HelpPage() {
+  // The installed copy, else the one of the source tree.
+  const QString Installed = QString::fromUtf8(VORLITH_INSTALLED_README);
+  if (QFileInfo::exists(Installed)) return Installed;
+  return QString::fromUtf8(VORLITH_SOURCE_README);
+}
+
+void TfrmMain::Guarded(const std::function<void()>& Work) {
+  try {
+    Work();
+  } catch (const std::exception& E) {
+    OnShowError(FCodec.ToQ(E.what()));
+  }
+}
+
+void TfrmMain::OpenPDFFile(const QString& FileName) {
+  Guarded([&] { FLogic->OpenPDFFile(PathFromQ(FileName)); });
+}
+
+void TfrmMain::aOpenFileExecute() {
+  QString FileName;
+  if (OnChooseOpenFile(FileName)) OpenPDFFile(FileName);
+}
+
+void TfrmMain::aOptionExecute() {
+  Guarded([&] {
+    TfrmOption Dialog(FSettings, FCodec, this, OnShowError);
+    OnExecDialog(Dialog);
+  });
+}
+
+void TfrmMain::aExtractExecute() {
+  Guarded([&] { FLogic->aExtractExecute(); });
+}
+
+void TfrmMain::aAboutExecute() {
+  TfrmRegBox Box(this, HelpPage(), OnShellOpen);
+  OnExecDialog(Box);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* Event) {
+  // FormCloseQuery: no closing while a run is under way.
+  if (FLogic->FormCloseQuery())
+    Event->accept();
+  else
+    Event->ignore();
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* Event) {
+  if (Event->mimeData()->hasUrls()) Event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* Event) {
+  // A drop in the middle of a run would open another file in the same engine
+  // and change the current file, the page count and the actions under the
+  // run's feet: it is refused.
+  if (FLogic->Busy) {
+    FLogic->AddLog(DropRefused);
+    Event->ignore();
+    return;
+  }
+  std::vector<std::string> Names;
+  for (const QUrl& Url : Event->mimeData()->urls())
+    if (Url.isLocalFile()) Names.push_back(PathFromQ(Url.toLocalFile()));
+  Event->acceptProposedAction();
+  Guarded([&] { FLogic->WMDropFiles(Names); });
+}
+
+// ---- TMainHost ----
+
+bool TfrmMain::ChooseOutputFile(const std::string& Proposed, std::string& FileName) {
+  QString Chosen;
+  if (!OnChooseOutputFile(PathToQ(Proposed), Chosen)) return false;
+  FileName = PathFromQ(Chosen);
+  return true;
+}
+
+bool TfrmMain::AskPassword(const std::string& Prompt, std::string& Value) {
+  QString Typed;
+  const bool Ok = OnAskPassword(FCodec.ToQ(Prompt), Typed);
+  Value = FCodec.FromQ(Typed);
+  return Ok;
+}
+
+bool TfrmMain::AskYesNo(const std::string& Question) { return OnAskYesNo(FCodec.ToQ(Question)); }
+
+void TfrmMain::OpenFile(const std::string& FileName) { OnShellOpen(PathToQ(FileName)); }
+
+void TfrmMain::LogAppend(const std::string& Line) { mLog->appendPlainText(FCodec.ToQ(Line)); }
+
+void TfrmMain::LogReplaceLast(const std::string& Line) {
+  QTextCursor Cursor(mLog->document());
+  Cursor.movePosition(QTextCursor::End);
+  Cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
+  Cursor.insertText(FCodec.ToQ(Line));
+  mLog->ensureCursorVisible();
+}
+
+void TfrmMain::EnableAction(TAction Action, bool Enabled) {
+  switch (Action) {
+    case TAction::OpenFile: aOpenFile->setEnabled(Enabled); break;
+    case TAction::Option: aOption->setEnabled(Enabled); break;
+    case TAction::Extract: aExtract->setEnabled(Enabled); break;
+    case TAction::Stop: aStop->setEnabled(Enabled); break;
+  }
+}
+
+void TfrmMain::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void TfrmMain::PageDone(int32_t Page, int32_t, int32_t) { emit PageExtracted(Page); }

@@ -1,0 +1,198 @@
+// The options dialog.
+#include "frmOption.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <stdexcept>
+
+#include "GuiUtility.h"
+#include "main.h"
+#include "option.h"
+
+int32_t StrToInt(const QString& Text) {
+  bool Ok = false;
+  const int32_t Value = Text.trimmed().toInt(&Ok, 10);
+  if (!Ok) throw std::invalid_argument(("'" + Text + "' is not a valid integer value").toStdString());
+  return Value;
+}
+
+TfrmOption::TfrmOption(TSettings& Settings, const TTextCodec& Codec, QWidget* Parent, TErrorHandler ShowError)
+    : QDialog(Parent), FSettings(Settings), FCodec(Codec), FShowError(std::move(ShowError)) {
+  setObjectName("frmOption");
+  setWindowTitle(QString::fromUtf8("选项"));
+  if (!FShowError)
+    FShowError = [this](const QString& Text) { QMessageBox::critical(this, QString::fromUtf8(ApplicationTitle), Text); };
+
+  // Page range.
+  GroupBox1 = new QGroupBox(QString::fromUtf8("页面范围"), this);
+  GroupBox1->setObjectName("GroupBox1");
+  rbPRAll = new QRadioButton(QString::fromUtf8("提取所有页面"), GroupBox1);
+  rbPRAll->setObjectName("rbPRAll");
+  rbPRRange = new QRadioButton(QString::fromUtf8("页面"), GroupBox1);
+  rbPRRange->setObjectName("rbPRRange");
+  eBegin = new QLineEdit(GroupBox1);
+  eBegin->setObjectName("eBegin");
+  Label1 = new QLabel(QString::fromUtf8("至"), GroupBox1);
+  Label1->setObjectName("Label1");
+  eEnd = new QLineEdit(GroupBox1);
+  eEnd->setObjectName("eEnd");
+  for (QLineEdit* Edit : {eBegin, eEnd}) {
+    Edit->setFixedWidth(60);
+    Edit->installEventFilter(this);
+  }
+  auto* RangeRow = new QHBoxLayout;
+  RangeRow->addWidget(rbPRRange);
+  RangeRow->addWidget(eBegin);
+  RangeRow->addWidget(Label1);
+  RangeRow->addWidget(eEnd);
+  RangeRow->addStretch();
+  auto* RangeLayout = new QVBoxLayout(GroupBox1);
+  RangeLayout->addWidget(rbPRAll);
+  RangeLayout->addLayout(RangeRow);
+
+  // Which pages of the range.
+  rgExtract = new QGroupBox(QString::fromUtf8("提取 "), this);
+  rgExtract->setObjectName("rgExtract");
+  FExtractItems = new QButtonGroup(this);
+  auto* ExtractLayout = new QVBoxLayout(rgExtract);
+  const char* const Items[] = {"所有页面", "奇数页", "偶数页"};
+  for (int I = 0; I < 3; ++I) {
+    auto* Item = new QRadioButton(QString::fromUtf8(Items[I]), rgExtract);
+    Item->setObjectName(QString("rgExtract_%1").arg(I));
+    FExtractItems->addButton(Item, I);
+    ExtractLayout->addWidget(Item);
+  }
+
+  // Header, footer and layout.
+  GroupBox2 = new QGroupBox(QString::fromUtf8("页面"), this);
+  GroupBox2->setObjectName("GroupBox2");
+  auto* Label2 = new QLabel(QString::fromUtf8("标题:"), GroupBox2);
+  Label2->setObjectName("Label2");
+  eHeader = new QLineEdit(GroupBox2);
+  eHeader->setObjectName("eHeader");
+  auto* Label3 = new QLabel(QString::fromUtf8("页脚:"), GroupBox2);
+  Label3->setObjectName("Label3");
+  eFooter = new QLineEdit(GroupBox2);
+  eFooter->setObjectName("eFooter");
+  auto* Label4 = new QLabel(QString::fromUtf8("提取类型:"), GroupBox2);
+  Label4->setObjectName("Label4");
+  cbTextType = new QComboBox(GroupBox2);
+  cbTextType->setObjectName("cbTextType");
+  cbTextType->addItems({QString::fromUtf8("在 PDF 命令中的应用"), QString::fromUtf8("智能重排"), QString::fromUtf8("位置")});
+  auto* PageLayout = new QGridLayout(GroupBox2);
+  PageLayout->addWidget(Label2, 0, 0);
+  PageLayout->addWidget(eHeader, 0, 1);
+  PageLayout->addWidget(Label3, 1, 0);
+  PageLayout->addWidget(eFooter, 1, 1);
+  PageLayout->addWidget(Label4, 2, 0);
+  PageLayout->addWidget(cbTextType, 2, 1);
+
+  bOK = new QPushButton(QString::fromUtf8("确定(&O)"), this);
+  bOK->setObjectName("bOK");
+  bOK->setDefault(true);
+  bCancel = new QPushButton(QString::fromUtf8("取消(&C)"), this);
+  bCancel->setObjectName("bCancel");
+  connect(bOK, &QPushButton::clicked, this, [this] { bOKClick(); });
+  connect(bCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+  auto* Top = new QHBoxLayout;
+  Top->addWidget(GroupBox1, 3);
+  Top->addWidget(rgExtract, 2);
+  auto* Buttons = new QHBoxLayout;
+  Buttons->addStretch();
+  Buttons->addWidget(bOK);
+  Buttons->addWidget(bCancel);
+  auto* Layout = new QVBoxLayout(this);
+  Layout->addLayout(Top);
+  Layout->addWidget(GroupBox2);
+  Layout->addLayout(Buttons);
+  setFixedSize(sizeHint().expandedTo(QSize(451, 280)));
+  // The dialog opens with the range choice focused, so that it does not
+  // start inside a page edit (which would choose the range).
+  rbPRAll->setFocus();
+
+  CenterForm(*this);
+  LoadFromSettings();
+}
+
+int TfrmOption::ExtractItemIndex() const { return FExtractItems->checkedId(); }
+
+void TfrmOption::SetExtractItemIndex(int Index) {
+  if (Index < 0) {
+    // An exclusive group keeps one button checked; let go of it for a moment.
+    FExtractItems->setExclusive(false);
+    for (QAbstractButton* Button : FExtractItems->buttons()) Button->setChecked(false);
+    FExtractItems->setExclusive(true);
+    return;
+  }
+  FExtractItems->button(Index)->setChecked(true);
+}
+
+void TfrmOption::LoadFromSettings() {
+  switch (FSettings.Range) {
+    case 1: rbPRAll->setChecked(true); break;
+    case 2: rbPRRange->setChecked(true); break;
+    default: throw EInnerError("INNER ERROR: Error page range type");
+  }
+  eBegin->setText(QString::number(FSettings.From));
+  eEnd->setText(QString::number(FSettings.To));
+  if (FSettings.Page < 1 || FSettings.Page > 3) throw EInnerError("INNER ERROR: Error Extract type");
+  SetExtractItemIndex(FSettings.Page - 1);
+  eFooter->setText(FCodec.ToQ(FSettings.Footer));
+  eHeader->setText(FCodec.ToQ(FSettings.Header));
+  cbTextType->setCurrentIndex(FSettings.TextType <= 2 ? FSettings.TextType : -1);
+}
+
+void TfrmOption::SaveToSettings() {
+  FSettings.From = StrToInt(eBegin->text());
+  FSettings.To = StrToInt(eEnd->text());
+  FSettings.Range = rbPRAll->isChecked() ? 1 : 2;
+  const int Item = ExtractItemIndex();
+  if (Item < 0) throw EInnerError("INNER ERROR: Selected extract does not exist!");
+  FSettings.Page = Item + 1;
+  FSettings.Footer = FCodec.FromQ(eFooter->text());
+  FSettings.Header = FCodec.FromQ(eHeader->text());
+  if (cbTextType->currentIndex() >= 0) FSettings.TextType = static_cast<uint8_t>(cbTextType->currentIndex());
+  if (!FSettings.Save()) throw std::runtime_error("Can not save the settings.");
+}
+
+void TfrmOption::bOKClick() {
+  try {
+    SaveToSettings();
+    accept();
+  } catch (const std::exception& E) {
+    FShowError(QString::fromStdString(E.what()));
+  }
+}
+
+bool TfrmOption::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == eBegin || Watched == eEnd) {
+    if (Event->type() == QEvent::FocusIn) {
+      rbPRRange->setChecked(true);
+    } else if (Event->type() == QEvent::KeyPress) {
+      // Typed characters other than digits and "." are dropped; control
+      // characters (backspace, enter, and keys that type nothing) go on.
+      const QString Text = static_cast<QKeyEvent*>(Event)->text();
+      if (Text.size() == 1) {
+        const QChar C = Text[0];
+        const bool Allowed = (C >= '0' && C <= '9') || C == '.' || C.unicode() < 0x20 || C.unicode() == 0x7f;
+        if (!Allowed) return true;
+      } else if (Text.size() > 1) {
+        return true;
+      }
+    }
+  }
+  return QDialog::eventFilter(Watched, Event);
+}

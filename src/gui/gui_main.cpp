@@ -1,0 +1,39 @@
+// The desktop window program: textextractor-gui [FILE.pdf]
+#include <QApplication>
+#include <QFile>
+#include <QPixmap>
+#include <QTimer>
+
+#include "Images.h"
+#include "SettingsStore.h"
+#include "frmMain.h"
+#include "option.h"
+
+int main(int argc, char** argv) {
+  QApplication App(argc, argv);  // also takes the user's locale (setlocale)
+  QApplication::setApplicationName("textextractor-gui");
+  QApplication::setOrganizationName("Vorlith");
+  QApplication::setDesktopFileName("textextractor-gui");
+  QApplication::setWindowIcon(QIcon(LogoPixmap(128)));
+
+  // The settings exist before the window and outlive it.
+  TIniSettingsStore Store(TIniSettingsStore::DefaultPath());
+  TSettings Settings(Store);
+  TfrmMain Window(Settings);
+  Window.show();
+
+  // A file named on the command line is opened once the window shows.
+  if (argc > 1) {
+    const QString FileName = QFile::decodeName(argv[1]);
+    QTimer::singleShot(0, &Window, [&Window, FileName] { Window.OpenPDFFile(FileName); });
+  }
+  // VORLITH_GUI_SCREENSHOT=FILE.png saves a picture of the window, then quits
+  // (for the README, see tools/gui_screenshot.sh).
+  const QString Shot = qEnvironmentVariable("VORLITH_GUI_SCREENSHOT");
+  if (!Shot.isEmpty())
+    QTimer::singleShot(1500, &Window, [&Window, Shot] {
+      const bool Saved = Window.grab().save(Shot, "PNG");
+      QApplication::exit(Saved ? 0 : 1);
+    });
+  return App.exec();
+}

@@ -1,0 +1,53 @@
+// Helpers of the window tests, and their main: a QApplication on Qt's
+// offscreen platform, so that no display is needed.
+#include "GuiTestSupport.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+TModalAnswerer::TModalAnswerer() {
+  connect(&FTimer, &QTimer::timeout, this, [this] { Tick(); });
+  FTimer.start(10);
+}
+
+void TModalAnswerer::Tick() {
+  QWidget* Dialog = QApplication::activeModalWidget();
+  if (!Dialog || !Dialog->isVisible()) return;
+  if (FHandlers.empty()) {
+    Unexpected.push_back(Dialog->metaObject()->className() + std::string(" ") + Dialog->windowTitle().toStdString());
+    if (auto* D = qobject_cast<QDialog*>(Dialog)) D->reject();
+    else Dialog->close();
+    return;
+  }
+  THandler Handler = std::move(FHandlers.front());
+  FHandlers.pop_front();
+  Handler(Dialog);
+}
+
+bool DropFiles(QWidget& Target, const QStringList& Paths) {
+  QMimeData Data;
+  QList<QUrl> Urls;
+  for (const QString& Path : Paths) Urls.push_back(QUrl::fromLocalFile(Path));
+  Data.setUrls(Urls);
+  const QPointF At(Target.width() / 2.0, Target.height() / 2.0);
+  QDragEnterEvent Enter(At.toPoint(), Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&Target, &Enter);
+  if (!Enter.isAccepted()) return false;
+  QDropEvent Drop(At, Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&Target, &Drop);
+  return Drop.isAccepted();
+}
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication App(argc, argv);
+  return RUN_ALL_TESTS();
+}
