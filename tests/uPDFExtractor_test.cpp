@@ -87,6 +87,18 @@ TEST(TPDFExtractor, FontsAndMissingResources) {
   EXPECT_EQ(NoFonts.Text("BT /F1 12 Tf (') Tj ET"), "\x92");
 }
 
+TEST(TPDFExtractor, InsertedWordBreaksAreSpacesInAnyFont) {
+  // /F4 has no code whose text is a space (code 32 names the glyph a), as a
+  // font without a space glyph whose program's encoding leaves 32 .notdef.
+  TPage P("<< /Font << /F1 1 0 R /F4 4 0 R >> >>");
+  P.Objects[4] = P.S.ParseObject("<< /Type /Font /Subtype /Type1 /Encoding << /Differences [32 /a] >> >>");
+  EXPECT_EQ(P.Text("BT /F4 12 Tf [(x) -300 (y)] TJ ET"), "x y");
+  EXPECT_EQ(P.Text("BT /F4 12 Tf [( ) -300 ( )] TJ ET"), "a a");  // the code itself keeps its text
+  EXPECT_EQ(P.Text("BT /F4 10 Tf 5 Tc [(xyz)] TJ ET"), "x y z");   // spacing wider than a space
+  EXPECT_EQ(P.Text("BT /F4 12 Tf [(x) -300 (y)] TJ ET", 2), "0.00,0.00,#000000,12.00,\"\",\"x y\"");
+  EXPECT_EQ(P.Text("BT /F1 12 Tf [(x) -300 (y)] TJ ET"), "x y");
+}
+
 TEST(TPDFExtractor, Rows) {
   struct Case {
     const char* What;

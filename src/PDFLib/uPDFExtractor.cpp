@@ -81,9 +81,20 @@ double TPDFExtractor::TextWidth(std::string_view Bytes) const {
   return Sum * FFontSize * FScale / 1000;
 }
 
-std::string TPDFExtractor::MapText(std::string_view Bytes) const {
+std::string TPDFExtractor::MapText(std::string_view Bytes, const std::vector<size_t>& Spaces) const {
+  // An inserted word break shows as a space even in a font whose space code
+  // has another text (a font without a space glyph, whose own encoding names
+  // code 32 ".notdef"): the code only stands for the break.
   std::string Text;
-  for (unsigned char C : Bytes) Text += (*FCodeTexts)[C];
+  auto Next = Spaces.begin();
+  for (size_t I = 0; I < Bytes.size(); ++I) {
+    if (Next != Spaces.end() && *Next == I) {
+      Text += ' ';
+      ++Next;
+    } else {
+      Text += (*FCodeTexts)[static_cast<unsigned char>(Bytes[I])];
+    }
+  }
   return Text;
 }
 
@@ -91,9 +102,9 @@ bool TPDFExtractor::EndsWithLineBreak() const {
   return FOut.size() >= 2 && FOut[FOut.size() - 2] == '\r' && FOut.back() == '\n';
 }
 
-void TPDFExtractor::AppendRow(double X, double Y, std::string_view Bytes) {
+void TPDFExtractor::AppendRow(double X, double Y, std::string_view Bytes, const std::vector<size_t>& Spaces) {
   std::string Text;
-  for (char C : MapText(Bytes)) {
+  for (char C : MapText(Bytes, Spaces)) {
     if (C == '\\') Text += "\\\\";
     else if (C == '"') Text += "\\\"";
     else Text += C;
@@ -214,6 +225,7 @@ std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
   FWindowHead = 0;
   FCurrentString.clear();
   FArrayText.clear();
+  FArraySpaces.clear();
   FBaseFontName.clear();
 
   for (std::string Token = NextToken(); !Token.empty(); Token = NextToken()) {
@@ -228,7 +240,10 @@ std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
           if (FSpaceWidth * FScale * FFontSize / 1000 < FCharSpacing && S.size() > 1) {
             std::string Spaced;
             for (size_t I = 0; I < S.size(); ++I) {
-              if (I) Spaced += static_cast<char>(FSpaceCode);
+              if (I) {
+                FArraySpaces.push_back(FArrayText.size() + Spaced.size());
+                Spaced += static_cast<char>(FSpaceCode);
+              }
               Spaced += S[I];
             }
             S = std::move(Spaced);
@@ -240,7 +255,10 @@ std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
         } else if (IsNumberText(Token)) {
           const double N = StrToNumber(Token);
           FX += -N * FScale * FFontSize / 1000;
-          if (-N > FSpaceWidth / 2) FArrayText += static_cast<char>(FSpaceCode);
+          if (-N > FSpaceWidth / 2) {
+            FArraySpaces.push_back(FArrayText.size());
+            FArrayText += static_cast<char>(FSpaceCode);
+          }
         }
       }
     }
@@ -264,9 +282,10 @@ std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
       FFontSize = IsNumberText(Operand(1)) ? StrToNumber(Operand(1)) : 12;
       SelectSpace();
     } else if (Token == "TJ") {
-      if (FMode == 0) FOut += MapText(FArrayText);
-      else AppendRow(FArrayStartX, FY, FArrayText);
+      if (FMode == 0) FOut += MapText(FArrayText, FArraySpaces);
+      else AppendRow(FArrayStartX, FY, FArrayText, FArraySpaces);
       FArrayText.clear();
+      FArraySpaces.clear();
     }
     if (Token == "'" || Token == "\"") {
       if (FMode == 0 && !EndsWithLineBreak()) FOut += LineBreak;

@@ -33,7 +33,9 @@ class TPDFExtractor {
 
   std::string NextToken();
   double TextWidth(std::string_view Bytes) const;
-  std::string MapText(std::string_view Bytes) const;
+  // The text of Bytes in the current font; the codes at Spaces (ascending
+  // offsets) are word breaks the extractor inserted and read as " ".
+  std::string MapText(std::string_view Bytes, const std::vector<size_t>& Spaces = {}) const;
   TPDFIndRef* FontRefOf(const std::string& Name) const;
   std::string BaseFontNameOf(const std::string& Name);
   // The operand N places before the newest (1: the newest).
@@ -42,7 +44,7 @@ class TPDFExtractor {
   double Number(int N) const;
   void PushOperand(std::string Token);
   bool EndsWithLineBreak() const;
-  void AppendRow(double X, double Y, std::string_view Bytes);
+  void AppendRow(double X, double Y, std::string_view Bytes, const std::vector<size_t>& Spaces = {});
   void SetColour(double R, double G, double B);
   void OnTextMatrix();
   void OnTextMove(bool TD);
@@ -76,4 +78,6 @@ class TPDFExtractor {
   std::array<std::string, 6> FWindow;
   int FWindowHead = 0;  // index of the slot after the newest
   std::string FCurrentString, FArrayText, FBaseFontName;
+  // Where FArrayText holds inserted word breaks.
+  std::vector<size_t> FArraySpaces;
 };

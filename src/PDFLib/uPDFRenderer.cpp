@@ -254,9 +254,12 @@ void TPDFRenderer::SelectStateFont(TRun& R) {
 
 void TPDFRenderer::AddWord(TRun& R, const TGlyphUnits& U, const std::string& Text, double E, double D) {
   const TPDFFontCollectionData& Font = FCollection.Current();
-  char Color[8];
-  std::snprintf(Color, sizeof Color, "#%02X%02X%02X", R.State.Red, R.State.Green, R.State.Blue);
-  FFunnel->AddFragment(U.G, Text, Color, Font.FontName, U.Size, E,
+  static constexpr char Hex[] = "0123456789ABCDEF";
+  const char Color[7] = {'#',
+                         Hex[R.State.Red >> 4 & 0xF],   Hex[R.State.Red & 0xF],
+                         Hex[R.State.Green >> 4 & 0xF], Hex[R.State.Green & 0xF],
+                         Hex[R.State.Blue >> 4 & 0xF],  Hex[R.State.Blue & 0xF]};
+  FFunnel->AddFragment(U.G, Text, std::string_view(Color, sizeof Color), Font.FontName, U.Size, E,
                        Font.Descent + R.State.Ts * U.PerTextUnitY / std::fabs(R.State.Tfs), D - E, Font.Ascent - Font.Descent);
 }
 

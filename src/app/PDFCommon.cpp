@@ -2,6 +2,8 @@
 #include "PDFCommon.h"
 
 #include <algorithm>
+#include <charconv>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -44,16 +46,16 @@ std::vector<std::vector<std::string>> ReadRows(std::string_view Rows) {
 }
 
 // Value written with 2 decimals, rounded, right-aligned in Width characters,
-// with the locale's decimal separator (printf follows LC_NUMERIC).
+// with the locale's decimal separator (LC_NUMERIC), as printf's "%*.2f" writes
+// it.
 std::string LocaleFixed2(double Value, int Width) {
-  char Buf[64];
-  int N = std::snprintf(Buf, sizeof Buf, "%*.2f", Width, Value);
-  if (N < 0) return std::string();
-  if (static_cast<size_t>(N) < sizeof Buf) return std::string(Buf, N);
-  std::string Big(N + 1, '\0');  // very large values have hundreds of digits
-  std::snprintf(Big.data(), Big.size(), "%*.2f", Width, Value);
-  Big.resize(N);
-  return Big;
+  char Buf[400];  // the largest double has 309 digits
+  const auto Res = std::to_chars(Buf, Buf + sizeof Buf, Value, std::chars_format::fixed, 2);
+  std::string Out(Buf, Res.ec == std::errc() ? Res.ptr : Buf);
+  if (const char* Point = std::localeconv()->decimal_point; Point && std::string_view(Point) != ".")
+    if (const size_t At = Out.find('.'); At != std::string::npos) Out.replace(At, 1, Point);
+  if (Width > 0 && Out.size() < static_cast<size_t>(Width)) Out.insert(0, Width - Out.size(), ' ');
+  return Out;
 }
 
 // Case-insensitive order of bytes that folds the ASCII letters only (to lower

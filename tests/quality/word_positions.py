@@ -39,7 +39,7 @@ def our_rows(program, path, page):
         if len(fields) < 12:
             continue
         words = fields[11].split()
-        if words:
+        if words and len(words[0]) > 1:
             rows.append((words[0], float(fields[3]), float(fields[4])))
     return rows
 
