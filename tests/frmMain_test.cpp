@@ -82,13 +82,7 @@ class MainWindow : public testing::Test {
     fs::remove_all(Dir, Ec);
   }
 
-  std::string WritePdf(const std::string& Name, int Pages) {
-    TSimpleDocOptions O;
-    for (int P = 1; P <= Pages; ++P) O.Pages.push_back({"BT /F1 12 Tf 72 720 Td (Page " + std::to_string(P) + ") Tj ET"});
-    const fs::path Path = Dir / Name;
-    std::ofstream(Path, std::ios::binary) << MakeSimpleDocument(O).Finish();
-    return Path.string();
-  }
+  std::string WritePdf(const std::string& Name, int Pages) { return WriteNumberedPages(Dir.string(), Name, Pages); }
 
   // Opens File through the Open action, its dialog answered with File.
   void OpenThroughDialog(const std::string& File) {

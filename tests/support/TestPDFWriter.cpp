@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <stdexcept>
 
 namespace {
@@ -522,4 +523,12 @@ TTestPDFWriter MakeSimpleDocument(const TSimpleDocOptions& Options, TSimpleDocOb
   Nums.Highest = Next - 1;
   if (Objects) *Objects = Nums;
   return W;
+}
+
+std::string WriteNumberedPages(const std::string& Dir, const std::string& Name, int Pages) {
+  TSimpleDocOptions O;
+  for (int P = 1; P <= Pages; ++P) O.Pages.push_back({"BT /F1 12 Tf 72 720 Td (Page " + std::to_string(P) + ") Tj ET"});
+  const std::string Path = Dir + "/" + Name;
+  std::ofstream(Path, std::ios::binary) << MakeSimpleDocument(O).Finish();
+  return Path;
 }

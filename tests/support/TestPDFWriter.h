@@ -209,3 +209,7 @@ struct TSimpleDocObjects {
 // from Options; the header says 1.5 when Form is not Table or object streams
 // are used. Further updates may be added before Finish().
 TTestPDFWriter MakeSimpleDocument(const TSimpleDocOptions& Options, TSimpleDocObjects* Objects = nullptr);
+
+// Writes Dir/Name, a document of Pages pages showing "Page 1", "Page 2", ...,
+// and returns its path.
+std::string WriteNumberedPages(const std::string& Dir, const std::string& Name, int Pages);
