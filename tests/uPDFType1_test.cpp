@@ -66,6 +66,12 @@ TEST(TPDFType1Decoder, BuiltInEncodingOfTheClearText) {
     EXPECT_EQ(D.BuiltInEncoding[97], "a") << C.What;
     EXPECT_EQ(D.WidthScale(), 1.0);
   }
+  // Deep nesting is closed in linear time and cut by the parser's depth limit.
+  const std::string Deep = "9 dict begin /Encoding 256 array dup 65 /Gamma put " + std::string(200000, '[') +
+                           std::string(100000, '}') + std::string(100000, ']') + " def end";
+  TPDFType1Decoder Nested;
+  Nested.LoadType1Program(Deep + "abcd", static_cast<int64_t>(Deep.size()), 4, 0);
+  EXPECT_EQ(Nested.BuiltInEncoding[65], "Gamma");
   // The rewritten text keeps the font dictionary's pairs.
   const std::string Pdf = Type1ClearTextToPDF(OwnEncoding);
   EXPECT_EQ(Pdf.rfind("<< /FontInfo << /version (1.0) /Notice (Paren \\) and (nested) dict end) >> /FontName /Test /Binary () ", 0),
@@ -144,7 +150,8 @@ struct TTestCFF {
   int Glyphs;
   std::string Charset, Encoding;
   std::vector<std::string> Strings;
-  std::string TopExtra;  // further operators of the top dictionary
+  std::string TopExtra;   // further operators of the top dictionary
+  std::string SecondTop;  // a second top dictionary, when not empty
   bool CharStrings = true;
 };
 
@@ -209,9 +216,12 @@ std::string MakeCFF(const TTestCFF& F) {
     if (F.CharStrings) D += Int(static_cast<int32_t>(Base)) + '\x11';
     return D;
   };
-  const size_t TopSize = Index({Top(0)}).size();
+  const auto Tops = [&](uint32_t Base) {
+    return F.SecondTop.empty() ? Index({Top(Base)}) : Index({Top(Base), F.SecondTop});
+  };
+  const size_t TopSize = Tops(0).size();
   const uint32_t Base = static_cast<uint32_t>(Header.size() + Names.size() + TopSize + Strings.size() + Subrs.size());
-  std::string Out = Header + Names + Index({Top(Base)}) + Strings + Subrs + CharStrings;
+  std::string Out = Header + Names + Tops(Base) + Strings + Subrs + CharStrings;
   if (CustomCharset) Out += F.Charset;
   if (CustomEncoding) Out += F.Encoding;
   return Out;
@@ -278,6 +288,15 @@ TEST(TPDFType1Decoder, CFFTopDictionary) {
   const auto D = LoadCFF(MakeCFF(Cid));
   EXPECT_TRUE(D.IsCIDKeyed);
   EXPECT_EQ(D.GlyphNames, (std::vector<std::string>{"CID:0", "CID:100", "CID:200"}));
+
+  // Each top dictionary gives ROS and FontMatrix; the names come from the
+  // one with glyphs.
+  TTestCFF Two(3, Bytes({0, 0, 100, 0, 200}));
+  Two.SecondTop = Int(391) + Int(392) + Int(0) + "\x0C\x1E" + Real("0.0005") + "\x0C\x07";
+  const auto Both = LoadCFF(MakeCFF(Two));
+  EXPECT_TRUE(Both.IsCIDKeyed);
+  EXPECT_EQ(Both.WidthScale(), 0.5);
+  EXPECT_EQ(Both.GlyphNames, (std::vector<std::string>{".notdef", "yen", "aacute"}));  // SIDs 100 and 200
 
   struct Case {
     std::string Matrix;

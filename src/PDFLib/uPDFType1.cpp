@@ -107,18 +107,20 @@ class TClearTextRewriter {
     if (!FStarted) return;
     FTokens.emplace_back(Token);
     FOpen.push_back(Kind);
+    ++(Kind == TOpen::Dict ? FOpenDicts : FOpenBrackets);
   }
   // Closes the innermost construct of Kind (an "array" counts as a bracket),
   // closing what is still open inside it; a closer with nothing to close is
   // dropped.
   void Close(TOpen Kind) {
-    const auto Matches = [Kind](TOpen O) { return Kind == TOpen::Dict ? O == TOpen::Dict : O != TOpen::Dict; };
-    if (std::none_of(FOpen.begin(), FOpen.end(), Matches)) return;
+    const bool Dict = Kind == TOpen::Dict;
+    if ((Dict ? FOpenDicts : FOpenBrackets) == 0) return;
     for (;;) {
       const TOpen Top = FOpen.back();
       FOpen.pop_back();
+      --(Top == TOpen::Dict ? FOpenDicts : FOpenBrackets);
       FTokens.emplace_back(Top == TOpen::Dict ? ">>" : "]");
-      if (Matches(Top)) return;
+      if ((Top == TOpen::Dict) == Dict) return;
     }
   }
   void DropNumberBefore() {
@@ -168,6 +170,7 @@ class TClearTextRewriter {
   bool FStarted = false;
   std::vector<std::string> FTokens;
   std::vector<TOpen> FOpen;
+  size_t FOpenDicts = 0, FOpenBrackets = 0;  // how many of each FOpen holds
 };
 
 // ================================================================ CFF
@@ -186,6 +189,15 @@ struct TIndex {
   std::vector<std::string_view> Items;
   uint64_t End = 0;
 };
+
+// The number of items ReadIndex gives for the INDEX at At, in constant time.
+size_t IndexItemCount(std::string_view D, uint64_t At) {
+  const uint32_t Count = U16(D, At);
+  const uint32_t OffSize = U8(D, At + 2);
+  if (Count == 0 || At + 3 > D.size() || OffSize < 1 || OffSize > 4) return 0;
+  const uint64_t Fit = (D.size() - (At + 3)) / OffSize;
+  return static_cast<size_t>(std::min<uint64_t>(Count, Fit == 0 ? 0 : Fit - 1));
+}
 
 TIndex ReadIndex(std::string_view D, uint64_t At) {
   TIndex Index;
@@ -404,17 +416,28 @@ void TPDFType1Decoder::LoadCFFProgram(std::string_view D) {
     return Sid - 391 < Strings.Items.size() ? std::string(Strings.Items[Sid - 391]) : std::string();
   };
 
+  // Every top dictionary gives ROS and FontMatrix; the charset and encoding
+  // come from the last one with glyphs (a FontFile3 holds one font, and
+  // reading each dictionary's in turn would let a program of thousands of
+  // top dictionaries take quadratic time).
+  std::vector<TDictEntry> Entries;
+  size_t GlyphCount = 0;
+  bool CIDKeyedThere = false;
   for (std::string_view Top : TopDicts.Items) {
-    const auto Entries = ReadDict(Top);
-    if (FindOperator(Entries, OpROS)) IsCIDKeyed = true;
-    if (const auto* Matrix = FindOperator(Entries, OpFontMatrix)) {
+    auto TopEntries = ReadDict(Top);
+    if (FindOperator(TopEntries, OpROS)) IsCIDKeyed = true;
+    if (const auto* Matrix = FindOperator(TopEntries, OpFontMatrix)) {
       const double Scale = Matrix->Operands.empty() ? 0 : 1000 * Matrix->Operands.front();
       FWidthScale = Scale == 0 ? 1.0 : Scale;
     }
-    const auto CharStringsAt = OffsetOperand(FindOperator(Entries, OpCharStrings), D);
-    if (!CharStringsAt) continue;
-    const size_t GlyphCount = ReadIndex(D, *CharStringsAt).Items.size();
-    if (GlyphCount == 0) continue;
+    const auto CharStringsAt = OffsetOperand(FindOperator(TopEntries, OpCharStrings), D);
+    const size_t Glyphs = CharStringsAt ? IndexItemCount(D, *CharStringsAt) : 0;
+    if (Glyphs == 0) continue;
+    Entries = std::move(TopEntries);
+    GlyphCount = Glyphs;
+    CIDKeyedThere = IsCIDKeyed;
+  }
+  if (GlyphCount > 0) {
 
     // The charset: a SID (a CID for CID-keyed fonts) per glyph.
     std::vector<uint32_t> Ids(GlyphCount, 0);
@@ -446,7 +469,7 @@ void TPDFType1Decoder::LoadCFFProgram(std::string_view D) {
     GlyphNames.assign(GlyphCount, std::string());
     if (Named)
       for (size_t G = 0; G < GlyphCount; ++G)
-        GlyphNames[G] = IsCIDKeyed ? "CID:" + std::to_string(Ids[G]) : SidName(Ids[G]);
+        GlyphNames[G] = CIDKeyedThere ? "CID:" + std::to_string(Ids[G]) : SidName(Ids[G]);
 
     // The encoding.
     const auto* EncodingOp = FindOperator(Entries, OpEncoding);
