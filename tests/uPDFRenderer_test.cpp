@@ -145,6 +145,34 @@ TEST(TPDFRenderer, FormsAndAnnotations) {
     else
       EXPECT_NE(R.find("52.0000,63.0000"), std::string::npos) << R;
   }
+
+  // Annotations are skipped unparsed only when their text cannot hold an AP
+  // key: a key spelt with "#" escapes, a link without one, and an annotation
+  // stored in an object stream.
+  const std::string Form = "<< /Type /XObject /Subtype /Form /BBox [0 0 100 20] /Resources << /Font << /F1 5 0 R >> >> >>";
+  TPage Spelt("", "",
+              {{30, "<< /Type /Annot /Subtype /Widget /Rect [50 60 150 80] /#41P << /N 31 0 R >> >>"},
+               {32, "<< /Type /Annot /Subtype /Link /Rect [0 0 10 10] /Border [0 0 0] >>"}},
+              "/Annots [32 0 R 30 0 R 33 0 R]", {{31, {Form, "BT /F1 10 Tf 2 5 Td (Hello) Tj ET"}}});
+  EXPECT_EQ(Spelt.Texts(), "Hello");
+  TTestPDFWriter W;
+  W.Add(1, 0, "<< /Type /Catalog /Pages 2 0 R >>");
+  W.Add(2, 0, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>");
+  W.Add(3, 0, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Annots [30 0 R 32 0 R] >>");
+  W.AddStream(4, "", "", false);
+  W.AddToObjStm(40, 30, "<< /Type /Annot /Subtype /Widget /Rect [50 60 150 80] /AP << /N 31 0 R >> >>");
+  W.AddToObjStm(40, 32, "<< /Type /Annot /Subtype /Link /Rect [0 0 10 10] >>");
+  W.AddStream(31, Form, "BT /F1 10 Tf 2 5 Td (Packed) Tj ET", false);
+  W.Add(5, 0, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  W.Section().Form = TXRefForm::Stream;
+  W.Section().Root = "1 0 R";
+  TPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromData(W.Finish()));
+  TPDFTextFunnel Funnel;
+  EXPECT_NE(Doc.PageTree()->GetPageText(3, &Funnel).find("\"Packed\""), std::string::npos);
+  EXPECT_TRUE(Doc.MayHoldKey(30, 0, "AP"));
+  EXPECT_FALSE(Doc.MayHoldKey(32, 0, "AP"));
+  EXPECT_FALSE(Doc.MayHoldKey(99, 0, "AP"));
 }
 
 TEST(TPDFRenderer, WordMode) {

@@ -465,6 +465,27 @@ std::string TPDFDocument::GetObjectText(const TPDFIndObj* Rec) {
   return Head + std::string(Body);
 }
 
+bool TPDFDocument::MayHoldKey(int32_t Number, int32_t Generation, std::string_view Key) {
+  const TPDFIndObj* Rec = FindIndObj(Number, Generation);
+  if (!Rec) return false;
+  if (Rec->Loaded) return true;
+  std::string_view Text;
+  if (Rec->Compressed) {
+    // Members read before a password is accepted are read again later; the
+    // ordinary load keeps track of that.
+    if (FStoredPassword.empty() && EncryptionState() == 1) return true;
+    Text = CompressedText(Rec);
+  } else if (Rec->Offset > 0 && Rec->Offset < static_cast<int64_t>(FFileData.size())) {
+    Text = std::string_view(FFileData).substr(static_cast<size_t>(Rec->Offset), static_cast<size_t>(Rec->Length));
+  } else {
+    return true;
+  }
+  if (Text.find('#') != std::string_view::npos) return true;
+  for (size_t At = Text.find(Key); At != std::string_view::npos; At = Text.find(Key, At + 1))
+    if (At > 0 && Text[At - 1] == '/') return true;
+  return false;
+}
+
 // ---------------------------------------------------------------- catalog, info, linearization
 
 TPDFDictionary* TPDFDocument::GetCatalog() {

@@ -82,6 +82,12 @@ class TPDFDocument {
   TPDFObject* LookupObject(int32_t ObjectNumber, int32_t Generation);
   // The raw text of an object, beginning with its number, generation and "obj".
   std::string GetObjectText(const TPDFIndObj* IndObj);
+  // Whether object Number Generation, once parsed, may be a dictionary with
+  // the key Key: false only when its text is at hand unparsed and holds
+  // neither "/Key" nor a "#" (with which a name could spell it), or when there
+  // is no such object. Lets a caller skip parsing objects it would only look
+  // Key up in; parses nothing.
+  bool MayHoldKey(int32_t Number, int32_t Generation, std::string_view Key);
   // Registers Obj as a new indirect object numbered one above the highest.
   TPDFIndObj* NewIndObj(TPDFObject* Obj);
 

@@ -373,6 +373,7 @@ std::string TPDFPageTree::GetPageText(int TextType, TPDFTextFunnel* Funnel) {
     TPDFRenderer Renderer(Fonts, CodePage);
     Renderer.OutputMode = 5;
     Renderer.Page = FPageDict;
+    Renderer.Document = FDocument;
     if (Funnel) Renderer.AttachFunnel(Funnel);
     Renderer.RenderPage();
     return Renderer.Funnel().GetRows();

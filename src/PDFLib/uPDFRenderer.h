@@ -21,6 +21,7 @@ class TPDFObject;
 class TPDFStream;
 class TPDFTextFunnel;
 class TCodePage;
+class TPDFDocument;
 
 // Interprets content in output mode 5 (text). Painting operators have no
 // effect; inline image data is skipped. The font collection and code page must
@@ -37,6 +38,9 @@ class TPDFRenderer {
   int OutputMode = 5;
   // The page dictionary RenderPage interprets.
   TPDFDictionary* Page = nullptr;
+  // The page's document, when known: annotations whose text shows they have
+  // no appearance (AP) are then skipped without being parsed.
+  TPDFDocument* Document = nullptr;
 
   // Uses Funnel (owned by the caller) instead of the renderer's own.
   void AttachFunnel(TPDFTextFunnel* Funnel);
