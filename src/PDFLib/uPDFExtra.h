@@ -47,6 +47,15 @@ using TPDFMatrix = std::array<double, 6>;
 // M x N in the row-vector convention: a point is mapped by M, then by N.
 TPDFMatrix MultiplyMatrix(const TPDFMatrix& M, const TPDFMatrix& N);
 
+// The big-endian unsigned integer of Size bytes (1 to 4) at At in Data; bytes
+// past the end of Data read as 0, so that readers of binary programs never
+// run off their input.
+inline uint32_t ReadBigEndian(std::string_view Data, uint64_t At, uint32_t Size) {
+  uint32_t V = 0;
+  for (uint32_t I = 0; I < Size; ++I) V = V << 8 | (At + I < Data.size() ? static_cast<unsigned char>(Data[At + I]) : 0u);
+  return V;
+}
+
 // Reads Text as a 32-bit signed decimal integer: optional leading spaces, an
 // optional "-", then digits only. Empty text, a bare "-", any other byte or a
 // value outside the 32-bit range give no value.

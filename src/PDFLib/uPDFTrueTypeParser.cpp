@@ -3,14 +3,16 @@
 
 #include <algorithm>
 
+#include "uPDFExtra.h"
+
 namespace {
 
 #include "uPDFFontProgramTables.inc"
 
 // Big-endian reads that give 0 for bytes past the end of the data.
-uint32_t U8(std::string_view D, uint64_t At) { return At < D.size() ? static_cast<unsigned char>(D[At]) : 0; }
-uint32_t U16(std::string_view D, uint64_t At) { return U8(D, At) << 8 | U8(D, At + 1); }
-uint32_t U32(std::string_view D, uint64_t At) { return U16(D, At) << 16 | U16(D, At + 2); }
+uint32_t U8(std::string_view D, uint64_t At) { return ReadBigEndian(D, At, 1); }
+uint32_t U16(std::string_view D, uint64_t At) { return ReadBigEndian(D, At, 2); }
+uint32_t U32(std::string_view D, uint64_t At) { return ReadBigEndian(D, At, 4); }
 
 constexpr uint32_t MakeTag(const char (&T)[5]) {
   return static_cast<uint32_t>(static_cast<unsigned char>(T[0])) << 24 |

@@ -178,13 +178,9 @@ class TClearTextRewriter {
 // ================================================================ CFF
 
 // Big-endian reads that give 0 past the end of the data.
-uint32_t U8(std::string_view D, uint64_t At) { return At < D.size() ? static_cast<unsigned char>(D[At]) : 0; }
-uint32_t U16(std::string_view D, uint64_t At) { return U8(D, At) << 8 | U8(D, At + 1); }
-uint32_t UN(std::string_view D, uint64_t At, uint32_t Size) {
-  uint32_t V = 0;
-  for (uint32_t I = 0; I < Size; ++I) V = V << 8 | U8(D, At + I);
-  return V;
-}
+uint32_t U8(std::string_view D, uint64_t At) { return ReadBigEndian(D, At, 1); }
+uint32_t U16(std::string_view D, uint64_t At) { return ReadBigEndian(D, At, 2); }
+uint32_t UN(std::string_view D, uint64_t At, uint32_t Size) { return ReadBigEndian(D, At, Size); }
 
 // An INDEX: its items (each cut to the data) and the offset after it.
 struct TIndex {
