@@ -152,10 +152,8 @@ class TFontconfigFonts final : public TSystemFonts {
           if (Name.empty()) break;
           Add(Name);
         }
-    for (const char* Name : WellKnownFamilies) {
-      const bool Listed = std::any_of(FList.begin(), FList.end(), [&](const std::string& F) { return SameIgnoringCase(F, Name); });
-      if (!Listed && ServedByAlias(Name)) Add(Name);
-    }
+    for (const char* Name : WellKnownFamilies)
+      if (!Seen.count(AsciiLower(Name)) && ServedByAlias(Name)) Add(Name);
     std::stable_sort(FList.begin(), FList.end(), LessIgnoringCase);
   }
 
