@@ -273,6 +273,63 @@ TEST(GlyphNamesToTexts, TextOfEachCode) {
   }
 }
 
+TEST(GlyphNameToUnicode, TheGlyphListRules) {
+  struct Case {
+    const char* Name;
+    std::u32string Chars;
+  } Cases[] = {
+      {"minus", U"\u2212"},
+      {"uni4E2D", U"\u4E2D"},
+      {"uni4E2D4E2E", U"\u4E2D\u4E2E"},
+      {"uni4e2d", U"\u4E2D"},
+      {"u1D461", U"\U0001D461"},
+      {"u1D461.st", U"\U0001D461"},  // everything from the first period goes
+      {"uni27E8.v4", U"\u27E8"},
+      {"a.sc", U"a"},
+      {"f_f_i", U"ffi"},
+      {"ff", U"\uFB00"},
+      {"angbracketleft", U"\u27E8"},  // from TeX's additions
+      {"Alpha", U"\u0391"},
+      {"g35", U""},
+      {"uniD800", U""},  // a surrogate is no character
+      {"uni4E2", U""},
+      {"u110000", U""},
+      {"f_g35", U""},  // every component must stand for something
+      {".notdef", U""},
+      {"", U""},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(GlyphNameToUnicode(C.Name), C.Chars) << C.Name;
+}
+
+TEST(GlyphNamesToTexts, NamesWinAnsiLacksByTheGlyphListInTheCodePage) {
+  auto RealCP1252 = TCodePage::Create("CP1252");
+  auto RealUTF8 = TCodePage::Create("UTF-8");
+  ASSERT_TRUE(RealCP1252 && RealUTF8);
+  struct Case {
+    const char* Name;
+    std::string InCP1252, InUTF8;
+  } Cases[] = {
+      {"minus", "minus", "\xE2\x88\x92"},
+      {"uni4E2D", "uni4E2D", "\xE4\xB8\xAD"},
+      {"uni00E9", "\xE9", "\xC3\xA9"},  // CP1252 has it
+      {"f_f_i", "ffi", "ffi"},             // ligatures keep their letters
+      {"fl", "fl", "fl"},
+      {"u1D44F", "u1D44F", "\xF0\x9D\x91\x8F"},
+      {"g35", "g35", "g35"},
+      {"quoteright", "\x92", "\xE2\x80\x99"},  // WinAnsiEncoding's names as before
+  };
+  for (const auto& C : Cases) {
+    TPDFGlyphNames Names;
+    Names.fill(".notdef");
+    Names[65] = C.Name;
+    TPDFCodeTexts Texts;
+    GlyphNamesToTexts(Names, Texts, *RealCP1252);
+    EXPECT_EQ(Texts[65], C.InCP1252) << C.Name;
+    GlyphNamesToTexts(Names, Texts, *RealUTF8);
+    EXPECT_EQ(Texts[65], C.InUTF8) << C.Name;
+  }
+}
+
 TEST(GlyphNamesToTexts, NoTextIsEmptyOrHoldsNul) {
   for (TPDFBaseEncoding Encoding : {Std, Mac, Win, Doc, Expert}) {
     TPDFCodeTexts Texts;

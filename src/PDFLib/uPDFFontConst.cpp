@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "CodePage.h"
+#include "uPDFExtra.h"
 #include "uPDFStructure.h"
 
 namespace {
@@ -160,13 +161,100 @@ int WinAnsiCodeOf(std::string_view GlyphName) {
   return It != Codes.end() ? It->second : -1;
 }
 
+namespace {
+
+struct TGlyphListEntry {
+  std::string_view Name;
+  std::u32string_view Chars;
+};
+
+#include "uPDFGlyphList.inc"
+
+// The value of Digits (hexadecimal, either case), or -1.
+int64_t HexValue(std::string_view Digits) {
+  int64_t Value = 0;
+  for (char C : Digits) {
+    const int D = HexDigitValue(static_cast<unsigned char>(C));
+    if (D < 0) return -1;
+    Value = Value * 16 + D;
+  }
+  return Value;
+}
+
+bool IsScalarValue(int64_t V) { return V >= 0 && V <= 0x10FFFF && !(V >= 0xD800 && V <= 0xDFFF); }
+
+// One component of a glyph name; false when it stands for nothing.
+bool ComponentToUnicode(std::string_view Name, std::u32string& Out) {
+  auto It = std::lower_bound(std::begin(GlyphListTable), std::end(GlyphListTable), Name,
+                             [](const TGlyphListEntry& E, std::string_view N) { return E.Name < N; });
+  if (It != std::end(GlyphListTable) && It->Name == Name) {
+    Out += It->Chars;
+    return true;
+  }
+  if (Name.size() >= 7 && Name.substr(0, 3) == "uni" && (Name.size() - 3) % 4 == 0) {
+    std::u32string Chars;
+    for (size_t I = 3; I < Name.size(); I += 4) {
+      const int64_t V = HexValue(Name.substr(I, 4));
+      if (!IsScalarValue(V)) return false;
+      Chars += static_cast<char32_t>(V);
+    }
+    Out += Chars;
+    return true;
+  }
+  if (Name.size() >= 5 && Name.size() <= 7 && Name[0] == 'u') {
+    const int64_t V = HexValue(Name.substr(1));
+    if (!IsScalarValue(V)) return false;
+    Out += static_cast<char32_t>(V);
+    return true;
+  }
+  return false;
+}
+
+constexpr std::string_view LigatureLetters[] = {"ff", "fi", "fl", "ffi", "ffl", "st", "st"};
+
+}  // namespace
+
+std::u32string GlyphNameToUnicode(std::string_view GlyphName) {
+  const std::string_view Base = GlyphName.substr(0, GlyphName.find('.'));
+  std::u32string Chars;
+  size_t Start = 0;
+  while (Start <= Base.size()) {
+    const size_t End = std::min(Base.find('_', Start), Base.size());
+    const std::string_view Component = Base.substr(Start, End - Start);
+    if (Component.empty() || !ComponentToUnicode(Component, Chars)) return {};
+    Start = End + 1;
+  }
+  return Chars;
+}
+
+std::string UnicodeToText(std::u32string_view Chars, const TCodePage& CodePage) {
+  std::string Text;
+  for (char32_t C : Chars) {
+    if (C >= 0xFB00 && C <= 0xFB06)
+      Text += LigatureLetters[C - 0xFB00];
+    else
+      Text += CodePage.FromCodePoint(C);
+  }
+  return Text;
+}
+
+bool CodePageHasAll(std::u32string_view Chars, const TCodePage& CodePage) {
+  for (char32_t C : Chars)
+    if (!(C >= 0xFB00 && C <= 0xFB06) && !CodePage.Has(C)) return false;
+  return true;
+}
+
 void GlyphNamesToTexts(const TPDFGlyphNames& Names, TPDFCodeTexts& Texts, const TCodePage& CodePage) {
   for (size_t C = 0; C < Names.size(); ++C) {
     int Code = WinAnsiCodeOf(Names[C]);
-    if (Code >= 0)
+    if (Code >= 0) {
       Texts[C] = CodePage.FromWinAnsi(static_cast<unsigned char>(Code));
-    else
-      Texts[C] = Names[C];
+      continue;
+    }
+    // A name WinAnsiEncoding lacks: its characters when the code page has
+    // them all, else its own letters.
+    const std::u32string Chars = GlyphNameToUnicode(Names[C]);
+    Texts[C] = !Chars.empty() && CodePageHasAll(Chars, CodePage) ? UnicodeToText(Chars, CodePage) : Names[C];
   }
 }
 

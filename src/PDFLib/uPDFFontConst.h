@@ -36,7 +36,8 @@ void GetEncodingGlyphNames(TPDFBaseEncoding Encoding, TPDFGlyphNames& Names);
 void ApplyDifferences(TPDFGlyphNames& Names, const TPDFArray* Differences);
 
 // The text of each code: a glyph name WinAnsiEncoding knows gives that
-// WinAnsiEncoding byte (converted to CodePage), any other name itself. A name
+// WinAnsiEncoding byte (converted to CodePage); any other name the characters
+// GlyphNameToUnicode gives when CodePage has them all, else the name itself. A name
 // WinAnsiEncoding carries several times gives: "bullet" 149, "hyphen" 45,
 // ".notdef" the control byte 1.
 void GlyphNamesToTexts(const TPDFGlyphNames& Names, TPDFCodeTexts& Texts, const TCodePage& CodePage);
@@ -44,6 +45,18 @@ void GlyphNamesToTexts(const TPDFGlyphNames& Names, TPDFCodeTexts& Texts, const 
 // "StandardEncoding", "MacRomanEncoding", "WinAnsiEncoding", "PDFDocEncoding",
 // "MacExpertEncoding" (exact); anything else gives encStandard.
 TPDFBaseEncoding EncodingFromName(std::string_view Name);
+
+// The characters a glyph name stands for by the glyph list's rules: the name
+// up to its first period, split at underscores into components, each a name
+// of the glyph list, "uni" with groups of four hex digits, or "u" with four
+// to six; empty when any component is none of these.
+std::u32string GlyphNameToUnicode(std::string_view GlyphName);
+// Characters as text in the code page: the ligatures U+FB00..U+FB06 as their
+// letters, characters the code page lacks as its default character.
+std::string UnicodeToText(std::u32string_view Chars, const TCodePage& CodePage);
+// Whether the code page has every character of Chars (ligatures as their
+// letters).
+bool CodePageHasAll(std::u32string_view Chars, const TCodePage& CodePage);
 
 // The WinAnsiEncoding code of a glyph name as GlyphNamesToTexts finds it, or -1.
 int WinAnsiCodeOf(std::string_view GlyphName);

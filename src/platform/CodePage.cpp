@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cctype>
+#include <mutex>
+#include <unordered_map>
 #include <utility>
 
 #include <iconv.h>
@@ -75,6 +77,15 @@ class TIconvCodePage final : public TCodePage {
     return Entry.Text;
   }
 
+  std::string FromCodePoint(char32_t Char) const override {
+    if (Char < 0x10000) return FromUTF16(static_cast<uint16_t>(Char));
+    if (Char > 0x10FFFF) return "?";
+    std::lock_guard<std::mutex> Guard(WideLock_);
+    auto [It, New] = Wide_.try_emplace(Char);
+    if (New && !Convert(Char, It->second)) It->second.assign(1, '?');
+    return It->second;
+  }
+
   const std::string& FromWinAnsi(unsigned char Byte) const override {
     TEntry& Entry = WinAnsiTable_[Byte];
     if (!Entry.Filled) {
@@ -123,6 +134,9 @@ class TIconvCodePage final : public TCodePage {
   bool WinAnsi_ = false;
   mutable std::array<std::unique_ptr<TBlock>, 256> Blocks_;
   mutable std::array<TEntry, 256> WinAnsiTable_;
+  // Characters beyond the Basic Multilingual Plane, converted once.
+  mutable std::mutex WideLock_;
+  mutable std::unordered_map<char32_t, std::string> Wide_;
 };
 
 }  // namespace

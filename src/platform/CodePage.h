@@ -28,6 +28,11 @@ class TCodePage {
   virtual bool IsWinAnsi() const = 0;
   // One UTF-16 unit (a lone surrogate half too) in this code page.
   virtual const std::string& FromUTF16(uint16_t Unit) const = 0;
+  // One character of any plane in this code page; a surrogate, or a
+  // character the code page lacks, becomes "?".
+  virtual std::string FromCodePoint(char32_t Char) const { return Char < 0x10000 ? FromUTF16(static_cast<uint16_t>(Char)) : "?"; }
+  // Whether the code page has a form for Char.
+  bool Has(char32_t Char) const { return Char == U'?' || FromCodePoint(Char) != "?"; }
   // A WinAnsiEncoding byte in this code page: the byte itself in CP1252;
   // elsewhere its character converted (control bytes stay, and the five bytes
   // Windows-1252 leaves undefined become "?").
