@@ -29,8 +29,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TPDFFontCollection Fonts(*CodePage);
   Fonts.LoadFontPrograms = true;
   for (int N = 1; N <= 3; ++N) Fonts.SelectFont(S.NewIndRef(N, 0));
-  TPDFCMap Parsed = ParseToUnicode(In);
-  SortCMap(Parsed);
-  TPDFCMapIndex Index(Parsed);
   return 0;
 }

@@ -28,6 +28,9 @@ ensure_packages() {
 # compatible with Arial, Times New Roman and Courier New) make the choice the
 # same on every machine.
 BUILD_PACKAGES=(cmake g++ make pkg-config zlib1g-dev libfontconfig-dev fontconfig fonts-liberation2)
+# Adobe's CMap resources, read at run time: the text of Chinese, Japanese and
+# Korean fonts that carry no ToUnicode map.
+BUILD_PACKAGES+=(poppler-data)
 # What the tests need on top: GoogleTest, qpdf and poppler-utils as
 # independent checkers of the fixture files the tests write, and the Type 1
 # programs of fonts-urw-base35 that font fixtures embed.

@@ -9,8 +9,12 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <utility>
+#include <vector>
 
+#include "TestFonts.h"
 #include "TestPDFWriter.h"
+#include "uPDFCMap.h"
 
 namespace {
 
@@ -138,6 +142,75 @@ TEST_F(Console, ContentLayoutInEachCodePage) {
     EXPECT_EQ(Out, C.Expected) << C.Encoding;
   }
   EXPECT_EQ(Run("--encoding NO-SUCH-CODE-PAGE cjk.pdf -", Out, Err), 2);
+}
+
+TEST_F(Console, ChineseFontsWithoutToUnicode) {
+  // Each page shows 中文 in a composite font without a ToUnicode map; the
+  // text comes from what else the file states.
+  auto GB1 = TPDFCMapStore::Installed().Find("UniGB-UCS2-H");
+  if (!GB1) GTEST_SKIP() << "poppler-data's CMaps are not installed";
+  char GB1Codes[16];
+  std::snprintf(GB1Codes, sizeof GB1Codes, "<%04X%04X>", GB1->LookupCID(0x4E2D).value_or(0),
+                GB1->LookupCID(0x6587).value_or(0));
+  TTestTrueType Program;
+  Program.Advances = {1000, 1000, 1000};
+  Program.Characters = {{0x4E2D, 1}, {0x6587, 2}};
+  const std::string Info = "/CIDSystemInfo << /Registry (Adobe) /Ordering (GB1) /Supplement 2 >>";
+  struct Page {
+    const char* What;
+    std::string Type0, Descendant, Shown;
+  } Pages[] = {
+      {"a font without a program, UniGB-UCS2-H", "/Encoding /UniGB-UCS2-H",
+       "/Subtype /CIDFontType0 /BaseFont /STSong-Light " + Info, "<4E2D6587>"},
+      {"its vertical form", "/Encoding /UniGB-UCS2-V", "/Subtype /CIDFontType0 /BaseFont /STSong-Light " + Info,
+       "<4E2D6587>"},
+      {"GBK codes of one and two bytes", "/Encoding /GBK-EUC-H",
+       "/Subtype /CIDFontType0 /BaseFont /STSong-Light " + Info, "(A\xD6\xD0\xCE\xC4)"},
+      {"Identity-H with Adobe-GB1", "/Encoding /Identity-H",
+       "/Subtype /CIDFontType0 /BaseFont /FandolSong-Regular " + Info, GB1Codes},
+      {"Identity-H with an embedded TrueType program's cmap, through CIDToGIDMap", "/Encoding /Identity-H",
+       "/Subtype /CIDFontType2 /BaseFont /Sub /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) >> "
+       "/CIDToGIDMap 90 0 R /FontDescriptor << /Flags 4 /FontFile2 91 0 R >>",
+       "<00050006>"},
+  };
+  TTestPDFWriter W;
+  W.Add(1, 0, "<< /Type /Catalog /Pages 2 0 R >>");
+  std::string Kids, Fonts;
+  const int N = static_cast<int>(std::size(Pages));
+  for (int I = 0; I < N; ++I) {
+    const int Page = 10 + 4 * I;
+    Kids += std::to_string(Page) + " 0 R ";
+    Fonts += "/F" + std::to_string(I) + " " + std::to_string(Page + 1) + " 0 R ";
+    W.Add(Page, 0, "<< /Type /Page /Parent 2 0 R /Contents " + std::to_string(Page + 3) + " 0 R >>");
+    W.Add(Page + 1, 0, "<< /Type /Font /Subtype /Type0 /BaseFont /Chinese " + Pages[I].Type0 + " /DescendantFonts [" +
+                           std::to_string(Page + 2) + " 0 R] >>");
+    W.Add(Page + 2, 0, "<< /Type /Font " + Pages[I].Descendant + " >>");
+    W.AddStream(Page + 3, "", "BT /F" + std::to_string(I) + " 12 Tf 72 700 Td " + Pages[I].Shown + " Tj ET", true);
+  }
+  W.Add(2, 0, "<< /Type /Pages /Kids [" + Kids + "] /Count " + std::to_string(N) +
+                  " /MediaBox [0 0 612 792] /Resources << /Font << " + Fonts + ">> >> >>");
+  W.AddStream(90, "", std::string("\0\0\0\0\0\0\0\0\0\0\0\1\0\2", 14), true);  // CIDs 5, 6 -> glyphs 1, 2
+  W.AddStream(91, "", MakeTrueType(Program), true);
+  W.Section().Root = "1 0 R";
+  std::ofstream(Dir / "chinese.pdf", std::ios::binary) << W.Finish();
+
+  const std::string UTF8 = "\xE4\xB8\xAD\xE6\x96\x87", GB18030 = "\xD6\xD0\xCE\xC4";
+  for (const char* Layout : {"content", "reflow"})
+    for (const auto& [Encoding, Text] : {std::pair{"UTF-8", UTF8}, std::pair{"GB18030", GB18030}}) {
+      std::string Out, Err;
+      ASSERT_EQ(Run(std::string("-q --footer '' --layout ") + Layout + " --encoding " + Encoding + " chinese.pdf -",
+                    Out, Err),
+                0)
+          << Err;
+      std::vector<std::string> Items;
+      for (size_t At = 0, End; (End = Out.find("\r\n", At)) != std::string::npos; At = End + 2)
+        Items.push_back(Out.substr(At, End - At));
+      ASSERT_EQ(Items.size(), std::size(Pages)) << Layout << " " << Encoding << ": " << Out;
+      for (int I = 0; I < N; ++I) {
+        const std::string Expected = (I == 2 ? "A" : "") + Text;
+        EXPECT_EQ(Items[I], Expected) << Pages[I].What << ", " << Layout << ", " << Encoding;
+      }
+    }
 }
 
 TEST_F(Console, PositionedRowsAndLayouts) {

@@ -66,10 +66,44 @@ TEST(TPDFExtractor, SpacesAndLineBreaks) {
       {"control bytes at the ends are trimmed", "BT /F1 12 Tf ( a\\r\\n) Tj ET", "a"},
       {"an unterminated string runs to the end", "BT /F1 12 Tf (abc Tj ET", ""},
       {"operators running together are one token", "BT /F1 12 Tf (a) TjET (b) Tj", "b"},
+      // pdfTeX writes operators against the next name.
+      {"a name ends the token before it",
+       "BT /F1 12 Tf 72 700 Td [(the)]TJ/F1 12 Tf 81.2 0 Td [(GNU)]TJ/F1 9.96 Tf 40 0 Td [(Lesser)]TJ ET",
+       "the GNU Lesser"},
       {"inline image bytes are tokens too", "BI /W 1 ID (x) Tj EI BT /F1 12 Tf (y) Tj ET", "xy"},
   };
   for (const auto& C : Cases) {
     TPage P;
+    EXPECT_EQ(P.Text(C.Content), C.Expected) << C.What;
+  }
+}
+
+TEST(TPDFExtractor, CompositeCodesAsTheInterpreterSplitsThem) {
+  // /F4: Identity-H, two-byte codes 1, 2, 3 reading A, B and a space; DW
+  // 1000, the space 250 wide.
+  struct Case {
+    const char* What;
+    std::string Content, Expected;
+  } Cases[] = {
+      {"two codes", "BT /F4 12 Tf <00010002> Tj ET", "AB"},
+      {"a TJ gap wider than half the space", "BT /F4 12 Tf [<0001> -400 <0002>] TJ ET", "A B"},
+      {"a narrower one", "BT /F4 12 Tf [<0001> -100 <0002>] TJ ET", "AB"},
+      {"a literal string", "BT /F4 12 Tf [(\\000\\001) -400 (\\000\\002\\000\\003\\000\\001)] TJ ET", "A B A"},
+      {"an odd last byte adds nothing", "BT /F4 12 Tf <000100> Tj ET", "A"},
+      // The advance of a code is its CID width: 12 points here, so a move of
+      // 13 from the line start leaves a gap of 1, less than half a space.
+      {"widths of whole codes", "BT /F4 12 Tf 72 700 Td <0001> Tj 13 0 Td <0002> Tj ET", "AB"},
+      {"and a gap wider than half a space", "BT /F4 12 Tf 72 700 Td <0001> Tj 15 0 Td <0002> Tj ET", "A B"},
+      {"letter-spaced text breaks between codes", "BT /F4 12 Tf 5 Tc [(\\000\\001\\000\\002)] TJ ET", "A B"},
+  };
+  for (const auto& C : Cases) {
+    TPage P("<< /Font << /F1 1 0 R /F4 4 0 R >> >>");
+    P.Objects[4] = P.S.ParseObject(
+        "<< /Subtype /Type0 /BaseFont /X /Encoding /Identity-H /DescendantFonts [5 0 R] /ToUnicode 6 0 R >>");
+    P.Objects[5] = P.S.ParseObject("<< /Subtype /CIDFontType2 /BaseFont /X /DW 1000 /W [3 [250]] >>");
+    P.Objects[6] = P.S.NewStream(
+        "1 begincodespacerange <0000> <FFFF> endcodespacerange 3 beginbfchar <0001> <0041> <0002> <0042> "
+        "<0003> <0020> endbfchar");
     EXPECT_EQ(P.Text(C.Content), C.Expected) << C.What;
   }
 }

@@ -1,10 +1,9 @@
-// ToUnicode CMaps and the font collection.
+// The font collection.
 #include "uPDFFontRasterizer.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
-#include <random>
 
 #include "CodePage.h"
 #include "TestFonts.h"
@@ -18,79 +17,6 @@ std::string CMapText(const std::string& Body, bool Codespace = true) {
   return std::string("/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n") +
          (Codespace ? "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n" : "") + Body +
          "\nendcmap CMapName currentdict /CMap defineresource pop end end";
-}
-
-std::string Lookups(const TPDFCMap& Map, std::initializer_list<uint32_t> Codes) {
-  std::string Out;
-  for (uint32_t C : Codes) {
-    auto U = CMapLookup(Map, C);
-    char Buf[16];
-    std::snprintf(Buf, sizeof Buf, U ? "%04X " : "- ", U ? *U : 0);
-    Out += Buf;
-  }
-  return Out;
-}
-
-TEST(ParseToUnicode, SectionsAndTokens) {
-  struct Case {
-    const char* What;
-    std::string Text;
-    std::string Expected;  // lookups of codes 0, 3, 4, 5, 6, 0x41
-  } Cases[] = {
-      {"bfrange", CMapText("1 beginbfrange\n<0003> <0005> <0041>\nendbfrange"), "- 0041 0042 0043 - - "},
-      {"no codespace range", CMapText("1 beginbfrange\n<0003> <0005> <0041>\nendbfrange", false), "- - - - - - "},
-      {"bfchar, source 0 skipped and reading goes on",
-       CMapText("3 beginbfchar\n<0000> <0030>\n<0004> <0058>\n<0041> <0061>\nendbfchar"), "- - 0058 - - 0061 "},
-      {"only the first bfchar section",
-       CMapText("1 beginbfchar\n<0003> <0031>\nendbfchar\n1 beginbfchar\n<0004> <0032>\nendbfchar"), "- 0031 - - - - "},
-      {"a surrogate pair written as one token ends the section",
-       CMapText("3 beginbfchar\n<0003> <0031>\n<0004> <D835DC00>\n<0005> <0033>\nendbfchar"), "- 0031 - - - - "},
-      {"a multi-unit destination keeps its last unit", CMapText("1 beginbfchar\n<0003> <00660069>\nendbfchar"),
-       "- 0069 - - - - "},
-      {"an array destination shifts the reading",
-       CMapText("2 beginbfrange\n<0003> <0004> [<0041> <0042>]\n<0005> <0006> <0043>\nendbfrange"),
-       "- 0041 0042 - - - "},
-      {"a non-hex token ends the bfrange", CMapText("2 beginbfrange\n<0003> <0003> <0041>\n<00 05> <0006> <0043>\nendbfrange"),
-       "- 0041 - - - - "},
-      {"bfrange entries come before bfchar entries",
-       CMapText("1 beginbfchar\n<0041> <0062>\nendbfchar\n1 beginbfrange\n<0041> <0041> <0063>\nendbfrange"),
-       "- - - - - 0063 "},
-  };
-  for (const auto& C : Cases) {
-    TPDFCMap Map = ParseToUnicode(C.Text);
-    EXPECT_EQ(Lookups(Map, {0, 3, 4, 5, 6, 0x41}), C.Expected) << C.What;
-  }
-  EXPECT_TRUE(ParseToUnicode("").empty());
-  EXPECT_TRUE(ParseToUnicode(CMapText("endbfrange <0001> <0002> <0003> beginbfrange")).empty());
-}
-
-TEST(SortCMap, TheSmallerFirstCodeWinsOverlaps) {
-  TPDFCMap Map = {{0x41, 0x41, 0x61}, {0x20, 0x7E, 0x20}};
-  SortCMap(Map);
-  EXPECT_EQ(CMapLookup(Map, 0x41), 0x41);
-  // Equal keys: the exchange procedure decides. For keys 5, 3, 3, 1 the two
-  // ranges starting at 3 end up in swapped order.
-  TPDFCMap Ties = {{5, 5, 0x100}, {3, 9, 0x200}, {3, 9, 0x300}, {1, 1, 0x400}};
-  SortCMap(Ties);
-  std::vector<uint16_t> Order;
-  for (const auto& R : Ties) Order.push_back(R.FirstUnicode);
-  EXPECT_EQ(Order, (std::vector<uint16_t>{0x400, 0x300, 0x200, 0x100}));
-}
-
-TEST(TPDFCMapIndex, AgreesWithTheLinearLookup) {
-  std::mt19937 Rng(7);
-  for (int Round = 0; Round < 20; ++Round) {
-    TPDFCMap Map;
-    const int N = 1 + static_cast<int>(Rng() % 200);
-    for (int I = 0; I < N; ++I) {
-      uint16_t First = static_cast<uint16_t>(Rng() % 70000);
-      uint16_t Last = static_cast<uint16_t>(First + Rng() % 300);
-      Map.push_back({First, Last, static_cast<uint16_t>(Rng())});
-    }
-    SortCMap(Map);
-    TPDFCMapIndex Index(Map);
-    for (uint32_t Code = 0; Code < 65536; Code += 7) ASSERT_EQ(Index.Lookup(Code), CMapLookup(Map, Code)) << Code;
-  }
 }
 
 // ---------------------------------------------------------------- the collection
@@ -174,7 +100,7 @@ TEST(TPDFFontCollection, SimpleFontsWithWidthsDifferencesAndToUnicode) {
   EXPECT_EQ(Font->GlyphNames[66], "g35");
   EXPECT_EQ(Font->FirstChar, 65);
   EXPECT_EQ(Font->LastChar, 66);
-  EXPECT_EQ(Font->ToUnicode.size(), 1u);
+  ASSERT_NE(Font->ToUnicode, nullptr);
 
   // Not a dictionary: a record all the same.
   const TPDFFontCollectionData* Missing = F.Select(77);
@@ -199,8 +125,9 @@ TEST(TPDFFontCollection, CompositeFonts) {
   EXPECT_EQ(Font->Ascent, 859);
   EXPECT_EQ(GetCIDWidth(Font->CIDWidths.get(), 2), 600);
   EXPECT_EQ(GetCIDWidth(Font->CIDWidths.get(), 9), 900);
-  ASSERT_NE(Font->ToUnicodeIndex, nullptr);
-  EXPECT_EQ(Font->ToUnicodeIndex->Lookup(2), 0x4E2E);
+  std::u32string Chars;
+  EXPECT_TRUE(Font->CodeUnicode(2, Chars));
+  EXPECT_EQ(Chars, U"\u4E2E");
   EXPECT_EQ(Font->CodeTexts[1], "?");
   EXPECT_EQ(Font->CodeTexts[4], "");
   EXPECT_EQ(F.Select(1), Font);

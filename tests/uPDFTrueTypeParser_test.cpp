@@ -7,6 +7,12 @@
 
 namespace {
 
+uint32_t ReadU32(const std::string& S, size_t At) {
+  uint32_t V = 0;
+  for (size_t I = 0; I < 4; ++I) V = V << 8 | static_cast<unsigned char>(S[At + I]);
+  return V;
+}
+
 TPDFTrueTypeParser Parse(const std::string& Data) {
   TPDFTrueTypeParser P;
   P.LoadFromData(Data);
@@ -110,6 +116,31 @@ TEST(TPDFTrueTypeParser, DamagedProgramsReadWhatTheyHold) {
   EXPECT_EQ(P.AdvanceOf(0), 750u);
 }
 
+TEST(TPDFTrueTypeParser, CharactersOfGlyphsFromTheCMapTable) {
+  TTestTrueType F;
+  F.Advances = {500, 600, 700, 800};
+  F.Characters = {{0x41, 1}, {0x20, 1}, {0x4E2D, 2}, {0x1D400, 3}};
+  const auto P = Parse(MakeTrueType(F));
+  ASSERT_EQ(P.GlyphUnicodes.size(), 4u);
+  EXPECT_EQ(P.GlyphUnicodes[0], 0u);       // .notdef has none
+  EXPECT_EQ(P.GlyphUnicodes[1], 0x20u);    // the lowest of its characters
+  EXPECT_EQ(P.GlyphUnicodes[2], 0x4E2Du);
+  EXPECT_EQ(P.GlyphUnicodes[3], 0x1D400u);  // only the (3, 10) subtable reaches it
+
+  // Every prefix, and format 4 segments and format 12 groups claiming far
+  // more than the table holds, end.
+  const std::string Good = MakeTrueType(F);
+  for (size_t N = 0; N <= Good.size(); N += 3) Parse(Good.substr(0, N));
+  std::string Claims = Good;
+  const size_t CMap = Claims.find("cmap");
+  ASSERT_NE(CMap, std::string::npos);
+  const uint32_t At = ReadU32(Claims, CMap + 8);
+  for (size_t I = At; I + 14 < Claims.size(); ++I)
+    if (Claims[I] == '\0' && Claims[I + 1] == '\x0C') Claims[I + 12] = Claims[I + 13] = '\x7F';  // numGroups
+  Claims[At + 4 + 16 + 6] = Claims[At + 4 + 16 + 7] = '\xFF';  // segCountX2
+  Parse(Claims);
+}
+
 TEST(TPDFTrueTypeParser, AnInstalledFont) {
   const std::string Data = ReadWholeFile(LiberationSans);
   if (Data.empty()) GTEST_SKIP() << LiberationSans << " is not installed";
@@ -119,6 +150,8 @@ TEST(TPDFTrueTypeParser, AnInstalledFont) {
   // Liberation Sans keeps Arial's advances: A is 1366 units, space 569.
   EXPECT_EQ(P.AdvanceOf(P.GlyphIndexOfName("A")), 1366u * 1000 / 2048);
   EXPECT_EQ(P.AdvanceOf(P.GlyphIndexOfName("space")), 569u * 1000 / 2048);
+  EXPECT_EQ(P.GlyphUnicodes.at(P.GlyphIndexOfName("A")), U'A');
+  EXPECT_EQ(P.GlyphUnicodes.at(P.GlyphIndexOfName("Euro")), U'\u20AC');
 }
 
 }  // namespace

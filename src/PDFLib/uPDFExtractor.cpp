@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "uPDFExtra.h"
+#include "uPDFFontConst.h"
 #include "uPDFFontRasterizer.h"
 #include "uPDFStructure.h"
 
@@ -58,7 +59,8 @@ std::string TPDFExtractor::NextToken() {
     ++FPos;
     while (FPos <= Size) {
       const unsigned char B = At(FPos);
-      if (IsPDFWhite(B) || B == '(' || B == '<' || B == '[' || B == ']') break;
+      // A name ends the token before it: "TJ/F55" is an operator and a name.
+      if (IsPDFWhite(B) || B == '(' || B == '<' || B == '[' || B == ']' || B == '/') break;
       ++FPos;
     }
   }
@@ -75,8 +77,18 @@ double TPDFExtractor::Number(int N) const { return StrToNumber(Operand(N)); }
 
 // ---------------------------------------------------------------- text
 
+bool TPDFExtractor::Composite() const { return FFont && FFont->IsComposite; }
+
 double TPDFExtractor::TextWidth(std::string_view Bytes) const {
   double Sum = 0;
+  if (Composite()) {
+    // As the interpreter advances: CID widths and character spacing, no
+    // word spacing.
+    uint32_t Code;
+    for (size_t Pos = 0; FFont->NextCode(Bytes, Pos, Code);)
+      Sum += GetCIDWidth(FFont->CIDWidths.get(), FFont->CIDOf(Code)) + FCharSpacing;
+    return Sum * FFontSize * FScale / 1000;
+  }
   for (unsigned char C : Bytes) Sum += (*FWidths)[C] + FCharSpacing + (C == FSpaceCode ? FWordSpacing : 0);
   return Sum * FFontSize * FScale / 1000;
 }
@@ -87,6 +99,25 @@ std::string TPDFExtractor::MapText(std::string_view Bytes, const std::vector<siz
   // code 32 ".notdef"): the code only stands for the break.
   std::string Text;
   auto Next = Spaces.begin();
+  if (Composite()) {
+    // Each run between two breaks is split into codes on its own.
+    std::u32string Chars;
+    size_t Start = 0;
+    for (;;) {
+      const size_t End = Next != Spaces.end() ? std::min(*Next, Bytes.size()) : Bytes.size();
+      const std::string_view Run = Bytes.substr(Start, End - Start);
+      uint32_t Code;
+      for (size_t Pos = 0; FFont->NextCode(Run, Pos, Code);) {
+        Chars.clear();
+        if (FFont->CodeUnicode(Code, Chars)) Text += UnicodeToText(Chars, FCodePage);
+      }
+      if (Next == Spaces.end()) break;
+      Text += ' ';
+      ++Next;
+      Start = End;
+    }
+    return Text;
+  }
   for (size_t I = 0; I < Bytes.size(); ++I) {
     if (Next != Spaces.end() && *Next == I) {
       Text += ' ';
@@ -135,7 +166,8 @@ void TPDFExtractor::SelectSpace() {
         break;
       }
   }
-  const double W = (*FWidths)[FSpaceCode];
+  const double W = Composite() ? GetCIDWidth(FFont->CIDWidths.get(), FFont->CIDOf(static_cast<uint32_t>(FSpaceCode)))
+                               : (*FWidths)[FSpaceCode];
   FSpaceWidth = T[FSpaceCode] == " " && W != DefaultGlyphWidth ? W : 280;
 }
 
@@ -218,6 +250,7 @@ std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
   FX = FY = FLineX = FLineY = FPrevX = FPrevY = FArrayStartX = 0;
   FWidths = &FDefaultWidths;
   FCodeTexts = &FDefaultTexts;
+  FFont = nullptr;
   FSpaceCode = 32;
   FSpaceWidth = 280;
   FCTM = FSavedCTM = {1, 0, 0, 1, 0, 0};
@@ -237,6 +270,18 @@ std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
       for (Token = NextToken(); !Token.empty() && Token != "]"; Token = NextToken()) {
         if (Token[0] == '(') {
           std::string S = UnescapeLiteralString(Token);
+          if (Composite()) {
+            // Letter-spaced text gets its breaks between codes, as marks
+            // rather than bytes.
+            if (FSpaceWidth * FScale * FFontSize / 1000 < FCharSpacing) {
+              uint32_t Code;
+              for (size_t Pos = 0, Before = 0; FFont->NextCode(S, Pos, Code); Before = Pos)
+                if (Before) FArraySpaces.push_back(FArrayText.size() + Before);
+            }
+            FArrayText += S;
+            FX += TextWidth(S);
+            continue;
+          }
           if (FSpaceWidth * FScale * FFontSize / 1000 < FCharSpacing && S.size() > 1) {
             std::string Spaced;
             for (size_t I = 0; I < S.size(); ++I) {
@@ -257,7 +302,7 @@ std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
           FX += -N * FScale * FFontSize / 1000;
           if (-N > FSpaceWidth / 2) {
             FArraySpaces.push_back(FArrayText.size());
-            FArrayText += static_cast<char>(FSpaceCode);
+            if (!Composite()) FArrayText += static_cast<char>(FSpaceCode);
           }
         }
       }
@@ -278,6 +323,7 @@ std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
       if (const TPDFFontCollectionData* Font = FFonts.SelectFont(FontRefOf(Name))) {
         FWidths = &Font->Widths;
         FCodeTexts = &Font->CodeTexts;
+        FFont = Font;
       }
       FFontSize = IsNumberText(Operand(1)) ? StrToNumber(Operand(1)) : 12;
       SelectSpace();

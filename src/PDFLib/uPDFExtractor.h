@@ -15,6 +15,7 @@
 class TCodePage;
 class TPDFDictionary;
 class TPDFFontCollection;
+struct TPDFFontCollectionData;
 class TPDFIndRef;
 class TPDFStructure;
 
@@ -34,7 +35,9 @@ class TPDFExtractor {
   std::string NextToken();
   double TextWidth(std::string_view Bytes) const;
   // The text of Bytes in the current font; the codes at Spaces (ascending
-  // offsets) are word breaks the extractor inserted and read as " ".
+  // offsets) are word breaks the extractor inserted and read as " ". In a
+  // composite font a break is no byte of its own: it stands before the byte
+  // at its offset.
   std::string MapText(std::string_view Bytes, const std::vector<size_t>& Spaces = {}) const;
   TPDFIndRef* FontRefOf(const std::string& Name) const;
   std::string BaseFontNameOf(const std::string& Name);
@@ -72,6 +75,10 @@ class TPDFExtractor {
   double FX = 0, FY = 0, FLineX = 0, FLineY = 0, FPrevX = 0, FPrevY = 0, FArrayStartX = 0;
   const TPDFGlyphWidths* FWidths = nullptr;
   const TPDFCodeTexts* FCodeTexts = nullptr;
+  // The current font's record: composite fonts split their strings and find
+  // each code's text and width through it, as the interpreter does.
+  const TPDFFontCollectionData* FFont = nullptr;
+  bool Composite() const;
   int FSpaceCode = 32;
   double FSpaceWidth = 280;
   TMatrix FCTM{1, 0, 0, 1, 0, 0}, FSavedCTM{1, 0, 0, 1, 0, 0};

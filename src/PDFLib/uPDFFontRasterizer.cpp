@@ -1,156 +1,14 @@
-// The font collection of one page-text request, and ToUnicode CMaps.
+// The font collection of one page-text request.
 #include "uPDFFontRasterizer.h"
 
 #include <algorithm>
 
 #include "CodePage.h"
+#include "uPDFCMap.h"
 #include "uPDFExtra.h"
 #include "uPDFStructure.h"
 #include "uPDFTrueTypeRasterizer.h"
 #include "uPDFType1.h"
-
-// ================================================================ CMaps
-
-namespace {
-
-// Reads the next "<hex>" of Section and cuts Section after it; -1 when the
-// digits are not a hexadecimal number of up to eight digits, or when no
-// further pair is there (Section is then emptied). Eight digits with the top
-// bit set read as negative.
-int64_t ReadHexToken(std::string_view& Section) {
-  const size_t Open = Section.find('<');
-  const size_t Close = Section.find('>');
-  if (Open == std::string_view::npos || Close == std::string_view::npos || Open > Close) {
-    Section = {};
-    return -1;
-  }
-  const std::string_view Digits = Section.substr(Open + 1, Close - Open - 1);
-  Section.remove_prefix(Close + 1);
-  if (Digits.empty() || Digits.size() > 8) return -1;
-  uint32_t Value = 0;
-  for (char C : Digits) {
-    const int D = HexDigitValue(static_cast<unsigned char>(C));
-    if (D < 0) return -1;
-    Value = Value * 16 + static_cast<uint32_t>(D);
-  }
-  return static_cast<int32_t>(Value);
-}
-
-// The text between the first Begin and the first End, when both are there in
-// that order.
-std::optional<std::string_view> Section(std::string_view Text, std::string_view Begin, std::string_view End) {
-  const size_t B = Text.find(Begin);
-  const size_t E = Text.find(End);
-  if (B == std::string_view::npos || E == std::string_view::npos || B > E) return std::nullopt;
-  const size_t From = std::min(B + Begin.size(), E);
-  return Text.substr(From, E - From);
-}
-
-}  // namespace
-
-TPDFCMap ParseToUnicode(std::string_view Text) {
-  TPDFCMap Map;
-  // The codespace range is only a gate: without a readable one, no map.
-  auto Codespace = Section(Text, "begincodespacerange", "endcodespacerange");
-  if (!Codespace) return Map;
-  if (ReadHexToken(*Codespace) < 0 || ReadHexToken(*Codespace) < 0) return Map;
-  if (auto Ranges = Section(Text, "beginbfrange", "endbfrange")) {
-    for (;;) {
-      const int64_t Lo = ReadHexToken(*Ranges), Hi = ReadHexToken(*Ranges), Dst = ReadHexToken(*Ranges);
-      if (Lo < 0 || Hi < 0) break;
-      Map.push_back({static_cast<uint16_t>(Lo), static_cast<uint16_t>(Hi), static_cast<uint16_t>(Dst)});
-    }
-  }
-  if (auto Chars = Section(Text, "beginbfchar", "endbfchar")) {
-    for (;;) {
-      const int64_t Src = ReadHexToken(*Chars), Dst = ReadHexToken(*Chars);
-      if (Src < 0 || Dst < 0) break;
-      if (Src > 0 && Dst > 0)
-        Map.push_back({static_cast<uint16_t>(Src), static_cast<uint16_t>(Src), static_cast<uint16_t>(Dst)});
-    }
-  }
-  return Map;
-}
-
-void SortCMap(TPDFCMap& Map) {
-  const auto Less = [](const TPDFCMapRange& A, const TPDFCMapRange& B) { return A.FirstCode < B.FirstCode; };
-  const bool Distinct = [&] {
-    std::vector<uint16_t> Keys;
-    Keys.reserve(Map.size());
-    for (const auto& R : Map) Keys.push_back(R.FirstCode);
-    std::sort(Keys.begin(), Keys.end());
-    return std::adjacent_find(Keys.begin(), Keys.end()) == Keys.end();
-  }();
-  // Which of several ranges with one FirstCode comes first is decided by an
-  // exchange procedure; with distinct keys any sort gives the same order, and
-  // very large maps with repeated keys keep their text order among equals
-  // rather than cost quadratic time.
-  constexpr size_t ExactLimit = 5000;
-  if (Distinct || Map.size() > ExactLimit) {
-    std::stable_sort(Map.begin(), Map.end(), Less);
-    return;
-  }
-  for (size_t I = 0; I + 1 < Map.size(); ++I)
-    for (size_t J = I + 1; J < Map.size(); ++J)
-      if (Map[J].FirstCode < Map[I].FirstCode) std::swap(Map[I], Map[J]);
-}
-
-std::optional<uint16_t> CMapLookup(const TPDFCMap& Map, uint32_t Code) {
-  for (const TPDFCMapRange& R : Map)
-    if (R.FirstCode <= Code && Code <= R.LastCode) return static_cast<uint16_t>(R.FirstUnicode + (Code - R.FirstCode));
-  return std::nullopt;
-}
-
-TPDFCMapIndex::TPDFCMapIndex(const TPDFCMap& Map) {
-  uint32_t First = 65535, Last = 0;
-  for (const TPDFCMapRange& R : Map)
-    if (R.FirstCode <= R.LastCode) {
-      First = std::min<uint32_t>(First, R.FirstCode);
-      Last = std::max<uint32_t>(Last, R.LastCode);
-    }
-  if (First > Last) return;
-  FFirst = First;
-  const uint32_t Span = Last - First + 1;
-  FUnits.assign(Span, 0);
-  // Each code takes the first range that covers it: ranges fill only codes
-  // still free, and a "next free code" chain skips the taken ones.
-  std::vector<uint32_t> Next(Span + 1);
-  for (uint32_t C = 0; C <= Span; ++C) Next[C] = C;
-  auto Find = [&](uint32_t C) {
-    while (Next[C] != C) {
-      Next[C] = Next[Next[C]];
-      C = Next[C];
-    }
-    return C;
-  };
-  for (const TPDFCMapRange& R : Map) {
-    if (R.FirstCode > R.LastCode) continue;
-    const uint32_t End = R.LastCode - First;
-    for (uint32_t C = Find(R.FirstCode - First); C <= End; C = Find(C)) {
-      FUnits[C] = static_cast<uint32_t>(static_cast<uint16_t>(R.FirstUnicode + (C + First - R.FirstCode))) + 1;
-      Next[C] = C + 1;
-    }
-  }
-}
-
-std::optional<uint16_t> TPDFCMapIndex::Lookup(uint32_t Code) const {
-  if (Code < FFirst || Code - FFirst >= FUnits.size() || FUnits[Code - FFirst] == 0) return std::nullopt;
-  return static_cast<uint16_t>(FUnits[Code - FFirst] - 1);
-}
-
-std::string UnicodeToText(uint16_t Unit, const TCodePage& CodePage) { return CodePage.FromUTF16(Unit); }
-
-void CMapToTexts(const TPDFCMapIndex& Map, TPDFCodeTexts& Texts, const TCodePage& CodePage) {
-  for (uint32_t C = 0; C < 256; ++C) {
-    auto Unit = Map.Lookup(C);
-    Texts[C] = Unit ? CodePage.FromUTF16(*Unit) : std::string();
-  }
-}
-
-void OverlayCMapTexts(const TPDFCMapIndex& Map, TPDFCodeTexts& Texts, const TCodePage& CodePage) {
-  for (uint32_t C = 0; C < 256; ++C)
-    if (auto Unit = Map.Lookup(C)) Texts[C] = CodePage.FromUTF16(*Unit);
-}
 
 // ================================================================ standard fonts
 
@@ -288,6 +146,7 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
   std::shared_ptr<const TPDFFontRasterizer> Rasterizer;
   std::shared_ptr<const TPDFCIDWidths> CIDWidths;
   std::string CIDToGIDMap;
+  TPDFDictionary* DescendantFont = nullptr;
   const size_t RecordsBefore = FFonts.size();
 
   auto* Font = FontRef ? As<TPDFDictionary>(FontRef->Resolve()) : nullptr;
@@ -371,7 +230,10 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
     } else if (Subtype == "Type0") {
       auto* Descendants = As<TPDFArray>(Font->GetValue("DescendantFonts", true));
       if (Descendants && Descendants->Count() == 1 && Depth < MaxDescendantDepth)
-        if (auto* Descendant = As<TPDFIndRef>(Descendants->GetItem(0))) LoadFont(Descendant, Depth + 1);
+        if (auto* Descendant = As<TPDFIndRef>(Descendants->GetItem(0))) {
+          DescendantFont = As<TPDFDictionary>(Descendant->Resolve());
+          LoadFont(Descendant, Depth + 1);
+        }
     }
     // A font without a program takes the advances of an installed substitute
     // by glyph name (before the Differences).
@@ -420,22 +282,31 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
     Rec = FFonts.back().get();
     Rec->IsComposite = true;
     CodeKeyed = true;
+    LoadCompositeText(*Rec, Font, DescendantFont);
   }
 
   // Texts of the record, and the ToUnicode map.
   auto LoadMap = [&](TPDFObject* Entry) {
     const auto* Stream = As<TPDFStream>(Entry);
-    Rec->ToUnicode = ParseToUnicode(Stream ? Stream->GetDecodedData() : std::string());
-    SortCMap(Rec->ToUnicode);
-    Rec->ToUnicodeIndex = Rec->ToUnicode.empty() ? nullptr : std::make_shared<TPDFCMapIndex>(Rec->ToUnicode);
+    auto Map = std::make_shared<TPDFCMap>(ParseToUnicode(Stream ? Stream->GetDecodedData() : std::string()));
+    Rec->ToUnicode = Map->Empty() ? nullptr : std::move(Map);
+  };
+  // The texts of codes 0..255 from the map; uncovered codes keep theirs
+  // (Overlay) or get none.
+  auto MapTexts = [&](bool Overlay) {
+    std::u32string Chars;
+    for (uint32_t C = 0; C < 256; ++C) {
+      Chars.clear();
+      if (Rec->ToUnicode && Rec->ToUnicode->Lookup(C, Chars))
+        Rec->RenderTexts[C] = UnicodeToText(Chars, FCodePage);
+      else if (!Overlay)
+        Rec->RenderTexts[C].clear();
+    }
   };
   if (CodeKeyed) {
     if (Font && Font->IndexOfKey("ToUnicode") >= 0) {
       LoadMap(Font->GetValue("ToUnicode", true));
-      if (Rec->ToUnicodeIndex)
-        CMapToTexts(*Rec->ToUnicodeIndex, Rec->RenderTexts, FCodePage);
-      else
-        Rec->RenderTexts.fill(std::string());
+      MapTexts(false);
       Rec->CodeTexts = Rec->RenderTexts;
     } else {
       Rec->RenderTexts = Rec->CodeTexts;
@@ -450,11 +321,144 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
     if (Font)
       if (auto* Map = As<TPDFStream>(Font->GetValue("ToUnicode", true))) {
         LoadMap(Map);
-        if (Rec->ToUnicodeIndex) OverlayCMapTexts(*Rec->ToUnicodeIndex, Rec->RenderTexts, FCodePage);
+        MapTexts(true);
         Rec->CodeTexts = Rec->RenderTexts;
       }
   }
   // A font whose codes all have empty texts shows each byte as itself.
   if (std::all_of(Rec->RenderTexts.begin(), Rec->RenderTexts.end(), [](const std::string& T) { return T.empty(); }))
     for (int C = 0; C < 256; ++C) Rec->RenderTexts[C] = FCodePage.FromWinAnsi(static_cast<unsigned char>(C));
+}
+
+// ---------------------------------------------------------------- composite text
+
+namespace {
+
+// The character collections whose CID-to-Unicode maps the resources hold.
+bool IsAdobeCollection(std::string_view Registry, std::string_view Ordering) {
+  return Registry == "Adobe" && (Ordering == "GB1" || Ordering == "CNS1" || Ordering == "Japan1" ||
+                                 Ordering == "Japan2" || Ordering == "Korea1" || Ordering == "KR");
+}
+
+std::string StringValue(TPDFObject* Object) {
+  if (const auto* S = As<TPDFString>(Object)) return S->Value();
+  if (const auto* N = As<TPDFName>(Object)) return N->Value();
+  return {};
+}
+
+}  // namespace
+
+TPDFCMapStore& TPDFFontCollection::CMapStore() const { return CMaps ? *CMaps : TPDFCMapStore::Installed(); }
+
+void TPDFFontCollection::LoadCompositeText(TPDFFontCollectionData& Rec, TPDFDictionary* Type0,
+                                           TPDFDictionary* Descendant) {
+  std::string Registry, Ordering;
+  TPDFObject* Encoding = Type0 ? Type0->GetValue("Encoding", true) : nullptr;
+  if (const auto* Name = As<TPDFName>(Encoding)) {
+    const std::string& CMapName = Name->Value();
+    if (!IsIdentityCMapName(CMapName)) Rec.Encoding = CMapStore().Find(CMapName);
+    // A vertical CMap gives the text of its horizontal form.
+    if (Rec.Encoding && CMapName.size() > 2 && CMapName.compare(CMapName.size() - 2, 2, "-V") == 0)
+      Rec.TextEncoding = CMapStore().Find(CMapName.substr(0, CMapName.size() - 1) + "H");
+  } else if (auto* Stream = As<TPDFStream>(Encoding)) {
+    // An embedded CMap, perhaps on top of a predefined one.
+    auto Map = std::make_shared<TPDFCMap>();
+    Map->Parse(Stream->GetDecodedData());
+    if (Map->UseCMap.empty())
+      if (auto* Dict = Stream->Dictionary())
+        if (const auto* Use = As<TPDFName>(Dict->GetValue("UseCMap", true))) Map->UseCMap = Use->Value();
+    if (!Map->UseCMap.empty()) Map->Inherit(CMapStore().Find(Map->UseCMap));
+    if (!Map->HasCodespace()) {
+      // No codespace of its own or inherited: two-byte codes, as Identity-H.
+      TPDFCodespaceRange All;
+      All.Bytes = 2;
+      All.High = {0xFF, 0xFF, 0, 0};
+      Map->Codespaces.push_back(All);
+    }
+    if (Map->CIDRanges.empty() && Map->NotdefRanges.empty() && IsIdentityCMapName(Map->UseCMap))
+      Map->CIDRanges.push_back({0, 0xFFFF, 0, 0});
+    Map->Finish();
+    Rec.Encoding = std::move(Map);
+  }
+  if (!Rec.TextEncoding) Rec.TextEncoding = Rec.Encoding;
+  if (Rec.Encoding) {
+    Registry = Rec.Encoding->Registry;
+    Ordering = Rec.Encoding->Ordering;
+  }
+  // The descendant's collection, when it names one, rules.
+  if (auto* Info = Descendant ? As<TPDFDictionary>(Descendant->GetValue("CIDSystemInfo", true)) : nullptr) {
+    const std::string R = StringValue(Info->GetValue("Registry", true));
+    const std::string O = StringValue(Info->GetValue("Ordering", true));
+    if (!R.empty() && !O.empty()) {
+      Registry = R;
+      Ordering = O;
+    }
+  }
+  if (IsAdobeCollection(Registry, Ordering)) {
+    Rec.CIDToUnicode = CMapStore().CIDToUnicode(Registry, Ordering);
+    return;
+  }
+  // Identity (or a collection of no known map): the glyphs of the program.
+  auto Texts = std::make_shared<std::vector<std::u32string>>();
+  if (const auto* TrueType = dynamic_cast<const TPDFTrueTypeRasterizer2*>(Rec.Rasterizer.get())) {
+    const TPDFTrueTypeParser& P = *TrueType->Parser;
+    Texts->resize(std::max(P.GlyphUnicodes.size(), P.GlyphNames.size()));
+    for (size_t G = 0; G < Texts->size(); ++G) {
+      if (G < P.GlyphUnicodes.size() && P.GlyphUnicodes[G])
+        (*Texts)[G] = P.GlyphUnicodes[G];
+      else if (G < P.GlyphNames.size() && !P.GlyphNames[G].empty() && P.GlyphNames[G] != ".notdef")
+        (*Texts)[G] = GlyphNameToUnicode(P.GlyphNames[G]);
+    }
+  } else if (const auto* CFF = dynamic_cast<const TPDFType1Decoder*>(Rec.Rasterizer.get());
+             CFF && !CFF->IsCIDKeyed) {
+    // A CFF font that is not CID-keyed: CIDs are glyph indices, and the
+    // charset names the glyphs.
+    Texts->resize(CFF->GlyphNames.size());
+    for (size_t G = 0; G < Texts->size(); ++G)
+      if (CFF->GlyphNames[G] != ".notdef") (*Texts)[G] = GlyphNameToUnicode(CFF->GlyphNames[G]);
+  }
+  if (std::any_of(Texts->begin(), Texts->end(), [](const std::u32string& T) { return !T.empty(); }))
+    Rec.GlyphTexts = std::move(Texts);
+}
+
+// ---------------------------------------------------------------- TPDFFontCollectionData
+
+bool TPDFFontCollectionData::NextCode(std::string_view Bytes, size_t& Pos, uint32_t& Code) const {
+  if (IsComposite && Encoding) return Encoding->NextCode(Bytes, Pos, Code);
+  const size_t Length = IsComposite ? 2 : 1;
+  if (Pos + Length > Bytes.size()) {
+    Pos = Bytes.size();
+    return false;
+  }
+  Code = static_cast<unsigned char>(Bytes[Pos]);
+  if (Length == 2) Code = Code << 8 | static_cast<unsigned char>(Bytes[Pos + 1]);
+  Pos += Length;
+  return true;
+}
+
+uint32_t TPDFFontCollectionData::CIDOf(uint32_t Code) const {
+  if (!Encoding) return Code;
+  return Encoding->LookupCID(Code).value_or(0);
+}
+
+bool TPDFFontCollectionData::CodeUnicode(uint32_t Code, std::u32string& Out) const {
+  if (ToUnicode && ToUnicode->Lookup(Code, Out)) return true;
+  if (!IsComposite) return false;
+  uint32_t CID = Code;
+  if (TextEncoding) {
+    const auto Mapped = TextEncoding->LookupCID(Code);
+    if (!Mapped) return false;
+    CID = *Mapped;
+  }
+  if (CIDToUnicode) return CIDToUnicode->Lookup(CID, Out);
+  if (!GlyphTexts) return false;
+  uint32_t Glyph = CID;
+  if (!CIDToGIDMap.empty()) {
+    const uint64_t At = uint64_t{CID} * 2;
+    if (At + 1 >= CIDToGIDMap.size()) return false;
+    Glyph = static_cast<unsigned char>(CIDToGIDMap[At]) << 8 | static_cast<unsigned char>(CIDToGIDMap[At + 1]);
+  }
+  if (Glyph >= GlyphTexts->size() || (*GlyphTexts)[Glyph].empty()) return false;
+  Out += (*GlyphTexts)[Glyph];
+  return true;
 }

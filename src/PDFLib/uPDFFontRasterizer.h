@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "uPDFCMap.h"
 #include "uPDFExtra.h"
 #include "uPDFFontConst.h"
 
@@ -23,44 +24,6 @@ class TPDFSubstituteFonts;
 class TPDFStream;
 class TPDFTrueTypeParser;
 class TPDFType1Decoder;
-
-// ================================================================ CMaps
-
-// Codes FirstCode..LastCode map to FirstUnicode + (code - FirstCode).
-struct TPDFCMapRange {
-  uint16_t FirstCode = 0;
-  uint16_t LastCode = 0;
-  uint16_t FirstUnicode = 0;
-};
-using TPDFCMap = std::vector<TPDFCMapRange>;
-
-// The bfrange and bfchar entries of a ToUnicode CMap text (only the first
-// section of each; nothing without a codespace range).
-TPDFCMap ParseToUnicode(std::string_view Text);
-// Orders the map by FirstCode the way look-ups expect (which of several
-// ranges with the same FirstCode comes first is fixed by this procedure).
-void SortCMap(TPDFCMap& Map);
-// The UTF-16 unit of Code: the first range covering it, or none.
-std::optional<uint16_t> CMapLookup(const TPDFCMap& Map, uint32_t Code);
-
-// CMapLookup for every code at once: a table over the codes the map spans,
-// built in time proportional to the map plus that span.
-class TPDFCMapIndex {
- public:
-  explicit TPDFCMapIndex(const TPDFCMap& Map);
-  std::optional<uint16_t> Lookup(uint32_t Code) const;
-
- private:
-  uint32_t FFirst = 0;
-  std::vector<uint32_t> FUnits;  // unit + 1 from FFirst on, 0 where no range covers the code
-};
-
-// One UTF-16 unit as text in the code page.
-std::string UnicodeToText(uint16_t Unit, const TCodePage& CodePage);
-// Texts of codes 0..255 from the map alone (uncovered codes: empty).
-void CMapToTexts(const TPDFCMapIndex& Map, TPDFCodeTexts& Texts, const TCodePage& CodePage);
-// The same, but uncovered codes keep their text.
-void OverlayCMapTexts(const TPDFCMapIndex& Map, TPDFCodeTexts& Texts, const TCodePage& CodePage);
 
 // ================================================================ rasterizers
 
@@ -98,12 +61,30 @@ struct TPDFFontCollectionData {
   double Ascent = 0;
   double Descent = 0;
   TPDFCodeTexts RenderTexts;
-  TPDFCMap ToUnicode;
-  // ToUnicode for look-ups of two-byte codes; null without a map.
-  std::shared_ptr<const TPDFCMapIndex> ToUnicodeIndex;
+  // The ToUnicode map; null without one.
+  std::shared_ptr<const TPDFCMap> ToUnicode;
   int32_t FirstChar = 0;
   int32_t LastChar = 0;
   std::string CIDToGIDMap;
+
+  // Composite fonts. Encoding splits shown strings into codes and gives their
+  // CIDs (null: two-byte codes that are their own CIDs, as Identity-H);
+  // TextEncoding is the horizontal form of a vertical encoding, whose CIDs
+  // give the text (else Encoding). CIDToUnicode is the character
+  // collection's map; GlyphTexts the characters of the embedded program's
+  // glyphs, by glyph index (null when neither is known).
+  std::shared_ptr<const TPDFCMap> Encoding, TextEncoding, CIDToUnicode;
+  std::shared_ptr<const std::vector<std::u32string>> GlyphTexts;
+
+  // The next code of a shown string from Pos (one byte for simple fonts, as
+  // the encoding splits them for composite fonts); false at the end.
+  bool NextCode(std::string_view Bytes, size_t& Pos, uint32_t& Code) const;
+  // The CID of a composite font's code (0 for codes its encoding lacks).
+  uint32_t CIDOf(uint32_t Code) const;
+  // Appends the characters of a code: the ToUnicode map, then for composite
+  // fonts the collection's map and the program's glyphs; false (nothing
+  // appended) when none of them knows the code.
+  bool CodeUnicode(uint32_t Code, std::u32string& Out) const;
 };
 
 // Fonts already loaded for a document, by the object number they were
@@ -159,6 +140,9 @@ class TPDFFontCollection {
   // Where fonts without a program find their installed substitutes (the
   // process-wide installed fonts unless set); must outlive the collection.
   TPDFSubstituteFonts* SubstituteFonts = nullptr;
+  // Where composite fonts find predefined CMaps (the process-wide installed
+  // resources unless set); must outlive the collection.
+  TPDFCMapStore* CMaps = nullptr;
 
   // Makes the font FontRef refers to current, loading it on first use, and
   // returns its record. A null FontRef changes nothing and gives null.
@@ -169,6 +153,10 @@ class TPDFFontCollection {
 
  private:
   void LoadFont(TPDFIndRef* FontRef, int Depth);
+  // What a composite record needs beyond its descendant: the encoding, the
+  // character collection's map and the program's glyph texts.
+  void LoadCompositeText(TPDFFontCollectionData& Rec, TPDFDictionary* Type0, TPDFDictionary* Descendant);
+  TPDFCMapStore& CMapStore() const;
   TPDFSubstituteFonts& Substitutes() const;
   // A font program, parsed once per document when there is a cache.
   std::shared_ptr<const TPDFType1Decoder> Type1Program(const TPDFStream* File, bool CFF);

@@ -301,17 +301,18 @@ void TPDFRenderer::Show(TRun& R, size_t Count) {
     const std::string Bytes = Token[0] == '(' ? UnescapeLiteralString(Token) : HexStringToBytes(Token);
     double E = D;
     std::string Word, Whole;
-    const size_t Step = Font.IsComposite ? 2 : 1;
-    for (size_t B = 0; B + Step <= Bytes.size(); B += Step) {
-      const uint32_t Code = Font.IsComposite ? (static_cast<unsigned char>(Bytes[B]) << 8 | static_cast<unsigned char>(Bytes[B + 1]))
-                                             : static_cast<unsigned char>(Bytes[B]);
+    uint32_t Code;
+    std::u32string Chars;
+    std::string Converted;
+    for (size_t B = 0; Font.NextCode(Bytes, B, Code);) {
       double K;
       std::string_view Text;
-      std::string Converted;
       if (Font.IsComposite) {
-        K = GetCIDWidth(Font.CIDWidths.get(), Code) + S.Tc * V / AbsTfs;
-        if (Font.ToUnicodeIndex)
-          if (auto Unit = Font.ToUnicodeIndex->Lookup(Code)) Text = FCodePage.FromUTF16(*Unit);
+        K = GetCIDWidth(Font.CIDWidths.get(), Font.CIDOf(Code)) + S.Tc * V / AbsTfs;
+        Chars.clear();
+        Converted.clear();
+        if (Font.CodeUnicode(Code, Chars)) Converted = UnicodeToText(Chars, FCodePage);
+        Text = Converted;
       } else {
         K = Font.Widths[Code] / WidthScale + S.Tc * V / AbsTfs + (Code == 32 ? S.Tw * V / AbsTfs : 0);
         Text = Font.RenderTexts[Code];

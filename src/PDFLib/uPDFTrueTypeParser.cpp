@@ -2,8 +2,10 @@
 #include "uPDFTrueTypeParser.h"
 
 #include <algorithm>
+#include <array>
 
 #include "uPDFExtra.h"
+#include "uPDFFontConst.h"
 
 namespace {
 
@@ -58,6 +60,7 @@ void TPDFTrueTypeParser::LoadFromData(std::string_view Data) {
     for (uint64_t I = 0; I < N; ++I) Advances.push_back(U16(Data, Hmtx->Offset + 4 * I) * 1000 / UnitsPerEm);
   }
   if (const auto* Post = FindTable("post")) ReadPost(Data, *Post);
+  if (const auto* CMap = FindTable("cmap")) ReadCMap(Data, *CMap);
 
   FNameIndex.reserve(GlyphNames.size());
   for (size_t G = 0; G < GlyphNames.size(); ++G)
@@ -120,4 +123,88 @@ uint32_t TPDFTrueTypeParser::AdvanceOf(int32_t Glyph) const {
   if (Advances.empty()) return 750;
   if (Glyph >= 0 && static_cast<size_t>(Glyph) < Advances.size()) return Advances[Glyph];
   return Advances.back();
+}
+
+void TPDFTrueTypeParser::ReadCMap(std::string_view Data, const TTrueTypeTable& CMap) {
+  // Glyph indices are 16-bit; a glyph beyond the count maxp gives still gets
+  // its character, up to the largest index seen.
+  const uint64_t Base = CMap.Offset;
+  const uint64_t Count = std::min<uint64_t>(U16(Data, Base + 2), ItemsLeft(Data, Base + 4, 8));
+  // Every subtable costs at most this many code steps in all, however many
+  // codes its segments or groups claim.
+  uint64_t Budget = uint64_t{1} << 22;
+  auto Put = [&](uint64_t Char, uint64_t Glyph) {
+    if (Glyph == 0 || Glyph > 0xFFFF) return;
+    if (GlyphUnicodes.size() <= Glyph) GlyphUnicodes.resize(Glyph + 1, 0);
+    if (GlyphUnicodes[Glyph] == 0) GlyphUnicodes[Glyph] = static_cast<char32_t>(Char);
+  };
+  // MacRoman codes as characters, for the (1, 0) subtable.
+  auto MacRomanChar = [](uint32_t Code) -> char32_t {
+    static const std::array<char32_t, 256> Table = [] {
+      std::array<char32_t, 256> T{};
+      TPDFGlyphNames Names;
+      GetEncodingGlyphNames(TPDFBaseEncoding::encMacRoman, Names);
+      for (int C = 0; C < 256; ++C) {
+        const std::u32string Chars = GlyphNameToUnicode(Names[C]);
+        T[C] = Chars.size() == 1 ? Chars[0] : (C < 128 ? static_cast<char32_t>(C) : 0);
+      }
+      return T;
+    }();
+    return Code < 256 ? Table[Code] : 0;
+  };
+  auto ReadSubtable = [&](uint64_t At, bool MacRoman) {
+    auto Char = [&](uint64_t Code) -> uint64_t { return MacRoman ? MacRomanChar(static_cast<uint32_t>(Code)) : Code; };
+    switch (U16(Data, At)) {
+      case 0:
+        for (uint64_t C = 0; C < 256 && At + 6 + C < Data.size(); ++C) Put(Char(C), U8(Data, At + 6 + C));
+        break;
+      case 4: {
+        const uint64_t Segments = U16(Data, At + 6) / 2;
+        const uint64_t Ends = At + 14, Starts = Ends + 2 * Segments + 2, Deltas = Starts + 2 * Segments,
+                       Offsets = Deltas + 2 * Segments;
+        for (uint64_t S = 0; S < Segments && Offsets + 2 * S + 2 <= Data.size(); ++S) {
+          const uint32_t First = U16(Data, Starts + 2 * S), Last = U16(Data, Ends + 2 * S);
+          const uint32_t Delta = U16(Data, Deltas + 2 * S), RangeOffset = U16(Data, Offsets + 2 * S);
+          for (uint64_t C = First; C <= Last && Budget; ++C, --Budget) {
+            uint32_t Glyph;
+            if (RangeOffset == 0) {
+              Glyph = (C + Delta) & 0xFFFF;
+            } else {
+              Glyph = U16(Data, Offsets + 2 * S + RangeOffset + 2 * (C - First));
+              if (Glyph) Glyph = (Glyph + Delta) & 0xFFFF;
+            }
+            Put(Char(C), Glyph);
+          }
+        }
+        break;
+      }
+      case 6: {
+        const uint64_t First = U16(Data, At + 6);
+        const uint64_t N = std::min<uint64_t>(U16(Data, At + 8), ItemsLeft(Data, At + 10, 2));
+        for (uint64_t I = 0; I < N; ++I) Put(Char(First + I), U16(Data, At + 10 + 2 * I));
+        break;
+      }
+      case 12: {
+        const uint64_t N = std::min<uint64_t>(U32(Data, At + 12), ItemsLeft(Data, At + 16, 12));
+        for (uint64_t G = 0; G < N; ++G) {
+          const uint64_t First = U32(Data, At + 16 + 12 * G), Last = U32(Data, At + 20 + 12 * G);
+          const uint64_t Glyph = U32(Data, At + 24 + 12 * G);
+          // Only the characters whose glyphs are 16-bit indices.
+          const uint64_t End = std::min<uint64_t>({Last, 0x10FFFF, First + (Glyph <= 0xFFFF ? 0xFFFF - Glyph : 0)});
+          for (uint64_t C = First; C <= End && Budget && Glyph <= 0xFFFF; ++C, --Budget) Put(C, Glyph + (C - First));
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  };
+  // The preferred subtables first: later ones only fill glyphs still without
+  // a character.
+  for (const auto& [Platform, Encoding] : {std::pair{3u, 10u}, std::pair{3u, 1u}, std::pair{1u, 0u}})
+    for (uint64_t I = 0; I < Count; ++I)
+      if (U16(Data, Base + 4 + 8 * I) == Platform && U16(Data, Base + 6 + 8 * I) == Encoding) {
+        ReadSubtable(Base + U32(Data, Base + 8 + 8 * I), Platform == 1);
+        break;
+      }
 }

@@ -39,10 +39,16 @@ class TPDFTrueTypeParser {
   std::vector<uint32_t> Advances;
   // One name per glyph from the post table (empty when it names none).
   std::vector<std::string> GlyphNames;
+  // The character of each glyph by the cmap table, read backwards: the
+  // (3, 10), (3, 1) and (1, 0) subtables in that order, the lowest character
+  // of a glyph within one; 0 for none. Indexed by glyph, as long as the
+  // highest glyph mapped.
+  std::vector<char32_t> GlyphUnicodes;
 
  private:
   const TTrueTypeTable* FindTable(const char (&Tag)[5]) const;
   void ReadPost(std::string_view Data, const TTrueTypeTable& Post);
+  void ReadCMap(std::string_view Data, const TTrueTypeTable& CMap);
 
   std::unordered_map<std::string, int32_t> FNameIndex;  // name to its last glyph
 };

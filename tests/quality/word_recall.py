@@ -6,7 +6,9 @@ For every PDF file under the corpus folder, the words pdftotext finds are the
 reference; the recall of a file is the share of those word occurrences (as a
 multiset) that our program's output holds too. Both texts are normalized the
 same way: UTF-8 with replacement, NFKC (which also splits ligatures), lower
-case, punctuation as spaces, split into words.
+case, punctuation as spaces, split into words; Chinese, Japanese and Korean
+characters, written without spaces, count as one word each. The precision of
+a file is the share of our words that the reference holds too.
 
 Files pdftotext cannot read or finds no words in are skipped; files with an
 encryption our program does not support (named XI-R6 or aes) are left out; a
@@ -59,6 +61,8 @@ def unsupported_encryption(rel):
 
 
 _PUNCT = None
+# Ideographs, kana and hangul: one word per character.
+_CJK = re.compile("[\u2e80-\u9fff\uac00-\ud7af\uf900-\ufaff\U00020000-\U0003ffff]")
 
 
 def tokens(data):
@@ -67,7 +71,7 @@ def tokens(data):
     if _PUNCT is None:
         _PUNCT = {c: " " for c in range(sys.maxunicode + 1) if unicodedata.category(chr(c)).startswith("P")}
     text = unicodedata.normalize("NFKC", data.decode("utf-8", errors="replace")).lower()
-    return text.translate(_PUNCT).split()
+    return _CJK.sub(r" \g<0> ", text.translate(_PUNCT)).split()
 
 
 def words(data):
@@ -94,7 +98,7 @@ def run(cmd, timeout, env=None):
 def measure(path, rel, program, timeout, env, layout="content"):
     """One file's result: a dict with status, words, matched and recall, and
     the neighbouring pairs of words (pairs, pairs_matched, order)."""
-    result = {"file": rel, "status": "ok", "words": 0, "matched": 0, "recall": 0.0,
+    result = {"file": rel, "status": "ok", "words": 0, "matched": 0, "recall": 0.0, "ours": 0, "precise": 0,
               "pairs": 0, "pairs_matched": 0, "order": 0.0}
     if unsupported_encryption(rel):
         result["status"] = "unsupported"
@@ -130,6 +134,8 @@ def measure(path, rel, program, timeout, env, layout="content"):
     matched = sum(min(n, ours[w]) for w, n in ref.items())
     result["matched"] = matched
     result["recall"] = matched / total
+    result["ours"] = sum(ours.values())
+    result["precise"] = sum(min(n, ref[w]) for w, n in ours.items())
     our_pairs = pairs(our_tokens)
     result["pairs_matched"] = sum(min(n, our_pairs[p]) for p, n in ref_pairs.items())
     result["order"] = result["pairs_matched"] / result["pairs"] if result["pairs"] else 1.0
@@ -174,6 +180,9 @@ def main():
     matched = sum(r["matched"] for r in measured)
     micro = matched / total if total else 0.0
     mean = sum(r["recall"] for r in measured) / len(measured) if measured else 0.0
+    ours_total = sum(r["ours"] for r in measured)
+    precise = sum(r["precise"] for r in measured)
+    precision = precise / ours_total if ours_total else 0.0
     all_pairs = sum(r["pairs"] for r in measured)
     pairs_matched = sum(r["pairs_matched"] for r in measured)
     order = pairs_matched / all_pairs if all_pairs else 0.0
@@ -188,6 +197,7 @@ def main():
     print(f"files measured:          {len(measured)} of {len(files)}")
     print(f"recall, micro:           {100 * micro:.2f}% ({matched} of {total} words)")
     print(f"recall, mean per file:   {100 * mean:.2f}%")
+    print(f"precision, micro:        {100 * precision:.2f}% ({precise} of {ours_total} words)")
     print(f"order, micro:            {100 * order:.2f}% ({pairs_matched} of {all_pairs} neighbouring pairs)")
     print(f"order, mean per file:    {100 * mean_order:.2f}%")
     print(f"skipped (pdftotext):     {len(by_status['skipped'])}")

@@ -68,6 +68,53 @@ std::string MakeTrueType(const TTestTrueType& Font) {
   }
   Tables.emplace_back("post", Post);
 
+  if (!Font.Characters.empty()) {
+    // Format 4: one segment per character, then the closing 0xFFFF one.
+    std::vector<std::pair<uint32_t, uint16_t>> Bmp;
+    for (const auto& [Char, Glyph] : Font.Characters)
+      if (Char < 0xFFFF) Bmp.emplace_back(Char, Glyph);
+    const auto Segments = static_cast<uint32_t>(Bmp.size() + 1);
+    std::string F4;
+    Put16(F4, 4);
+    Put16(F4, 16 + 8 * Segments);
+    Put16(F4, 0);
+    Put16(F4, 2 * Segments);
+    Put16(F4, 0);
+    Put16(F4, 0);
+    Put16(F4, 0);
+    for (const auto& B : Bmp) Put16(F4, B.first);  // end codes
+    Put16(F4, 0xFFFF);
+    Put16(F4, 0);
+    for (const auto& B : Bmp) Put16(F4, B.first);  // start codes
+    Put16(F4, 0xFFFF);
+    for (const auto& B : Bmp) Put16(F4, (B.second - B.first) & 0xFFFF);  // deltas
+    Put16(F4, 1);
+    for (uint32_t I = 0; I < Segments; ++I) Put16(F4, 0);  // range offsets
+    std::string F12;
+    Put16(F12, 12);
+    Put16(F12, 0);
+    Put32(F12, 16 + 12 * static_cast<uint32_t>(Font.Characters.size()));
+    Put32(F12, 0);
+    Put32(F12, static_cast<uint32_t>(Font.Characters.size()));
+    for (const auto& [Char, Glyph] : Font.Characters) {
+      Put32(F12, Char);
+      Put32(F12, Char);
+      Put32(F12, Glyph);
+    }
+    std::string CMap;
+    Put16(CMap, 0);
+    Put16(CMap, 2);
+    Put16(CMap, 3);
+    Put16(CMap, 1);
+    Put32(CMap, 4 + 2 * 8);
+    Put16(CMap, 3);
+    Put16(CMap, 10);
+    Put32(CMap, 4 + 2 * 8 + static_cast<uint32_t>(F4.size()));
+    CMap += F4;
+    CMap += F12;
+    Tables.emplace_back("cmap", CMap);
+  }
+
   std::string Out;
   Put32(Out, Font.Version);
   Put16(Out, static_cast<uint32_t>(Tables.size()));

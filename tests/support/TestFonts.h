@@ -24,6 +24,9 @@ struct TTestTrueType {
   // of the font's own. Version 2.5: the signed offsets, as "#N" items.
   std::vector<std::string> Names;
   uint16_t PostGlyphCount = 0;  // 0: Names.size()
+  // Character to glyph: when given, a cmap table with a (3, 1) format 4
+  // subtable of the BMP characters and a (3, 10) format 12 subtable of all.
+  std::map<uint32_t, uint16_t> Characters;
 };
 std::string MakeTrueType(const TTestTrueType& Font);
 
