@@ -157,6 +157,12 @@ void TPDFExtractor::SetColour(double R, double G, double B) {
 }
 
 void TPDFExtractor::SelectSpace() {
+  // Once per font and walk: pdfTeX pages select fonts thousands of times.
+  if (auto It = FSpaceCache.find(FCodeTexts); It != FSpaceCache.end()) {
+    FSpaceCode = It->second.first;
+    FSpaceWidth = It->second.second;
+    return;
+  }
   const TPDFCodeTexts& T = *FCodeTexts;
   FSpaceCode = 32;
   if (T[32] != " ") {
@@ -169,6 +175,7 @@ void TPDFExtractor::SelectSpace() {
   const double W = Composite() ? GetCIDWidth(FFont->CIDWidths.get(), FFont->CIDOf(static_cast<uint32_t>(FSpaceCode)))
                                : (*FWidths)[FSpaceCode];
   FSpaceWidth = T[FSpaceCode] == " " && W != DefaultGlyphWidth ? W : 280;
+  FSpaceCache.emplace(FCodeTexts, std::make_pair(FSpaceCode, FSpaceWidth));
 }
 
 void TPDFExtractor::OnTextMatrix() {
@@ -251,6 +258,7 @@ std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
   FWidths = &FDefaultWidths;
   FCodeTexts = &FDefaultTexts;
   FFont = nullptr;
+  FSpaceCache.clear();
   FSpaceCode = 32;
   FSpaceWidth = 280;
   FCTM = FSavedCTM = {1, 0, 0, 1, 0, 0};
@@ -308,65 +316,68 @@ std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
       }
     }
 
-    if (Token == "rg") {
-      SetColour(Number(3), Number(2), Number(1));
-    } else if (Token == "g") {
-      SetColour(Number(1), Number(1), Number(1));
-    } else if (Token == "BT") {
-      FLineX = FLineY = 0;
-    } else if (Token == "Tf") {
-      const std::string Name = Operand(2).empty() ? std::string() : Operand(2).substr(1);
-      if (FMode == 2) FBaseFontName = BaseFontNameOf(Name);
-      // Without a /Font dictionary the font lookup fails: the rest of this
-      // operator, and its entry into the operands, are skipped.
-      if (!FFontResources) continue;
-      if (const TPDFFontCollectionData* Font = FFonts.SelectFont(FontRefOf(Name))) {
-        FWidths = &Font->Widths;
-        FCodeTexts = &Font->CodeTexts;
-        FFont = Font;
+    // Every operator this walk knows is one or two bytes long.
+    if (Token.size() <= 2) {
+      if (Token == "rg") {
+        SetColour(Number(3), Number(2), Number(1));
+      } else if (Token == "g") {
+        SetColour(Number(1), Number(1), Number(1));
+      } else if (Token == "BT") {
+        FLineX = FLineY = 0;
+      } else if (Token == "Tf") {
+        const std::string Name = Operand(2).empty() ? std::string() : Operand(2).substr(1);
+        if (FMode == 2) FBaseFontName = BaseFontNameOf(Name);
+        // Without a /Font dictionary the font lookup fails: the rest of this
+        // operator, and its entry into the operands, are skipped.
+        if (!FFontResources) continue;
+        if (const TPDFFontCollectionData* Font = FFonts.SelectFont(FontRefOf(Name))) {
+          FWidths = &Font->Widths;
+          FCodeTexts = &Font->CodeTexts;
+          FFont = Font;
+        }
+        FFontSize = IsNumberText(Operand(1)) ? StrToNumber(Operand(1)) : 12;
+        SelectSpace();
+      } else if (Token == "TJ") {
+        if (FMode == 0) FOut += MapText(FArrayText, FArraySpaces);
+        else AppendRow(FArrayStartX, FY, FArrayText, FArraySpaces);
+        FArrayText.clear();
+        FArraySpaces.clear();
       }
-      FFontSize = IsNumberText(Operand(1)) ? StrToNumber(Operand(1)) : 12;
-      SelectSpace();
-    } else if (Token == "TJ") {
-      if (FMode == 0) FOut += MapText(FArrayText, FArraySpaces);
-      else AppendRow(FArrayStartX, FY, FArrayText, FArraySpaces);
-      FArrayText.clear();
-      FArraySpaces.clear();
-    }
-    if (Token == "'" || Token == "\"") {
-      if (FMode == 0 && !EndsWithLineBreak()) FOut += LineBreak;
-      Token = "Tj";
-    }
-    if (Token == "Tj") {
-      if (FMode == 0) FOut += MapText(FCurrentString);
-      else AppendRow(FX, FY, FCurrentString);
-      FX += TextWidth(FCurrentString);
-      FCurrentString.clear();
-    } else if (Token == "TL") {
-      FLeading = IsNumberText(Operand(1)) ? Number(1) * FScale : 0;
-    } else if (Token == "Tw") {
-      FWordSpacing = IsNumberText(Operand(1)) ? Number(1) * FScale : 0;
-    } else if (Token == "Tc") {
-      FCharSpacing = IsNumberText(Operand(1)) ? Number(1) * FScale : 0;
-    } else if (Token == "Tm") {
-      OnTextMatrix();
-    } else if (Token == "cm") {
-      TMatrix M;
-      for (int I = 0; I < 6; ++I) M[I] = Number(6 - I);
-      FCTM = MultiplyMatrix(M, FCTM);
-    } else if (Token == "q") {
-      FSavedCTM = FCTM;
-    } else if (Token == "Q") {
-      FCTM = FSavedCTM;
-    } else if (Token == "Td") {
-      OnTextMove(false);
-    } else if (Token == "TD") {
-      OnTextMove(true);
-    } else if (Token == "T*") {
-      FX = FLineX;
-      FY -= FLeading;
-      if (FMode == 0) FOut += LineBreak;
-      FLineY = FY;
+      if (Token == "'" || Token == "\"") {
+        if (FMode == 0 && !EndsWithLineBreak()) FOut += LineBreak;
+        Token = "Tj";
+      }
+      if (Token == "Tj") {
+        if (FMode == 0) FOut += MapText(FCurrentString);
+        else AppendRow(FX, FY, FCurrentString);
+        FX += TextWidth(FCurrentString);
+        FCurrentString.clear();
+      } else if (Token == "TL") {
+        FLeading = IsNumberText(Operand(1)) ? Number(1) * FScale : 0;
+      } else if (Token == "Tw") {
+        FWordSpacing = IsNumberText(Operand(1)) ? Number(1) * FScale : 0;
+      } else if (Token == "Tc") {
+        FCharSpacing = IsNumberText(Operand(1)) ? Number(1) * FScale : 0;
+      } else if (Token == "Tm") {
+        OnTextMatrix();
+      } else if (Token == "cm") {
+        TMatrix M;
+        for (int I = 0; I < 6; ++I) M[I] = Number(6 - I);
+        FCTM = MultiplyMatrix(M, FCTM);
+      } else if (Token == "q") {
+        FSavedCTM = FCTM;
+      } else if (Token == "Q") {
+        FCTM = FSavedCTM;
+      } else if (Token == "Td") {
+        OnTextMove(false);
+      } else if (Token == "TD") {
+        OnTextMove(true);
+      } else if (Token == "T*") {
+        FX = FLineX;
+        FY -= FLeading;
+        if (FMode == 0) FOut += LineBreak;
+        FLineY = FY;
+      }
     }
     FPrevX = FX;
     FPrevY = FY;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -81,6 +82,8 @@ class TPDFExtractor {
   bool Composite() const;
   int FSpaceCode = 32;
   double FSpaceWidth = 280;
+  // The space code and width of each font's texts, once worked out.
+  std::unordered_map<const TPDFCodeTexts*, std::pair<int, double>> FSpaceCache;
   TMatrix FCTM{1, 0, 0, 1, 0, 0}, FSavedCTM{1, 0, 0, 1, 0, 0};
   std::array<std::string, 6> FWindow;
   int FWindowHead = 0;  // index of the slot after the newest
