@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -211,6 +212,93 @@ TEST_F(Console, ChineseFontsWithoutToUnicode) {
         EXPECT_EQ(Items[I], Expected) << Pages[I].What << ", " << Layout << ", " << Encoding;
       }
     }
+}
+
+// A page of Helvetica lines: each "x y size text" places one line (a size
+// of -10 runs it upwards, turned by 90 degrees).
+std::string Lines(std::initializer_list<std::tuple<double, double, double, std::string>> Placed) {
+  std::string Content;
+  for (const auto& [X, Y, Size, Text] : Placed) {
+    const bool Turned = Size < 0;
+    const double S = Turned ? -Size : Size;
+    Content += "BT /F1 " + std::to_string(S) + " Tf " + (Turned ? "0 1 -1 0 " : "1 0 0 1 ") + std::to_string(X) +
+               " " + std::to_string(Y) + " Tm (" + Text + ") Tj ET\n";
+  }
+  return Content;
+}
+
+TEST_F(Console, ReadingOrderLayout) {
+  const std::string L1 = "Left column text, line one", L2 = "Left column text, line two",
+                    L3 = "Left column text, line three", R1 = "Right column text, line one",
+                    R2 = "Right column text, line two", R3 = "Right column text, line three";
+  struct Case {
+    const char* What;
+    std::string Content, Expected;
+  } Cases[] = {
+      {"two columns", Lines({{50, 700, 10, L1}, {320, 700, 10, R1}, {50, 686, 10, L2}, {320, 686, 10, R2},
+                             {50, 672, 10, L3}, {320, 672, 10, R3}}),
+       L1 + "\r\n" + L2 + "\r\n" + L3 + "\r\n\r\n" + R1 + "\r\n" + R2 + "\r\n" + R3},
+      {"three columns",
+       Lines({{40, 700, 10, "First column, line one"}, {220, 700, 10, "Second column, line one"},
+              {400, 700, 10, "Third column, line one"}, {40, 686, 10, "First column, line two"},
+              {220, 686, 10, "Second column, line two"}, {400, 686, 10, "Third column, line two"}}),
+       "First column, line one\r\nFirst column, line two\r\n\r\nSecond column, line one\r\nSecond column, line "
+       "two\r\n\r\nThird column, line one\r\nThird column, line two"},
+      {"a full-width title over two columns",
+       Lines({{150, 740, 16, "A Title Across Both Columns"}, {50, 700, 10, L1}, {320, 700, 10, R1},
+              {50, 686, 10, L2}, {320, 686, 10, R2}, {50, 672, 10, L3}, {320, 672, 10, R3}}),
+       "A Title Across Both Columns\r\n\r\n" + L1 + "\r\n" + L2 + "\r\n" + L3 + "\r\n\r\n" + R1 + "\r\n" + R2 +
+           "\r\n" + R3},
+      {"a full-width caption between two-column parts",
+       Lines({{50, 700, 10, L1}, {320, 700, 10, R1}, {50, 686, 10, L2}, {320, 686, 10, R2},
+              {60, 660, 10, "Figure 1: a caption that runs across the whole width of the page, both columns"},
+              {50, 634, 10, L3}, {320, 634, 10, R3}}),
+       L1 + "\r\n" + L2 + "\r\n\r\n" + R1 + "\r\n" + R2 +
+           "\r\n\r\nFigure 1: a caption that runs across the whole width of the page, both columns\r\n\r\n" + L3 +
+           "\r\n\r\n" + R3},
+      {"a table of short cells, row by row",
+       Lines({{50, 700, 10, "Name"}, {120, 700, 10, "Size"}, {190, 700, 10, "Unit"}, {50, 686, 10, "alpha"},
+              {120, 686, 10, "12"}, {190, 686, 10, "mm"}, {50, 672, 10, "beta"}, {120, 672, 10, "7.5"},
+              {190, 672, 10, "kg"}}),
+       "Name Size Unit\r\nalpha 12 mm\r\nbeta 7.5 kg"},
+      {"a rotated margin label reads on its own",
+       Lines({{30, 600, -10, "Turned label"}, {60, 700, 10, "A line of the body text"},
+              {60, 686, 10, "and its second line"}}),
+       "A line of the body text\r\nand its second line\r\n\r\nTurned label"},
+      {"a hyphenated line end is kept", Lines({{50, 700, 10, "an exam-"}, {50, 686, 10, "ple of a word"}}),
+       "an exam-\r\nple of a word"},
+      {"paragraphs: a wider gap and an indented first line",
+       Lines({{50, 700, 10, "First paragraph, line one,"}, {50, 686, 10, "and its line two."},
+              {50, 652, 10, "Second paragraph after a gap,"}, {50, 638, 10, "and its line two."},
+              {65, 624, 10, "Third paragraph, indented,"}, {50, 610, 10, "and its line two."}}),
+       "First paragraph, line one,\r\nand its line two.\r\n\r\nSecond paragraph after a gap,\r\nand its line "
+       "two.\r\n\r\nThird paragraph, indented,\r\nand its line two."},
+      {"superscripts and the letters of a logo stay in their line",
+       "BT /F1 10 Tf 50 700 Td (E = mc) Tj /F1 7 Tf 4 Ts (2) Tj ET\n"
+       "BT /F1 10 Tf 50 680 Td (L) Tj /F1 7 Tf 2.5 Ts (A) Tj /F1 10 Tf 0 Ts (T) Tj -2 Ts (E) Tj 0 Ts (X) Tj ET\n"
+       "BT /F1 10 Tf 50 660 Td (H) Tj /F1 7 Tf -2 Ts (2) Tj /F1 10 Tf 0 Ts (O) Tj ET",
+       "E = mc2\r\nLATEX\r\nH2O"},
+  };
+  TSimpleDocOptions O;
+  for (const auto& C : Cases) O.Pages.push_back({C.Content});
+  std::ofstream(Dir / "reading.pdf", std::ios::binary) << MakeSimpleDocument(O).Finish();
+  // Page by page: a page's own blank lines look like the ends of items.
+  std::string Out, Err;
+  for (size_t P = 0; P < std::size(Cases); ++P) {
+    ASSERT_EQ(Run("-q --layout reading --footer '' --encoding UTF-8 -f " + std::to_string(P + 1) + " -l " +
+                      std::to_string(P + 1) + " reading.pdf -",
+                  Out, Err),
+              0)
+        << Err;
+    EXPECT_EQ(Out, Cases[P].Expected + "\r\n") << Cases[P].What;
+  }
+  // The stored layout number and the single-column page: the same lines as
+  // the reflow layout gives, its runs of spaces aside.
+  ASSERT_EQ(Run("-q --text-type 3 --footer '' -f 8 -l 8 reading.pdf -", Out, Err), 0) << Err;
+  EXPECT_EQ(Out, Cases[7].Expected + "\r\n");
+  std::string Reflow;
+  ASSERT_EQ(Run("-q --layout reflow --footer '' -f 7 -l 7 reading.pdf -", Reflow, Err), 0) << Err;
+  EXPECT_EQ(Reflow, Cases[6].Expected + "\r\n");
 }
 
 TEST_F(Console, PositionedRowsAndLayouts) {

@@ -54,10 +54,11 @@ TEST_F(OptionDialog, ControlsHaveTheirNamesAndCaptions) {
     EXPECT_NE(Dialog->findChild<QLineEdit*>(Name), nullptr) << Name;
   auto* List = Dialog->findChild<QComboBox*>("cbTextType");
   ASSERT_NE(List, nullptr);
-  ASSERT_EQ(List->count(), 3);
+  ASSERT_EQ(List->count(), 4);
   EXPECT_EQ(List->itemText(0), QString::fromUtf8("在 PDF 命令中的应用"));
   EXPECT_EQ(List->itemText(1), QString::fromUtf8("智能重排"));
   EXPECT_EQ(List->itemText(2), QString::fromUtf8("位置"));
+  EXPECT_EQ(List->itemText(3), QString::fromUtf8("阅读顺序"));
   EXPECT_FALSE(List->isEditable());
   const char* const Items[] = {"所有页面", "奇数页", "偶数页"};
   for (int I = 0; I < 3; ++I)
@@ -75,6 +76,7 @@ TEST_F(OptionDialog, LoadsEachSettingIntoItsControl) {
       {1, 1, 1, 1, 1, false, 0, 1},    // the defaults of a first start
       {2, 2, 3, 12, 0, true, 1, 0},    // a range, odd pages, content order
       {2, 3, -4, 0, 2, true, 2, 2},    // even pages, positioned; numbers as they are
+      {1, 1, 1, 1, 3, false, 0, 3},    // reading order
       {1, 1, 1, 1, 7, false, 0, -1},   // a layout outside the list selects nothing
       {1, 1, 1, 1, 255, false, 0, -1},
   };

@@ -1,6 +1,7 @@
 // The engine facade.
 #include "uPDFEngine.h"
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -184,4 +185,20 @@ std::string TPDFEngine::GetPageText(int Mode) {
   Funnel.PageHeight = PageHeight();
   Funnel.WordMode = Mode == 4;
   return FSelected->PageTree()->GetPageText(Mode, &Funnel);
+}
+
+std::vector<TPDFTextFunnel::TWord> TPDFEngine::GetPageWords() {
+  FErrorCode = 0;
+  TPDFTextFunnel Funnel;
+  Funnel.WordMode = true;
+  Funnel.KeepWords = true;
+  FSelected->PageTree()->GetPageText(4, &Funnel);
+  std::vector<TPDFTextFunnel::TWord> Words = Funnel.TakeWords();
+  Words.erase(std::remove_if(Words.begin(), Words.end(),
+                             [](const TPDFTextFunnel::TWord& W) {
+                               return std::all_of(W.Text.begin(), W.Text.end(),
+                                                  [](char C) { return C == ' ' || C == '\0'; });
+                             }),
+              Words.end());
+  return Words;
 }

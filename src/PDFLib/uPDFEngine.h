@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "uPDFStructure.h"
+#include "uPDFTextFunnel.h"
 
 class TCodePage;
 class TPDFDocument;
@@ -56,6 +57,10 @@ class TPDFEngine {
   double PageHeight() const;
   // The text of the selected page in mode 0..4; empty for other modes.
   std::string GetPageText(int Mode);
+  // The words of the selected page as the interpreter shows them (page text
+  // mode 4, unjoined): corners in the page's default user space, unrotated,
+  // with text, font and font size. Empty-text words are left out.
+  std::vector<TPDFTextFunnel::TWord> GetPageWords();
 
   int LastErrorCode() const { return FErrorCode; }
 

@@ -313,6 +313,7 @@ TPDFTextFunnel::~TPDFTextFunnel() = default;
 
 void TPDFTextFunnel::Clear() {
   FBlocks.clear();
+  FWords.clear();
   FIndex->Clear();
 }
 
@@ -321,6 +322,11 @@ void TPDFTextFunnel::AddFragment(const TMatrix& Matrix, std::string_view Text, s
   const TMatrix& M = Matrix;
   auto Map = [&M](double PX, double PY) { return TPoint{M[0] * PX + M[2] * PY + M[4], M[1] * PX + M[3] * PY + M[5]}; };
   const TPoint Q0 = Map(X, Y), Q1 = Map(X + W, Y), Q2 = Map(X + W, Y + H), Q3 = Map(X, Y + H);
+  if (KeepWords) {
+    FWords.push_back({Q0, Q1, Q2, Q3, std::string(Text), std::string(FontName), Size});
+    FMergeEnabled = true;
+    return;
+  }
   const uint32_t Group = FIndex->GroupOf(Matrix, FontName, Color);
   FIndex->SetSide(Group, Size, FBlocks);
 

@@ -27,6 +27,15 @@ class TPDFTextFunnel {
     std::string Color;
     double Size = 0;
   };
+  // A fragment as it was shown, kept unjoined (KeepWords): its corners in
+  // device space (bottom start, bottom end, top end, top start), its text,
+  // font and font size.
+  struct TWord {
+    TPoint P0, P1, P2, P3;
+    std::string Text;
+    std::string FontName;
+    double Size = 0;
+  };
   using TMatrix = TPDFMatrix;
 
   TPDFTextFunnel();
@@ -42,6 +51,9 @@ class TPDFTextFunnel {
   double PageWidth = 0;
   double PageHeight = 0;
   bool WordMode = false;
+  // Keep every fragment as a word of its own (Words) instead of joining
+  // fragments into blocks.
+  bool KeepWords = false;
 
   void Clear();
   void SetMergeEnabled(bool Value) { FMergeEnabled = Value; }
@@ -53,10 +65,13 @@ class TPDFTextFunnel {
   // One row per block: font, colour, size, the four corners, the text.
   std::string GetRows() const;
   const std::vector<TBlock>& Blocks() const { return FBlocks; }
+  const std::vector<TWord>& Words() const { return FWords; }
+  std::vector<TWord> TakeWords() { return std::move(FWords); }
 
  private:
   struct TIndex;
   std::vector<TBlock> FBlocks;
+  std::vector<TWord> FWords;
   bool FMergeEnabled = true;
   std::unique_ptr<TIndex> FIndex;
 };

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "ReadingOrder.h"
+
 #include "Utility.h"
 #include "uPDFEngine.h"
 #include "uPDFExtra.h"
@@ -136,6 +138,9 @@ void GetPageTextByType(TPDFEngine& Engine, uint8_t TextType, std::string& Text) 
       break;
     case 2:
       Text = PositionedLayout(Engine.GetPageText(3));
+      break;
+    case 3:
+      Text = ReadingOrderLayout(Engine.GetPageWords());
       break;
     default:
       break;

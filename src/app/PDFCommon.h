@@ -8,7 +8,8 @@
 class TPDFEngine;
 
 // The selected page of Engine laid out by TextType: 0 content order, 1
-// reflowed lines, 2 positioned records. Any other TextType leaves Text as it is.
+// reflowed lines, 2 positioned records, 3 reading order (ReadingOrder.h). Any
+// other TextType leaves Text as it is.
 void GetPageTextByType(TPDFEngine& Engine, uint8_t TextType, std::string& Text);
 
 // Both layouts read the rows of page text mode 3 (twelve comma-separated

@@ -41,9 +41,11 @@ Text:
       --footer TEXT      a line after each page's text (stored default " = Page &p =")
                          macros: &p page, &a page count, &f file, &n file name, &d date
       --layout KIND      content (content-stream order), reflow (lines by
-                         position, the stored default) or positioned (records)
+                         position, the stored default), positioned (records)
+                         or reading (columns, blocks and paragraphs in
+                         reading order)
       --text-type N      the stored layout number, 0..255 (0 content, 1 reflow,
-                         2 positioned; others add no page text)
+                         2 positioned, 3 reading; others add no page text)
       --page-text MODE   each page's text is the engine's page text mode 0..4
       --encoding NAME    the code page of all text (CP1252, UTF-8, CP936, GB18030,
                          ...); default: the locale's character set, UTF-8 for
@@ -121,10 +123,11 @@ int ParseArgs(const std::vector<std::string>& Args, TOptions& O) {
       if (!Value(S)) return UsageError(A + " needs a text");
       (A == "--header" ? O.Header : O.Footer) = S;
     } else if (A == "--layout") {
-      if (!Value(S)) return UsageError("--layout needs content, reflow or positioned");
+      if (!Value(S)) return UsageError("--layout needs content, reflow, positioned or reading");
       if (S == "content") O.TextType = 0;
       else if (S == "reflow") O.TextType = 1;
       else if (S == "positioned") O.TextType = 2;
+      else if (S == "reading") O.TextType = 3;
       else return UsageError("unknown layout: " + S);
     } else if (A == "--text-type") {
       if (!Number(0, 255, N)) return UsageError("--text-type needs a number from 0 to 255");

@@ -90,7 +90,8 @@ TfrmOption::TfrmOption(TSettings& Settings, const TTextCodec& Codec, QWidget* Pa
   Label4->setObjectName("Label4");
   cbTextType = new QComboBox(GroupBox2);
   cbTextType->setObjectName("cbTextType");
-  cbTextType->addItems({QString::fromUtf8("在 PDF 命令中的应用"), QString::fromUtf8("智能重排"), QString::fromUtf8("位置")});
+  cbTextType->addItems({QString::fromUtf8("在 PDF 命令中的应用"), QString::fromUtf8("智能重排"), QString::fromUtf8("位置"),
+                        QString::fromUtf8("阅读顺序")});
   auto* PageLayout = new QGridLayout(GroupBox2);
   PageLayout->addWidget(Label2, 0, 0);
   PageLayout->addWidget(eHeader, 0, 1);
@@ -152,7 +153,7 @@ void TfrmOption::LoadFromSettings() {
   SetExtractItemIndex(FSettings.Page - 1);
   eFooter->setText(FCodec.ToQ(FSettings.Footer));
   eHeader->setText(FCodec.ToQ(FSettings.Header));
-  cbTextType->setCurrentIndex(FSettings.TextType <= 2 ? FSettings.TextType : -1);
+  cbTextType->setCurrentIndex(FSettings.TextType <= 3 ? FSettings.TextType : -1);
 }
 
 void TfrmOption::SaveToSettings() {

@@ -1,0 +1,438 @@
+// The reading-order layout.
+#include "ReadingOrder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <numeric>
+#include <string_view>
+#include <unordered_map>
+
+namespace {
+
+// A word in the frame of its direction: x runs along its baseline, y up.
+struct TItem {
+  double X0, X1, Y0, Y1;
+  double Size;
+  const std::string* Text;
+  double CenterY() const { return (Y0 + Y1) / 2; }
+};
+
+using TRegion = std::vector<uint32_t>;
+
+// Regions are split this deep at most; below that a region is read as one
+// block. Each level costs O(n log n) over its words, so the bound keeps every
+// page linear-logarithmic whatever its shape.
+constexpr int MaxDepth = 40;
+
+// Thresholds, in font sizes (the median size of a region's words).
+constexpr double GutterWidth = 0.9;      // a white strip between columns
+constexpr double BlockGap = 0.9;         // a white strip between blocks
+constexpr double ColumnWidth = 10;       // columns at least this wide are never table cells
+constexpr double WordGap = 0.15;         // a gap this wide between words is a space
+constexpr double ParagraphSpacing = 1.4;  // times the block's line spacing
+constexpr double Indent = 0.7;           // a first line indented this far
+
+class TReader {
+ public:
+  explicit TReader(std::vector<TItem> Items) : FItems(std::move(Items)) {}
+
+  // The blocks of the region in reading order.
+  void Cut(TRegion R, int Depth);
+  std::string Text() const;
+
+ private:
+  struct TStrip {
+    double From, To;  // a white (or nearly white) interval
+    size_t Crossers;  // items crossing it
+  };
+
+  double MedianSize(const TRegion& R) const;
+  // The best strip of the x-projection at least MinWidth wide with at least
+  // MinSide items wholly on each side: the fewest items crossing it (at most
+  // MaxCrossers, and at most a tenth of the smaller side), the widest among
+  // those.
+  bool FindGutter(const TRegion& R, double MinWidth, size_t MaxCrossers, size_t MinSide, TStrip& Best) const;
+  // Whether the parts between white vertical strips are table cells rather
+  // than columns: all narrow, with lines that line up.
+  bool LooksLikeTable(const std::vector<TRegion>& Parts, double Size) const;
+  bool SplitByGutter(const TRegion& R, int Depth, double Size);
+  bool SplitBySpanners(const TRegion& R, int Depth, double Size);
+  bool SplitByGaps(const TRegion& R, int Depth, double Size);
+  void AddBlock(const TRegion& R);
+
+  std::vector<TItem> FItems;
+  std::vector<std::vector<std::string>> FBlocks;  // lines, "" for a paragraph break
+};
+
+double TReader::MedianSize(const TRegion& R) const {
+  std::vector<double> Sizes;
+  Sizes.reserve(R.size());
+  for (uint32_t I : R) Sizes.push_back(FItems[I].Size);
+  if (Sizes.empty()) return 1;
+  auto Mid = Sizes.begin() + static_cast<std::ptrdiff_t>(Sizes.size() / 2);
+  std::nth_element(Sizes.begin(), Mid, Sizes.end());
+  return *Mid > 0 ? *Mid : 1;
+}
+
+bool TReader::FindGutter(const TRegion& R, double MinWidth, size_t MaxCrossers, size_t MinSide, TStrip& Best) const {
+  // Coverage of the x axis: +1 where an item starts, -1 where it ends.
+  std::vector<std::pair<double, int>> Events;
+  Events.reserve(2 * R.size());
+  for (uint32_t I : R) {
+    Events.emplace_back(FItems[I].X0, +1);
+    Events.emplace_back(FItems[I].X1, -1);
+  }
+  std::sort(Events.begin(), Events.end());
+  // Items wholly left of a position: ends seen; wholly right: starts not
+  // yet seen.
+  const size_t N = R.size();
+  bool Found = false;
+  long Count = 0;
+  size_t Starts = 0, Ends = 0, StartsBefore = 0;
+  // The current run of low coverage: the items wholly left of it and its
+  // stretches (from, to, coverage). Its core is the widest stretch whose
+  // coverage is near the run's lowest: a column's ragged edge lowers the
+  // coverage only gradually, and a stray item may cross the middle.
+  bool InRun = false;
+  size_t RunLeft = 0;
+  struct TStretch {
+    double From, To;
+    size_t Count;
+  };
+  std::vector<TStretch> Run;
+  for (size_t E = 0; E < Events.size(); ++E) {
+    if (E == 0 || Events[E - 1].first != Events[E].first) StartsBefore = Starts;
+    if (Events[E].second > 0) {
+      ++Count;
+      ++Starts;
+    } else {
+      --Count;
+      ++Ends;
+    }
+    const bool LastAtPosition = E + 1 == Events.size() || Events[E + 1].first != Events[E].first;
+    if (!LastAtPosition) continue;
+    const double At = Events[E].first;
+    const bool Low = Count >= 0 && static_cast<size_t>(Count) <= MaxCrossers && E + 1 < Events.size();
+    if (Low) {
+      if (!InRun) {
+        InRun = true;
+        RunLeft = Ends;
+        Run.clear();
+      }
+      Run.push_back({At, Events[E + 1].first, static_cast<size_t>(Count)});
+      continue;
+    }
+    if (!InRun) continue;
+    InRun = false;
+    size_t Lowest = Run.front().Count;
+    for (const auto& S : Run) Lowest = std::min(Lowest, S.Count);
+    const size_t Limit = Lowest + std::max<size_t>(MaxCrossers ? 1 : 0, Lowest / 2);
+    double CoreFrom = 0, CoreTo = 0, From = 0, To = -1e300;
+    size_t CoreMax = 0, Max = 0;
+    for (const auto& S : Run) {
+      if (S.Count > Limit) {
+        To = -1e300;
+        continue;
+      }
+      if (To != S.From) {
+        From = S.From;
+        Max = 0;
+      }
+      To = S.To;
+      Max = std::max(Max, S.Count);
+      if (To - From > CoreTo - CoreFrom) {
+        CoreFrom = From;
+        CoreTo = To;
+        CoreMax = Max;
+      }
+    }
+    const size_t Right = N - StartsBefore;  // the items starting here or later
+    const double Width = CoreTo - CoreFrom;
+    // Crossing items must be few beside what the strip separates.
+    const bool FewCrossers = CoreMax <= std::max<size_t>(MaxCrossers ? 3 : 0, std::min(RunLeft, Right) / 10);
+    if (Width >= MinWidth && RunLeft >= MinSide && Right >= MinSide && FewCrossers &&
+        (!Found || CoreMax < Best.Crossers || (CoreMax == Best.Crossers && Width > Best.To - Best.From))) {
+      Best = {CoreFrom, CoreTo, CoreMax};
+      Found = true;
+    }
+  }
+  return Found;
+}
+
+bool TReader::LooksLikeTable(const std::vector<TRegion>& Parts, double Size) const {
+  // Table cells: every part narrow, and most words stand on a baseline that
+  // another part has too.
+  for (const TRegion& Part : Parts) {
+    double Lo = 1e300, Hi = -1e300;
+    for (uint32_t I : Part) {
+      Lo = std::min(Lo, FItems[I].X0);
+      Hi = std::max(Hi, FItems[I].X1);
+    }
+    if (Hi - Lo >= ColumnWidth * Size) return false;
+  }
+  const double Step = 0.25 * Size;
+  std::unordered_map<long, uint64_t> Owners;  // baseline -> the parts (a bit each) that have it
+  auto Key = [&](uint32_t I) { return std::lround(FItems[I].Y0 / Step); };
+  for (size_t P = 0; P < Parts.size(); ++P)
+    for (uint32_t I : Parts[P]) Owners[Key(I)] |= uint64_t{1} << std::min<size_t>(P, 63);
+  size_t Aligned = 0, All = 0;
+  for (size_t P = 0; P < Parts.size(); ++P) {
+    const uint64_t Own = uint64_t{1} << std::min<size_t>(P, 63);
+    for (uint32_t I : Parts[P]) {
+      ++All;
+      uint64_t Others = 0;
+      for (long K = Key(I) - 1; K <= Key(I) + 1; ++K)
+        if (auto It = Owners.find(K); It != Owners.end()) Others |= It->second;
+      if (Others & ~Own) ++Aligned;
+    }
+  }
+  return Aligned * 5 >= All * 3;
+}
+
+bool TReader::SplitByGutter(const TRegion& R, int Depth, double Size) {
+  // The parts between white strips that run the height of the region, left
+  // to right.
+  TRegion Order = R;
+  std::sort(Order.begin(), Order.end(), [&](uint32_t A, uint32_t B) { return FItems[A].X0 < FItems[B].X0; });
+  std::vector<TRegion> Parts(1);
+  double Right = FItems[Order[0]].X1;
+  for (uint32_t I : Order) {
+    if (!Parts.back().empty() && FItems[I].X0 >= Right + GutterWidth * Size) Parts.emplace_back();
+    Parts.back().push_back(I);
+    Right = Parts.back().size() == 1 ? FItems[I].X1 : std::max(Right, FItems[I].X1);
+  }
+  if (Parts.size() < 2 || LooksLikeTable(Parts, Size)) return false;
+  for (auto& Part : Parts) Cut(std::move(Part), Depth + 1);
+  return true;
+}
+
+bool TReader::SplitBySpanners(const TRegion& R, int Depth, double Size) {
+  // Columns under a title or around a caption: a gutter that only a few
+  // items cross. Those items' lines become bands of their own, and the
+  // parts between them are read band by band, top to bottom.
+  // At any x inside a column, about as many words as the column has lines
+  // cover it; a strip crossed by a fifth of that is no column.
+  double Lo = 1e300, Hi = -1e300;
+  for (uint32_t I : R) {
+    Lo = std::min(Lo, FItems[I].Y0);
+    Hi = std::max(Hi, FItems[I].Y1);
+  }
+  const size_t MaxCrossers = std::max<size_t>(3, static_cast<size_t>((Hi - Lo) / (1.2 * Size) / 5));
+  TStrip Gutter;
+  if (!FindGutter(R, GutterWidth * Size, MaxCrossers, std::max<size_t>(2, R.size() / 10), Gutter) ||
+      Gutter.Crossers == 0)
+    return false;
+  // The spanners: items over the strip.
+  std::vector<std::pair<double, double>> Spans;  // y extents of the spanners
+  for (uint32_t I : R)
+    if (FItems[I].X0 < Gutter.To && FItems[I].X1 > Gutter.From) Spans.emplace_back(FItems[I].Y0, FItems[I].Y1);
+  if (Spans.empty()) return false;
+  std::sort(Spans.begin(), Spans.end(), [](auto& A, auto& B) { return A.second > B.second; });
+  std::vector<std::pair<double, double>> Bands;  // merged, top first
+  for (const auto& S : Spans) {
+    if (!Bands.empty() && S.second >= Bands.back().first - 0.3 * Size)
+      Bands.back().first = std::min(Bands.back().first, S.first);
+    else
+      Bands.push_back(S);
+  }
+  // Band k of a spanner is 2k + 1; the parts above, between and below are
+  // the even numbers.
+  std::map<size_t, TRegion> Parts;
+  for (uint32_t I : R) {
+    const double Y = FItems[I].CenterY();
+    size_t Part = 2 * Bands.size();
+    for (size_t B = 0; B < Bands.size(); ++B) {
+      if (Y >= Bands[B].first && Y <= Bands[B].second) {
+        Part = 2 * B + 1;
+        break;
+      }
+      if (Y > Bands[B].second) {
+        Part = 2 * B;
+        break;
+      }
+    }
+    Parts[Part].push_back(I);
+  }
+  if (Parts.size() < 2) return false;
+  for (auto& [Key, Part] : Parts) Cut(std::move(Part), Depth + 1);
+  return true;
+}
+
+bool TReader::SplitByGaps(const TRegion& R, int Depth, double Size) {
+  // Horizontal white strips: the y-projection, top to bottom.
+  TRegion Order = R;
+  std::sort(Order.begin(), Order.end(), [&](uint32_t A, uint32_t B) { return FItems[A].Y1 > FItems[B].Y1; });
+  std::vector<TRegion> Bands(1);
+  double Low = FItems[Order[0]].Y0;
+  for (uint32_t I : Order) {
+    if (!Bands.back().empty() && FItems[I].Y1 < Low - BlockGap * Size) Bands.emplace_back();
+    Bands.back().push_back(I);
+    Low = Bands.back().size() == 1 ? FItems[I].Y0 : std::min(Low, FItems[I].Y0);
+  }
+  if (Bands.size() < 2) return false;
+  for (auto& Band : Bands) Cut(std::move(Band), Depth + 1);
+  return true;
+}
+
+void TReader::Cut(TRegion R, int Depth) {
+  if (R.empty()) return;
+  if (R.size() > 1 && Depth < MaxDepth) {
+    const double Size = MedianSize(R);
+    if (SplitByGutter(R, Depth, Size) || SplitBySpanners(R, Depth, Size) || SplitByGaps(R, Depth, Size)) return;
+  }
+  AddBlock(R);
+}
+
+void TReader::AddBlock(const TRegion& R) {
+  // Lines: words by the middle of their height, top first; a word whose
+  // middle falls within the current line's extent joins it.
+  TRegion Order = R;
+  std::sort(Order.begin(), Order.end(), [&](uint32_t A, uint32_t B) {
+    return FItems[A].CenterY() > FItems[B].CenterY() || (FItems[A].CenterY() == FItems[B].CenterY() && A < B);
+  });
+  struct TLine {
+    std::vector<uint32_t> Words;
+    double Lo, Hi;
+    double Base = 0, Left = 0, Size = 0;
+  };
+  std::vector<TLine> Lines;
+  for (uint32_t I : Order) {
+    const TItem& W = FItems[I];
+    // Its middle within the line's extent, or most of its height beside it.
+    const auto Joins = [&](const TLine& L) {
+      if (W.CenterY() >= L.Lo && W.CenterY() <= L.Hi) return true;
+      const double Overlap = std::min(W.Y1, L.Hi) - std::max(W.Y0, L.Lo);
+      return Overlap > 0.5 * std::min(W.Y1 - W.Y0, L.Hi - L.Lo);
+    };
+    if (!Lines.empty() && Joins(Lines.back())) {
+      TLine& L = Lines.back();
+      L.Words.push_back(I);
+      L.Lo = std::min(L.Lo, W.Y0);
+      L.Hi = std::max(L.Hi, W.Y1);
+    } else {
+      Lines.push_back({{I}, W.Y0, W.Y1});
+    }
+  }
+  std::vector<std::string> Out;
+  double Margin = 1e300;
+  for (TLine& L : Lines) {
+    std::sort(L.Words.begin(), L.Words.end(),
+              [&](uint32_t A, uint32_t B) { return FItems[A].X0 < FItems[B].X0 || (FItems[A].X0 == FItems[B].X0 && A < B); });
+    // The line's base and size: those of its widest word.
+    const uint32_t Main = *std::max_element(L.Words.begin(), L.Words.end(), [&](uint32_t A, uint32_t B) {
+      return FItems[A].X1 - FItems[A].X0 < FItems[B].X1 - FItems[B].X0;
+    });
+    L.Base = FItems[Main].Y0;
+    L.Size = FItems[Main].Size;
+    L.Left = FItems[L.Words.front()].X0;
+    Margin = std::min(Margin, L.Left);
+  }
+  // Line spacing: the median distance between neighbouring bases.
+  std::vector<double> Spacings;
+  for (size_t I = 1; I < Lines.size(); ++I) Spacings.push_back(Lines[I - 1].Base - Lines[I].Base);
+  double Spacing = 0;
+  if (Spacings.size() >= 2) {
+    auto Mid = Spacings.begin() + static_cast<std::ptrdiff_t>(Spacings.size() / 2);
+    std::nth_element(Spacings.begin(), Mid, Spacings.end());
+    Spacing = *Mid;
+  }
+  for (size_t I = 0; I < Lines.size(); ++I) {
+    const TLine& L = Lines[I];
+    if (I > 0) {
+      const double Distance = Lines[I - 1].Base - L.Base;
+      const bool Wide = Spacing > 0 ? Distance > ParagraphSpacing * Spacing : Distance > 1.8 * L.Size;
+      // An indented first line: the line before starts at the margin, and
+      // so does the one after (else it is a hanging indent or a list).
+      auto AtMargin = [&](const TLine& Other) { return Other.Left <= Margin + 0.3 * Other.Size; };
+      const bool Indented = L.Left > Margin + Indent * L.Size && AtMargin(Lines[I - 1]) &&
+                            (I + 1 == Lines.size() || AtMargin(Lines[I + 1])) && Lines.size() >= 3;
+      if (Wide || Indented) Out.emplace_back();
+    }
+    std::string Text;
+    const TItem* Prev = nullptr;
+    for (uint32_t W : L.Words) {
+      const TItem& Item = FItems[W];
+      if (Prev) {
+        // The same word drawn twice over itself (a bold effect) shows once.
+        if (*Item.Text == *Prev->Text && std::fabs(Item.X0 - Prev->X0) < 0.3 * Item.Size) continue;
+        if (Item.X0 - Prev->X1 > WordGap * std::max(Item.Size, 1e-9)) Text += ' ';
+      }
+      Text += *Item.Text;
+      Prev = &Item;
+    }
+    Out.push_back(std::move(Text));
+  }
+  FBlocks.push_back(std::move(Out));
+}
+
+std::string TReader::Text() const {
+  std::string Out;
+  for (const auto& Block : FBlocks) {
+    if (!Out.empty()) Out += "\r\n\r\n";
+    for (size_t I = 0; I < Block.size(); ++I) {
+      if (I) Out += "\r\n";
+      Out += Block[I];
+    }
+  }
+  return Out;
+}
+
+}  // namespace
+
+std::string ReadingOrderLayout(const std::vector<TPDFTextFunnel::TWord>& Words) {
+  // Words by direction (whole degrees); each direction in its own frame.
+  std::map<long, std::vector<TItem>> Directions;
+  for (const auto& W : Words) {
+    double DX = W.P1.X - W.P0.X, DY = W.P1.Y - W.P0.Y;
+    if (std::hypot(DX, DY) < 1e-9) {
+      // No advance: the direction is the one the box's height stands on.
+      DX = W.P3.Y - W.P0.Y;
+      DY = -(W.P3.X - W.P0.X);
+    }
+    double Length = std::hypot(DX, DY);
+    if (!(Length > 1e-9) || !std::isfinite(Length)) {
+      DX = 1;
+      DY = 0;
+      Length = 1;
+    }
+    long Degrees = std::lround(std::atan2(DY, DX) * 180 / M_PI);
+    Degrees = ((Degrees % 360) + 360) % 360;
+    const double A = static_cast<double>(Degrees) * M_PI / 180;
+    const double CX = std::cos(A), SX = std::sin(A);
+    TItem Item{1e300, -1e300, 1e300, -1e300, W.Size, &W.Text};
+    for (const auto* P : {&W.P0, &W.P1, &W.P2, &W.P3}) {
+      const double X = P->X * CX + P->Y * SX, Y = -P->X * SX + P->Y * CX;
+      if (!std::isfinite(X) || !std::isfinite(Y)) continue;
+      Item.X0 = std::min(Item.X0, X);
+      Item.X1 = std::max(Item.X1, X);
+      Item.Y0 = std::min(Item.Y0, Y);
+      Item.Y1 = std::max(Item.Y1, Y);
+    }
+    if (Item.X0 > Item.X1 || Item.Y0 > Item.Y1) continue;
+    if (!(Item.Size > 0) || !std::isfinite(Item.Size)) Item.Size = std::max(Item.Y1 - Item.Y0, 1e-6);
+    // A font that states no ascent and descent gives boxes without height:
+    // the usual ones stand in for them.
+    if (Item.Y1 - Item.Y0 < 0.3 * Item.Size) {
+      Item.Y0 -= 0.2 * Item.Size;
+      Item.Y1 = Item.Y0 + 0.95 * Item.Size;
+    }
+    Directions[Degrees].push_back(Item);
+  }
+  // The direction of most words first.
+  std::vector<std::vector<TItem>*> Order;
+  for (auto& [Degrees, Items] : Directions) Order.push_back(&Items);
+  std::stable_sort(Order.begin(), Order.end(), [](auto* A, auto* B) { return A->size() > B->size(); });
+  std::string Out;
+  for (auto* Items : Order) {
+    TRegion All(Items->size());
+    std::iota(All.begin(), All.end(), 0u);
+    TReader Reader(std::move(*Items));
+    Reader.Cut(std::move(All), 0);
+    const std::string Text = Reader.Text();
+    if (Text.empty()) continue;
+    if (!Out.empty()) Out += "\r\n\r\n";
+    Out += Text;
+  }
+  return Out;
+}

@@ -1,0 +1,76 @@
+// The reading-order layout on words made up by the tests.
+#include "ReadingOrder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+using TWord = TPDFTextFunnel::TWord;
+
+// A word of Size at baseline (X, Y), 0.5 Size per character, turned by
+// Degrees; its box spans the usual descent and ascent.
+TWord Word(double X, double Y, const std::string& Text, double Size = 10, double Degrees = 0) {
+  const double A = Degrees * M_PI / 180, C = std::cos(A), S = std::sin(A);
+  const double W = 0.5 * Size * static_cast<double>(Text.size()), D = -0.2 * Size, H = 0.75 * Size;
+  auto At = [&](double U, double V) { return TPDFTextFunnel::TPoint{X + U * C - V * S, Y + U * S + V * C}; };
+  return {At(0, D), At(W, D), At(W, H), At(0, H), Text, "F", Size};
+}
+
+TEST(ReadingOrderLayout, WordsDirectionsAndDegenerateInput) {
+  struct Case {
+    const char* What;
+    std::vector<TWord> Words;
+    std::string Expected;
+  } Cases[] = {
+      {"nothing", {}, ""},
+      {"words of a line, with and without gaps",
+       {Word(50, 700, "Hello"), Word(78, 700, "world"), Word(103, 700, "s")}, "Hello worlds"},
+      {"words given out of order", {Word(78, 700, "two"), Word(50, 700, "one"), Word(50, 686, "three")},
+       "one two\r\nthree"},
+      {"a word drawn twice over itself shows once", {Word(50, 700, "Bold"), Word(50.2, 700, "Bold")}, "Bold"},
+      {"text running upwards reads in its own direction, after the main text",
+       {Word(30, 500, "Up", 10, 90), Word(30, 520, "wards", 10, 90), Word(60, 700, "The"), Word(80, 700, "body"),
+        Word(60, 686, "text")},
+       "The body\r\ntext\r\n\r\nUp wards"},
+      {"upside down", {Word(300, 500, "dlrow", 10, 180), Word(330, 500, "olleh", 10, 180)}, "olleh dlrow"},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(ReadingOrderLayout(C.Words), C.Expected) << C.What;
+
+  // Boxes without height (a font that states no ascent and descent), without
+  // advance, and with coordinates that are not numbers.
+  TWord Flat = Word(50, 700, "flat");
+  Flat.P2.Y = Flat.P3.Y = Flat.P0.Y;
+  TWord Point = Word(50, 680, "p");
+  Point.P1 = Point.P0;
+  Point.P2 = Point.P3;
+  TWord Broken = Word(50, 660, "nan");
+  Broken.P0.X = Broken.P1.X = Broken.P2.X = Broken.P3.X = std::numeric_limits<double>::quiet_NaN();
+  const std::string Text = ReadingOrderLayout({Flat, Point, Broken});
+  EXPECT_NE(Text.find("flat"), std::string::npos);
+  EXPECT_NE(Text.find('p'), std::string::npos);
+}
+
+TEST(ReadingOrderLayout, LargeAndHostilePagesFinish) {
+  // A staircase (every word its own column and block), a dense grid, and a
+  // hundred thousand words on one page: no quadratic work, bounded
+  // recursion.
+  std::vector<TWord> Stairs, Grid;
+  for (int I = 0; I < 20000; ++I) Stairs.push_back(Word(20.0 * I, -15.0 * I, "w"));
+  for (int R = 0; R < 1000; ++R)
+    for (int C = 0; C < 100; ++C) Grid.push_back(Word(8.0 * C, 12.0 * R, "ab", 4));
+  for (const auto* Words : {&Stairs, &Grid}) {
+    const std::string Text = ReadingOrderLayout(*Words);
+    size_t Count = 0;
+    for (size_t At = Text.find_first_not_of(" \r\n"); At != std::string::npos;
+         At = Text.find_first_not_of(" \r\n", Text.find_first_of(" \r\n", At)))
+      ++Count;
+    EXPECT_EQ(Count, Words->size());
+  }
+}
+
+}  // namespace
