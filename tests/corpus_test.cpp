@@ -1,5 +1,6 @@
 // Every file of the shared corpus loads or is refused cleanly, and every page of
-// a loaded file can be selected and read, without a crash or a hang.
+// a loaded file can be selected and read (the reading-order layout too),
+// without a crash or a hang.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "ReadingOrder.h"
 #include "uPDFDocument.h"
 #include "uPDFPageTree.h"
+#include "uPDFTextFunnel.h"
 
 namespace {
 
@@ -53,6 +56,11 @@ TEST_P(Corpus, EveryFileLoadsOrIsRefusedAndEveryPageReads) {
       EXPECT_NE(Tree->GetPageResources(), nullptr);
       // Every page text type the engine has.
       for (int Type : {0, 2, 3}) Tree->GetPageText(Type);
+      // The words of the reading-order layout, and the layout itself.
+      TPDFTextFunnel Words;
+      Words.WordMode = Words.KeepWords = true;
+      Tree->GetPageText(4, &Words);
+      ReadingOrderLayout(Words.Words());
     }
   }
   RecordProperty("loaded", Loaded);
