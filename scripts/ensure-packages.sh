@@ -27,8 +27,9 @@ ensure_packages() {
 # installed substitute: fontconfig finds it, and the Liberation fonts (metric
 # compatible with Arial, Times New Roman and Courier New) make the choice the
 # same on every machine.
-# AES and SHA-2 come from OpenSSL's libcrypto.
-BUILD_PACKAGES=(cmake g++ make pkg-config zlib1g-dev libfontconfig-dev fontconfig fonts-liberation2 libssl-dev)
+# AES and SHA-2 come from OpenSSL's libcrypto, the SASLprep of AES-256
+# passwords from GNU Libidn.
+BUILD_PACKAGES=(cmake g++ make pkg-config zlib1g-dev libfontconfig-dev fontconfig fonts-liberation2 libssl-dev libidn-dev)
 # What the tests need on top: GoogleTest, qpdf and poppler-utils as
 # independent checkers of the fixture files the tests write, and the Type 1
 # programs of fonts-urw-base35 that font fixtures embed.
