@@ -204,6 +204,15 @@ TEST(TPDFEngineSecurity, StreamsWithTheirOwnCryptFilter) {
   EXPECT_EQ(E.GetPageText(0).substr(0, 11), "Second page");
 }
 
+TEST(TPDFEngineSecurity, FormsNamedOnlyInFormResources) {
+  // A form named by another form's resources is decrypted with the page.
+  TPDFEngine E;
+  ASSERT_EQ(E.LoadFromFile(Fixture("aes-128-nested-form.pdf")), 1);
+  ASSERT_EQ(E.SetPassword("owner"), 2);
+  ASSERT_EQ(E.SelectPage(1), 1);
+  EXPECT_NE(E.GetPageText(3).find("\"Nested form text\""), std::string::npos);
+}
+
 TEST(TPDFEngineSecurity, PasswordsBeyondASCII) {
   // qpdf stores "pässwörd" / "öwnér" in UTF-8 for AES-256 and in
   // PDFDocEncoding for RC4; both open typed in UTF-8 or in CP1252.

@@ -92,3 +92,35 @@ tail = (b'trailer\n<< /Size %d /Root %s /Encrypt %s /ID %s /Prev %d >>\nstartxre
 open(sys.argv[2], 'wb').write(data + body + xref + tail)
 PY
 
+# Text in a form that only another form's resources name: the page leads to
+# it through a stream dictionary.
+nested=$(mktemp)
+trap 'rm -f "$shared" "$crypt" "$nested"' EXIT
+cat >"$nested" <<'PDF'
+%PDF-1.4
+1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj
+2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >> endobj
+3 0 obj << /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << /XObject << /X1 5 0 R >> >> >> endobj
+4 0 obj << /Length 7 >>
+stream
+/X1 Do
+endstream
+endobj
+5 0 obj << /Type /XObject /Subtype /Form /BBox [0 0 612 792] /Length 7
+  /Resources << /XObject << /X2 6 0 R >> >> >>
+stream
+/X2 Do
+endstream
+endobj
+6 0 obj << /Type /XObject /Subtype /Form /BBox [0 0 612 792] /Length 47
+  /Resources << /Font << /F1 7 0 R >> >> >>
+stream
+BT /F1 12 Tf 72 720 Td (Nested form text) Tj ET
+endstream
+endobj
+7 0 obj << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> endobj
+trailer << /Root 1 0 R >>
+%%EOF
+PDF
+qpdf --static-id --static-aes-iv --allow-weak-crypto --encrypt user owner 128 --use-aes=y -- \
+  "$nested" "$out/aes-128-nested-form.pdf" || [ $? -eq 3 ]

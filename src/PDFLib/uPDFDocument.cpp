@@ -1074,7 +1074,9 @@ void TPDFDocument::DecryptReachable(int32_t ObjectNumber, int32_t Generation) {
     if (!Rec || Rec->Walked) continue;
     Rec->Walked = true;
     DecryptIndObj(Rec);
-    // Collect the references below the value (not inside streams).
+    // Collect the references below the value, in stream dictionaries too: a
+    // form's or an appearance's resources stand there, and their fonts and
+    // nested forms are read with the page.
     std::vector<std::pair<TPDFObject*, int>> Walk = {{Rec->Value, 0}};
     while (!Walk.empty()) {
       auto [Obj, Depth] = Walk.back();
@@ -1086,6 +1088,8 @@ void TPDFDocument::DecryptReachable(int32_t ObjectNumber, int32_t Generation) {
         for (const auto& Entry : Dict->Entries()) Walk.emplace_back(Entry.second, Depth + 1);
       } else if (auto* Array = As<TPDFArray>(Obj)) {
         for (TPDFObject* Item : Array->Items()) Walk.emplace_back(Item, Depth + 1);
+      } else if (auto* Stream = As<TPDFStream>(Obj)) {
+        Walk.emplace_back(Stream->Dictionary(), Depth + 1);
       }
     }
   }

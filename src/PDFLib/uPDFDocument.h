@@ -162,8 +162,9 @@ class TPDFDocument {
   void DecryptValue(int32_t ObjectNumber, int32_t Generation, TPDFObject* Obj);
   // Loads the object when needed and decrypts it once.
   void DecryptIndObj(TPDFIndObj* IndObj);
-  // Decrypts the object and every object it refers to (streams are not
-  // walked into). Nothing happens before a password has been accepted.
+  // Decrypts the object and every object it refers to, also from stream
+  // dictionaries (the resources of forms and appearances). Nothing happens
+  // before a password has been accepted.
   void DecryptReachable(int32_t ObjectNumber, int32_t Generation);
 
   // Told what the document recovered from (a Perms entry that does not
