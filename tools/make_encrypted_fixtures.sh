@@ -124,3 +124,12 @@ trailer << /Root 1 0 R >>
 PDF
 qpdf --static-id --static-aes-iv --allow-weak-crypto --encrypt user owner 128 --use-aes=y -- \
   "$nested" "$out/aes-128-nested-form.pdf" || [ $? -eq 3 ]
+
+# Seeds of the load fuzz target: encrypted files that open with the empty
+# password, so that the target decrypts their pages.
+seeds=fuzz/seeds/fuzz_load_document
+cp "$out/aes-128-empty-user.pdf" "$seeds/aes-128.pdf"
+cp "$out/aes-256-empty-user-objstm.pdf" "$seeds/aes-256-objstm.pdf"
+qpdf --static-id --allow-weak-crypto --encrypt "" owner 128 --use-aes=n --force-V4 -- "$in" "$seeds/rc4-v4.pdf"
+qpdf --static-id --static-aes-iv --allow-weak-crypto --encrypt "" owner 256 --force-R5 -- "$nested" "$seeds/aes-256-r5-forms.pdf" ||
+  [ $? -eq 3 ]
