@@ -343,6 +343,9 @@ TPDFObject* TPDFDocument::LoadIndObj(TPDFIndObj* Rec) {
   if (!Value) Value = FStructure->NewNull();
   Value->SetIndirect(Rec->ObjectNumber, Rec->Generation);
   Rec->Value = Value;
+  // Once a password is accepted, an object is decrypted as it is read: only
+  // what the text path reads is parsed and decrypted.
+  if (!Rec->Decrypted && !FStoredPassword.empty() && FSecurityRead && FEncryptV != 0) DecryptIndObj(Rec);
   return Value;
 }
 
@@ -937,6 +940,12 @@ void TPDFDocument::ApplyPassword(const std::string& Password) {
   FStoredPassword = "!" + Password;
   FDocumentKey = FComputedKey;
   if (KeyChanged && FEncryptV == 5) CheckPerms();
+  if (KeyChanged && FEncryptV != 0) {
+    // Objects read before the key was there (the catalog, the Encrypt
+    // dictionary's neighbours) are decrypted now; later ones as they are read.
+    for (size_t I = 0; I < FObjectTable.size(); ++I)
+      if (FObjectTable[I]->Loaded && !FObjectTable[I]->Decrypted) DecryptIndObj(FObjectTable[I]);
+  }
   bool Rebuild = FPageTreeDeferred;
   if (KeyChanged && FMembersReadEarly && EncryptionState() == 1) {
     // Members of object streams read before this key was set came from
@@ -1029,8 +1038,9 @@ void TPDFDocument::DecryptValue(TObjectKeys& Keys, TPDFObject* Obj, int Depth) {
     TPDFObject* Parms = Dict->GetValue("DecodeParms", true);
     if (auto* List = As<TPDFArray>(Filter)) {
       Filter = List->GetItem(0);
-      auto* ParmList = As<TPDFArray>(Parms);
-      Parms = ParmList ? ParmList->GetItem(0) : nullptr;
+      // Parameters in an array go with the filters by position; a lone
+      // dictionary is taken for the first filter's.
+      if (auto* ParmList = As<TPDFArray>(Parms)) Parms = ParmList->GetItem(0);
       if (auto* Ref = As<TPDFIndRef>(Parms)) Parms = LookupObject(Ref->Number, Ref->Generation);
     }
     if (auto* Name = As<TPDFName>(Filter); Name && Name->Value() == "Crypt") {
@@ -1070,8 +1080,10 @@ void TPDFDocument::DecryptReachable(int32_t ObjectNumber, int32_t Generation) {
     // Members of object streams count as decrypted from the start; their
     // references are still followed (a page in an object stream leads to its
     // content streams), once per record.
+    // Objects not read yet are decrypted when they are read: the walk does
+    // not read them.
     TPDFIndObj* Rec = FindIndObj(Number, Gen);
-    if (!Rec || Rec->Walked) continue;
+    if (!Rec || Rec->Walked || !Rec->Loaded) continue;
     Rec->Walked = true;
     DecryptIndObj(Rec);
     // Collect the references below the value, in stream dictionaries too: a

@@ -163,8 +163,11 @@ class TPDFDocument {
   // Loads the object when needed and decrypts it once.
   void DecryptIndObj(TPDFIndObj* IndObj);
   // Decrypts the object and every object it refers to, also from stream
-  // dictionaries (the resources of forms and appearances). Nothing happens
-  // before a password has been accepted.
+  // dictionaries (the resources of forms and appearances), as far as they
+  // have been read: objects read after a password was accepted are decrypted
+  // as they are read, and those read before when it is accepted, so this
+  // only catches what those two miss. Nothing happens before a password has
+  // been accepted.
   void DecryptReachable(int32_t ObjectNumber, int32_t Generation);
 
   // Told what the document recovered from (a Perms entry that does not
