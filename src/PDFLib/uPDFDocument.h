@@ -162,12 +162,11 @@ class TPDFDocument {
   void DecryptValue(int32_t ObjectNumber, int32_t Generation, TPDFObject* Obj);
   // Loads the object when needed and decrypts it once.
   void DecryptIndObj(TPDFIndObj* IndObj);
-  // Decrypts the object and every object it refers to, also from stream
-  // dictionaries (the resources of forms and appearances), as far as they
-  // have been read: objects read after a password was accepted are decrypted
-  // as they are read, and those read before when it is accepted, so this
-  // only catches what those two miss. Nothing happens before a password has
-  // been accepted.
+  // Decrypts the object and the objects it refers to (from stream
+  // dictionaries too), as far as they have been read. Objects are otherwise
+  // decrypted when a password is accepted (those read before) and as they
+  // are read (the rest), so the page tree's call before a page is selected
+  // finds little left to do. Nothing happens before a password is accepted.
   void DecryptReachable(int32_t ObjectNumber, int32_t Generation);
 
   // Told what the document recovered from (a Perms entry that does not
