@@ -27,9 +27,7 @@ ensure_packages() {
 # installed substitute: fontconfig finds it, and the Liberation fonts (metric
 # compatible with Arial, Times New Roman and Courier New) make the choice the
 # same on every machine.
-# AES and SHA-2 come from OpenSSL's libcrypto, the SASLprep of AES-256
-# passwords from GNU Libidn.
-BUILD_PACKAGES=(cmake g++ make pkg-config zlib1g-dev libfontconfig-dev fontconfig fonts-liberation2 libssl-dev libidn-dev)
+BUILD_PACKAGES=(cmake g++ make pkg-config zlib1g-dev libfontconfig-dev fontconfig fonts-liberation2)
 # What the tests need on top: GoogleTest, qpdf and poppler-utils as
 # independent checkers of the fixture files the tests write, and the Type 1
 # programs of fonts-urw-base35 that font fixtures embed.
@@ -37,3 +35,6 @@ TEST_PACKAGES=(libgtest-dev qpdf poppler-utils fonts-urw-base35)
 # The Qt window and its tests (Qt's offscreen platform is in qt6-qpa-plugins),
 # and a CJK font for its Chinese captions.
 TEST_PACKAGES+=(qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei)
+# Encrypted documents: AES and SHA-2 come from OpenSSL's libcrypto, the
+# SASLprep of AES-256 passwords from GNU Libidn.
+BUILD_PACKAGES+=(libssl-dev libidn-dev)
