@@ -371,10 +371,12 @@ TEST(TPDFEngineSecurity, SetPasswordResults) {
   ASSERT_EQ(Plain.LoadFromFile(Sample), 1);
   EXPECT_EQ(Plain.SetPassword("anything"), 3);
   EXPECT_EQ(Plain.SelectedDocument()->StoredPassword(), "!");
-  TPDFEngine Same;
-  ASSERT_EQ(Same.LoadFromFile(Fixture("rc4-128-same.pdf")), 1);
-  EXPECT_EQ(Same.SetPassword("same"), 5);
-  EXPECT_EQ(Same.PageCount(), 3);
+  for (const char* File : {"rc4-128-same.pdf", "aes-256-same.pdf"}) {
+    TPDFEngine Same;
+    ASSERT_EQ(Same.LoadFromFile(Fixture(File)), 1);
+    EXPECT_EQ(Same.SetPassword("same"), 5) << File;
+    EXPECT_EQ(Same.PageCount(), 3) << File;
+  }
   // The empty user password opens at load.
   TPDFEngine Empty;
   ASSERT_EQ(Empty.LoadFromFile(Fixture("rc4-40-empty-user.pdf")), 1);

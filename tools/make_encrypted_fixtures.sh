@@ -29,6 +29,7 @@ qpdf --static-id --allow-weak-crypto --encrypt user owner 128 --use-aes=n --forc
 qpdf --static-id --static-aes-iv --encrypt user owner 256 --print=low --extract=n -- "$in" "$out/aes-256.pdf"
 qpdf --static-id --static-aes-iv --object-streams=generate --encrypt "" owner 256 -- "$in" "$out/aes-256-empty-user-objstm.pdf"
 qpdf --static-id --static-aes-iv --allow-weak-crypto --encrypt user owner 256 --force-R5 -- "$in" "$out/aes-256-r5.pdf"
+qpdf --static-id --static-aes-iv --encrypt same same 256 -- "$in" "$out/aes-256-same.pdf"
 # Passwords beyond ASCII (the arguments are UTF-8): qpdf keeps UTF-8 for
 # AES-256 and stores PDFDocEncoding for RC4.
 qpdf --static-id --static-aes-iv --encrypt 'pässwörd' 'öwnér' 256 -- "$in" "$out/aes-256-non-ascii.pdf"
