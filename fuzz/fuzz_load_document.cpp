@@ -1,5 +1,6 @@
-// Fuzz target: a whole document from bytes: load, then every page selected with
-// its size, boxes, content bytes and resources.
+// Fuzz target: a whole document from bytes: load (with the empty password),
+// then every page decrypted and selected with its size, boxes, content bytes
+// and resources.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,7 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (!Doc.LoadFromData(std::string(reinterpret_cast<const char*>(Data), Size))) return 0;
   TPDFPageTree* Tree = Doc.PageTree();
   const int32_t Count = Tree->PageCount();
+  // An encrypted document that opens with the empty password decrypts what
+  // each page reaches, as the engine does before it selects a page.
+  const bool Decrypt = Doc.EncryptionState() == 1;
   for (int32_t I = 1; I <= Count && I <= 64; ++I) {
+    if (Decrypt) Tree->DecryptPage();
     Tree->SelectPage(I);
     Tree->PageWidth();
     Tree->PageHeight();

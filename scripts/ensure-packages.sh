@@ -38,3 +38,6 @@ TEST_PACKAGES=(libgtest-dev qpdf poppler-utils fonts-urw-base35)
 # The Qt window and its tests (Qt's offscreen platform is in qt6-qpa-plugins),
 # and a CJK font for its Chinese captions.
 TEST_PACKAGES+=(qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei)
+# Encrypted documents: AES and SHA-2 come from OpenSSL's libcrypto, the
+# SASLprep of AES-256 passwords from GNU Libidn.
+BUILD_PACKAGES+=(libssl-dev libidn-dev)

@@ -339,7 +339,22 @@ TEST_F(Console, Info) {
     EXPECT_EQ(Out.substr(0, 10), "Third page") << Password;
   }
   EXPECT_EQ(Run("-q -p wrong '" + Fixtures + "rc4-128.pdf' -", Out, Err), 3);
-  EXPECT_EQ(Run("-q '" + Fixtures + "aes-128.pdf' -", Out, Err), 3);
+  // AES-128 and AES-256: the same lines, text with either password, status 3
+  // for a wrong one or none.
+  ASSERT_EQ(Run("--info -p user '" + Fixtures + "aes-128.pdf'", Out, Err), 0);
+  EXPECT_EQ(Out.substr(0, Out.find("Page 2")),
+            "Pages: 3\nEncrypted: 1\nSecurity: 1 3 3 4 6 6 6 6 6 6 8\nPage 1: 612.00 x 792.00\n");
+  ASSERT_EQ(Run("--info -p owner '" + Fixtures + "aes-256.pdf'", Out, Err), 0);
+  EXPECT_EQ(Out.substr(0, Out.find("Page 1")), "Pages: 3\nEncrypted: 1\nSecurity: 1 3 2 10 6 5 6 6 6 6 12\n");
+  for (const char* File : {"aes-128.pdf", "aes-256.pdf"}) {
+    for (const char* Password : {"user", "owner"}) {
+      ASSERT_EQ(Run(std::string("-q --footer '' -f 2 -l 2 -p ") + Password + " '" + Fixtures + File + "' -", Out, Err), 0)
+          << File << " " << Password;
+      EXPECT_EQ(Out.substr(0, 11), "Second page") << File << " " << Password;
+    }
+    EXPECT_EQ(Run(std::string("-q -p wrong '") + Fixtures + File + "' -", Out, Err), 3) << File;
+    EXPECT_EQ(Run(std::string("-q '") + Fixtures + File + "' -", Out, Err), 3) << File;
+  }
   std::ofstream(Dir / "bad.pdf") << "not a pdf";
   EXPECT_EQ(Run("--info bad.pdf", Out, Err), 3);
   EXPECT_EQ(Err, "Can not load file: bad.pdf. It is may be not a valid PDF file.\n");

@@ -4,14 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "ReadingOrder.h"
 #include "uPDFDocument.h"
+#include "uPDFEngine.h"
 #include "uPDFPageTree.h"
 #include "uPDFTextFunnel.h"
 
@@ -68,5 +72,104 @@ TEST_P(Corpus, EveryFileLoadsOrIsRefusedAndEveryPageReads) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shard, Corpus, testing::Range(0, Shards));
+
+// ---------------------------------------------------------------- encrypted files
+
+// Standard output of Command; empty when it cannot run.
+std::string Output(const std::string& Command) {
+  std::string Out;
+  if (FILE* Pipe = popen(Command.c_str(), "r")) {
+    char Buffer[4096];
+    for (size_t N; (N = fread(Buffer, 1, sizeof Buffer, Pipe)) > 0;) Out.append(Buffer, N);
+    pclose(Pipe);
+  }
+  return Out;
+}
+
+bool HasTool(const std::string& Name) { return std::system(("command -v " + Name + " >/dev/null 2>&1").c_str()) == 0; }
+
+std::string Quoted(const std::string& Text) { return "'" + Text + "'"; }
+
+std::vector<std::string> Words(const std::string& Text) {
+  std::istringstream In(Text);
+  std::vector<std::string> W;
+  for (std::string Word; In >> Word;) W.push_back(Word);
+  return W;
+}
+
+// The content text (mode 0) and positioned rows (mode 3) of every page, after
+// Password; "refused" when the file does not open with it.
+std::string DocumentText(const std::string& File, const std::string& Password, std::string* Content = nullptr) {
+  TPDFEngine E;
+  if (!E.LoadFromFile(File)) return "not loaded";
+  if (E.Encrypted() == 1 && E.SetPassword(Password) == 0) return "refused";
+  std::string Text;
+  for (int Page = 1; Page <= E.PageCount(); ++Page) {
+    E.SelectPage(Page);
+    const std::string Plain = E.GetPageText(0);
+    if (Content) *Content += Plain + "\n";
+    Text += Plain + "\n" + E.GetPageText(3) + "\n";
+  }
+  return Text;
+}
+
+// The corpus files with AES (and crypt filters) whose passwords are known
+// open with them, and read as their copies decrypted by qpdf read; their
+// words are the words pdftotext gives.
+TEST(CorpusEncrypted, AESFilesOpenAndReadAsTheirDecryptedCopies) {
+  const std::string Dir = VORLITH_CORPUS_DIR;
+  if (!fs::exists(Dir + "/qpdf/V4-aes.pdf")) GTEST_SKIP() << "no corpus at " << Dir;
+  if (!HasTool("qpdf") || !HasTool("pdftotext")) GTEST_SKIP() << "qpdf and pdftotext are needed";
+  struct TCase {
+    const char* File;
+    const char* Password;
+    bool WordsAsPdftotext;
+  } Cases[] = {
+      {"pdfminer/encryption/aes-128.pdf", "foo", true},
+      {"pdfminer/encryption/aes-128-m.pdf", "baz", true},
+      {"pdfminer/encryption/aes-256.pdf", "foo", true},
+      {"pdfminer/encryption/aes-256-m.pdf", "baz", true},
+      {"pdfminer/encryption/aes-256-r6.pdf", "usersecret", true},
+      {"qpdf/enc-XI-R6,V5,U=view,O=master.pdf", "view", true},
+      {"qpdf/enc-XI-R6,V5,U=view,O=master.pdf", "master", true},
+      {"qpdf/enc-XI-R6,V5,O=master.pdf", "", true},
+      {"qpdf/enc-XI-R6,V5,U=wwwww,O=wwwww.pdf", "wwwww", true},
+      {"qpdf/enc-XI-R6,V5,U=view,attachments,cleartext-metadata.pdf", "view", true},
+      {"qpdf/enc-XI-R6,V5,U=attachment,encrypted-attachments.pdf", "attachment", true},
+      {"qpdf/unfilterable-with-crypt.pdf", "attachment", true},
+      {"qpdf/V4-aes.pdf", "", true},
+      {"qpdf/V4-aes-clearmeta.pdf", "", true},
+      {"qpdf/V4-clearmeta.pdf", "", true},
+      {"qpdf/V4.pdf", "", true},
+      {"qpdf/metadata-crypt-filter.pdf", "", true},
+      {"qpdf/encrypted-positive-P.pdf", "", true},
+      {"qpdf/copied-positive-P.pdf", "", true},
+      {"qpdf/job-json-encrypt-128.pdf", "u", true},
+      {"qpdf/job-json-encrypt-128.pdf", "o", true},
+      // The content layout leaves out the signature fields' appearances,
+      // encrypted or not.
+      {"qpdf/minimal-signed-restricted.pdf", "", false},
+  };
+  char Template[] = "/tmp/vorlith-corpus-XXXXXX";
+  const fs::path Temp = ::mkdtemp(Template);
+  int Index = 0;
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(std::string(C.File) + " [" + C.Password + "]");
+    const std::string File = Dir + "/" + C.File;
+    const std::string Copy = (Temp / (std::to_string(Index++) + ".pdf")).string();
+    std::system(("qpdf --decrypt --password=" + Quoted(C.Password) + " " + Quoted(File) + " " + Copy +
+                 " >/dev/null 2>&1").c_str());
+    ASSERT_TRUE(fs::exists(Copy));
+    std::string Content;
+    const std::string Text = DocumentText(File, C.Password, &Content);
+    ASSERT_NE(Text, "refused");
+    EXPECT_EQ(Text, DocumentText(Copy, ""));
+    if (C.WordsAsPdftotext)
+      EXPECT_EQ(Words(Content), Words(Output("pdftotext -q -upw " + Quoted(C.Password) + " -opw " + Quoted(C.Password) +
+                                             " " + Quoted(File) + " -")));
+  }
+  std::error_code Ec;
+  fs::remove_all(Temp, Ec);
+}
 
 }  // namespace

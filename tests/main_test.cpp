@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -313,6 +314,28 @@ TEST_F(RunLogic, PasswordDialogue) {
   Engine.Tried.clear();
   EXPECT_EQ(Logic.aExtractExecute(), TRunResult::Finished);
   EXPECT_EQ(Engine.Tried, std::vector<std::string>{"secret"});
+}
+
+TEST_F(RunLogic, WhatTheEngineRecoversFromIsLoggedWhenTheFileOpens) {
+  // An AES-256 file whose Perms entry does not match: one log line at the
+  // open, none from the run, which loads the file again.
+  std::string Data = Read(std::string(VORLITH_SOURCE_DIR) + "/tests/fixtures/encrypted/aes-256.pdf");
+  const size_t At = Data.find("/Perms <");
+  ASSERT_NE(At, std::string::npos);
+  Data[At + 8] = Data[At + 8] == '0' ? '1' : '0';
+  const std::string File = (Dir / "perms.pdf").string();
+  std::ofstream(File, std::ios::binary) << Data;
+  TPDFEngine Engine;
+  TMainLogic Logic(Engine, Settings, Host);
+  Host.Passwords = {"user"};
+  auto Warnings = [&] {
+    return std::count_if(Logic.Log.begin(), Logic.Log.end(),
+                         [](const std::string& Line) { return Line.find("(Perms)") != std::string::npos; });
+  };
+  Run(Engine, Logic, File);
+  EXPECT_EQ(Warnings(), 1);
+  EXPECT_FALSE(Engine.OnWarning);
+  for (const std::string& Line : Logic.Log) EXPECT_EQ(Line.find("user"), std::string::npos) << Line;
 }
 
 TEST_F(RunLogic, DroppedFilesTakeTheLastExistingOne) {

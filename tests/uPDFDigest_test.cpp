@@ -1,4 +1,4 @@
-// Unit tests of the MD5 message digest.
+// Unit tests of the message digests: MD5 and SHA-2.
 #include "uPDFDigest.h"
 
 #include <gtest/gtest.h>
@@ -133,6 +133,28 @@ TEST(MD5, AgreesWithMD5Sum) {
     ASSERT_EQ(Expected.size(), 32u) << "md5sum failed for " << C.Name;
     EXPECT_EQ(ToHex(MD5Digest(Data)), Expected) << C.Name;
   }
+}
+
+// FIPS 180-4 examples ("abc", and the empty message): each digest is the
+// one its name says (a mixed-up SHA-384 and SHA-512 would change the hash of
+// AES-256 documents only in some rounds).
+TEST(SHA2, FIPSExamples) {
+  struct TCase {
+    std::string (*Digest)(std::string_view);
+    const char* Message;
+    const char* Hex;
+  } Cases[] = {
+      {SHA256Digest, "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {SHA256Digest, "", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {SHA384Digest, "abc",
+       "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c825a7"},
+      {SHA512Digest, "abc",
+       "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a"
+       "2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f"},
+  };
+  for (const TCase& C : Cases) EXPECT_EQ(ToHex(C.Digest(C.Message)), C.Hex) << C.Message;
+  // Bytes beyond ASCII and zeros are digested as they are.
+  EXPECT_NE(SHA256Digest(std::string("a\0b", 3)), SHA256Digest("a"));
 }
 
 }  // namespace

@@ -3,8 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
+#include "CodePage.h"
+#include "TestPDFWriter.h"
 #include "Utility.h"
 #include "uPDFDocument.h"
 #include "uPDFPageTree.h"
@@ -102,7 +107,21 @@ TEST(TPDFEngine, PositionedModesFollowOriginAndScale) {
 
 std::string Fixture(const std::string& Name) { return std::string(VORLITH_SOURCE_DIR) + "/tests/fixtures/encrypted/" + Name; }
 
+// The text of every page of a document in the content and positioned modes.
+std::string AllText(TPDFEngine& E) {
+  std::string Text;
+  for (int Page = 1; Page <= E.PageCount(); ++Page) {
+    E.SelectPage(Page);
+    Text += E.GetPageText(0) + "\n" + E.GetPageText(3) + "\n";
+  }
+  return Text;
+}
+
 TEST(TPDFEngineSecurity, PasswordsAndText) {
+  TPDFEngine Plain;
+  ASSERT_EQ(Plain.LoadFromFile(Sample), 1);
+  const std::string SampleText = AllText(Plain);
+  ASSERT_NE(SampleText.find("Second page"), std::string::npos);
   struct Case {
     const char* File;
     int State, Strength;
@@ -114,7 +133,16 @@ TEST(TPDFEngineSecurity, PasswordsAndText) {
       {"rc4-40.pdf", 1, 40, "user", "owner", "1 3 3 5 5 6 6 5 5 5 7"},
       {"rc4-128.pdf", 1, 128, "user", "owner", "1 3 3 10 6 5 6 6 6 6 8"},
       {"rc4-128-objstm.pdf", 1, 128, "user", "owner", "1 3 3 4 6 6 6 6 6 6 8"},
-      {"aes-128.pdf", 2, 0, "user", "owner", "9 9 9 9 9 9 9 9 9 9 9"},
+      // Crypt filters (V 4): RC4, AES-128; metadata in clear; object streams.
+      {"rc4-128-v4.pdf", 1, 128, "user", "owner", "1 3 3 4 6 6 6 6 6 6 8"},
+      {"aes-128.pdf", 1, 128, "user", "owner", "1 3 3 4 6 6 6 6 6 6 8"},
+      {"aes-128-empty-user.pdf", 1, 128, "", "owner", "1 2 3 4 6 6 6 6 6 6 8"},
+      {"aes-128-objstm.pdf", 1, 128, "user", "owner", "1 3 3 4 6 6 6 6 6 6 8"},
+      {"aes-128-clear-metadata.pdf", 1, 128, "user", "owner", "1 3 3 4 6 6 6 6 6 6 8"},
+      // AES-256 (V 5): revision 6 and 5; item 10 is 12.
+      {"aes-256.pdf", 1, 256, "user", "owner", "1 3 3 10 6 5 6 6 6 6 12"},
+      {"aes-256-empty-user-objstm.pdf", 1, 256, "", "owner", "1 2 3 4 6 6 6 6 6 6 12"},
+      {"aes-256-r5.pdf", 1, 256, "user", "owner", "1 3 3 4 6 6 6 6 6 6 12"},
   };
   for (const auto& C : Cases) {
     for (const char* Password : {C.User, C.Owner, "wrong"}) {
@@ -128,22 +156,213 @@ TEST(TPDFEngineSecurity, PasswordsAndText) {
       EXPECT_EQ(Security, C.Security) << C.File;
       const int Result = E.SetPassword(Password);
       const std::string Wrong = "wrong";
-      if (C.State == 2) {
-        EXPECT_EQ(Result, 4) << C.File;
-        EXPECT_EQ(E.PageCount(), 3) << C.File;  // the dictionaries are not encrypted
-        continue;
-      }
       const int Expected = Password == Wrong ? 0 : Password == std::string(C.Owner) ? 2 : 1;
       EXPECT_EQ(Result, Expected) << C.File << " " << Password;
       if (Result == 0 && std::string(C.User).size()) {
         EXPECT_EQ(Doc->StoredPassword(), "") << C.File;  // a wrong password changes nothing
+        EXPECT_EQ(E.PageCount(), 0) << C.File;            // nor opens the page tree
         continue;
       }
       ASSERT_EQ(E.PageCount(), 3) << C.File << " " << Password;
-      EXPECT_EQ(E.SelectPage(2), 1);
-      EXPECT_EQ(E.GetPageText(0).substr(0, 11), "Second page") << C.File << " " << Password;
+      // The same text as the plain original, page by page.
+      EXPECT_EQ(AllText(E), SampleText) << C.File << " " << Password;
       EXPECT_EQ(Doc->ObjectKey(12, 0).size(), C.Strength == 40 ? 10u : 16u);
     }
+  }
+}
+
+// What the handler takes apart from the methods: the key of an object.
+TEST(TPDFEngineSecurity, ObjectKeysByMethod) {
+  using M = TPDFDocument::TCryptMethod;
+  TPDFEngine E;
+  ASSERT_EQ(E.LoadFromFile(Fixture("aes-128.pdf")), 1);
+  TPDFDocument* Doc = E.SelectedDocument();
+  EXPECT_EQ(Doc->StringMethod(), M::AESV2);
+  EXPECT_EQ(Doc->StreamMethod(), M::AESV2);
+  ASSERT_EQ(E.SetPassword("user"), 1);
+  // AES-128 keys are salted: not the RC4 key of the same object.
+  EXPECT_EQ(Doc->ObjectKey(7, 0, M::AESV2).size(), 16u);
+  EXPECT_NE(Doc->ObjectKey(7, 0, M::AESV2), Doc->ObjectKey(7, 0, M::RC4));
+  TPDFEngine E256;
+  ASSERT_EQ(E256.LoadFromFile(Fixture("aes-256.pdf")), 1);
+  ASSERT_EQ(E256.SetPassword("owner"), 2);
+  // AES-256 uses the file key for every object.
+  TPDFDocument* Doc256 = E256.SelectedDocument();
+  EXPECT_EQ(Doc256->ObjectKey(7, 0, M::AESV3).size(), 32u);
+  EXPECT_EQ(Doc256->ObjectKey(7, 0, M::AESV3), Doc256->ObjectKey(8, 1, M::AESV3));
+}
+
+TEST(TPDFEngineSecurity, StreamsWithTheirOwnCryptFilter) {
+  // Page 1's content is stored in clear under the Identity crypt filter of an
+  // AES-256 file; page 2's is encrypted as usual.
+  TPDFEngine E;
+  ASSERT_EQ(E.LoadFromFile(Fixture("aes-256-crypt-filter.pdf")), 1);
+  ASSERT_EQ(E.SetPassword("user"), 1);
+  ASSERT_EQ(E.SelectPage(1), 1);
+  EXPECT_EQ(E.GetPageText(0), "Stored in clear");
+  ASSERT_EQ(E.SelectPage(2), 1);
+  EXPECT_EQ(E.GetPageText(0).substr(0, 11), "Second page");
+}
+
+TEST(TPDFEngineSecurity, FormsNamedOnlyInFormResources) {
+  // A form named by another form's resources is decrypted with the page.
+  TPDFEngine E;
+  ASSERT_EQ(E.LoadFromFile(Fixture("aes-128-nested-form.pdf")), 1);
+  ASSERT_EQ(E.SetPassword("owner"), 2);
+  ASSERT_EQ(E.SelectPage(1), 1);
+  EXPECT_NE(E.GetPageText(3).find("\"Nested form text\""), std::string::npos);
+}
+
+TEST(TPDFEngineSecurity, PasswordsBeyondASCII) {
+  // qpdf stores "pässwörd" / "öwnér" in UTF-8 for AES-256 and in
+  // PDFDocEncoding for RC4; both open typed in UTF-8 or in CP1252.
+  const std::string UserUTF8 = "p\xC3\xA4ssw\xC3\xB6rd", OwnerUTF8 = "\xC3\xB6wn\xC3\xA9r";
+  const std::string UserDecomposed = "pa\xCC\x88sswo\xCC\x88rd";  // SASLprep composes it
+  const std::string UserCP1252 = "p\xE4ssw\xF6rd", OwnerCP1252 = "\xF6wn\xE9r";
+  struct TCase {
+    const char* File;
+    const char* CodePage;
+    std::string Password;
+    int Result;
+  } Cases[] = {
+      {"aes-256-non-ascii.pdf", "UTF-8", UserUTF8, 1},
+      {"aes-256-non-ascii.pdf", "UTF-8", OwnerUTF8, 2},
+      {"aes-256-non-ascii.pdf", "UTF-8", UserDecomposed, 1},
+      {"aes-256-non-ascii.pdf", "CP1252", UserCP1252, 1},
+      {"aes-256-non-ascii.pdf", "CP1252", OwnerCP1252, 2},
+      {"aes-256-non-ascii.pdf", "UTF-8", UserCP1252, 0},  // not what was typed in UTF-8
+      {"rc4-128-non-ascii.pdf", "UTF-8", UserUTF8, 1},
+      {"rc4-128-non-ascii.pdf", "UTF-8", OwnerUTF8, 2},
+      {"rc4-128-non-ascii.pdf", "CP1252", UserCP1252, 1},
+      {"rc4-128-non-ascii.pdf", "CP1252", OwnerCP1252, 2},
+      {"rc4-128-non-ascii.pdf", "UTF-8", UserDecomposed, 0},  // no SASLprep below AES-256
+  };
+  for (const TCase& C : Cases) {
+    TPDFEngine E;
+    E.CodePage = TCodePage::Create(C.CodePage);
+    ASSERT_TRUE(E.CodePage);
+    ASSERT_EQ(E.LoadFromFile(Fixture(C.File)), 1);
+    EXPECT_EQ(E.SetPassword(C.Password), C.Result) << C.File << " " << C.CodePage << " " << C.Password;
+    if (C.Result == 0) continue;
+    EXPECT_EQ(E.SelectedDocument()->StoredPassword(), "!" + C.Password);  // as typed
+    ASSERT_EQ(E.SelectPage(2), 1);
+    EXPECT_EQ(E.GetPageText(0).substr(0, 11), "Second page") << C.File << " " << C.Password;
+  }
+}
+
+// The Encrypt dictionary of an AES-256 fixture with one entry's string
+// replaced by Value (hex digits), in place: the file keeps its layout.
+std::string WithEntry(std::string Data, const std::string& Key, const std::string& Value) {
+  const size_t At = Data.find("/" + Key + " <");
+  if (At == std::string::npos) return {};
+  const size_t Start = At + Key.size() + 3, End = Data.find('>', Start);
+  if (End == std::string::npos || Value.size() > End - Start) return {};
+  Data.replace(Start, End - Start, Value + std::string(End - Start - Value.size(), ' '));
+  return Data;
+}
+
+std::string ReadFixture(const std::string& Name) {
+  std::ifstream In(Fixture(Name), std::ios::binary);
+  return {std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
+}
+
+TEST(TPDFEngineSecurity, PermsMismatchIsReportedNotFatal) {
+  const std::string Data = ReadFixture("aes-256.pdf");
+  const size_t At = Data.find("/Perms <");
+  ASSERT_NE(At, std::string::npos);
+  std::string Flipped = Data;
+  char& Digit = Flipped[At + 8];
+  Digit = Digit == '0' ? '1' : '0';
+  for (const auto& [File, Warnings] : {std::pair{Data, 0}, std::pair{Flipped, 1}}) {
+    TPDFEngine E;
+    std::vector<std::string> Seen;
+    E.OnWarning = [&](const std::string& Text) { Seen.push_back(Text); };
+    ASSERT_EQ(E.LoadFromData(File), 1);
+    ASSERT_EQ(E.SetPassword("user"), 1);
+    EXPECT_EQ(static_cast<int>(Seen.size()), Warnings);
+    for (const std::string& Text : Seen) EXPECT_EQ(Text.find("user"), std::string::npos);  // no password in it
+    ASSERT_EQ(E.SelectPage(2), 1);
+    EXPECT_EQ(E.GetPageText(0).substr(0, 11), "Second page");
+  }
+}
+
+TEST(TPDFEngineSecurity, ShortAndHugeKeyValuesAreRefusedQuietly) {
+  // Each value cut short or emptied: the password is refused, nothing breaks.
+  const std::string Data = ReadFixture("aes-256.pdf");
+  struct TCase {
+    const char* Key;
+    std::string Value;
+    int User, Owner;  // SetPassword results for "user" and "owner"
+  } Cases[] = {
+      {"U", std::string(94, 'a'), 0, 0},   // 47 bytes: no key salt
+      {"U", "", 0, 0},
+      {"O", std::string(94, 'a'), 1, 0},   // the user password still opens
+      {"UE", std::string(62, 'a'), 0, 2},  // 31 bytes: no file key from the user side
+      {"OE", "", 1, 0},
+      {"Perms", "00", 1, 2},               // reported, not fatal
+  };
+  for (const TCase& C : Cases) {
+    const std::string Patched = WithEntry(Data, C.Key, C.Value);
+    ASSERT_FALSE(Patched.empty()) << C.Key;
+    for (const auto& [Password, Expected] : {std::pair{"user", C.User}, std::pair{"owner", C.Owner}}) {
+      TPDFEngine E;
+      ASSERT_EQ(E.LoadFromData(Patched), 1) << C.Key;
+      EXPECT_EQ(E.Encrypted(), 1);
+      EXPECT_EQ(E.SetPassword(Password), Expected) << C.Key << " " << Password;
+      if (Expected) EXPECT_EQ(E.PageCount(), 3) << C.Key;
+    }
+  }
+}
+
+// Encrypt dictionaries of forms the handler does not take: state 2, "9" for
+// every security item and result 4 from SetPassword; and values of any size.
+TEST(TPDFEngineSecurity, UnsupportedFormsAndOddSizes) {
+  auto Document = [](const std::string& Encrypt) {
+    TTestPDFWriter W;
+    W.Add(1, 0, "<< /Type /Catalog /Pages 2 0 R >>");
+    W.Add(2, 0, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>");
+    W.Add(3, 0, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>");
+    W.AddStream(4, "<< >>", "0123456789abcdef0123456789abcde", false);  // 31 bytes: not whole blocks
+    W.Add(5, 0, "<< /Filter /Standard " + Encrypt + " >>");
+    W.Section().Root = "1 0 R";
+    W.Section().Encrypt = "5 0 R";
+    W.Section().ID = "[<00112233445566778899aabbccddeeff> <00112233445566778899aabbccddeeff>]";
+    return W.Finish();
+  };
+  const std::string Huge = "<" + std::string(1 << 20, 'a') + ">";
+  const std::string AESV2 = "/CF << /StdCF << /CFM /AESV2 /Length 16 >> >> /StmF /StdCF /StrF /StdCF";
+  const std::string AESV3 = "/CF << /StdCF << /CFM /AESV3 /Length 32 >> >> /StmF /StdCF /StrF /StdCF";
+  struct TCase {
+    const char* Name;
+    std::string Encrypt;
+    int State;
+  } Cases[] = {
+      {"V 4 with R 3", "/V 4 /R 3 " + AESV2, 2},
+      {"V 5 with R 4", "/V 5 /R 4 " + AESV3, 2},
+      {"AES-256 filters under V 4", "/V 4 /R 4 " + AESV3, 2},
+      {"AES-128 filters under V 5", "/V 5 /R 6 " + AESV2, 2},
+      {"a method we lack", "/V 4 /R 4 /CF << /StdCF << /CFM /Other >> >> /StmF /StdCF /StrF /StdCF", 2},
+      {"a filter CF lacks", "/V 4 /R 4 " + AESV2 + " /StmF /Missing", 2},
+      {"CF not a dictionary", "/V 4 /R 4 /CF 7 /StmF /StdCF /StrF /StdCF", 2},
+      {"V 6", "/V 6 /R 7 " + AESV3, 2},
+      {"Identity everywhere", "/V 4 /R 4 /O <00> /U <00>", 1},
+      {"AES-128, short O and U", "/V 4 /R 4 " + AESV2 + " /O <0011> /U <0011> /P -4", 1},
+      {"AES-128, huge O and U", "/V 4 /R 4 " + AESV2 + " /O " + Huge + " /U " + Huge + " /P -4", 1},
+      {"AES-256, huge values", "/V 5 /R 6 " + AESV3 + " /O " + Huge + " /U " + Huge + " /OE " + Huge + " /UE " + Huge +
+                                   " /Perms " + Huge + " /P -4", 1},
+      {"AES-256, no values", "/V 5 /R 5 " + AESV3, 1},
+  };
+  for (const TCase& C : Cases) {
+    TPDFEngine E;
+    ASSERT_EQ(E.LoadFromData(Document(C.Encrypt)), 1) << C.Name;
+    EXPECT_EQ(E.Encrypted(), C.State) << C.Name;
+    if (C.State == 2) {
+      EXPECT_EQ(E.SecurityInfo(10), 9) << C.Name;
+      EXPECT_EQ(E.SetPassword(""), 4) << C.Name;
+      continue;
+    }
+    for (int Item = 0; Item <= 10; ++Item) E.SecurityInfo(Item);
+    for (const char* Password : {"", "user"}) EXPECT_EQ(E.SetPassword(Password), 0) << C.Name;
   }
 }
 
@@ -152,10 +371,12 @@ TEST(TPDFEngineSecurity, SetPasswordResults) {
   ASSERT_EQ(Plain.LoadFromFile(Sample), 1);
   EXPECT_EQ(Plain.SetPassword("anything"), 3);
   EXPECT_EQ(Plain.SelectedDocument()->StoredPassword(), "!");
-  TPDFEngine Same;
-  ASSERT_EQ(Same.LoadFromFile(Fixture("rc4-128-same.pdf")), 1);
-  EXPECT_EQ(Same.SetPassword("same"), 5);
-  EXPECT_EQ(Same.PageCount(), 3);
+  for (const char* File : {"rc4-128-same.pdf", "aes-256-same.pdf"}) {
+    TPDFEngine Same;
+    ASSERT_EQ(Same.LoadFromFile(Fixture(File)), 1);
+    EXPECT_EQ(Same.SetPassword("same"), 5) << File;
+    EXPECT_EQ(Same.PageCount(), 3) << File;
+  }
   // The empty user password opens at load.
   TPDFEngine Empty;
   ASSERT_EQ(Empty.LoadFromFile(Fixture("rc4-40-empty-user.pdf")), 1);

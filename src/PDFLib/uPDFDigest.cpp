@@ -1,5 +1,7 @@
-// MD5 message digest (RFC 1321), used to derive encryption keys.
+// Message digests that derive encryption keys: MD5 and SHA-2.
 #include "uPDFDigest.h"
+
+#include <openssl/evp.h>
 
 #include <cstring>
 
@@ -132,3 +134,20 @@ std::string MD5Digest(std::string_view Data) {
   Hasher.Update(Data);
   return Hasher.Final();
 }
+
+// ================================================================ SHA-2
+
+namespace {
+
+std::string EVPDigest(const EVP_MD* Type, std::string_view Data) {
+  unsigned char Out[EVP_MAX_MD_SIZE];
+  unsigned int Size = 0;
+  if (!Type || EVP_Digest(Data.data(), Data.size(), Out, &Size, Type, nullptr) != 1) return {};
+  return std::string(reinterpret_cast<const char*>(Out), Size);
+}
+
+}  // namespace
+
+std::string SHA256Digest(std::string_view Data) { return EVPDigest(EVP_sha256(), Data); }
+std::string SHA384Digest(std::string_view Data) { return EVPDigest(EVP_sha384(), Data); }
+std::string SHA512Digest(std::string_view Data) { return EVPDigest(EVP_sha512(), Data); }

@@ -1,4 +1,5 @@
-// MD5 message digest (RFC 1321), used to derive encryption keys.
+// Message digests that derive encryption keys: MD5 (RFC 1321, our own) and
+// SHA-256, SHA-384 and SHA-512 (FIPS 180-4, OpenSSL's libcrypto through EVP).
 #pragma once
 
 #include <array>
@@ -8,6 +9,12 @@
 
 // MD5 digest (16 raw bytes) of Data.
 std::string MD5Digest(std::string_view Data);
+
+// SHA-2 digests (32, 48 and 64 raw bytes) of Data. Empty only when the
+// library fails. Never throw.
+std::string SHA256Digest(std::string_view Data);
+std::string SHA384Digest(std::string_view Data);
+std::string SHA512Digest(std::string_view Data);
 
 // Incremental MD5: the digest of the concatenation of all Update calls since
 // construction or the last Final.

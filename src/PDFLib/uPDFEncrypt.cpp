@@ -1,9 +1,13 @@
-// RC4 stream cipher for the standard PDF security handler.
+// Ciphers of the standard PDF security handler: RC4 and AES-CBC.
 #include "uPDFEncrypt.h"
 
+#include <openssl/evp.h>
+
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -47,4 +51,65 @@ std::string RC4(std::string_view Key, std::string_view Data) {
 void RC4InPlace(std::string_view Key, std::string& Data) {
   if (Key.empty() || Data.empty()) return;
   ApplyKeyStream(Key, Data.data(), Data.size());
+}
+
+// ================================================================ AES
+
+namespace {
+
+constexpr size_t AESBlock = 16;
+
+// One CBC pass over the whole blocks of Data; empty for a bad key or IV.
+std::string AESCBC(bool Encrypt, std::string_view Key, std::string_view IV, std::string_view Data) {
+  const EVP_CIPHER* Cipher = Key.size() == 16 ? EVP_aes_128_cbc() : Key.size() == 32 ? EVP_aes_256_cbc() : nullptr;
+  if (!Cipher || !(IV.empty() || IV.size() == AESBlock)) return {};
+  const size_t Size = Data.size() - Data.size() % AESBlock;
+  if (Size == 0) return {};
+  // Sizes are passed to the library as int: longer data go in parts.
+  constexpr size_t Part = size_t{1} << 30;
+  unsigned char ZeroIV[AESBlock] = {};
+  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> Ctx(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
+  if (!Ctx) return {};
+  const auto* K = reinterpret_cast<const unsigned char*>(Key.data());
+  const auto* V = IV.empty() ? ZeroIV : reinterpret_cast<const unsigned char*>(IV.data());
+  if (EVP_CipherInit_ex(Ctx.get(), Cipher, nullptr, K, V, Encrypt ? 1 : 0) != 1) return {};
+  EVP_CIPHER_CTX_set_padding(Ctx.get(), 0);
+  std::string Out(Size, '\0');
+  auto* O = reinterpret_cast<unsigned char*>(Out.data());
+  const auto* I = reinterpret_cast<const unsigned char*>(Data.data());
+  size_t Done = 0;
+  while (Done < Size) {
+    const size_t N = std::min(Part, Size - Done);
+    int Len = 0;
+    if (EVP_CipherUpdate(Ctx.get(), O + Done, &Len, I + Done, static_cast<int>(N)) != 1 ||
+        static_cast<size_t>(Len) != N)
+      return {};
+    Done += N;
+  }
+  return Out;
+}
+
+}  // namespace
+
+std::string AESEncryptCBC(std::string_view Key, std::string_view IV, std::string_view Data) {
+  return AESCBC(true, Key, IV, Data);
+}
+
+std::string AESDecryptCBC(std::string_view Key, std::string_view IV, std::string_view Data) {
+  return AESCBC(false, Key, IV, Data);
+}
+
+std::string AESDecryptPDF(std::string_view Key, std::string_view Data) {
+  if (Data.size() < AESBlock) return {};
+  const bool WholeBlocks = Data.size() % AESBlock == 0;
+  std::string Plain = AESCBC(false, Key, Data.substr(0, AESBlock), Data.substr(AESBlock));
+  // PKCS#5: the last byte n (1 to 16) and n bytes of value n. Anything else
+  // is not padding, and nothing is removed.
+  if (WholeBlocks && !Plain.empty()) {
+    const auto N = static_cast<unsigned char>(Plain.back());
+    if (N >= 1 && N <= AESBlock && N <= Plain.size() &&
+        std::all_of(Plain.end() - N, Plain.end(), [N](char C) { return static_cast<unsigned char>(C) == N; }))
+      Plain.resize(Plain.size() - N);
+  }
+  return Plain;
 }

@@ -48,6 +48,7 @@ std::unique_ptr<TPDFDocument> TPDFEngine::NewDocument() const {
   auto Doc = std::make_unique<TPDFDocument>();
   Doc->Structure()->MaxDecodedSize = MaxDecodedSize;
   if (CodePage) Doc->CodePage = CodePage;
+  if (OnWarning) Doc->OnWarning = OnWarning;
   return Doc;
 }
 
@@ -133,10 +134,11 @@ int TPDFEngine::SecurityInfo(int Item) {
     case 4: return P & 8 ? 6 : 5;
     case 5: return P & 16 ? 6 : 5;
     case 6: return P & 32 ? 6 : 5;
-    case 7: return Bits == 128 && (P & 256) ? 6 : 5;
-    case 8: return Bits == 128 && (P & 512) ? 6 : 5;
-    case 9: return Bits == 128 && (P & 1024) ? 6 : 5;
-    case 10: return Bits == 128 ? 8 : Bits == 40 ? 7 : 11;
+    // AES-256 keys count as 128 bits and more.
+    case 7: return Bits >= 128 && (P & 256) ? 6 : 5;
+    case 8: return Bits >= 128 && (P & 512) ? 6 : 5;
+    case 9: return Bits >= 128 && (P & 1024) ? 6 : 5;
+    case 10: return Bits == 256 ? 12 : Bits == 128 ? 8 : Bits == 40 ? 7 : 11;
     default: return 11;
   }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -66,8 +67,11 @@ class TPDFEngine {
 
   // Cap on the decoded size of one stream, for documents loaded from now on.
   size_t MaxDecodedSize = DefaultMaxDecodedSize;
-  // The code page of all page text, for documents loaded from now on.
+  // The code page of all page text (and of passwords), for documents loaded
+  // from now on.
   std::shared_ptr<const TCodePage> CodePage;
+  // Told what a document loaded from now on recovered from; may be empty.
+  std::function<void(const std::string&)> OnWarning;
 
  private:
   int AddLoaded(std::unique_ptr<TPDFDocument> Document, bool Loaded);

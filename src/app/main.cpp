@@ -108,6 +108,13 @@ bool TMainLogic::OpenPDFFile(const std::string& FileName) {
     return false;
   }
   SetCurrentFile("");
+  // What the engine recovers from while the file opens goes to the log (once:
+  // the extraction run loads the file again without it).
+  struct TWarnings {
+    TPDFEngine& E;
+    ~TWarnings() { E.OnWarning = nullptr; }
+  } Warnings{FEngine};
+  FEngine.OnWarning = [this](const std::string& Text) { AddLog(Text); };
   if (FEngine.LoadFromFile(FileName) != 1) {
     AddLog(FormatText(MessageTable::LoadFailed, FileName.c_str()));
     return false;

@@ -173,3 +173,23 @@ std::shared_ptr<const TCodePage> TCodePage::Default() {
   if (auto Page = Create(LocaleName())) return Page;
   return Create("UTF-8");
 }
+
+std::optional<std::string> ConvertToUTF8(const TCodePage& Page, std::string_view Text) {
+  if (Text.empty()) return std::string();
+  iconv_t Handle = iconv_open("UTF-8", Page.Name().c_str());
+  if (Handle == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string In(Text);
+  // UTF-8 takes at most four bytes for any one byte of input (and a shift
+  // sequence of a stateful code page gives none).
+  std::string Out(In.size() * 4 + 16, '\0');
+  char* InPtr = In.data();
+  size_t InLeft = In.size();
+  char* OutPtr = Out.data();
+  size_t OutLeft = Out.size();
+  const bool Ok = iconv(Handle, &InPtr, &InLeft, &OutPtr, &OutLeft) != static_cast<size_t>(-1) && InLeft == 0 &&
+                  iconv(Handle, nullptr, nullptr, &OutPtr, &OutLeft) != static_cast<size_t>(-1);
+  iconv_close(Handle);
+  if (!Ok) return std::nullopt;
+  Out.resize(Out.size() - OutLeft);
+  return Out;
+}

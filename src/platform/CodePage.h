@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,3 +39,8 @@ class TCodePage {
   // Windows-1252 leaves undefined become "?").
   virtual const std::string& FromWinAnsi(unsigned char Byte) const = 0;
 };
+
+// Text in Page's code page converted to UTF-8 (for passwords, which the
+// security handler of AES-256 documents takes in UTF-8); nothing when the
+// text is not valid in that code page.
+std::optional<std::string> ConvertToUTF8(const TCodePage& Page, std::string_view Text);
