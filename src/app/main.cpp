@@ -108,6 +108,7 @@ bool TMainLogic::OpenPDFFile(const std::string& FileName) {
     return false;
   }
   SetCurrentFile("");
+  FEngine.Repair = FSettings.Repair != 0;
   if (FEngine.LoadFromFile(FileName) != 1) {
     AddLog(FormatText(MessageTable::LoadFailed, FileName.c_str()));
     return false;
@@ -139,6 +140,8 @@ bool TMainLogic::OpenPDFFile(const std::string& FileName) {
         }
       }
   }
+  // A damaged file is rebuilt at the load, or once a password opens it.
+  if (FEngine.Rebuilt()) AddLog(MessageTable::Rebuilt);
   const int32_t Pages = FEngine.PageCount();
   AddLog(FormatText(MessageTable::FileInfo, FileName.c_str(), Pages));
   SetCurrentFile(FileName);
@@ -167,6 +170,7 @@ TRunResult TMainLogic::aExtractExecute() {
     }
   } Busy(*this);
 
+  FEngine.Repair = FSettings.Repair != 0;
   if (FEngine.LoadFromFile(CurrentFile) == 0) {
     AddLog(FormatText(MessageTable::LoadFailed, CurrentFile.c_str()));
     return TRunResult::LoadFailed;
