@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <istream>
+#include <iterator>
 #include <limits>
 #include <stdexcept>
 #include <unordered_map>
@@ -220,10 +221,11 @@ bool TPDFDocument::ReadCrossReferences() {
   const int32_t Start = Reader.FindStartXRef();
   const bool Ok = Reader.ReadSection(Start);
   KeepFirstEntries();
+  // A damaged file is rebuilt before a table is made of what it says.
+  if (Repair && (!Ok || !EntriesPointAtObjects())) return RebuildCrossReferences();
   BuildObjectTable(FSectionOffsets);
   FEntries = std::vector<TPDFXRefEntry>();
   if (!FTrailer) FTrailer = FStructure->NewDictionary();
-  if (Repair && (!Ok || !OffsetsPointAtObjects())) return RebuildCrossReferences();
   return Ok;
 }
 
@@ -554,29 +556,23 @@ bool TPDFDocument::MayHoldKey(int32_t Number, int32_t Generation, std::string_vi
 
 // ---------------------------------------------------------------- repair of damaged files
 
-bool TPDFDocument::OffsetsPointAtObjects() const {
-  for (const TPDFIndObj* Rec : FObjectTable) {
-    if (Rec->Compressed) continue;
-    if (Rec->Offset <= 0 || Rec->Offset >= static_cast<int64_t>(FFileData.size())) return false;
+bool TPDFDocument::EntriesPointAtObjects() const {
+  // Read as a load reads them: bytes before the number are dropped, so an
+  // offset a little early still points at its object. Each test reads at
+  // most HeaderWindow bytes; the first that fails ends the tests, and those
+  // that pass end at distinct headers (one entry per number), so the tests
+  // read the file about once.
+  constexpr size_t HeaderWindow = 1024;
+  const std::string_view File(FFileData);
+  for (const TPDFXRefEntry& E : FEntries) {
+    if (E.Compressed || E.Generation < 0) continue;
     size_t BodyStart = 0;
-    const std::string_view Text =
-        std::string_view(FFileData).substr(static_cast<size_t>(Rec->Offset), static_cast<size_t>(Rec->Length));
-    if (!HeaderMatches(Text, Rec->ObjectNumber, Rec->Generation, BodyStart)) return false;
+    if (E.Offset <= 0 || static_cast<size_t>(E.Offset) >= File.size() ||
+        !HeaderMatches(File.substr(static_cast<size_t>(E.Offset), HeaderWindow), E.ObjectNumber, E.Generation,
+                       BodyStart))
+      return false;
   }
   return true;
-}
-
-void TPDFDocument::SortObjectTable() {
-  // File order, objects of object streams first; then by number.
-  std::sort(FObjectTable.begin(), FObjectTable.end(), [](const TPDFIndObj* A, const TPDFIndObj* B) {
-    const int64_t OA = A->Compressed ? 0 : A->Offset, OB = B->Compressed ? 0 : B->Offset;
-    if (OA != OB) return OA < OB;
-    return A->ObjectNumber < B->ObjectNumber;
-  });
-  FByNumber = FObjectTable;
-  std::sort(FByNumber.begin(), FByNumber.end(),
-            [](const TPDFIndObj* A, const TPDFIndObj* B) { return A->ObjectNumber < B->ObjectNumber; });
-  FHighestNumber = FByNumber.empty() ? 0 : FByNumber.back()->ObjectNumber;
 }
 
 bool TPDFDocument::RebuildCrossReferences() {
@@ -669,46 +665,84 @@ void TPDFDocument::FinishRebuild() {
 }
 
 void TPDFDocument::TakeObjectStreamMembers() {
-  // Members by number: the object stream that holds the last copy, and where.
+  // Every member of every object stream found, in file order.
   struct TMember {
-    int64_t Position;
+    int32_t Number;
     int32_t Stream;
     int32_t Index;
+    int64_t Position;  // the object stream's offset
+    bool Shadowed;     // a later direct definition wins
   };
-  std::unordered_map<int32_t, TMember> Members;
+  std::vector<TMember> Members;
   for (const auto& [Number, Offset] : FScannedObjStms) {
-    const TObjectStream* S = GetObjectStream(Number);
-    if (!S || !S->Valid) continue;
-    for (int64_t I = 0; I < S->N; ++I) {
-      const double Member = S->Header[static_cast<size_t>(2 * I)];
-      if (!(Member >= 0 && Member <= INT32_MAX) || Member != std::floor(Member)) continue;
-      Members[static_cast<int32_t>(Member)] = {Offset, Number, static_cast<int32_t>(I)};
+    // Only the header of pairs is decoded here; members are read from the
+    // whole stream when they are first asked for, as in an intact file.
+    TPDFIndObj* Rec = FindIndObj(Number, 0);
+    if (Rec && !FStoredPassword.empty() && EncryptionState() == 1) DecryptIndObj(Rec);
+    auto* Stream = Rec ? As<TPDFStream>(Rec->GetObject()) : nullptr;
+    if (!Stream || Stream->Dictionary()->GetTypeName() != "ObjStm") continue;
+    const auto* First = As<TPDFNumeric>(Stream->Dictionary()->GetValue("First", false));
+    const auto* N = As<TPDFNumeric>(Stream->Dictionary()->GetValue("N", false));
+    if (!First || !N || First->IntValue() <= 0 || N->IntValue() <= 0) continue;
+    const std::string HeaderText = "[ " + Stream->GetDecodedData(static_cast<size_t>(First->IntValue())) + " ]";
+    TPDFStructure Scratch;
+    auto* Header = As<TPDFArray>(Scratch.ParseObject(HeaderText));
+    if (!Header || Header->Count() < 2 * int64_t{N->IntValue()}) continue;
+    for (int32_t I = 0; I < N->IntValue(); ++I) {
+      const auto* Member = As<TPDFNumeric>(Header->GetItem(2 * I));
+      const double Value = Member ? Member->Value() : -1;
+      if (!(Value >= 0 && Value <= INT32_MAX) || Value != std::floor(Value)) continue;
+      Members.push_back({static_cast<int32_t>(Value), Number, I, Offset, false});
     }
   }
   if (Members.empty()) return;
-  // A direct definition later in the file than the object stream wins.
-  std::vector<TPDFIndObj*> Kept;
-  Kept.reserve(FObjectTable.size() + Members.size());
+  // The last copy of each number wins (the sort keeps file order within a number).
+  std::stable_sort(Members.begin(), Members.end(),
+                   [](const TMember& A, const TMember& B) { return A.Number < B.Number; });
+  size_t Kept = 0;
+  for (size_t I = 0; I < Members.size(); ++I) {
+    if (I + 1 < Members.size() && Members[I + 1].Number == Members[I].Number) continue;
+    Members[Kept++] = Members[I];
+  }
+  Members.resize(Kept);
+  // A direct definition later in the file than the object stream wins. The
+  // direct records stay in file order; the members, in number order, go
+  // before them (the table's order), and the lookup list is the merge of the
+  // two, both in number order.
+  std::vector<TPDFIndObj*> Direct;
+  Direct.reserve(FObjectTable.size());
   for (TPDFIndObj* Rec : FObjectTable) {
-    auto It = Members.find(Rec->ObjectNumber);
-    if (It == Members.end()) {
-      Kept.push_back(Rec);
-    } else if (Rec->Offset > It->second.Position) {
-      Kept.push_back(Rec);
-      Members.erase(It);
+    auto It = std::lower_bound(Members.begin(), Members.end(), Rec->ObjectNumber,
+                               [](const TMember& M, int32_t Number) { return M.Number < Number; });
+    if (It == Members.end() || It->Number != Rec->ObjectNumber) {
+      Direct.push_back(Rec);
+    } else if (Rec->Offset > It->Position) {
+      Direct.push_back(Rec);
+      It->Shadowed = true;
     }
   }
-  for (const auto& [Number, M] : Members) {
+  std::vector<TPDFIndObj*> Table;
+  Table.reserve(Direct.size() + Members.size());
+  for (const TMember& M : Members) {
+    if (M.Shadowed) continue;
     TPDFIndObj* Rec = &FRecords.emplace_back();
     Rec->Document = this;
-    Rec->ObjectNumber = Number;
+    Rec->ObjectNumber = M.Number;
     Rec->Compressed = true;
     Rec->StreamObjectNumber = M.Stream;
     Rec->StreamIndex = M.Index;
-    Kept.push_back(Rec);
+    Table.push_back(Rec);
   }
-  FObjectTable = std::move(Kept);
-  SortObjectTable();
+  const size_t CompressedCount = Table.size();
+  Table.insert(Table.end(), Direct.begin(), Direct.end());
+  auto ByNumber = [](const TPDFIndObj* A, const TPDFIndObj* B) { return A->ObjectNumber < B->ObjectNumber; };
+  std::sort(Direct.begin(), Direct.end(), ByNumber);
+  FByNumber.clear();
+  FByNumber.reserve(Table.size());
+  std::merge(Table.begin(), Table.begin() + static_cast<std::ptrdiff_t>(CompressedCount), Direct.begin(), Direct.end(),
+             std::back_inserter(FByNumber), ByNumber);
+  FObjectTable = std::move(Table);
+  FHighestNumber = FByNumber.empty() ? 0 : FByNumber.back()->ObjectNumber;
   FTrailer->SetValue("Size", FStructure->NewNumber(static_cast<double>(FHighestNumber) + 1));
 }
 

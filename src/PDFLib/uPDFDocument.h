@@ -169,9 +169,8 @@ class TPDFDocument {
   // Boundaries: offsets where no object's text may run past (sections, or
   // every object header and trailer the rebuild scan found).
   void BuildObjectTable(const std::vector<int32_t>& Boundaries);
-  void SortObjectTable();
   // Whether every in-use entry's offset points at "N G obj" of its object.
-  bool OffsetsPointAtObjects() const;
+  bool EntriesPointAtObjects() const;
 
   // Repair of damaged files: the scan and the direct objects, then (once
   // object streams can be read, after a password for an encrypted file) the
