@@ -575,6 +575,15 @@ TEST(TPDFDocumentRepair, RefusedWhenTheScanFindsNothing) {
   TPDFDocument Doc;
   EXPECT_TRUE(Doc.LoadFromData("%PDF-1.4\n1 0 obj\n<< /Type /Catalog >>\nendobj\n"));
   EXPECT_EQ(Doc.PageTree()->PageCount(), 0);
+  // A file whose chain reads stays loaded when its rebuild finds nothing
+  // more (as it loads without repair).
+  TTestPDFWriter W;
+  W.Add(2, 0, "(no catalog here)");
+  W.Section().Root = "5 0 R";
+  TPDFDocument Readable;
+  EXPECT_TRUE(Readable.LoadFromData(W.Finish()));
+  EXPECT_TRUE(Readable.Rebuilt());
+  EXPECT_EQ(Readable.PageTree()->PageCount(), 0);
 }
 
 // Stream data when Length is wrong: up to the "endstream" that follows.

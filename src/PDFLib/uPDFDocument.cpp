@@ -106,7 +106,7 @@ void TPDFDocument::Clear() {
   FLinearized = false;
   FEntries.clear();
   FSectionOffsets.clear();
-  FRebuilt = FRebuildPending = false;
+  FRebuilt = FRebuildPending = FChainRead = false;
   FEndStreams.clear();
   FScannedObjStms.clear();
   FRootCandidates.clear();
@@ -222,6 +222,7 @@ bool TPDFDocument::ReadCrossReferences() {
   const bool Ok = Reader.ReadSection(Start);
   KeepFirstEntries();
   // A damaged file is rebuilt before a table is made of what it says.
+  FChainRead = Ok;
   if (Repair && (!Ok || !EntriesPointAtObjects())) return RebuildCrossReferences();
   BuildObjectTable(FSectionOffsets);
   FEntries = std::vector<TPDFXRefEntry>();
@@ -832,7 +833,7 @@ bool TPDFDocument::BuildPageTree() {
     FPageTree->SelectPage(1);
   }
   // The catalog gives no page: every page object, in file order.
-  if (FRebuilt && !FPageTree->PageDict() && !PagesFromPageObjects() && !HadCatalog) return false;
+  if (FRebuilt && !FPageTree->PageDict() && !PagesFromPageObjects() && !HadCatalog && !FChainRead) return false;
   return true;
 }
 

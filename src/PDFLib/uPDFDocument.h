@@ -181,8 +181,8 @@ class TPDFDocument {
   void TakeObjectStreamMembers();
   void ChooseCatalog();
   // The page tree on the catalog's Pages, page 1 selected; repairs the file
-  // when the tree gives no page. False for a rebuilt file with neither a
-  // catalog nor a page.
+  // when the tree gives no page. False for a file whose chain could not be
+  // read and whose rebuild found neither a catalog nor a page.
   bool BuildPageTree();
   // A new Pages node over every object of Type Page, in file order.
   bool PagesFromPageObjects();
@@ -234,6 +234,9 @@ class TPDFDocument {
   // the trailers found, newest first.
   bool FRebuilt = false;
   bool FRebuildPending = false;
+  // The chain was read to its end (a rebuild that finds nothing then leaves
+  // the file loaded, as it loads without repair).
+  bool FChainRead = false;
   std::vector<int32_t> FEndStreams;
   std::vector<std::pair<int32_t, int32_t>> FScannedObjStms;
   std::vector<std::pair<int32_t, int32_t>> FRootCandidates;
