@@ -89,6 +89,30 @@ TEST_F(Console, SavedSettingsAreReadBackAndRangeThreeFails) {
   EXPECT_EQ(Read(Dir / "out3.txt"), "Page 1\r\nPage 2\r\nPage 3\r\nPage 4\r\n");
 }
 
+TEST_F(Console, RepairOptions) {
+  TSimpleDocOptions O;
+  O.Pages = {{"BT /F1 12 Tf 72 720 Td (Page 1) Tj ET"}, {"BT /F1 12 Tf 72 720 Td (Page 2) Tj ET"}};
+  TTestPDFWriter W = MakeSimpleDocument(O);
+  W.Section().StartXRefShift = 100000;  // startxref past the end
+  std::ofstream(Dir / "damaged.pdf", std::ios::binary) << W.Finish();
+  const std::string Damaged = "The file is damaged: its cross-reference was rebuilt.";
+  std::string Out, Err;
+  ASSERT_EQ(Run("--footer '' damaged.pdf -", Out, Err), 0) << Err;
+  EXPECT_EQ(Out, "Page 1\r\nPage 2\r\n");
+  EXPECT_EQ(Err.substr(0, Damaged.size() + 2), " " + Damaged + "\n");
+  EXPECT_EQ(Run("--no-repair damaged.pdf -", Out, Err), 3);
+  EXPECT_NE(Err.find("Can not load file: damaged.pdf."), std::string::npos);
+  EXPECT_EQ(Run("--no-repair --info damaged.pdf", Out, Err), 3);
+  ASSERT_EQ(Run("--info damaged.pdf", Out, Err), 0);
+  EXPECT_EQ(Out.substr(0, 9), "Pages: 2\n");
+  // Stored: --no-repair --save refuses from then on, --repair mends one run.
+  EXPECT_EQ(Run("-q --no-repair --save doc.pdf -", Out, Err), 0);
+  EXPECT_NE(Read(Dir / "config/Vorlith/TextExtractor.ini").find("Repair=0"), std::string::npos);
+  EXPECT_EQ(Run("-q damaged.pdf -", Out, Err), 3);
+  EXPECT_EQ(Run("-q --repair damaged.pdf -", Out, Err), 0);
+  EXPECT_EQ(Run("-q doc.pdf -", Out, Err), 0);  // intact files are not concerned
+}
+
 TEST_F(Console, ExitStatuses) {
   std::string Out, Err;
   EXPECT_EQ(Run("", Out, Err), 2);

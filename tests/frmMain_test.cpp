@@ -198,6 +198,24 @@ TEST_F(MainWindow, OpenShowsTheFileAndEnablesExtract) {
   EXPECT_EQ(Enabled(), "1100111");
 }
 
+TEST_F(MainWindow, DamagedFilesFollowTheRepairSetting) {
+  TSimpleDocOptions O;
+  O.Pages = {{"BT /F1 12 Tf 72 720 Td (Page 1) Tj ET"}};
+  TTestPDFWriter W = MakeSimpleDocument(O);
+  W.Section().StartXRefShift = 100000;
+  const std::string File = (Dir / "damaged.pdf").string();
+  std::ofstream(File, std::ios::binary) << W.Finish();
+  Settings->Repair = 0;
+  OpenThroughDialog(File);
+  EXPECT_EQ(LogLines().mid(0, 2),
+            QStringList({QString::fromStdString("Can not load file: " + File + ". It is may be not a valid PDF file."), ""}));
+  Settings->Repair = 1;
+  OpenThroughDialog(File);
+  EXPECT_EQ(LogLines().mid(2, 3), QStringList({" The file is damaged: its cross-reference was rebuilt.", "",
+                                               QString::fromStdString("Current file is: " + File)}));
+  EXPECT_EQ(Window->Logic().CurrentPageCount, 1);
+}
+
 TEST_F(MainWindow, ExtractionWritesWhatTheConsoleProgramWrites) {
   struct Case {
     int32_t Page;

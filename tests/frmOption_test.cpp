@@ -141,7 +141,7 @@ TEST_F(OptionDialog, EvenPagesItemWritesPageThreeWithTheOtherValues) {
   ASSERT_TRUE(Store.Values);
   const std::map<std::string, std::string> Expected = {{"Range", "2"},   {"Page", "3"},  {"From", "2"},
                                                        {"To", "9"},      {"Footer", ""}, {"Header", "\xE9\xA1\xB5 &p"},
-                                                       {"TextType", "2"}};
+                                                       {"TextType", "2"}, {"Repair", "1"}};
   EXPECT_EQ(*Store.Values, Expected);
   EXPECT_EQ(Settings.Page, 3);
 }

@@ -213,6 +213,43 @@ TEST_F(RunLogic, LogLinesOfOpenAndRun) {
   EXPECT_EQ(Host.Lines.end()[-2], "The requested file have alreadly opened.");
 }
 
+TEST_F(RunLogic, DamagedFilesFollowTheRepairSetting) {
+  // Offsets short by 600 bytes, and a root Count of 2147483647 over 2 pages.
+  TSimpleDocOptions O;
+  O.Pages = {{"BT /F1 12 Tf 72 720 Td (Page 1) Tj ET"}, {"BT /F1 12 Tf 72 720 Td (Page 2) Tj ET"}};
+  TTestPDFWriter W = MakeSimpleDocument(O);
+  W.SetJunkAfterHeader(std::string(600, ' '));
+  std::string Pdf = W.Finish();
+  const size_t Count = Pdf.find("/Count 2");
+  ASSERT_NE(Count, std::string::npos);
+  Pdf.replace(Count, 8, "/Count 2147483647");
+  const std::string File = (Dir / "damaged.pdf").string();
+  std::ofstream(File, std::ios::binary) << Pdf;
+  Settings.Footer = "";
+  for (int32_t Repair : {1, 0}) {
+    SCOPED_TRACE(Repair);
+    Settings.Repair = Repair;
+    Host.Lines.clear();
+    TPDFEngine Engine;
+    TMainLogic Logic(Engine, Settings, Host);
+    Host.Logic = &Logic;
+    Host.Output = (Dir / "out.txt").string();
+    if (Repair == 0) {
+      EXPECT_FALSE(Logic.OpenPDFFile(File));
+      EXPECT_EQ(Host.Lines.front(), "Can not load file: " + File + ". It is may be not a valid PDF file.");
+      continue;
+    }
+    ASSERT_TRUE(Logic.OpenPDFFile(File));
+    EXPECT_EQ(Host.Lines.front(), " The file is damaged: its cross-reference was rebuilt.");
+    EXPECT_EQ(Host.Lines[1], "");
+    EXPECT_EQ(Logic.CurrentPageCount, 2);
+    ASSERT_EQ(Logic.aExtractExecute(), TRunResult::Finished);
+    EXPECT_EQ(Read(Host.Output), "Page 1\r\nPage 2\r\n");
+    // The run's second load logs nothing more.
+    EXPECT_EQ(std::count(Host.Lines.begin(), Host.Lines.end(), " The file is damaged: its cross-reference was rebuilt."), 1);
+  }
+}
+
 TEST_F(RunLogic, StopDuringAPage) {
   TPDFEngine Engine;
   TMainLogic Logic(Engine, Settings, Host);

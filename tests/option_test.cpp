@@ -17,10 +17,11 @@ TEST(TSettings, DefaultsOnFirstStart) {
   EXPECT_EQ(S.Header, "");
   EXPECT_EQ(S.Footer, " = Page &p =");
   EXPECT_EQ(S.TextType, 1);
+  EXPECT_EQ(S.Repair, 1);
   EXPECT_FALSE(Store.Values.has_value());  // loading writes nothing
 }
 
-TEST(TSettings, SaveWritesAllSevenAndLoadReadsThem) {
+TEST(TSettings, SaveWritesAllEightAndLoadReadsThem) {
   TMemorySettingsStore Store;
   TSettings S(Store);
   S.Range = 2;
@@ -30,8 +31,10 @@ TEST(TSettings, SaveWritesAllSevenAndLoadReadsThem) {
   S.Header = "  Page &p of &a  ";
   S.Footer = "";
   S.TextType = 2;
+  S.Repair = 0;
   ASSERT_TRUE(S.Save());
-  EXPECT_EQ(Store.Values->size(), 7u);
+  EXPECT_EQ(Store.Values->size(), 8u);
+  EXPECT_EQ(Store.Values->at("Repair"), "0");
   TSettings Again(Store);
   EXPECT_EQ(Again.Range, 2);
   EXPECT_EQ(Again.Page, 3);
@@ -40,12 +43,13 @@ TEST(TSettings, SaveWritesAllSevenAndLoadReadsThem) {
   EXPECT_EQ(Again.Header, "  Page &p of &a  ");
   EXPECT_EQ(Again.Footer, "");
   EXPECT_EQ(Again.TextType, 2);
+  EXPECT_EQ(Again.Repair, 0);
 }
 
 TEST(TSettings, MissingAndMalformedValuesGiveDefaults) {
   TMemorySettingsStore Store;
   Store.Values = std::map<std::string, std::string>{
-      {"Range", "abc"}, {"Page", "2"}, {"To", "99999999999"}, {"TextType", "263"}, {"Header", "h"}};
+      {"Range", "abc"}, {"Page", "2"}, {"To", "99999999999"}, {"TextType", "263"}, {"Header", "h"}, {"Repair", "yes"}};
   TSettings S(Store);
   EXPECT_EQ(S.Range, 1);
   EXPECT_EQ(S.Page, 2);
@@ -54,6 +58,7 @@ TEST(TSettings, MissingAndMalformedValuesGiveDefaults) {
   EXPECT_EQ(S.TextType, 7);  // the low byte
   EXPECT_EQ(S.Header, "h");
   EXPECT_EQ(S.Footer, " = Page &p =");
+  EXPECT_EQ(S.Repair, 1);
 }
 
 TEST(TSettings, ResetRangeIsNotSaved) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <streambuf>
@@ -96,10 +97,11 @@ TEST(TPDFDocumentLoad, HeaderForms) {
   }
 }
 
-TEST(TPDFDocumentLoad, BrokenChainsAreRefused) {
+TEST(TPDFDocumentLoad, BrokenChainsAreRefusedWithoutRepair) {
   TTestPDFWriter W = OnePageWriter();
   W.Section().StartXRefShift = 200;
   TPDFDocument Doc;
+  Doc.Repair = false;
   EXPECT_FALSE(Doc.LoadFromData(W.Finish()));
   EXPECT_EQ(Doc.ObjectCount(), 0u);
   EXPECT_EQ(Doc.Trailer()->Count(), 0);
@@ -250,7 +252,9 @@ TEST(TPDFIndObj, OffsetsAndHeaders) {
   W.Section().EntryShift[12] = -4;
   W.Section().EntryShift[13] = static_cast<long long>(W.ObjectOffset(11) + 3) - static_cast<long long>(W.ObjectOffset(13));
   W.Section().EntryShift[15] = static_cast<long long>(W.ObjectOffset(16) - W.ObjectOffset(15));
+  // Read as the cross-reference table says (repair would rebuild the table).
   TPDFDocument Doc;
+  Doc.Repair = false;
   ASSERT_TRUE(Doc.LoadFromData(Patch(W.Finish(), "11 0 obj", "11 0 OBJ")));
   EXPECT_EQ(TextOf(Doc, 11), "null");  // the keyword must be exactly "obj"
   EXPECT_EQ(TextOf(Doc, 12), "(twelve)");
@@ -266,6 +270,7 @@ TEST(TPDFIndObj, OffsetsAndHeaders) {
   EXPECT_EQ(Doc.GetObjectText(Doc.FindIndObj(16, 0)).substr(0, 9), "16 0 obj\n");
 }
 
+// Stream data as the Length says, without repair.
 TEST(TPDFIndObj, StreamData) {
   struct Case {
     const char* What;
@@ -292,6 +297,7 @@ TEST(TPDFIndObj, StreamData) {
     std::string File = W.Finish();
     if (!C.From.empty()) File = Patch(File, C.From, C.To);
     TPDFDocument Doc;
+    Doc.Repair = false;
     ASSERT_TRUE(Doc.LoadFromData(File)) << C.What;
     TPDFObject* Obj = Doc.LookupObject(30, 0);
     if (C.Expected == "<dict>") {
@@ -315,11 +321,17 @@ TEST(TPDFIndObj, SelfReferencesAndLongChainsEnd) {
   for (int I = 10; I < 2010; ++I)
     Objects.push_back({I, std::to_string(I) + " 0 obj\n<< /Length " + std::to_string(I + 1) +
                               " 0 R >>\nstream\nabc\nendstream\nendobj\n"});
-  TPDFDocument Doc;
-  ASSERT_TRUE(Doc.LoadFromData(AssembleWithXRefStream(Objects, {}, "/Root 1 0 R")));
-  EXPECT_TRUE(As<TPDFDictionary>(Doc.LookupObject(2, 0)));
-  EXPECT_NE(Doc.LookupObject(10, 0), nullptr);
-  EXPECT_NE(Doc.LookupObject(1500, 0), nullptr);
+  for (bool Repair : {false, true}) {
+    TPDFDocument Doc;
+    Doc.Repair = Repair;
+    ASSERT_TRUE(Doc.LoadFromData(AssembleWithXRefStream(Objects, {}, "/Root 1 0 R")));
+    if (Repair)  // the data end at "endstream"
+      EXPECT_EQ(As<TPDFStream>(Doc.LookupObject(2, 0))->RawData(), "abc");
+    else
+      EXPECT_TRUE(As<TPDFDictionary>(Doc.LookupObject(2, 0)));
+    EXPECT_NE(Doc.LookupObject(10, 0), nullptr);
+    EXPECT_NE(Doc.LookupObject(1500, 0), nullptr);
+  }
 }
 
 // ---------------------------------------------------------------- object streams
@@ -356,7 +368,9 @@ TEST(TPDFDocument, CatalogInfoAndNewObjects) {
   W.Add(7, 0, "(seven)");
   W.Section().Root = "7 0 R";  // not a dictionary
   W.Section().Size = 8;
+  // Without repair: a Root that is no dictionary gets a new catalog.
   TPDFDocument Doc;
+  Doc.Repair = false;
   ASSERT_TRUE(Doc.LoadFromData(W.Finish()));
   EXPECT_EQ(Doc.PageTree()->PageCount(), 0);
   TPDFDictionary* Catalog = Doc.GetCatalog();  // a new one, registered as object 8
@@ -386,6 +400,260 @@ TEST(TPDFDocument, LinearizedFlag) {
   EXPECT_EQ(As<TPDFDictionary>(A.LookupObject(5, 0))->Count(), 0);  // emptied
   ASSERT_TRUE(B.LoadFromData(W.Finish()));
   EXPECT_FALSE(B.Linearized());
+}
+
+// ---------------------------------------------------------------- repair of damaged files
+
+std::string PageContent(int P) { return "BT /F1 12 Tf 72 720 Td (Page " + std::to_string(P) + ") Tj ET"; }
+
+TTestPDFWriter ThreePages(TXRefForm Form, bool ObjectStreams) {
+  TSimpleDocOptions O;
+  for (int P = 1; P <= 3; ++P) O.Pages.push_back({PageContent(P)});
+  O.Form = Form;
+  O.ObjectStreams = ObjectStreams;
+  O.ObjectsPerStream = 2;
+  return MakeSimpleDocument(O);
+}
+
+// The decoded contents of every page; "<none>" for a page that is not found.
+std::vector<std::string> Contents(TPDFDocument& Doc) {
+  std::vector<std::string> Out;
+  TPDFPageTree* Tree = Doc.PageTree();
+  for (int P = 1; P <= Tree->PageCount(); ++P) {
+    Tree->SelectPage(P);
+    Out.push_back(Tree->PageDict() && Tree->PageIndex() == P ? Tree->GetPageContentBytes() : "<none>");
+  }
+  return Out;
+}
+
+TEST(TPDFDocumentRepair, DamagedFilesGiveTheUndamagedText) {
+  const std::vector<std::string> Three = {PageContent(1), PageContent(2), PageContent(3)};
+  struct Case {
+    const char* What;
+    TXRefForm Form;
+    bool ObjectStreams;
+    std::function<std::string(TTestPDFWriter&)> Damage;
+    std::vector<std::string> Expected;
+    bool LoadsWithoutRepair;
+  } Cases[] = {
+      {"junk after the header shifts every offset", TXRefForm::Table, false,
+       [](TTestPDFWriter& W) {
+         W.SetJunkAfterHeader(std::string(500, 'j'));
+         return W.Finish();
+       },
+       Three, false},
+      {"junk after the header, cross-reference and object streams", TXRefForm::Stream, true,
+       [](TTestPDFWriter& W) {
+         W.SetJunkAfterHeader("% " + std::string(498, '\x80'));
+         return W.Finish();
+       },
+       Three, false},
+      {"startxref past the end", TXRefForm::Stream, true,
+       [](TTestPDFWriter& W) {
+         W.Section().StartXRefShift = 1 << 20;
+         return W.Finish();
+       },
+       Three, false},
+      {"cut before its cross-reference section", TXRefForm::Table, false,
+       [](TTestPDFWriter& W) {
+         W.Finish();
+         return W.Finish().substr(0, W.XRefOffset(0));
+       },
+       Three, false},
+      {"no trailer: the Catalog object is the root", TXRefForm::Table, false,
+       [](TTestPDFWriter& W) {
+         W.Section().OmitTrailer = true;
+         return W.Finish();
+       },
+       Three, false},
+      {"the page tree only in object streams the table does not list", TXRefForm::Table, true,
+       [](TTestPDFWriter& W) { return W.Finish(); }, Three, true},
+      {"one offset points into another object", TXRefForm::Table, false,
+       [](TTestPDFWriter& W) {
+         W.Finish();
+         W.Section().EntryShift[5] = 9;  // page 2's object
+         return W.Finish();
+       },
+       Three, true},
+      {"an update whose offsets are shifted: the last definition wins", TXRefForm::Table, false,
+       [](TTestPDFWriter& W) {
+         W.StartUpdate();
+         W.AddStream(7, "<< >>", "BT (Updated 2) Tj ET", true);  // page 2's content
+         W.SetJunkAfterHeader(std::string(40, '\n'));
+         return W.Finish();
+       },
+       {PageContent(1), "BT (Updated 2) Tj ET", PageContent(3)}, true},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.What);
+    TTestPDFWriter W = ThreePages(C.Form, C.ObjectStreams);
+    const std::string File = C.Damage(W);
+    TPDFDocument Doc;
+    ASSERT_TRUE(Doc.LoadFromData(File));
+    EXPECT_TRUE(Doc.Rebuilt());
+    EXPECT_EQ(Contents(Doc), C.Expected);
+    EXPECT_NE(Doc.GetCatalog()->GetValue("Pages", true), nullptr);
+
+    TPDFDocument Refusing;
+    Refusing.Repair = false;
+    EXPECT_EQ(Refusing.LoadFromData(File), C.LoadsWithoutRepair);
+    EXPECT_FALSE(Refusing.Rebuilt());
+    EXPECT_NE(Contents(Refusing), C.Expected);
+  }
+}
+
+TEST(TPDFDocumentRepair, IntactFilesAreNotRebuilt) {
+  for (TXRefForm Form : {TXRefForm::Table, TXRefForm::Stream, TXRefForm::Hybrid}) {
+    TTestPDFWriter W = ThreePages(Form, Form != TXRefForm::Table);
+    W.StartUpdate();
+    W.Add(40, 0, "(update)");
+    TPDFDocument Doc;
+    ASSERT_TRUE(Doc.LoadFromData(W.Finish()));
+    EXPECT_FALSE(Doc.Rebuilt());
+    EXPECT_EQ(Doc.PageTree()->PageCount(), 3);
+  }
+  // A document without pages is no damage.
+  TTestPDFWriter Empty;
+  Empty.Add(1, 0, "<< /Type /Catalog >>");
+  Empty.Section().Root = "1 0 R";
+  TPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromData(Empty.Finish()));
+  EXPECT_FALSE(Doc.Rebuilt());
+}
+
+TEST(TPDFDocumentRepair, WhatTheScanChooses) {
+  // Object 5 lives in object stream 20 and directly before it, object 6 in
+  // the stream and directly in a later update; a broken
+  // startxref makes the scan decide. The newest trailer's Root does not
+  // resolve, the older one's does, and only the older one has Info; the page
+  // tree names no page, so the page objects are taken in file order.
+  TTestPDFWriter W;
+  W.Add(5, 0, "(before the object stream)");
+  W.AddToObjStm(20, 5, "(in the object stream)");
+  W.AddToObjStm(20, 6, "(in the object stream too)");
+  W.Add(1, 0, "<< /Type /Catalog /Pages 2 0 R /Marker 1 >>");
+  W.Add(2, 0, "<< /Type /Pages /Kids [] /Count 2 >>");
+  W.Add(11, 0, "<< /Type /Page /Contents 13 0 R >>");
+  W.Add(10, 0, "<< /Type /Page /Contents 14 0 R >>");
+  W.Add(12, 0, "<< /Type /Pages >>");
+  W.AddStream(13, "", "(first)", false);
+  W.AddStream(14, "", "(second)", false);
+  W.Section().Root = "1 0 R";
+  W.Section().Info = "5 0 R";
+  W.StartUpdate();
+  W.Add(6, 0, "(after the object stream)");
+  W.Section().Root = "99 0 R";
+  W.Section().Info = "";
+  W.Section().StartXRefShift = -3;
+  TPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromData(W.Finish()));
+  ASSERT_TRUE(Doc.Rebuilt());
+  EXPECT_EQ(TextOf(Doc, 5), "(in the object stream)");
+  EXPECT_TRUE(Doc.FindIndObj(5, 0)->Compressed);
+  EXPECT_EQ(TextOf(Doc, 6), "(after the object stream)");  // a later direct definition wins
+  EXPECT_FALSE(Doc.FindIndObj(6, 0)->Compressed);
+  EXPECT_EQ(Doc.GetCatalog()->GetInteger("Marker", 0), 1);
+  EXPECT_EQ(Doc.Trailer()->GetValue("Info", false)->ToText(), "5 0 R");
+  EXPECT_EQ(Contents(Doc), (std::vector<std::string>{"(first)", "(second)"}));
+}
+
+TEST(TPDFDocumentRepair, RefusedWhenTheScanFindsNothing) {
+  struct Case {
+    const char* What;
+    std::string File;
+  } Cases[] = {
+      {"no object at all", "%PDF-1.4\njust text, no objects\n%%EOF\n"},
+      {"objects but neither catalog nor page", "%PDF-1.4\n1 0 obj\n(a)\nendobj\n2 0 obj\n[1 2]\nendobj\n"},
+      {"no header", "1 0 obj\n<< /Type /Catalog >>\nendobj\n"},
+  };
+  for (const auto& C : Cases) {
+    TPDFDocument Doc;
+    EXPECT_FALSE(Doc.LoadFromData(C.File)) << C.What;
+    EXPECT_EQ(Doc.ObjectCount(), 0u) << C.What;
+  }
+  // A catalog alone is a document without pages.
+  TPDFDocument Doc;
+  EXPECT_TRUE(Doc.LoadFromData("%PDF-1.4\n1 0 obj\n<< /Type /Catalog >>\nendobj\n"));
+  EXPECT_EQ(Doc.PageTree()->PageCount(), 0);
+  // A file whose chain reads stays loaded when its rebuild finds nothing
+  // more (as it loads without repair).
+  TTestPDFWriter W;
+  W.Add(2, 0, "(no catalog here)");
+  W.Section().Root = "5 0 R";
+  TPDFDocument Readable;
+  EXPECT_TRUE(Readable.LoadFromData(W.Finish()));
+  EXPECT_TRUE(Readable.Rebuilt());
+  EXPECT_EQ(Readable.PageTree()->PageCount(), 0);
+}
+
+// Stream data when Length is wrong: up to the "endstream" that follows.
+TEST(TPDFIndObj, StreamDataWithRepair) {
+  struct Case {
+    const char* What;
+    std::string Data;
+    TStreamOptions Options;
+    std::string From, To;  // a patch of the written file
+    std::string Expected;  // the data, or "<dict>" when the object stays a dictionary
+  } Cases[] = {
+      {"right Length", "0123456789", {}, "", "", "0123456789"},
+      {"right Length, data ending in a line end", "01234567\r\n", {}, "", "", "01234567\r\n"},
+      {"Length beyond the data", "0123456789", {0, 5000, 0}, "", "", "0123456789"},
+      {"Length shorter", "0123456789", {0, 4, 0}, "", "", "0123456789"},
+      {"Length shorter, CR LF before endstream", "0123456789\r", {0, 3, 0}, "", "", "0123456789"},
+      {"Length shorter, CR before endstream", "0123456789", {0, 3, 0}, "9\nendstream", "9\rendstream", "0123456789"},
+      {"negative Length", "0123456789", {0, 3, 0}, "/Length 3", "/Length -", "0123456789"},
+      {"no Length", "0123456789", {}, "/Length 10", "/Lxngth 10", "0123456789"},
+      {"Length not a number", "0123456789", {}, "/Length 10", "/Length /x", "0123456789"},
+      {"indirect Length to a missing object", "0123456789", {0, -1, 40}, "/Length 40 0 R", "/Length 49 0 R",
+       "0123456789"},
+      {"data that hold \"endstream\" with a right Length", "ab\nendstream\ncd", {}, "", "", "ab\nendstream\ncd"},
+      {"a dictionary followed by another object's stream", "0123", {}, "/Length 4 >>\nstream", "/Lxngth 4 >>\n(x)   ", "<dict>"},
+      {"no endstream: Length stands", "0123456789", {0, 6, 0}, "endstream", "endstreaX", "012345"},
+      {"no endstream and no Length: the rest of the text", "0123", {}, "/Length 4 >>\nstream\n0123\nendstream",
+       "/Lxngth 4 >>\nstream\n0123\nendstreaX", "0123\nendstreaX\nendobj\n"},
+      {"no line end after stream", "0123456789", {}, "stream\n0", "stream 0", "<dict>"},
+  };
+  for (const auto& C : Cases) {
+    TTestPDFWriter W = OnePageWriter();
+    W.AddStream(30, "<< /Kind /Test >>", C.Data, false, C.Options);
+    W.Add(31, 0, "(next)");
+    std::string File = W.Finish();
+    if (!C.From.empty()) File = Patch(File, C.From, C.To);
+    TPDFDocument Doc;
+    ASSERT_TRUE(Doc.LoadFromData(File)) << C.What;
+    TPDFObject* Obj = Doc.LookupObject(30, 0);
+    if (C.Expected == "<dict>") {
+      EXPECT_TRUE(As<TPDFDictionary>(Obj)) << C.What;
+      continue;
+    }
+    auto* Stream = As<TPDFStream>(Obj);
+    ASSERT_NE(Stream, nullptr) << C.What;
+    EXPECT_EQ(Stream->RawData(), C.Expected) << C.What;
+    EXPECT_EQ(Stream->Dictionary()->GetInteger("Length", -1), static_cast<int>(Stream->RawData().size())) << C.What;
+    EXPECT_EQ(Stream->Dictionary()->GetText("Kind"), "Test") << C.What;
+  }
+}
+
+TEST(TPDFIndObj, DamagedFlateTailGivesTheBytesBefore) {
+  std::string Text;
+  for (int I = 0; I < 200; ++I) Text += "BT /F1 12 Tf 72 " + std::to_string(700 - I) + " Td (Line " + std::to_string(I) + ") Tj ET\n";
+  TTestPDFWriter W = OnePageWriter();
+  W.AddStream(30, "", Text, true, {0, 100000, 0});
+  W.Finish();
+  std::string File = W.Finish();
+  // The last 40 bytes of the compressed data become garbage.
+  const size_t End = File.find("\nendstream", W.ObjectOffset(30));
+  for (size_t I = End - 40; I < End; ++I) File[I] = static_cast<char>(0xA5);
+  TPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromData(File));
+  auto* Stream = As<TPDFStream>(Doc.LookupObject(30, 0));
+  ASSERT_NE(Stream, nullptr);
+  // What the damaged bytes decode to (if anything) follows the intact part.
+  const std::string Decoded = Stream->GetDecodedData();
+  size_t Same = 0;
+  while (Same < Decoded.size() && Same < Text.size() && Decoded[Same] == Text[Same]) ++Same;
+  EXPECT_GT(Same, Text.size() / 2);
+  EXPECT_LT(Same, Text.size());
 }
 
 }  // namespace

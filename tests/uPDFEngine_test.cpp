@@ -309,7 +309,9 @@ TEST(TPDFEngineSecurity, ShortAndHugeKeyValuesAreRefusedQuietly) {
       ASSERT_EQ(E.LoadFromData(Patched), 1) << C.Key;
       EXPECT_EQ(E.Encrypted(), 1);
       EXPECT_EQ(E.SetPassword(Password), Expected) << C.Key << " " << Password;
-      if (Expected) EXPECT_EQ(E.PageCount(), 3) << C.Key;
+      if (Expected) {
+        EXPECT_EQ(E.PageCount(), 3) << C.Key;
+      }
     }
   }
 }
@@ -363,6 +365,30 @@ TEST(TPDFEngineSecurity, UnsupportedFormsAndOddSizes) {
     }
     for (int Item = 0; Item <= 10; ++Item) E.SecurityInfo(Item);
     for (const char* Password : {"", "user"}) EXPECT_EQ(E.SetPassword(Password), 0) << C.Name;
+  }
+}
+
+TEST(TPDFEngineSecurity, DamagedEncryptedFilesAreRebuilt) {
+  // 500 bytes after the header line shift every offset; object streams of
+  // an encrypted file are read once a password opens it.
+  for (const char* Name : {"rc4-40-empty-user.pdf", "rc4-128.pdf", "rc4-128-objstm.pdf"}) {
+    std::ifstream In(Fixture(Name), std::ios::binary);
+    std::string File{std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
+    File.insert(File.find('\n') + 1, "%" + std::string(498, 'j') + "\n");
+    for (bool Repair : {true, false}) {
+      TPDFEngine E;
+      E.Repair = Repair;
+      ASSERT_EQ(E.LoadFromData(File), Repair ? 1 : 0) << Name;
+      if (!Repair) continue;
+      EXPECT_TRUE(E.Rebuilt()) << Name;
+      EXPECT_EQ(E.Encrypted(), 1) << Name;
+      if (std::string(Name) != "rc4-40-empty-user.pdf") {
+        EXPECT_EQ(E.SetPassword("user"), 1) << Name;
+      }
+      ASSERT_EQ(E.PageCount(), 3) << Name;
+      EXPECT_EQ(E.SelectPage(2), 1);
+      EXPECT_EQ(E.GetPageText(0).substr(0, 11), "Second page") << Name;
+    }
   }
 }
 

@@ -273,4 +273,71 @@ TEST(TXRStringStream, ReadAndSeekClamp) {
   EXPECT_EQ(S.Read(Buf, 3), 0);
 }
 
+// ---------------------------------------------------------------- the rebuild scan
+
+std::vector<std::string> HeadersOf(const std::string& Data) {
+  std::vector<std::string> Out;
+  for (const TPDFObjectHeader& H : ScanFile(Data).Headers)
+    Out.push_back(std::to_string(H.Number) + " " + std::to_string(H.Generation) + " @" + std::to_string(H.Offset));
+  return Out;
+}
+
+TEST(ScanFile, ObjectHeaders) {
+  struct Case {
+    const char* What;
+    std::string Data;
+    std::vector<std::string> Headers;
+  } Cases[] = {
+      {"plain", "%PDF-1.4\n1 0 obj\n(a)\nendobj\n12 3 obj<<>>endobj", {"1 0 @9", "12 3 @28"}},
+      {"at the start, other white space", "7\r\n0\t\fobj", {"7 0 @0"}},
+      {"after a delimiter", "]4 0 obj\n>>5 0 obj", {"4 0 @1", "5 0 @11"}},
+      {"endobj is no header", "1 0 obj\nendobj endobj", {"1 0 @0"}},
+      {"a number glued to a word", "x1 0 obj a1 0 obj", {}},
+      {"obj glued to a word", "1 0 objx 2 0 obj/", {"2 0 @9"}},
+      {"one number only", "1 obj 0 obj", {}},
+      {"runs of more than 10 digits", "12345678901 0 obj 1 12345678901 obj", {}},
+      {"beyond 32 bits", "9999999999 0 obj", {}},
+      {"at the very end", "3 0 obj", {"3 0 @0"}},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(HeadersOf(C.Data), C.Headers) << C.What;
+}
+
+TEST(ScanFile, StreamDataIsSkippedAndEndstreamsKept) {
+  const std::string Data =
+      "1 0 obj\n<< /Length 99 >>\nstream\n2 0 obj trailer /ObjStm\nendstream\nendobj\n"  // data look like objects
+      "3 0 obj\n<< /Type /ObjStm >>stream\r\nxx\r\nendstream endobj\n"
+      "4 0 obj\n(no stream keyword: stream) endobj\n"
+      "5 0 obj\n<< /Type /XRef >>\nstream\nno end follows: 6 0 obj\n"
+      "trailer\n<< /Root 1 0 R >>\ntrailers /XRefs /ObjStmX";
+  const TPDFFileScan Scan = ScanFile(Data);
+  std::vector<int32_t> Numbers;
+  for (const auto& H : Scan.Headers) Numbers.push_back(H.Number);
+  EXPECT_EQ(Numbers, (std::vector<int32_t>{1, 3, 4, 5, 6}));
+  ASSERT_EQ(Scan.EndStreams.size(), 2u);
+  EXPECT_EQ(Scan.EndStreams[0], static_cast<int32_t>(Data.find("endstream")));
+  EXPECT_EQ(Scan.EndStreams[1], static_cast<int32_t>(Data.find("endstream", Data.find("3 0 obj"))));
+  EXPECT_EQ(Scan.Trailers, (std::vector<int32_t>{static_cast<int32_t>(Data.find("trailer\n<<"))}));
+  EXPECT_EQ(Scan.ObjStmMarks, (std::vector<int32_t>{static_cast<int32_t>(Data.find("/ObjStm >>"))}));
+  EXPECT_EQ(Scan.XRefMarks, (std::vector<int32_t>{static_cast<int32_t>(Data.find("/XRef >>"))}));
+  EXPECT_EQ(Scan.HeaderBefore(Scan.ObjStmMarks[0]), 1);
+  EXPECT_EQ(Scan.HeaderBefore(0), 0);
+  EXPECT_EQ(ScanFile("x 1 0 obj").HeaderBefore(0), -1);
+}
+
+TEST(ScanFile, LinearOnHostileRepetitions) {
+  // Long runs of near-headers, unterminated streams and keywords: each byte
+  // is looked at a bounded number of times (a quadratic scan would take
+  // minutes here under the sanitizers).
+  std::string Data;
+  for (int I = 0; I < 200000; ++I) Data += "1 0 obj stream\n";
+  const TPDFFileScan Scan = ScanFile(Data);
+  EXPECT_EQ(Scan.Headers.size(), 200000u);
+  std::string Spaces(4 << 20, ' ');
+  Spaces += "obj";
+  EXPECT_TRUE(ScanFile(Spaces).Headers.empty());
+  std::string Words;
+  for (int I = 0; I < 300000; ++I) Words += "endstrea/XRe trailerX";
+  EXPECT_TRUE(ScanFile(Words).Trailers.empty());
+}
+
 }  // namespace

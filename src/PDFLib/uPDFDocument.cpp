@@ -6,9 +6,11 @@
 #include <cerrno>
 #include <cmath>
 #include <istream>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "CodePage.h"
 #include "uPDFDigest.h"
@@ -39,6 +41,25 @@ std::string_view TakeNumberRun(std::string_view Text, size_t& I) {
 }
 
 // A Version run: digits with at most one ".", the empty run included.
+// Whether Text begins with the header "Number Generation obj" (leading bytes
+// before each number dropped, as an offset a little early still finds its
+// object); BodyStart receives the position after "obj".
+bool HeaderMatches(std::string_view Text, int32_t Number, int32_t Generation, size_t& BodyStart) {
+  size_t I = 0;
+  if (ReadInt32(TakeNumberRun(Text, I)).value_or(0) != Number) return false;
+  if (ReadInt32(TakeNumberRun(Text, I)).value_or(0) != Generation) return false;
+  while (I < Text.size() && IsPDFWhite(static_cast<unsigned char>(Text[I]))) ++I;
+  // The keyword must be exactly "obj" ("OBJ" does not do).
+  if (Text.substr(I, 3) != "obj") return false;
+  BodyStart = I + 3;
+  return true;
+}
+
+// Trailers and cross-reference stream dictionaries the rebuild reads, newest
+// first, and the bytes read of each.
+constexpr size_t MaxTrailerCandidates = 64;
+constexpr size_t TrailerWindow = 20480;
+
 bool IsVersionText(std::string_view Run) { return std::count(Run.begin(), Run.end(), '.') <= 1; }
 
 std::string_view LeadingVersionRun(std::string_view After) {
@@ -87,6 +108,10 @@ void TPDFDocument::Clear() {
   FLinearized = false;
   FEntries.clear();
   FSectionOffsets.clear();
+  FRebuilt = FRebuildPending = FChainRead = false;
+  FEndStreams.clear();
+  FScannedObjStms.clear();
+  FRootCandidates.clear();
   FEncryptPresent = FSecurityRead = false;
   FStrength = FEncryptR = FEncryptV = 0;
   FOValue.clear();
@@ -158,9 +183,8 @@ bool TPDFDocument::LoadSequence() {
   ApplyPassword("");
   if (EncryptionState() == 1 && FStoredPassword.empty()) {
     FPageTreeDeferred = true;
-  } else {
-    ResetPageTree(GetPagesRoot());
-    FPageTree->SelectPage(1);
+  } else if (!BuildPageTree()) {
+    return false;
   }
   CheckLinearized();
   return true;
@@ -199,7 +223,10 @@ bool TPDFDocument::ReadCrossReferences() {
   const int32_t Start = Reader.FindStartXRef();
   const bool Ok = Reader.ReadSection(Start);
   KeepFirstEntries();
-  BuildObjectTable();
+  // A damaged file is rebuilt before a table is made of what it says.
+  FChainRead = Ok;
+  if (Repair && (!Ok || !EntriesPointAtObjects())) return RebuildCrossReferences();
+  BuildObjectTable(FSectionOffsets);
   FEntries = std::vector<TPDFXRefEntry>();
   if (!FTrailer) FTrailer = FStructure->NewDictionary();
   return Ok;
@@ -238,7 +265,7 @@ void TPDFDocument::SetTrailerText(const std::string& Text) {
   for (std::string_view Key : {"Prev", "Type", "W", "Index", "Length", "Filter"}) FTrailer->DeleteKey(Key);
 }
 
-void TPDFDocument::BuildObjectTable() {
+void TPDFDocument::BuildObjectTable(const std::vector<int32_t>& Boundaries) {
   // Every offset the chain named, in file order; at equal offsets a section
   // comes first, then objects by number. An object's text runs to the next one.
   struct TKey {
@@ -248,8 +275,8 @@ void TPDFDocument::BuildObjectTable() {
     size_t Entry;
   };
   std::vector<TKey> Keys;
-  Keys.reserve(FSectionOffsets.size() + FEntries.size());
-  for (int32_t Offset : FSectionOffsets) Keys.push_back({Offset, false, 0, 0});
+  Keys.reserve(Boundaries.size() + FEntries.size());
+  for (int32_t Offset : Boundaries) Keys.push_back({Offset, false, 0, 0});
   for (size_t I = 0; I < FEntries.size(); ++I)
     Keys.push_back({FEntries[I].Offset, true, FEntries[I].ObjectNumber, I});
   std::sort(Keys.begin(), Keys.end(), [](const TKey& A, const TKey& B) {
@@ -338,7 +365,8 @@ TPDFObject* TPDFDocument::LoadIndObj(TPDFIndObj* Rec) {
     if (FStoredPassword.empty() && EncryptionState() == 1) FMembersReadEarly = true;
     Value = ParseObjectBody(Rec, CompressedText(Rec), false);
   } else if (Rec->Offset > 0 && Rec->Offset < static_cast<int64_t>(FFileData.size())) {
-    Value = ParseObjectBody(Rec, std::string_view(FFileData).substr(Rec->Offset, Rec->Length), true);
+    Value = ParseObjectBody(Rec, std::string_view(FFileData).substr(static_cast<size_t>(Rec->Offset),
+                                                                    static_cast<size_t>(Rec->Length)), true);
   }
   if (!Value) Value = FStructure->NewNull();
   Value->SetIndirect(Rec->ObjectNumber, Rec->Generation);
@@ -354,14 +382,9 @@ TPDFObject* TPDFDocument::LoadIndObj(TPDFIndObj* Rec) {
 TPDFObject* TPDFDocument::ParseObjectBody(const TPDFIndObj* Rec, std::string_view Text, bool WithHeader) {
   std::string_view Body = Text;
   if (WithHeader) {
-    size_t I = 0;
-    const int32_t Number = ReadInt32(TakeNumberRun(Text, I)).value_or(0);
-    const int32_t Generation = ReadInt32(TakeNumberRun(Text, I)).value_or(0);
-    if (Number != Rec->ObjectNumber || Generation != Rec->Generation) return nullptr;
-    while (I < Text.size() && IsPDFWhite(static_cast<unsigned char>(Text[I]))) ++I;
-    // The keyword must be exactly "obj" ("OBJ" does not do).
-    if (Text.substr(I, 3) != "obj") return nullptr;
-    Body = Text.substr(I + 3);
+    size_t BodyStart = 0;
+    if (!HeaderMatches(Text, Rec->ObjectNumber, Rec->Generation, BodyStart)) return nullptr;
+    Body = Text.substr(BodyStart);
   }
   TPDFObject* Value = FStructure->ParseObject(Body);
   if (auto* Dict = As<TPDFDictionary>(Value))
@@ -371,7 +394,9 @@ TPDFObject* TPDFDocument::ParseObjectBody(const TPDFIndObj* Rec, std::string_vie
 
 // The stream a dictionary heads, when its text has stream data; else null.
 TPDFObject* TPDFDocument::AttachStreamData(TPDFDictionary* Dict, std::string_view Body) {
-  if (Body.find("stream") == std::string_view::npos || Body.find("endstream") == std::string_view::npos) return nullptr;
+  // Without repair the text must hold "endstream" somewhere.
+  if (Body.find("stream") == std::string_view::npos) return nullptr;
+  if (!Repair && Body.find("endstream") == std::string_view::npos) return nullptr;
   size_t Key = Body.find("stream", static_cast<size_t>(std::max<int64_t>(0, Dict->EndPos - 1)));
   if (Key == std::string_view::npos) return nullptr;
   size_t P = Key + 6;
@@ -389,14 +414,58 @@ TPDFObject* TPDFDocument::AttachStreamData(TPDFDictionary* Dict, std::string_vie
     LengthObj = Rec ? Rec->GetObject() : nullptr;
   }
   auto* Length = As<TPDFNumeric>(LengthObj);
-  if (!Length) return nullptr;
-  // The data are cut at the end of the object's text.
-  const size_t Want = static_cast<size_t>(std::max(0, Length->IntValue()));
-  std::string_view Data = Body.substr(std::min(Start, Body.size()), Want);
+  Start = std::min(Start, Body.size());
+  std::string_view Data;
+  if (Length) {
+    // The data are cut at the end of the object's text.
+    const size_t Want = static_cast<size_t>(std::max(0, Length->IntValue()));
+    Data = Body.substr(Start, Want);
+  }
+  // Repair reads only a "stream" keyword that follows the dictionary (a
+  // "stream" further on belongs to another object).
+  bool Adjacent = true;
+  for (size_t I = static_cast<size_t>(std::max<int64_t>(0, Dict->EndPos)); I < Key && Adjacent; ++I)
+    Adjacent = IsPDFWhite(static_cast<unsigned char>(Body[I]));
+  if (Repair && Adjacent) {
+    // A Length is right when "endstream" follows the data it counts (after
+    // white space). Otherwise the data end at the "endstream" that follows,
+    // without the line end before it; with none, the Length (or the rest of
+    // the text) stands.
+    bool Right = false;
+    if (Length && Length->Value() >= 0 && Data.size() == static_cast<size_t>(std::max(0, Length->IntValue()))) {
+      size_t Q = Start + Data.size();
+      while (Q < Body.size() && IsPDFWhite(static_cast<unsigned char>(Body[Q]))) ++Q;
+      Right = Body.substr(Q, 9) == "endstream";
+    }
+    const size_t End = Right ? std::string_view::npos : FindEndStream(Body, Start);
+    if (End != std::string_view::npos) {
+      size_t DataEnd = End;
+      if (DataEnd > Start && Body[DataEnd - 1] == '\n') --DataEnd;
+      if (DataEnd > Start && Body[DataEnd - 1] == '\r') --DataEnd;
+      Data = Body.substr(Start, DataEnd - Start);
+    } else if (!Length) {
+      Data = Body.substr(Start);
+    }
+  } else if (!Length) {
+    return nullptr;
+  }
   TPDFStream* Stream = FStructure->NewStream(std::string(Data));
   Stream->Dictionary()->Assign(Dict);
   Stream->Dictionary()->SetValue(PDFKey::Length, FStructure->NewNumber(static_cast<double>(Data.size())));
   return Stream;
+}
+
+size_t TPDFDocument::FindEndStream(std::string_view Body, size_t From) const {
+  const char* Base = FFileData.data();
+  if (!FEndStreams.empty() && Body.data() >= Base && Body.data() + Body.size() <= Base + FFileData.size()) {
+    // The rebuild scan found every "endstream" of the file already.
+    const int64_t At = (Body.data() - Base) + static_cast<int64_t>(From);
+    auto It = std::lower_bound(FEndStreams.begin(), FEndStreams.end(), At);
+    if (It == FEndStreams.end() || *It + int64_t{9} > (Body.data() - Base) + static_cast<int64_t>(Body.size()))
+      return std::string_view::npos;
+    return static_cast<size_t>(*It - (Body.data() - Base));
+  }
+  return Body.find("endstream", From);
 }
 
 // ---------------------------------------------------------------- object streams
@@ -489,6 +558,288 @@ bool TPDFDocument::MayHoldKey(int32_t Number, int32_t Generation, std::string_vi
   for (size_t At = Text.find(Key); At != std::string_view::npos; At = Text.find(Key, At + 1))
     if (At > 0 && Text[At - 1] == '/') return true;
   return false;
+}
+
+// ---------------------------------------------------------------- repair of damaged files
+
+bool TPDFDocument::EntriesPointAtObjects() const {
+  // Read as a load reads them: bytes before the number are dropped, so an
+  // offset a little early still points at its object. Each test reads at
+  // most HeaderWindow bytes; the first that fails ends the tests, and those
+  // that pass end at distinct headers (one entry per number), so the tests
+  // read the file about once.
+  constexpr size_t HeaderWindow = 1024;
+  const std::string_view File(FFileData);
+  for (const TPDFXRefEntry& E : FEntries) {
+    if (E.Compressed || E.Generation < 0) continue;
+    size_t BodyStart = 0;
+    if (E.Offset <= 0 || static_cast<size_t>(E.Offset) >= File.size() ||
+        !HeaderMatches(File.substr(static_cast<size_t>(E.Offset), HeaderWindow), E.ObjectNumber, E.Generation,
+                       BodyStart))
+      return false;
+  }
+  return true;
+}
+
+bool TPDFDocument::RebuildCrossReferences() {
+  TPDFFileScan Scan = ScanFile(FFileData);
+  FRebuilt = true;
+  FRebuildPending = true;
+  FObjectStreams.clear();
+  FFontCache->Clear();
+  FSectionOffsets.clear();
+  FScannedObjStms.clear();
+  FRootCandidates.clear();
+
+  // The last definition of each number wins; every header and trailer ends
+  // the text of the object before it.
+  std::unordered_map<int32_t, size_t> Last;
+  Last.reserve(Scan.Headers.size());
+  for (size_t I = 0; I < Scan.Headers.size(); ++I) Last[Scan.Headers[I].Number] = I;
+  FEntries.clear();
+  FEntries.reserve(Last.size());
+  std::vector<int32_t> Boundaries;
+  Boundaries.reserve(Scan.Headers.size() + Scan.Trailers.size());
+  for (size_t I = 0; I < Scan.Headers.size(); ++I) {
+    const TPDFObjectHeader& H = Scan.Headers[I];
+    Boundaries.push_back(H.Offset);
+    if (Last[H.Number] != I) continue;
+    TPDFXRefEntry E;
+    E.ObjectNumber = H.Number;
+    E.Generation = H.Generation;
+    E.Offset = H.Offset;
+    FEntries.push_back(E);
+  }
+  Boundaries.insert(Boundaries.end(), Scan.Trailers.begin(), Scan.Trailers.end());
+  // Records of an earlier table go (their values stay in the structure).
+  FObjectTable.clear();
+  FByNumber.clear();
+  FRecords.clear();
+  FHighestNumber = 0;
+  BuildObjectTable(Boundaries);
+  FEntries = std::vector<TPDFXRefEntry>();
+  FEndStreams = std::move(Scan.EndStreams);
+
+  // The object a mark stands in, when it is the definition that won.
+  auto MarkedObject = [&](int32_t Mark) -> TPDFIndObj* {
+    const int64_t H = Scan.HeaderBefore(Mark);
+    if (H < 0) return nullptr;
+    const TPDFObjectHeader& Header = Scan.Headers[static_cast<size_t>(H)];
+    TPDFIndObj* Rec = FindIndObj(Header.Number, Header.Generation);
+    return Rec && !Rec->Compressed && Rec->Offset == Header.Offset ? Rec : nullptr;
+  };
+  for (int32_t Mark : Scan.ObjStmMarks)
+    if (TPDFIndObj* Rec = MarkedObject(Mark); Rec && Rec->Generation == 0)
+      if (FScannedObjStms.empty() || FScannedObjStms.back().second != Rec->Offset)
+        FScannedObjStms.emplace_back(Rec->ObjectNumber, Rec->Offset);
+
+  // Trailers and cross-reference stream dictionaries, newest first.
+  std::vector<std::pair<int64_t, TPDFIndObj*>> Candidates;  // position; the xref stream, or null for a trailer
+  for (int32_t T : Scan.Trailers) Candidates.emplace_back(T, nullptr);
+  for (int32_t Mark : Scan.XRefMarks)
+    if (TPDFIndObj* Rec = MarkedObject(Mark))
+      if (Candidates.empty() || Candidates.back().second != Rec) Candidates.emplace_back(Rec->Offset, Rec);
+  std::sort(Candidates.begin(), Candidates.end(),
+            [](const auto& A, const auto& B) { return A.first > B.first; });
+  FTrailer = FStructure->NewDictionary();
+  size_t Parsed = 0;
+  for (const auto& [Position, XRefStream] : Candidates) {
+    if (Parsed >= MaxTrailerCandidates) break;
+    std::string_view Text = std::string_view(FFileData).substr(static_cast<size_t>(Position), TrailerWindow);
+    size_t BodyStart = 7;  // after "trailer"
+    if (XRefStream && !HeaderMatches(Text, XRefStream->ObjectNumber, XRefStream->Generation, BodyStart)) continue;
+    Text.remove_prefix(std::min(BodyStart, Text.size()));
+    TPDFStructure Scratch;
+    auto* Dict = As<TPDFDictionary>(Scratch.ParseObject(Text));
+    if (!Dict || (XRefStream && Dict->GetTypeName() != "XRef")) continue;
+    ++Parsed;
+    if (auto* Root = As<TPDFIndRef>(Dict->GetValue("Root", false)))
+      FRootCandidates.emplace_back(Root->Number, Root->Generation);
+    for (const char* Key : {"Info", "Encrypt", "ID"})
+      if (FTrailer->IndexOfKey(Key) < 0)
+        if (TPDFObject* Value = Dict->GetValue(Key, false))
+          if (TPDFObject* Copy = FStructure->ParseObject(Value->ToText())) FTrailer->SetValue(Key, Copy);
+  }
+  FTrailer->SetValue("Size", FStructure->NewNumber(static_cast<double>(FHighestNumber) + 1));
+  return !Scan.Headers.empty();
+}
+
+void TPDFDocument::FinishRebuild() {
+  FRebuildPending = false;
+  TakeObjectStreamMembers();
+  ChooseCatalog();
+}
+
+void TPDFDocument::TakeObjectStreamMembers() {
+  // Every member of every object stream found, in file order.
+  struct TMember {
+    int32_t Number;
+    int32_t Stream;
+    int32_t Index;
+    int64_t Position;  // the object stream's offset
+    bool Shadowed;     // a later direct definition wins
+  };
+  std::vector<TMember> Members;
+  for (const auto& [Number, Offset] : FScannedObjStms) {
+    // Only the header of pairs is decoded here; members are read from the
+    // whole stream when they are first asked for, as in an intact file.
+    TPDFIndObj* Rec = FindIndObj(Number, 0);
+    if (Rec && !FStoredPassword.empty() && EncryptionState() == 1) DecryptIndObj(Rec);
+    auto* Stream = Rec ? As<TPDFStream>(Rec->GetObject()) : nullptr;
+    if (!Stream || Stream->Dictionary()->GetTypeName() != "ObjStm") continue;
+    const auto* First = As<TPDFNumeric>(Stream->Dictionary()->GetValue("First", false));
+    const auto* N = As<TPDFNumeric>(Stream->Dictionary()->GetValue("N", false));
+    if (!First || !N || First->IntValue() <= 0 || N->IntValue() <= 0) continue;
+    const std::string HeaderText = "[ " + Stream->GetDecodedData(static_cast<size_t>(First->IntValue())) + " ]";
+    TPDFStructure Scratch;
+    auto* Header = As<TPDFArray>(Scratch.ParseObject(HeaderText));
+    if (!Header || Header->Count() < 2 * int64_t{N->IntValue()}) continue;
+    for (int32_t I = 0; I < N->IntValue(); ++I) {
+      const auto* Member = As<TPDFNumeric>(Header->GetItem(2 * I));
+      const double Value = Member ? Member->Value() : -1;
+      if (!(Value >= 0 && Value <= INT32_MAX) || Value != std::floor(Value)) continue;
+      Members.push_back({static_cast<int32_t>(Value), Number, I, Offset, false});
+    }
+  }
+  if (Members.empty()) return;
+  // The last copy of each number wins (the sort keeps file order within a number).
+  std::stable_sort(Members.begin(), Members.end(),
+                   [](const TMember& A, const TMember& B) { return A.Number < B.Number; });
+  size_t Kept = 0;
+  for (size_t I = 0; I < Members.size(); ++I) {
+    if (I + 1 < Members.size() && Members[I + 1].Number == Members[I].Number) continue;
+    Members[Kept++] = Members[I];
+  }
+  Members.resize(Kept);
+  // A direct definition later in the file than the object stream wins. The
+  // direct records stay in file order; the members, in number order, go
+  // before them (the table's order), and the lookup list is the merge of the
+  // two, both in number order.
+  std::vector<TPDFIndObj*> Direct;
+  Direct.reserve(FObjectTable.size());
+  for (TPDFIndObj* Rec : FObjectTable) {
+    auto It = std::lower_bound(Members.begin(), Members.end(), Rec->ObjectNumber,
+                               [](const TMember& M, int32_t Number) { return M.Number < Number; });
+    if (It == Members.end() || It->Number != Rec->ObjectNumber) {
+      Direct.push_back(Rec);
+    } else if (Rec->Offset > It->Position) {
+      Direct.push_back(Rec);
+      It->Shadowed = true;
+    }
+  }
+  std::vector<TPDFIndObj*> Table;
+  Table.reserve(Direct.size() + Members.size());
+  for (const TMember& M : Members) {
+    if (M.Shadowed) continue;
+    TPDFIndObj* Rec = &FRecords.emplace_back();
+    Rec->Document = this;
+    Rec->ObjectNumber = M.Number;
+    Rec->Compressed = true;
+    Rec->StreamObjectNumber = M.Stream;
+    Rec->StreamIndex = M.Index;
+    Table.push_back(Rec);
+  }
+  const size_t CompressedCount = Table.size();
+  Table.insert(Table.end(), Direct.begin(), Direct.end());
+  auto ByNumber = [](const TPDFIndObj* A, const TPDFIndObj* B) { return A->ObjectNumber < B->ObjectNumber; };
+  std::sort(Direct.begin(), Direct.end(), ByNumber);
+  FByNumber.clear();
+  FByNumber.reserve(Table.size());
+  std::merge(Table.begin(), Table.begin() + static_cast<std::ptrdiff_t>(CompressedCount), Direct.begin(), Direct.end(),
+             std::back_inserter(FByNumber), ByNumber);
+  FObjectTable = std::move(Table);
+  FHighestNumber = FByNumber.empty() ? 0 : FByNumber.back()->ObjectNumber;
+  FTrailer->SetValue("Size", FStructure->NewNumber(static_cast<double>(FHighestNumber) + 1));
+}
+
+std::vector<TPDFIndObj*> TPDFDocument::FileOrder() const {
+  std::vector<std::pair<std::pair<int64_t, int64_t>, TPDFIndObj*>> Keys;
+  Keys.reserve(FObjectTable.size());
+  for (TPDFIndObj* Rec : FObjectTable) {
+    if (Rec->Compressed) {
+      const TPDFIndObj* Stream = FindIndObj(Rec->StreamObjectNumber, 0);
+      Keys.push_back({{Stream ? Stream->Offset : 0, int64_t{1} + Rec->StreamIndex}, Rec});
+    } else {
+      Keys.push_back({{Rec->Offset, 0}, Rec});
+    }
+  }
+  std::stable_sort(Keys.begin(), Keys.end(), [](const auto& A, const auto& B) { return A.first < B.first; });
+  std::vector<TPDFIndObj*> Order;
+  Order.reserve(Keys.size());
+  for (const auto& K : Keys) Order.push_back(K.second);
+  return Order;
+}
+
+void TPDFDocument::ChooseCatalog() {
+  // The newest trailer's Root that resolves to a dictionary.
+  for (const auto& [Number, Generation] : FRootCandidates)
+    if (As<TPDFDictionary>(LookupObject(Number, Generation))) {
+      FTrailer->SetValue("Root", FStructure->NewIndRef(Number, Generation));
+      return;
+    }
+  // Else the last object whose Type is Catalog.
+  const std::vector<TPDFIndObj*> Order = FileOrder();
+  for (auto It = Order.rbegin(); It != Order.rend(); ++It) {
+    TPDFIndObj* Rec = *It;
+    if (!MayHoldKey(Rec->ObjectNumber, Rec->Generation, "Catalog")) continue;
+    auto* Dict = As<TPDFDictionary>(Rec->GetObject());
+    if (Dict && Dict->GetTypeName() == "Catalog") {
+      FTrailer->SetValue("Root", FStructure->NewIndRef(Rec->ObjectNumber, Rec->Generation));
+      return;
+    }
+  }
+  FTrailer->DeleteKey("Root");
+}
+
+bool TPDFDocument::PagesFromPageObjects() {
+  TPDFArray* Kids = FStructure->NewArray();
+  int64_t Count = 0;
+  for (TPDFIndObj* Rec : FileOrder()) {
+    if (!MayHoldKey(Rec->ObjectNumber, Rec->Generation, "Page")) continue;
+    auto* Dict = As<TPDFDictionary>(Rec->GetObject());
+    if (!Dict || Dict->GetTypeName() != "Page") continue;
+    Kids->Add(FStructure->NewIndRef(Rec->ObjectNumber, Rec->Generation));
+    ++Count;
+  }
+  if (Count == 0) return false;
+  TPDFDictionary* Node = FStructure->NewDictionary();
+  Node->SetValue("Type", FStructure->NewName("Pages"));
+  Node->SetValue("Kids", Kids);
+  Node->SetValue("Count", FStructure->NewNumber(static_cast<double>(Count)));
+  TPDFIndObj* Rec = NewIndObj(Node);
+  GetCatalog()->SetValue("Pages", FStructure->NewIndRef(Rec->ObjectNumber, Rec->Generation));
+  ResetPageTree(Node);
+  FPageTree->SelectPage(1);
+  return true;
+}
+
+bool TPDFDocument::BuildPageTree() {
+  if (FRebuildPending) FinishRebuild();
+  // Asked before GetCatalog puts in an empty catalog where there is none.
+  auto HasCatalog = [&] { return As<TPDFDictionary>(FTrailer->GetValue("Root", true)) != nullptr; };
+  bool HadCatalog = HasCatalog();
+  ResetPageTree(GetPagesRoot());
+  FPageTree->SelectPage(1);
+  // The file is damaged when the catalog cannot be reached, or its Pages, or
+  // a tree that claims pages gives none. (A catalog without Pages, or a tree
+  // whose Count is 0, is a document without pages.)
+  auto GivesNoPage = [&] {
+    if (FPageTree->PageDict()) return false;
+    if (!HadCatalog) return true;
+    const TPDFDictionary* Root = FPageTree->Root();
+    if (!Root) return GetCatalog()->IndexOfKey("Pages") >= 0;
+    const auto* Count = As<TPDFNumeric>(Root->GetValue("Count", true));
+    return !Count || Count->IntValue() > 0;
+  };
+  if (!FRebuilt && Repair && GivesNoPage() && RebuildCrossReferences()) {
+    FinishRebuild();
+    HadCatalog = HasCatalog();
+    ResetPageTree(GetPagesRoot());
+    FPageTree->SelectPage(1);
+  }
+  // The catalog gives no page: every page object, in file order.
+  if (FRebuilt && !FPageTree->PageDict() && !PagesFromPageObjects() && !HadCatalog && !FChainRead) return false;
+  return true;
 }
 
 // ---------------------------------------------------------------- catalog, info, linearization
@@ -963,8 +1314,7 @@ void TPDFDocument::ApplyPassword(const std::string& Password) {
   }
   if (Rebuild) {
     FPageTreeDeferred = false;
-    ResetPageTree(GetPagesRoot());
-    FPageTree->SelectPage(1);
+    BuildPageTree();
   }
 }
 

@@ -110,6 +110,16 @@ class TPDFDocument {
   TPDFIndObj* ObjectAt(size_t Index) const { return Index < FObjectTable.size() ? FObjectTable[Index] : nullptr; }
   const std::vector<int32_t>& SectionOffsets() const { return FSectionOffsets; }
 
+  // Whether a damaged file is repaired (set before the load): a file whose
+  // cross-reference chain cannot be read, or whose offsets do not point at
+  // their objects, or whose catalog or page tree cannot be reached through
+  // it, gets its object table rebuilt by scanning the file; stream data whose
+  // Length is wrong end at their "endstream". Off: such files are refused or
+  // read as their cross-reference data and Length values say.
+  bool Repair = true;
+  // The object table was rebuilt by scanning the file.
+  bool Rebuilt() const { return FRebuilt; }
+
   // Set by the engine: the factor from points to the caller's unit, and the
   // page corner taken as origin (0 bottom left .. 3 bottom right).
   double UnitScale = 1.0;
@@ -185,7 +195,31 @@ class TPDFDocument {
   void AddEntry(int32_t ObjectNumber, int32_t Value1, char Kind, int32_t Value2);
   void KeepFirstEntries();
   void SetTrailerText(const std::string& Text);
-  void BuildObjectTable();
+  // Boundaries: offsets where no object's text may run past (sections, or
+  // every object header and trailer the rebuild scan found).
+  void BuildObjectTable(const std::vector<int32_t>& Boundaries);
+  // Whether every in-use entry's offset points at "N G obj" of its object.
+  bool EntriesPointAtObjects() const;
+
+  // Repair of damaged files: the scan and the direct objects, then (once
+  // object streams can be read, after a password for an encrypted file) the
+  // members of object streams and the catalog. False when the scan found no
+  // object at all.
+  bool RebuildCrossReferences();
+  void FinishRebuild();
+  void TakeObjectStreamMembers();
+  void ChooseCatalog();
+  // The page tree on the catalog's Pages, page 1 selected; repairs the file
+  // when the tree gives no page. False for a file whose chain could not be
+  // read and whose rebuild found neither a catalog nor a page.
+  bool BuildPageTree();
+  // A new Pages node over every object of Type Page, in file order.
+  bool PagesFromPageObjects();
+  // The object table in file order (members of an object stream at its place).
+  std::vector<TPDFIndObj*> FileOrder() const;
+  // Where the first "endstream" at or after From in Body (a part of an
+  // object's text) starts, relative to Body; npos when none follows in Body.
+  size_t FindEndStream(std::string_view Body, size_t From) const;
   void CheckLinearized();
   void ResetPageTree(TPDFDictionary* Root);
 
@@ -222,6 +256,19 @@ class TPDFDocument {
   // the first report of each number is kept when the table is built.
   std::vector<TPDFXRefEntry> FEntries;
   std::vector<int32_t> FSectionOffsets;
+
+  // Repair state: the file was rebuilt; members and catalog still to settle;
+  // the positions of every "endstream" found by the scan; the object streams
+  // the scan found (number, offset), in file order; the Root references of
+  // the trailers found, newest first.
+  bool FRebuilt = false;
+  bool FRebuildPending = false;
+  // The chain was read to its end (a rebuild that finds nothing then leaves
+  // the file loaded, as it loads without repair).
+  bool FChainRead = false;
+  std::vector<int32_t> FEndStreams;
+  std::vector<std::pair<int32_t, int32_t>> FScannedObjStms;
+  std::vector<std::pair<int32_t, int32_t>> FRootCandidates;
 
   std::unordered_map<int32_t, TObjectStream> FObjectStreams;
   std::unique_ptr<TPDFFontCache> FFontCache;

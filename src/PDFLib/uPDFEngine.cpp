@@ -47,6 +47,7 @@ TPDFEngine::~TPDFEngine() = default;
 std::unique_ptr<TPDFDocument> TPDFEngine::NewDocument() const {
   auto Doc = std::make_unique<TPDFDocument>();
   Doc->Structure()->MaxDecodedSize = MaxDecodedSize;
+  Doc->Repair = Repair;
   if (CodePage) Doc->CodePage = CodePage;
   if (OnWarning) Doc->OnWarning = OnWarning;
   return Doc;
@@ -104,6 +105,8 @@ int TPDFEngine::RemoveDocument(TPDFDocument* Document) {
   FDocuments.erase(FDocuments.begin() + static_cast<std::ptrdiff_t>(Index));
   return 1;
 }
+
+bool TPDFEngine::Rebuilt() const { return FSelected->Rebuilt(); }
 
 int TPDFEngine::Encrypted() { return FSelected->EncryptionState(); }
 

@@ -65,6 +65,11 @@ class TPDFEngine {
 
   int LastErrorCode() const { return FErrorCode; }
 
+  // Whether damaged files are repaired, for documents loaded from now on
+  // (TPDFDocument::Repair).
+  bool Repair = true;
+  // Whether the selected document's object table was rebuilt by scanning.
+  bool Rebuilt() const;
   // Cap on the decoded size of one stream, for documents loaded from now on.
   size_t MaxDecodedSize = DefaultMaxDecodedSize;
   // The code page of all page text (and of passwords), for documents loaded

@@ -98,7 +98,9 @@ std::string InflateBytes(std::string_view Data, size_t MaxOutput) {
   try {
     // Inflate through a fixed window and append: the string grows
     // geometrically, and nothing is zero-filled or copied twice.
-    constexpr size_t Window = 256 * 1024;
+    // (No bigger than the output allowed: the first bytes of many streams
+    // are read cheaply.)
+    const size_t Window = std::min<size_t>(256 * 1024, MaxOutput);
     std::unique_ptr<Bytef[]> Buf(new Bytef[Window]);
     Out.reserve(std::min((Data.size() + 255) / 256 * 256, MaxOutput));
     size_t InPos = 0;

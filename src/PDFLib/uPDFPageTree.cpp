@@ -42,13 +42,47 @@ bool IsLayerStream(const TPDFStream* S) {
 }  // namespace
 
 TPDFPageTree::TPDFPageTree(TPDFDocument* Document, TPDFDictionary* Root)
-    : FDocument(Document), FStructure(Root ? Root->Structure() : nullptr), FRoot(Root) {
+    : FDocument(Document), FStructure(Root ? Root->Structure() : nullptr), FRoot(Root),
+      FFileObjects(Document ? Document->ObjectCount() : SIZE_MAX) {
   if (FRoot) SelectPage(1);
 }
 
 int32_t TPDFPageTree::PageCount() const {
   if (!FRoot) return 0;
-  return std::max(0, NodeCount(FRoot));
+  const int32_t Count = std::max(0, NodeCount(FRoot));
+  // Every page is an object of its own: a Count above the number of objects
+  // lies, and the pages the tree really holds count instead.
+  if (static_cast<size_t>(Count) > FFileObjects) {
+    if (FCountedPages < 0) FCountedPages = CountLeaves();
+    return FCountedPages;
+  }
+  return Count;
+}
+
+int32_t TPDFPageTree::CountLeaves() const {
+  // Each node is entered once; Kids items that are not page or page-tree
+  // dictionaries are passed over, as a page lookup passes them over.
+  std::unordered_set<const TPDFDictionary*> Seen = {FRoot};
+  std::vector<std::pair<const TPDFDictionary*, int>> Pending = {{FRoot, 0}};
+  int32_t Pages = 0;
+  while (!Pending.empty()) {
+    auto [Node, Depth] = Pending.back();
+    Pending.pop_back();
+    auto* Kids = As<TPDFArray>(Node->GetValue("Kids", true));
+    if (!Kids || Depth > MaxTreeDepth) continue;
+    for (TPDFObject* Item : Kids->Items()) {
+      auto* Ref = As<TPDFIndRef>(Item);
+      auto* Dict = Ref ? As<TPDFDictionary>(Ref->Resolve()) : nullptr;
+      if (!Dict) continue;
+      const std::string Type = Dict->GetTypeName();
+      if (Type == "Page") {
+        if (Pages < INT32_MAX) ++Pages;
+      } else if (Type == "Pages" && Seen.insert(Dict).second) {
+        Pending.emplace_back(Dict, Depth + 1);
+      }
+    }
+  }
+  return Pages;
 }
 
 // ---------------------------------------------------------------- finding pages

@@ -24,7 +24,9 @@ class TPDFPageTree {
   // Root may be null (a tree without pages). With a root, page 1 is selected.
   TPDFPageTree(TPDFDocument* Document, TPDFDictionary* Root);
 
-  // The root's Count (0 when missing, not a number or negative).
+  // The root's Count (0 when missing, not a number or negative). A Count
+  // larger than the document's number of objects is a lie: the number of
+  // pages the tree holds is given instead (counted once).
   int32_t PageCount() const;
   // The dictionary of page Index (1-based), or null.
   TPDFDictionary* FindPage(int32_t Index);
@@ -101,6 +103,7 @@ class TPDFPageTree {
   TPDFDictionary* Descend(TPDFDictionary* Node, TPDFArray* Kids, int64_t Target, int64_t Counter, int Depth);
   void NoteLast(TPDFIndRef* Ref, TPDFArray* Kids);
 
+  int32_t CountLeaves() const;
   void CollectContents();
   TPDFIndRef* RegisterNew(TPDFObject* Obj);
   TPDFStream* NewLayerStream();
@@ -126,4 +129,9 @@ class TPDFPageTree {
   // Nodes on the path of the current walk: a Kids entry leading back to an
   // ancestor ends the walk.
   std::unordered_set<const TPDFDictionary*> FWalkPath;
+  // The number of objects of the document when the tree was made (before
+  // any page added a stream), the most pages a Count can claim.
+  size_t FFileObjects;
+  // Pages counted in a tree whose Count lies; -1 until counted.
+  mutable int32_t FCountedPages = -1;
 };

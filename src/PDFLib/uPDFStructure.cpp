@@ -447,7 +447,7 @@ void TPDFStream::SetDictionary(TPDFDictionary* Dict) {
   if (Holders(Old) == 0) Structure()->FreeObject(Old, true);
 }
 
-std::string TPDFStream::GetDecodedData() const {
+std::string TPDFStream::GetDecodedData(size_t Limit) const {
   // The filter list: a name, or the names of an array (other items skipped).
   std::vector<std::string_view> Filters;
   TPDFObject* Filter = FDictionary->GetValue(PDFKey::Filter, true);
@@ -457,7 +457,7 @@ std::string TPDFStream::GetDecodedData() const {
     for (TPDFObject* Item : List->Items())
       if (auto* N = As<TPDFName>(Item)) Filters.push_back(N->Value());
   }
-  if (Filters.empty()) return FRawData;
+  if (Filters.empty()) return FRawData.substr(0, Limit);
 
   // Parameter dictionaries: /DecodeParms, or /DP when there is none.
   std::vector<TPDFDictionary*> Parms(Filters.size(), nullptr);
@@ -470,31 +470,42 @@ std::string TPDFStream::GetDecodedData() const {
     for (size_t I = 0; I < Filters.size() && I < A->Items().size(); ++I) Parms[I] = As<TPDFDictionary>(A->Items()[I]);
   }
 
-  const size_t Cap = Structure()->MaxDecodedSize;
-  std::string Data = FRawData;
+  // The limit cuts the last step only (a cut input would give less output),
+  // and not a predictor's input, which goes by whole rows.
+  const size_t Full = Structure()->MaxDecodedSize;
+  const size_t Limited = std::min(Limit, Full);
+  // The stored bytes are read in place by the first filter, not copied.
+  std::string Data;
+  bool Decoded = false;
+  auto Current = [&]() -> std::string_view { return Decoded ? std::string_view(Data) : std::string_view(FRawData); };
   for (size_t I = 0; I < Filters.size(); ++I) {
     const std::string_view F = Filters[I];
     TPDFDictionary* P = Parms[I];
+    const size_t Cap = I + 1 == Filters.size() ? Limited : Full;
     if (F == "FlateDecode" || F == "Fl") {
       if (P)
-        Data = InflateWithPredictor(Data, P->GetInteger(PDFKey::Predictor, 1), P->GetInteger(PDFKey::Colors, 1),
-                                    P->GetInteger(PDFKey::BitsPerComponent, 8), P->GetInteger(PDFKey::Columns, 1), Cap);
+        Data = InflateWithPredictor(Current(), P->GetInteger(PDFKey::Predictor, 1), P->GetInteger(PDFKey::Colors, 1),
+                                    P->GetInteger(PDFKey::BitsPerComponent, 8), P->GetInteger(PDFKey::Columns, 1), Full);
       else
-        Data = InflateBytes(Data, Cap);
+        Data = InflateBytes(Current(), Cap);
+      Decoded = true;
     } else if (F == "ASCII85Decode" || F == "A85") {
-      Data = DecodeASCII85(Data, Cap);
+      Data = DecodeASCII85(Current(), Cap);
+      Decoded = true;
     } else if (F == "LZWDecode") {
       TPDFLZWDecompressor LZW;
       LZW.MsbFirst = true;
       LZW.InitialWidth = 9;
       const auto* Early = P ? As<TPDFNumeric>(P->GetValue(PDFKey::EarlyChange, true)) : nullptr;
       LZW.EarlyChange = !Early || Early->IntValue() == 1;
-      Data = LZW.Decode(Data, Cap);
+      Data = LZW.Decode(Current(), Cap);
+      Decoded = true;
     }
     // Any other filter (images, ASCIIHex, RunLength, Crypt...) passes its bytes on.
-    if (Data.size() > Cap) Data.resize(Cap);
+    if (Decoded && Data.size() > Cap) Data.resize(Cap);
   }
-  return Data;
+  if (Decoded && Data.size() > Limited) Data.resize(Limited);
+  return Decoded ? Data : std::string(Current().substr(0, Limited));
 }
 
 void TPDFStream::AppendText(std::string& Out, int Depth) const {

@@ -323,7 +323,9 @@ class TPDFStream final : public TPDFObject {
   // The decoded bytes, computed on every call: the /Filter chain applied in
   // order (Flate with its predictors, ASCII85, LZW; other filters pass their
   // bytes on), each step capped at the structure's MaxDecodedSize.
-  std::string GetDecodedData() const;
+  // With Limit, decoding stops once Limit bytes are out (the first bytes of
+  // a long stream, cheaply).
+  std::string GetDecodedData(size_t Limit = SIZE_MAX) const;
 
   void AppendText(std::string& Out, int Depth = 0) const override;
   void ShiftNumbers(int Delta, int Depth = 0) override;

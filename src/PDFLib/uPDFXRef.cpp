@@ -251,3 +251,123 @@ bool TPDFXRefReader::ReadXRefStream(int64_t Pos, int64_t& Next) {
   if (PrevOffset >= 1) Next = PrevOffset;
   return true;
 }
+
+// ================================================================ rebuild scan
+
+namespace {
+
+// A byte that belongs to a token (neither whitespace nor a delimiter).
+constexpr bool IsRegular(unsigned char C) { return !IsPDFWhite(C) && !IsPDFDelimiter(C) && C != '}'; }
+
+// The bytes at which a keyword or mark of the scan can start.
+struct TScanStarts {
+  bool Is[256] = {};
+  constexpr TScanStarts() {
+    for (unsigned char C : {'o', 'e', 's', 't', '/'}) Is[C] = true;
+  }
+};
+constexpr TScanStarts ScanStarts;
+
+// Object number and generation standing before the "obj" at Obj: whitespace,
+// digits, whitespace, digits, and before them the start of the data or a byte
+// that ends a token. Each run of digits is at most 10 long.
+bool HeaderBeforeObj(std::string_view D, size_t Obj, TPDFObjectHeader& H) {
+  auto White = [&](size_t I) { return IsPDFWhite(static_cast<unsigned char>(D[I])); };
+  auto Digit = [&](size_t I) { return IsPDFDigit(static_cast<unsigned char>(D[I])); };
+  size_t I = Obj;
+  if (I == 0 || !White(I - 1)) return false;
+  while (I > 0 && White(I - 1)) --I;
+  const size_t GenEnd = I;
+  while (I > 0 && Digit(I - 1) && GenEnd - I < 10) --I;
+  const size_t GenStart = I;
+  if (GenStart == GenEnd || I == 0 || !White(I - 1)) return false;
+  while (I > 0 && White(I - 1)) --I;
+  const size_t NumEnd = I;
+  while (I > 0 && Digit(I - 1) && NumEnd - I < 10) --I;
+  const size_t NumStart = I;
+  if (NumStart == NumEnd || (I > 0 && IsRegular(static_cast<unsigned char>(D[I - 1])))) return false;
+  const auto Number = ReadInt32(D.substr(NumStart, NumEnd - NumStart));
+  const auto Generation = ReadInt32(D.substr(GenStart, GenEnd - GenStart));
+  if (!Number || !Generation) return false;
+  H = {*Number, *Generation, static_cast<int32_t>(NumStart)};
+  return true;
+}
+
+}  // namespace
+
+int64_t TPDFFileScan::HeaderBefore(int64_t Position) const {
+  auto It = std::upper_bound(Headers.begin(), Headers.end(), Position,
+                             [](int64_t P, const TPDFObjectHeader& H) { return P < H.Offset; });
+  return It == Headers.begin() ? -1 : static_cast<int64_t>(It - Headers.begin()) - 1;
+}
+
+TPDFFileScan ScanFile(std::string_view D) {
+  TPDFFileScan R;
+  const size_t N = D.size();
+  auto At = [&](size_t P, std::string_view Word) { return D.substr(P, Word.size()) == Word; };
+  // A keyword ends at the end of the data or before a byte that ends a token.
+  auto Ends = [&](size_t P) { return P >= N || !IsRegular(static_cast<unsigned char>(D[P])); };
+  // The next "endstream" at or after the last place it was looked for from
+  // (npos: there is none): the scan moves forward only, so every search
+  // starts where the last one ended and the file is searched once.
+  size_t NextEnd = 0;
+  bool NextEndKnown = false;
+  size_t P = 0;
+  while (P < N) {
+    while (P < N && !ScanStarts.Is[static_cast<unsigned char>(D[P])]) ++P;
+    if (P >= N) break;
+    switch (D[P]) {
+      case 'o': {
+        TPDFObjectHeader H;
+        if (At(P, "obj") && Ends(P + 3) && HeaderBeforeObj(D, P, H)) R.Headers.push_back(H);
+        ++P;
+        break;
+      }
+      case 'e':
+        if (At(P, "endstream")) {
+          R.EndStreams.push_back(static_cast<int32_t>(P));
+          P += 9;
+        } else {
+          ++P;
+        }
+        break;
+      case 's': {
+        // "stream" after a dictionary and before a line end, inside an object:
+        // its data run to the next "endstream".
+        const bool Keyword = At(P, "stream") && P > 0 &&
+                             (IsPDFWhite(static_cast<unsigned char>(D[P - 1])) || D[P - 1] == '>');
+        size_t Q = P + 6;
+        while (Q < N && (D[Q] == ' ' || D[Q] == 7)) ++Q;
+        if (Keyword && !R.Headers.empty() && Q < N && (D[Q] == '\r' || D[Q] == '\n')) {
+          if (!NextEndKnown || (NextEnd != std::string_view::npos && NextEnd < Q)) {
+            NextEnd = D.find("endstream", Q);
+            NextEndKnown = true;
+          }
+          const size_t End = NextEnd;
+          if (End != std::string_view::npos) {
+            R.EndStreams.push_back(static_cast<int32_t>(End));
+            P = End + 9;
+            break;
+          }
+        }
+        ++P;
+        break;
+      }
+      case 't':
+        if (At(P, "trailer") && (P == 0 || !IsRegular(static_cast<unsigned char>(D[P - 1]))) && Ends(P + 7)) {
+          R.Trailers.push_back(static_cast<int32_t>(P));
+          P += 7;
+        } else {
+          ++P;
+        }
+        break;
+      default:  // '/'
+        if (At(P + 1, "XRef") && Ends(P + 5))
+          R.XRefMarks.push_back(static_cast<int32_t>(P));
+        else if (At(P + 1, "ObjStm") && Ends(P + 7))
+          R.ObjStmMarks.push_back(static_cast<int32_t>(P));
+        ++P;
+    }
+  }
+  return R;
+}

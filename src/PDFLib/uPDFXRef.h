@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 // A read-only stream over bytes it borrows (the document's copy of the file,
 // which must outlive it).
@@ -65,3 +66,34 @@ class TPDFXRefReader {
   TXRStringStream* FSource;
   std::unordered_set<int64_t> FVisited;
 };
+
+// ================================================================ rebuild scan
+// What one pass over a damaged file finds: the places the rebuild of the
+// object table starts from. Offsets are byte positions in the scanned data.
+struct TPDFObjectHeader {
+  int32_t Number = 0;
+  int32_t Generation = 0;
+  int32_t Offset = 0;  // where the object number starts
+};
+
+struct TPDFFileScan {
+  // Every "N G obj", in file order (later copies of a number included).
+  std::vector<TPDFObjectHeader> Headers;
+  // Positions of every "trailer" keyword.
+  std::vector<int32_t> Trailers;
+  // Positions of every "endstream" keyword, ascending.
+  std::vector<int32_t> EndStreams;
+  // Positions of the names /XRef and /ObjStm, the marks of cross-reference
+  // streams and object streams (to be confirmed by parsing the object).
+  std::vector<int32_t> XRefMarks;
+  std::vector<int32_t> ObjStmMarks;
+
+  // Index into Headers of the last header at or before Position; -1 when none.
+  int64_t HeaderBefore(int64_t Position) const;
+};
+
+// Scans Data once, front to back. The data of a stream (from "stream" and its
+// line end to the next "endstream") are skipped, so that objects written
+// inside stream data are not taken for the file's own. Time and memory are
+// linear in the size of Data; Data must be shorter than 2 GiB.
+TPDFFileScan ScanFile(std::string_view Data);

@@ -115,6 +115,7 @@ bool TMainLogic::OpenPDFFile(const std::string& FileName) {
     ~TWarnings() { E.OnWarning = nullptr; }
   } Warnings{FEngine};
   FEngine.OnWarning = [this](const std::string& Text) { AddLog(Text); };
+  FEngine.Repair = FSettings.Repair != 0;
   if (FEngine.LoadFromFile(FileName) != 1) {
     AddLog(FormatText(MessageTable::LoadFailed, FileName.c_str()));
     return false;
@@ -146,6 +147,8 @@ bool TMainLogic::OpenPDFFile(const std::string& FileName) {
         }
       }
   }
+  // A damaged file is rebuilt at the load, or once a password opens it.
+  if (FEngine.Rebuilt()) AddLog(MessageTable::Rebuilt);
   const int32_t Pages = FEngine.PageCount();
   AddLog(FormatText(MessageTable::FileInfo, FileName.c_str(), Pages));
   SetCurrentFile(FileName);
@@ -174,6 +177,7 @@ TRunResult TMainLogic::aExtractExecute() {
     }
   } Busy(*this);
 
+  FEngine.Repair = FSettings.Repair != 0;
   if (FEngine.LoadFromFile(CurrentFile) == 0) {
     AddLog(FormatText(MessageTable::LoadFailed, CurrentFile.c_str()));
     return TRunResult::LoadFailed;

@@ -25,6 +25,7 @@ inline constexpr const char* RunStart = "Begin to extract from %s to %s\r\n Page
 inline constexpr const char* LoadFailed = "Can not load file: %s. It is may be not a valid PDF file.";
 inline constexpr const char* UnknownEncryption = "Unknown Encryption.";
 inline constexpr const char* PasswordPrompt = "\"%s\" needs password to open:";
+inline constexpr const char* Rebuilt = " The file is damaged: its cross-reference was rebuilt.";
 }  // namespace MessageTable
 
 // An error of the program's own making ("INNER ERROR: ..."), shown to the user

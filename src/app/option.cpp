@@ -14,6 +14,7 @@ namespace {
 constexpr int32_t DefaultRange = 1, DefaultPage = 1, DefaultFrom = 1, DefaultTo = 1;
 constexpr const char* DefaultFooter = " = Page &p =";
 constexpr uint8_t DefaultTextType = 1;
+constexpr int32_t DefaultRepair = 1;
 }  // namespace
 
 void TSettings::Load() {
@@ -36,6 +37,7 @@ void TSettings::Load() {
   Header = Text("Header", "");
   // Read as an integer, kept as its low byte.
   TextType = static_cast<uint8_t>(Integer("TextType", DefaultTextType) & 0xFF);
+  Repair = Integer("Repair", DefaultRepair);
 }
 
 bool TSettings::Save() {
@@ -45,7 +47,8 @@ bool TSettings::Save() {
                        {"To", std::to_string(To)},
                        {"Footer", Footer},
                        {"Header", Header},
-                       {"TextType", std::to_string(TextType)}});
+                       {"TextType", std::to_string(TextType)},
+                       {"Repair", std::to_string(Repair)}});
 }
 
 void TSettings::ResetRange(int32_t CurrentPageCount) {

@@ -56,6 +56,9 @@ Files:
       --open             open the output file when done (xdg-open)
       --save             store the resulting settings as the defaults
       --info             print the page count and page sizes instead
+      --repair           repair a damaged file: rebuild its cross-reference by
+                         scanning it (the stored default)
+      --no-repair        refuse a file whose cross-reference is damaged
 Other:
   -q, --quiet            no log on standard error
   -h, --help             this text
@@ -71,6 +74,7 @@ struct TOptions {
   std::optional<int32_t> Range, Page;
   std::optional<std::string> Header, Footer;
   std::optional<int> TextType, PageText;
+  std::optional<int32_t> Repair;
   std::optional<std::string> Password;
   std::string Encoding;
   bool Open = false, Save = false, Info = false, Quiet = false, Help = false, Version = false;
@@ -152,6 +156,8 @@ int ParseArgs(const std::vector<std::string>& Args, TOptions& O) {
       O.Open = true;
     } else if (A == "--save") {
       O.Save = true;
+    } else if (A == "--repair" || A == "--no-repair") {
+      O.Repair = A == "--repair" ? 1 : 0;
     } else if (A == "--info") {
       O.Info = true;
     } else if (A == "-q" || A == "--quiet") {
@@ -275,7 +281,8 @@ class TConsoleHost : public TMainHost {
 };
 
 // "Pages: N", then "Page I: W x H" for every page.
-int PrintInfo(const TOptions& O, TPDFEngine& Engine) {
+int PrintInfo(const TOptions& O, TPDFEngine& Engine, const TSettings& Settings) {
+  Engine.Repair = Settings.Repair != 0;
   if (!Engine.LoadFromFile(O.File)) {
     std::fprintf(stderr, "Can not load file: %s. It is may be not a valid PDF file.\n", O.File.c_str());
     return 3;
@@ -307,6 +314,7 @@ void ApplyOptions(const TOptions& O, TSettings& S) {
   if (O.Header) S.Header = *O.Header;
   if (O.Footer) S.Footer = *O.Footer;
   if (O.TextType) S.TextType = static_cast<uint8_t>(*O.TextType);
+  if (O.Repair) S.Repair = *O.Repair;
 }
 
 }  // namespace
@@ -336,9 +344,11 @@ int main(int argc, char** argv) {
   try {
     TPDFEngine Engine;
     Engine.CodePage = CodePage;
-    if (O.Info) return PrintInfo(O, Engine);
     TIniSettingsStore Store(TIniSettingsStore::DefaultPath());
     TSettings Settings(Store);
+    // The repair choice counts for the open already.
+    if (O.Repair) Settings.Repair = *O.Repair;
+    if (O.Info) return PrintInfo(O, Engine, Settings);
     TConsoleHost Host(O);
     TMainLogic Logic(Engine, Settings, Host);
     Host.Logic = &Logic;

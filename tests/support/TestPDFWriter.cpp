@@ -200,6 +200,8 @@ void TTestPDFWriter::SetLeadingJunk(std::string Junk, bool OffsetsFromHeader) {
   OffsetsFromHeader_ = OffsetsFromHeader;
 }
 
+void TTestPDFWriter::SetJunkAfterHeader(std::string Junk) { JunkAfterHeader_ = std::move(Junk); }
+
 void TTestPDFWriter::Add(int Number, int Generation, std::string_view Body) {
   Sections_.back().Items.push_back({TItem::TKind::Object, Number, Generation, PlainObject(Number, Generation, Body)});
 }
@@ -251,8 +253,8 @@ TSection& TTestPDFWriter::Section(int Index) { return Sections_.at(static_cast<s
 int TTestPDFWriter::SectionCount() const { return static_cast<int>(Sections_.size()); }
 
 std::string TTestPDFWriter::Finish() {
-  std::string Out = Junk_ + Header_;
-  const size_t Base = OffsetsFromHeader_ ? Junk_.size() : 0;
+  std::string Out = Junk_ + Header_ + JunkAfterHeader_;
+  const size_t Base = (OffsetsFromHeader_ ? Junk_.size() : 0) + JunkAfterHeader_.size();
   auto Written = [&](size_t Position) { return static_cast<uint64_t>(Position - Base); };
   auto Shifted = [](uint64_t Value, long long Shift) {
     return static_cast<uint64_t>(std::max(0LL, static_cast<long long>(Value) + Shift));
@@ -349,7 +351,7 @@ std::string TTestPDFWriter::Finish() {
       Out += TableText(O, Listed);
       std::string Keys = TrailerKeys(O, Size, Prev);
       if (XRefStm >= 0) Keys += " /XRefStm " + std::to_string(XRefStm);
-      Out += "trailer\n<< " + Keys + " >>\n";
+      if (!O.OmitTrailer) Out += "trailer\n<< " + Keys + " >>\n";
     }
     Prev = static_cast<long long>(Written(S.XRef));
     Out += "startxref\n" + std::to_string(Prev + O.StartXRefShift) + "\n";

@@ -49,7 +49,7 @@
 //   std::out_of_range for what that layout does not contain.
 // - Offsets returned by the queries are positions in the returned string.
 //   Offsets written into the file are the same unless SetLeadingJunk was
-//   told to count from the header.
+//   told to count from the header, or SetJunkAfterHeader inserted bytes.
 
 #include <array>
 #include <cstddef>
@@ -95,6 +95,7 @@ struct TSection {
   bool OmitEOF = false;                 // no "%%EOF" line
   std::map<int, long long> EntryShift;  // object number -> added to its xref offset (floor 0)
   std::string Tail;                     // bytes written after the "%%EOF" line
+  bool OmitTrailer = false;             // Table form: no "trailer" and dictionary after the table
 };
 
 // Extras for AddStream.
@@ -111,6 +112,10 @@ class TTestPDFWriter {
   // Bytes before the header. With OffsetsFromHeader, offsets written into the
   // file count from the header instead of the start of the file.
   void SetLeadingJunk(std::string Junk, bool OffsetsFromHeader = false);
+  // Bytes right after the header that the offsets written into the file do
+  // not count: every offset (startxref included) then points Junk.size()
+  // bytes early, as in a file where an editor inserted them afterwards.
+  void SetJunkAfterHeader(std::string Junk);
 
   // Plain object: "N G obj\n" Body "\nendobj\n".
   void Add(int Number, int Generation, std::string_view Body);
@@ -173,6 +178,7 @@ class TTestPDFWriter {
 
   std::string Header_ = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
   std::string Junk_;
+  std::string JunkAfterHeader_;
   bool OffsetsFromHeader_ = false;
   std::vector<TSectionData> Sections_ = std::vector<TSectionData>(1);
 };

@@ -1,5 +1,6 @@
-// Writes seed files for the fuzz_load_document target with the fixture writer:
-//   make_load_seeds OUTPUT_DIR
+// Writes seed files for the fuzz_load_document target with the fixture writer,
+// or with "rebuild" the damaged files that seed fuzz_rebuild:
+//   make_load_seeds OUTPUT_DIR [rebuild]
 #include <fstream>
 #include <string>
 
@@ -16,6 +17,30 @@ int main(int argc, char** argv) {
     for (int P = 1; P <= N; ++P) O.Pages.push_back({"BT /F1 12 Tf 72 720 Td (Page " + std::to_string(P) + ") Tj ET"});
     return O;
   };
+  if (argc > 2 && std::string(argv[2]) == "rebuild") {
+    // Offsets shifted, then object streams only a scan finds.
+    TSimpleDocOptions O = Pages(3);
+    O.Form = TXRefForm::Stream;
+    O.ObjectStreams = true;
+    O.ObjectsPerStream = 2;
+    TTestPDFWriter W = MakeSimpleDocument(O);
+    W.SetJunkAfterHeader(std::string(300, ' '));
+    Save("shifted-objstm", std::move(W));
+    O.Form = TXRefForm::Table;
+    Save("hidden-objstm", MakeSimpleDocument(O));
+    // Wrong Length values, no trailer, an update, and a lying Count.
+    TTestPDFWriter L;
+    L.Add(1, 0, "<< /Type /Catalog /Pages 2 0 R >>");
+    L.Add(2, 0, "<< /Type /Pages /Kids [3 0 R 3 0 R] /Count 2147483647 >>");
+    L.Add(3, 0, "<< /Type /Page /Parent 2 0 R /Contents [4 0 R 5 0 R] >>");
+    L.AddStream(4, "", "BT (short) Tj ET", true, {0, 3, 0});
+    L.AddStream(5, "", "BT (long) Tj ET", false, {0, 900, 0});
+    L.Section().OmitTrailer = true;
+    L.StartUpdate();
+    L.AddStream(5, "", "BT (updated) Tj ET", false, {0, -1, 6});
+    Save("lengths-update", std::move(L));
+    return 0;
+  }
   Save("table", MakeSimpleDocument(Pages(2)));
   TSimpleDocOptions O = Pages(5);
   O.FanOut = 2;
