@@ -680,6 +680,10 @@ void TPDFDocument::TakeObjectStreamMembers() {
     bool Shadowed;     // a later direct definition wins
   };
   std::vector<TMember> Members;
+  // A pair takes at most 22 bytes ("2147483647 2147483647 "); all headers
+  // together decode no more than a few times the file's size, however much
+  // the streams claim.
+  int64_t Budget = 16 * static_cast<int64_t>(FFileData.size()) + (int64_t{1} << 20);
   for (const auto& [Number, Offset] : FScannedObjStms) {
     // Only the header of pairs is decoded here; members are read from the
     // whole stream when they are first asked for, as in an intact file.
@@ -690,7 +694,10 @@ void TPDFDocument::TakeObjectStreamMembers() {
     const auto* First = As<TPDFNumeric>(Stream->Dictionary()->GetValue("First", false));
     const auto* N = As<TPDFNumeric>(Stream->Dictionary()->GetValue("N", false));
     if (!First || !N || First->IntValue() <= 0 || N->IntValue() <= 0) continue;
-    const std::string HeaderText = "[ " + Stream->GetDecodedData(static_cast<size_t>(First->IntValue())) + " ]";
+    const int64_t Want = std::min<int64_t>(First->IntValue(), 24 * int64_t{N->IntValue()} + 64);
+    if (Want > Budget) break;
+    Budget -= Want;
+    const std::string HeaderText = "[ " + Stream->GetDecodedData(static_cast<size_t>(Want)) + " ]";
     TPDFStructure Scratch;
     auto* Header = As<TPDFArray>(Scratch.ParseObject(HeaderText));
     if (!Header || Header->Count() < 2 * int64_t{N->IntValue()}) continue;
