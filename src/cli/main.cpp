@@ -355,10 +355,12 @@ int main(int argc, char** argv) {
     return 0;
   }
   // The code page of all text: --encoding, else the locale's.
-  std::shared_ptr<const TCodePage> CodePage = TCodePage::Default();
+  std::shared_ptr<const TCodePage> CodePage;
   if (!O.Encoding.empty()) {
     CodePage = TCodePage::Create(O.Encoding);
     if (!CodePage) return UsageError("unknown encoding " + O.Encoding);
+  } else {
+    CodePage = TCodePage::Default();
   }
 
   if (O.OutputDir) {
