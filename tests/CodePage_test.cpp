@@ -323,12 +323,14 @@ TEST(TCodePage, LocaleOfAnotherCharacterSet) {
     ASSERT_NE(Page, nullptr);
     EXPECT_EQ(Hex(Page->FromUTF16(0x4E2D)), "D6 D0");
     EXPECT_FALSE(Page->IsWinAnsi());
+    EXPECT_EQ(TCodePage::Default(), Page);  // kept while the character set stays
     // LC_ALL wins over LC_CTYPE; without it LC_CTYPE counts.
     Env.Set("LC_CTYPE", "C");
     EXPECT_EQ(TCodePage::LocaleName(), "GBK");
     Env.Set("LC_ALL", nullptr);
     Env.Set("LANG", "zh_CN.GBK");
     EXPECT_EQ(TCodePage::LocaleName(), "UTF-8");
+    EXPECT_EQ(TCodePage::Default()->Name(), "UTF-8");  // not the one kept for GBK
     Env.Set("LC_CTYPE", nullptr);
     EXPECT_EQ(TCodePage::LocaleName(), "GBK");
   }

@@ -1,14 +1,21 @@
 // The console program end to end: output bytes, log lines and exit status.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <set>
 #include <sstream>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -53,6 +60,64 @@ class Console : public testing::Test {
     Out = Read(Dir / "out.log");
     Err = Read(Dir / "err.log");
     return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+  }
+
+  // Starts the program in Dir with standard error going to err.log, without
+  // waiting; BeforeExec runs in the parent with the child's process id while
+  // the child waits, just before the child runs the program.
+  pid_t Start(const std::string& Args, const std::function<void(pid_t)>& BeforeExec = {}) {
+    int Gate[2];
+    if (::pipe(Gate) != 0) return -1;
+    const std::string Cmd = "cd '" + Dir.string() + "' && XDG_CONFIG_HOME='" + (Dir / "config").string() +
+                            "' exec '" + TEXTEXTRACTOR + "' " + Args + " > out.log 2> err.log < /dev/null";
+    const pid_t Pid = ::fork();
+    if (Pid == 0) {
+      ::close(Gate[1]);
+      char C;
+      while (::read(Gate[0], &C, 1) < 0 && errno == EINTR) {
+      }
+      ::execl("/bin/sh", "sh", "-c", Cmd.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(Gate[0]);
+    if (BeforeExec) BeforeExec(Pid);
+    ::close(Gate[1]);
+    return Pid;
+  }
+  static int Wait(pid_t Pid) {
+    int Status = 0;
+    while (::waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+  }
+  // Waits until Path exists (at most a minute).
+  static bool AwaitFile(const fs::path& Path) {
+    for (int I = 0; I < 6000 && !fs::exists(Path); ++I) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return fs::exists(Path);
+  }
+  // Files below Folder whose name starts with "." (temporary files).
+  static std::vector<std::string> Hidden(const fs::path& Folder) {
+    std::vector<std::string> Found;
+    std::error_code Ec;
+    for (fs::recursive_directory_iterator It(Folder, Ec), End; !Ec && It != End; It.increment(Ec))
+      if (It->path().filename().string()[0] == '.') Found.push_back(It->path().string());
+    return Found;
+  }
+  // The single-file form's output for Input with Options.
+  std::string SingleOutput(const std::string& Options, const std::string& Input) {
+    std::string Out, Err;
+    EXPECT_EQ(Run("-q " + Options + " '" + Input + "' -", Out, Err), 0) << Input << ": " << Err;
+    return Out;
+  }
+  // Writes a document of Pages pages, each with a few lines of text.
+  void WriteLongDocument(const fs::path& Path, int Pages) {
+    TSimpleDocOptions O;
+    for (int P = 1; P <= Pages; ++P) {
+      std::string Content = "BT /F1 10 Tf 72 720 Td 12 TL";
+      for (int L = 0; L < 40; ++L) Content += " (Line " + std::to_string(L) + " of page " + std::to_string(P) + ") '";
+      O.Pages.push_back({Content + " ET"});
+    }
+    std::ofstream(Path, std::ios::binary) << MakeSimpleDocument(O).Finish();
   }
 };
 
@@ -382,6 +447,223 @@ TEST_F(Console, Info) {
   std::ofstream(Dir / "bad.pdf") << "not a pdf";
   EXPECT_EQ(Run("--info bad.pdf", Out, Err), 3);
   EXPECT_EQ(Err, "Can not load file: bad.pdf. It is may be not a valid PDF file.\n");
+}
+
+// ================================================================ the batch form
+
+// A folder of fixtures: nested folders, letter cases, a file that is not a
+// PDF file, one that fails to load, an encrypted one, a loop of links.
+class Batch : public Console {
+ protected:
+  void SetUp() override {
+    Console::SetUp();
+    const std::string Encrypted = std::string(VORLITH_SOURCE_DIR) + "/tests/fixtures/encrypted/rc4-128.pdf";
+    fs::create_directories(Dir / "in" / "sub" / "deep");
+    fs::copy_file(Pdf, Dir / "in" / "a.pdf");
+    fs::copy_file(Pdf, Dir / "in" / "sub" / "deep" / "b.PDF");
+    fs::copy_file(Encrypted, Dir / "in" / "sub" / "locked.pdf");
+    std::ofstream(Dir / "in" / "text.pdf") << "plain text, not a PDF file";
+    // A PDF header and a cross-reference chain that points nowhere.
+    const std::string Whole = Read(Pdf);
+    std::ofstream(Dir / "in" / "sub" / "cut.pdf", std::ios::binary) << Whole.substr(0, Whole.size() / 2);
+    std::ofstream(Dir / "in" / "notes.txt") << "not searched";
+    fs::create_directory_symlink("..", Dir / "in" / "sub" / "up");  // a loop
+  }
+};
+
+TEST_F(Batch, FolderOfFixturesWithAndWithoutPassword) {
+  std::string Out, Err;
+  // Without the password the encrypted file is not opened, and nobody is asked.
+  EXPECT_EQ(Run("--footer '[&p/&a]' -j 2 -o out in", Out, Err), 3);
+  EXPECT_EQ(Err.substr(Err.rfind('\n', Err.size() - 2) + 1), "5 files: 2 extracted, 0 skipped, 3 not opened, 0 failed\n");
+  std::set<std::string> Lines;
+  for (size_t At = 0, End; (End = Err.find('\n', At)) != std::string::npos; At = End + 1) Lines.insert(Err.substr(At, End - At));
+  EXPECT_TRUE(Lines.count("in/a.pdf: extracted")) << Err;
+  EXPECT_TRUE(Lines.count("in/sub/locked.pdf: not opened: it needs a password")) << Err;
+  EXPECT_TRUE(Lines.count("in/text.pdf: not opened: Can not load file: in/text.pdf. It is may be not a valid PDF file."))
+      << Err;
+  EXPECT_FALSE(fs::exists(Dir / "out" / "sub" / "locked.txt"));
+  EXPECT_FALSE(fs::exists(Dir / "out" / "sub" / "cut.txt"));
+
+  // With it every file that loads is extracted, byte for byte as the
+  // single-file form writes it with the same options.
+  ASSERT_EQ(Run("-q --footer '[&p/&a] &f' --header '&n' -p user -j 2 -o out in", Out, Err), 3) << Err;
+  EXPECT_EQ(Err, "5 files: 3 extracted, 0 skipped, 2 not opened, 0 failed\n");
+  const std::string Options = "--footer '[&p/&a] &f' --header '&n' -p user";
+  struct Case {
+    const char* Input;
+    const char* Output;
+  } Cases[] = {
+      {"in/a.pdf", "out/a.txt"},
+      {"in/sub/deep/b.PDF", "out/sub/deep/b.txt"},
+      {"in/sub/locked.pdf", "out/sub/locked.txt"},
+  };
+  for (const auto& C : Cases) {
+    ASSERT_TRUE(fs::exists(Dir / C.Output)) << C.Output;
+    EXPECT_EQ(Read(Dir / C.Output), SingleOutput(Options, C.Input)) << C.Input;
+  }
+  std::vector<std::string> Written;
+  for (const auto& E : fs::recursive_directory_iterator(Dir / "out"))
+    if (E.is_regular_file()) Written.push_back(fs::relative(E.path(), Dir / "out").string());
+  std::sort(Written.begin(), Written.end());
+  EXPECT_EQ(Written, (std::vector<std::string>{"a.txt", "sub/deep/b.txt", "sub/locked.txt"}));
+
+  // Files named on their own go straight into the folder; the layouts and
+  // page options are those of the single form.
+  ASSERT_EQ(Run("-q --layout content --even -j 1 -o flat in/sub/deep/b.PDF doc.pdf", Out, Err), 0) << Err;
+  EXPECT_EQ(Read(Dir / "flat" / "b.txt"), SingleOutput("--layout content --even", "in/sub/deep/b.PDF"));
+  EXPECT_EQ(Read(Dir / "flat" / "doc.txt"), SingleOutput("--layout content --even", "doc.pdf"));
+}
+
+TEST_F(Batch, ExitStatusAndSummary) {
+  // Each case runs on its own output folder; Prepare sets it up first.
+  struct Case {
+    const char* What;
+    std::string Args;
+    std::function<void(const fs::path&)> Prepare;
+    int Status;
+    std::string Summary;
+  } Cases[] = {
+      {"all extracted", "doc.pdf in/a.pdf", {}, 0, "2 files: 2 extracted, 0 skipped, 0 not opened, 0 failed"},
+      {"a missing input", "doc.pdf nowhere.pdf", {}, 3, "2 files: 1 extracted, 0 skipped, 1 not opened, 0 failed"},
+      {"outputs that cannot be written (their folder is a file)", "-p user in",
+       [](const fs::path& Out) {
+         fs::create_directories(Out);
+         std::ofstream(Out / "sub") << "in the way";
+       },
+       4, "5 files: 1 extracted, 0 skipped, 2 not opened, 2 failed"},
+      {"two inputs with one output", "doc.pdf in/a.pdf in/sub/deep/b.PDF other/a.pdf",
+       [this](const fs::path&) {
+         fs::create_directories(Dir / "other");
+         fs::copy_file(Pdf, Dir / "other" / "a.pdf");
+       },
+       4, "4 files: 3 extracted, 0 skipped, 0 not opened, 1 failed"},
+      {"the same file twice counts once", "in/a.pdf in", {}, 3,
+       "5 files: 2 extracted, 0 skipped, 3 not opened, 0 failed"},
+  };
+  int N = 0;
+  for (const auto& C : Cases) {
+    const fs::path Out = Dir / ("out" + std::to_string(N++));
+    if (C.Prepare) C.Prepare(Out);
+    std::string StdOut, Err;
+    EXPECT_EQ(Run("-q -o '" + Out.string() + "' " + C.Args, StdOut, Err), C.Status) << C.What << ": " << Err;
+    EXPECT_EQ(Err, C.Summary + "\n") << C.What;
+    EXPECT_EQ(Hidden(Out), std::vector<std::string>{}) << C.What;
+  }
+  std::string StdOut, Err;
+  EXPECT_EQ(Run("-j 2 doc.pdf", StdOut, Err), 2);  // -j needs -o
+  EXPECT_EQ(Run("-o out --info doc.pdf", StdOut, Err), 2);
+  EXPECT_EQ(Run("-o out", StdOut, Err), 2);
+  EXPECT_EQ(Run("-o out -j 0 doc.pdf", StdOut, Err), 2);
+}
+
+TEST_F(Batch, SkipExistingLeavesOutputsAlone) {
+  fs::create_directories(Dir / "out" / "sub" / "deep");
+  std::ofstream(Dir / "out" / "a.txt") << "kept";
+  std::string Out, Err;
+  ASSERT_EQ(Run("-o out --skip-existing -p user in", Out, Err), 3) << Err;
+  EXPECT_EQ(Read(Dir / "out" / "a.txt"), "kept");
+  EXPECT_NE(Err.find("in/a.pdf: skipped, out/a.txt exists\n"), std::string::npos) << Err;
+  EXPECT_NE(Err.find("5 files: 2 extracted, 1 skipped, 2 not opened, 0 failed\n"), std::string::npos) << Err;
+  const std::string B = Read(Dir / "out" / "sub" / "deep" / "b.txt");
+  EXPECT_EQ(B, SingleOutput("", "in/sub/deep/b.PDF"));
+  // Without the option an existing output is replaced.
+  ASSERT_EQ(Run("-q -o out -p user in", Out, Err), 3);
+  EXPECT_EQ(Read(Dir / "out" / "a.txt"), B);
+}
+
+TEST_F(Batch, CtrlCStopsWithNoHalfWrittenFile) {
+  fs::create_directories(Dir / "big");
+  constexpr int Files = 24;
+  for (int I = 0; I < Files; ++I) WriteLongDocument(Dir / "big" / ("f" + std::to_string(I) + ".pdf"), 150);
+  const pid_t Pid = Start("--footer '' -j 2 -o out big");
+  ASSERT_TRUE(AwaitFile(Dir / "out" / "f0.txt"));
+  ::kill(Pid, SIGINT);
+  EXPECT_EQ(Wait(Pid), 1);
+  const std::string Err = Read(Dir / "err.log");
+  EXPECT_NE(Err.find(std::to_string(Files) + " files: "), std::string::npos) << Err;
+  // What was written is whole: no temporary file is left, and every output is
+  // the single form's.
+  EXPECT_EQ(Hidden(Dir / "out"), std::vector<std::string>{});
+  const std::string Expected = SingleOutput("--footer ''", "big/f0.pdf");
+  int Written = 0;
+  for (const auto& E : fs::directory_iterator(Dir / "out")) {
+    ++Written;
+    EXPECT_TRUE(Read(E.path()) == Expected) << E.path();
+  }
+  EXPECT_LT(Written, Files);
+}
+
+TEST_F(Batch, AWorkerThatCrashesTakesOnlyItsFile) {
+  fs::create_directories(Dir / "big");
+  constexpr int Files = 6;
+  for (int I = 0; I < Files; ++I) WriteLongDocument(Dir / "big" / ("f" + std::to_string(I) + ".pdf"), 150);
+  const pid_t Pid = Start("--footer '' -j 2 -o out big");
+  // Once the first file is written, one worker is killed as a crash would end it.
+  ASSERT_TRUE(AwaitFile(Dir / "out" / "f0.txt"));
+  std::string Children;
+  for (int I = 0; I < 100 && Children.empty(); ++I) {
+    Children = Read("/proc/" + std::to_string(Pid) + "/task/" + std::to_string(Pid) + "/children");
+    if (Children.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const pid_t Worker = static_cast<pid_t>(std::atoi(Children.c_str()));
+  ASSERT_GT(Worker, 0);
+  ::kill(Worker, SIGKILL);
+  EXPECT_EQ(Wait(Pid), 4);
+  const std::string Err = Read(Dir / "err.log");
+  EXPECT_NE(Err.find(": failed: the worker ended by signal 9"), std::string::npos) << Err;
+  EXPECT_NE(Err.find("6 files: 5 extracted, 0 skipped, 0 not opened, 1 failed\n"), std::string::npos) << Err;
+  EXPECT_EQ(Hidden(Dir / "out"), std::vector<std::string>{});
+  const std::string Expected = SingleOutput("--footer ''", "big/f0.pdf");
+  int Written = 0;
+  for (const auto& E : fs::directory_iterator(Dir / "out")) {
+    ++Written;
+    EXPECT_TRUE(Read(E.path()) == Expected) << E.path();
+  }
+  EXPECT_EQ(Written, Files - 1);
+}
+
+// ================================================================ temporary files
+
+TEST_F(Console, TemporaryFilesNeverOpenAPlantedLink) {
+  // Someone who shares the folder plants links under the names a temporary
+  // file of this process would once have had (".NAME.partPID" beside the
+  // output, "NAME.tmpPID" beside the settings file), pointing at a file of
+  // the victim's.
+  std::ofstream(Dir / "victim") << "precious";
+  fs::create_directories(Dir / "config" / "Vorlith");
+  const pid_t Pid = Start("-q --save --footer '' doc.pdf doc.txt", [&](pid_t Child) {
+    const std::string Id = std::to_string(Child);
+    fs::create_symlink(Dir / "victim", Dir / (".doc.txt.part" + Id));
+    fs::create_symlink(Dir / "victim", Dir / "config" / "Vorlith" / ("TextExtractor.ini.tmp" + Id));
+    fs::create_symlink(Dir / "victim", Dir / "config" / "Vorlith" / (".TextExtractor.ini.part" + Id));
+  });
+  ASSERT_EQ(Wait(Pid), 0) << Read(Dir / "err.log");
+  EXPECT_EQ(Read(Dir / "victim"), "precious");
+  EXPECT_EQ(Read(Dir / "doc.txt"), "Page 1\r\nPage 2\r\nPage 3\r\nPage 4\r\n");
+  EXPECT_NE(Read(Dir / "config" / "Vorlith" / "TextExtractor.ini").find("Footer=\"\"\n"), std::string::npos);
+  // The links are left as they were, and no temporary file is left over.
+  EXPECT_EQ(Hidden(Dir).size(), 2u);
+}
+
+TEST_F(Console, OutputsGetThePermissionsOfAPlainCreate) {
+  struct Case {
+    mode_t Umask, Expected;
+  } Cases[] = {{022, 0644}, {027, 0640}, {0, 0666}};
+  for (const auto& C : Cases) {
+    const mode_t Old = ::umask(C.Umask);
+    std::string Out, Err;
+    const int Status = Run("-q --save doc.pdf doc.txt", Out, Err);
+    const int BatchStatus = Run("-q -o out doc.pdf", Out, Err);
+    ::umask(Old);
+    ASSERT_EQ(Status, 0);
+    ASSERT_EQ(BatchStatus, 0);
+    struct stat St {};
+    for (const fs::path& File : {Dir / "doc.txt", Dir / "config" / "Vorlith" / "TextExtractor.ini", Dir / "out" / "doc.txt"}) {
+      ASSERT_EQ(::stat(File.c_str(), &St), 0) << File;
+      EXPECT_EQ(St.st_mode & 0777, C.Expected) << File << " under umask 0" << std::oct << C.Umask;
+    }
+  }
 }
 
 }  // namespace

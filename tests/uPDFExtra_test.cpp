@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -72,6 +75,47 @@ TEST(FormatNumber, CutsToDecimalsAndPads) {
   for (const auto& C : Cases)
     EXPECT_EQ(FormatNumber(C.MinWidth, C.Decimals, C.Value), C.Expected)
         << C.MinWidth << ", " << C.Decimals << ", " << C.Value;
+}
+
+// The integer-arithmetic path must write exactly what the library writes:
+// compared on values of every magnitude it takes, on values with few decimals
+// (as coordinates are), on neighbours of powers of ten and on exact ties.
+TEST(FormatNumber, FixedGeneralTextIsTheLibrarysText) {
+  auto Library = [](double V) {
+    char Buf[64];
+    return std::string(Buf, std::to_chars(Buf, Buf + sizeof Buf, V, std::chars_format::general, 15).ptr);
+  };
+  std::vector<double> Values = {0.0001, 0.001, 0.01, 0.1, 1, 10, 1e13, 99999999999999.99, 99999999999999.5,
+                                9.9999999999999995, 0.99999999999999994, 12345678901234.5, 12345678901235.5,
+                                1234567890123.25, 0.00012345678901234567, 717.516, 728.616, 110.028};
+  for (int K = -4; K <= 13; ++K) {
+    const double P = std::pow(10.0, K);
+    Values.push_back(P);
+    Values.push_back(std::nextafter(P, 0.0));
+    Values.push_back(std::nextafter(P, 1e300));
+  }
+  uint64_t State = 0x9E3779B97F4A7C15u;
+  auto Next = [&] {
+    State ^= State << 13;
+    State ^= State >> 7;
+    State ^= State << 17;
+    return State;
+  };
+  for (int I = 0; I < 200000; ++I) {
+    // A random mantissa at a random scale, and a number of thousandths.
+    Values.push_back(std::ldexp(static_cast<double>(Next() >> 11), static_cast<int>(Next() % 100) - 100));
+    Values.push_back(static_cast<double>(static_cast<int64_t>(Next() % 2000000000) - 1000000000) / 1000.0);
+    Values.push_back(static_cast<double>(Next() % 100000) * 0.01 + static_cast<double>(Next() % 7) * 0.1);
+  }
+  int Compared = 0;
+  for (double V : Values)
+    for (double Signed : {V, -V}) {
+      std::string Fast;
+      if (!FixedGeneralText(Signed, Fast)) continue;
+      ++Compared;
+      ASSERT_EQ(Fast, Library(Signed)) << std::hexfloat << Signed;
+    }
+  EXPECT_GT(Compared, 500000);
 }
 
 TEST(UnescapeLiteralString, ContentStreamEscapes) {

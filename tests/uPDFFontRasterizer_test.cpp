@@ -279,4 +279,41 @@ TEST(TPDFFontCollection, Type3AndStandardFontRasterizers) {
   EXPECT_EQ(F.Installed.Requests, std::vector<std::string>{});  // its own program, nothing installed
 }
 
+TEST(TPDFFontCollection, InstalledFontsAreAskedOnlyWhenTheTextNeedsThem) {
+  struct Case {
+    const char* What;
+    std::string Font, Descendant;
+    std::vector<std::string> Requests;
+  } Cases[] = {
+      {"a standard font: built-in widths", "<< /Subtype /Type1 /BaseFont /Helvetica >>", "", {}},
+      {"a descendant of a known collection: W widths, the collection's map",
+       "<< /Subtype /Type0 /BaseFont /Ryumin /Encoding /Identity-H /DescendantFonts [2 0 R] >>",
+       "<< /Subtype /CIDFontType0 /BaseFont /Ryumin-Light /CIDSystemInfo << /Registry (Adobe) /Ordering (Japan1) >> "
+       "/FontDescriptor << /Flags 4 >> >>",
+       {}},
+      {"a descendant in the Identity ordering: the substitute's glyphs give its text",
+       "<< /Subtype /Type0 /BaseFont /Sub /Encoding /Identity-H /DescendantFonts [2 0 R] >>",
+       "<< /Subtype /CIDFontType2 /BaseFont /Sub /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) >> "
+       "/FontDescriptor << /Flags 32 >> >>",
+       {"Arial//"}},
+      {"a simple font without a program: the substitute's widths",
+       "<< /Subtype /TrueType /BaseFont /Arial /FontDescriptor << /Flags 32 >> >>", "", {"Arial//"}},
+  };
+  for (const auto& C : Cases) {
+    TFonts F;
+    F.Add(1, C.Font);
+    if (!C.Descendant.empty()) F.Add(2, C.Descendant);
+    ASSERT_NE(F.Select(1), nullptr) << C.What;
+    EXPECT_EQ(F.Installed.Requests, C.Requests) << C.What;
+  }
+  // Asked for later, a standard font's substitute is the one it would have
+  // had at once.
+  TFonts F;
+  F.Add(1, "<< /Subtype /Type1 /BaseFont /Helvetica >>");
+  const auto* Deferred = dynamic_cast<const TPDFDeferredSubstitute*>(F.Select(1)->Rasterizer.get());
+  ASSERT_NE(Deferred, nullptr);
+  EXPECT_EQ(Deferred->Resolve(), F.Substitutes.Substitute("Arial", 0));
+  EXPECT_EQ(Deferred->Resolve()->Parser->AdvanceOf(1), 600u);
+}
+
 }  // namespace

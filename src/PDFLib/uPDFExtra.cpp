@@ -1,8 +1,11 @@
 // Number text and content-stream token helpers.
 #include "uPDFExtra.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 std::string AsciiLowerText(std::string_view Text) {
   std::string Out(Text);
@@ -75,11 +78,93 @@ double StrToNumber(std::string_view Text) {
   return Result;
 }
 
+namespace {
+
+// Exact products of a 53-bit mantissa and a power of five (GCC's and Clang's
+// 128-bit integer).
+__extension__ typedef unsigned __int128 TUInt128;
+
+// 5^0 .. 5^19.
+constexpr auto PowersOfFive = [] {
+  std::array<uint64_t, 20> P{};
+  P[0] = 1;
+  for (size_t I = 1; I < P.size(); ++I) P[I] = P[I - 1] * 5;
+  return P;
+}();
+
+}  // namespace
+
+bool FixedGeneralText(double Value, std::string& Out) {
+  // Only where the general form is fixed-point (exponent -4..14); the edges
+  // and everything else are left to the library.
+  const double A = std::fabs(Value);
+  if (!std::isfinite(Value) || !(A >= 1e-4) || !(A < 1e14)) return false;
+  // A = M * 2^E exactly, from the bits of a normal double.
+  uint64_t Bits;
+  std::memcpy(&Bits, &A, sizeof Bits);
+  const uint64_t M = (Bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+  const int E = static_cast<int>((Bits >> 52) & 0x7FF) - 1075;
+  constexpr uint64_t Low = 100000000000000, High = 1000000000000000;  // 10^14, 10^15
+  // The decimal exponent, from the powers of ten as doubles; near a power it
+  // may be one off, which the rounding below finds and mends.
+  static constexpr double Powers[] = {1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2,  1e3,  1e4,  1e5,
+                                      1e6,  1e7,  1e8,  1e9, 1e10, 1e11, 1e12, 1e13, 1e14};
+  int X = -4;
+  while (X < 14 && A >= Powers[X + 4]) ++X;
+  for (int Try = 0; Try < 3; ++Try) {
+    const int P = 14 - X;  // decimals of 15 significant digits
+    if (X < -4 || X > 14 || P > 19) return false;
+    // Q = A * 10^P rounded to the nearest integer, ties to even, in exact
+    // integer arithmetic: M * 5^P * 2^(P + E) with M < 2^53, 5^P < 2^45.
+    const TUInt128 N = static_cast<TUInt128>(M) * PowersOfFive[static_cast<size_t>(P)];
+    const int Shift = -(P + E);
+    TUInt128 Q;
+    if (Shift <= 0) {
+      Q = N << -Shift;  // at most 2^16 more: below 2^114
+    } else {
+      if (Shift >= 120) return false;
+      Q = N >> Shift;
+      const TUInt128 Rest = N - (Q << Shift), Half = static_cast<TUInt128>(1) << (Shift - 1);
+      if (Rest > Half || (Rest == Half && (Q & 1))) ++Q;
+    }
+    if (Q >= High) {
+      ++X;
+      continue;
+    }
+    if (Q < Low) {
+      --X;
+      continue;
+    }
+    char Digits[15];
+    auto D = static_cast<uint64_t>(Q);
+    for (int I = 14; I >= 0; --I, D /= 10) Digits[I] = static_cast<char>('0' + D % 10);
+    // Sign, integer part, point, zeros after it, digits: at most 21 bytes.
+    char Text[32];
+    size_t Length = 0;
+    if (Value < 0) Text[Length++] = '-';
+    const int Whole = X >= 0 ? X + 1 : 0;
+    if (Whole == 0) Text[Length++] = '0';
+    for (int I = 0; I < Whole; ++I) Text[Length++] = Digits[I];
+    int Last = 14;
+    while (Last >= Whole && Digits[Last] == '0') --Last;
+    if (Last >= Whole) {
+      Text[Length++] = '.';
+      for (int I = 0; I < -X - 1; ++I) Text[Length++] = '0';
+      for (int I = Whole; I <= Last; ++I) Text[Length++] = Digits[I];
+    }
+    Out.assign(Text, Length);
+    return true;
+  }
+  return false;
+}
+
 std::string FormatNumber(int MinWidth, int Decimals, double Value) {
   std::string S;
   if (!std::isfinite(Value)) {
     S = "0.00";
-  } else {
+  } else if (Value == 0) {
+    S = "0";
+  } else if (!FixedGeneralText(Value, S)) {
     if (Value == 0) Value = 0;  // no "-0"
     char Buf[64];
     auto Res = std::to_chars(Buf, Buf + sizeof Buf, Value, std::chars_format::general, 15);

@@ -70,6 +70,11 @@ double StrToNumber(std::string_view Text);
 // a "-" only in front and at most one ".". The empty text counts as a number.
 bool IsNumberText(std::string_view Text);
 
+// The text std::to_chars gives for Value in general form with 15 significant
+// digits, where that form is fixed-point (1e-4 <= |Value| < 1e14), computed
+// in integer arithmetic; false (Out unspecified) for other values.
+bool FixedGeneralText(double Value, std::string& Out);
+
 // Writes Value in its shortest general form (15 significant digits, "." as the
 // decimal separator whatever the locale), then fixes it to Decimals digits
 // after the point, cutting rather than rounding, and pads it with leading "0"

@@ -201,8 +201,12 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
             FontName = StandardFonts[Standard - 1].Substitute;
             // ZapfDingbats' own program serves drawing only: for text it is
             // a program without glyphs.
-            Rasterizer = Standard == 14 ? std::make_shared<TPDFTrueTypeRasterizer2>(std::make_shared<TPDFTrueTypeParser>())
-                                        : Substitutes().Substitute(FontName, 0);
+            // The other standard fonts' widths and texts are built in: their
+            // substitute is fetched only if something asks for its program.
+            if (Standard == 14)
+              Rasterizer = std::make_shared<TPDFTrueTypeRasterizer2>(std::make_shared<TPDFTrueTypeParser>());
+            else
+              Rasterizer = std::make_shared<TPDFDeferredSubstitute>(Substitutes(), FontName, 0);
           }
         }
       }
@@ -238,9 +242,15 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
     // A font without a program takes the advances of an installed substitute
     // by glyph name (before the Differences).
     if (LoadFontPrograms && !Rasterizer && Subtype != "Type0") {
-      auto Substitute = Substitutes().Substitute(FontName, Flags);
-      GetSubstituteWidths(*Substitute, Names, Widths);
-      Rasterizer = std::move(Substitute);
+      if (Depth > 0 && (Subtype == "CIDFontType0" || Subtype == "CIDFontType2")) {
+        // A descendant's advances are its W array, and its text needs the
+        // substitute's glyphs only in the Identity ordering: fetched then.
+        Rasterizer = std::make_shared<TPDFDeferredSubstitute>(Substitutes(), FontName, Flags);
+      } else {
+        auto Substitute = Substitutes().Substitute(FontName, Flags);
+        GetSubstituteWidths(*Substitute, Names, Widths);
+        Rasterizer = std::move(Substitute);
+      }
     }
 
     if (Differences) ApplyDifferences(Names, Differences);
@@ -400,7 +410,9 @@ void TPDFFontCollection::LoadCompositeText(TPDFFontCollectionData& Rec, TPDFDict
   }
   // Identity (or a collection of no known map): the glyphs of the program.
   auto Texts = std::make_shared<std::vector<std::u32string>>();
-  if (const auto* TrueType = dynamic_cast<const TPDFTrueTypeRasterizer2*>(Rec.Rasterizer.get())) {
+  std::shared_ptr<const TPDFFontRasterizer> Program = Rec.Rasterizer;
+  if (const auto* Deferred = dynamic_cast<const TPDFDeferredSubstitute*>(Program.get())) Program = Deferred->Resolve();
+  if (const auto* TrueType = dynamic_cast<const TPDFTrueTypeRasterizer2*>(Program.get())) {
     const TPDFTrueTypeParser& P = *TrueType->Parser;
     Texts->resize(std::max(P.GlyphUnicodes.size(), P.GlyphNames.size()));
     for (size_t G = 0; G < Texts->size(); ++G) {
@@ -409,7 +421,7 @@ void TPDFFontCollection::LoadCompositeText(TPDFFontCollectionData& Rec, TPDFDict
       else if (G < P.GlyphNames.size() && !P.GlyphNames[G].empty() && P.GlyphNames[G] != ".notdef")
         (*Texts)[G] = GlyphNameToUnicode(P.GlyphNames[G]);
     }
-  } else if (const auto* CFF = dynamic_cast<const TPDFType1Decoder*>(Rec.Rasterizer.get());
+  } else if (const auto* CFF = dynamic_cast<const TPDFType1Decoder*>(Program.get());
              CFF && !CFF->IsCIDKeyed) {
     // A CFF font that is not CID-keyed: CIDs are glyph indices, and the
     // charset names the glyphs.

@@ -106,3 +106,10 @@ std::shared_ptr<const TPDFTrueTypeRasterizer2> TPDFSubstituteFonts::Substitute(c
   std::lock_guard<std::mutex> Lock(FMutex);
   return FByName.emplace(Key, std::move(Rasterizer)).first->second;
 }
+
+// ================================================================ TPDFDeferredSubstitute
+
+std::shared_ptr<const TPDFTrueTypeRasterizer2> TPDFDeferredSubstitute::Resolve() const {
+  std::call_once(FOnce, [this] { FResolved = FFonts.Substitute(FFontName, FFlags); });
+  return FResolved;
+}

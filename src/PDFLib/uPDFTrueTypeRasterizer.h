@@ -49,6 +49,30 @@ void GetSubstituteWidths(const TPDFTrueTypeRasterizer2& Rasterizer, const TPDFGl
 // The largest font file a substitute may be read from.
 inline constexpr uint64_t MaxSystemFontFile = 104857600;
 
+class TPDFSubstituteFonts;
+
+// The installed substitute of a font whose text does not need it (a standard
+// font, whose widths are built in, or a descendant of a composite font, whose
+// widths are its W array): chosen and read from the installed fonts only when
+// Resolve is first called, so that a run which never asks does not set up
+// the installed fonts at all. Resolve gives what Substitute would have given
+// at load time. Safe to use from several threads.
+class TPDFDeferredSubstitute final : public TPDFFontRasterizer {
+ public:
+  // Fonts must outlive the rasterizer.
+  TPDFDeferredSubstitute(TPDFSubstituteFonts& Fonts, std::string FontName, int32_t Flags)
+      : FFonts(Fonts), FFontName(std::move(FontName)), FFlags(Flags) {}
+  // Never null.
+  std::shared_ptr<const TPDFTrueTypeRasterizer2> Resolve() const;
+
+ private:
+  TPDFSubstituteFonts& FFonts;
+  const std::string FFontName;
+  const int32_t FFlags;
+  mutable std::once_flag FOnce;
+  mutable std::shared_ptr<const TPDFTrueTypeRasterizer2> FResolved;
+};
+
 // Substitute fonts over one source of installed fonts: each font name and
 // flags is chosen, fetched and parsed once, and the result is shared (it is
 // the same as choosing afresh, as the installed fonts do not change while the

@@ -9,10 +9,12 @@
 #include <fstream>
 #include <iostream>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "PDFCommon.h"
 #include "Shell.h"
+#include "TempFile.h"
 #include "Utility.h"
 #include "option.h"
 #include "uPDFExtra.h"
@@ -203,6 +205,7 @@ TRunResult TMainLogic::aExtractExecute() {
     AddLog(FormatText(MessageTable::RunStart, CurrentFile.c_str(), Output.c_str(), First, Last));
 
     TItemWriter Items(Output);
+    if (!Items.TempName().empty()) FHost.TemporaryFileCreated(Items.TempName());
     for (int64_t Page = First; Page <= Last; ++Page) {
       const int32_t P = static_cast<int32_t>(Page);
       const bool Taken = FSettings.Page == 1 || (FSettings.Page == 2 && P % 2 == 1) || (FSettings.Page == 3 && P % 2 == 0);
@@ -222,7 +225,7 @@ TRunResult TMainLogic::aExtractExecute() {
       ShowProgress(P);
       if (StopRequested) break;
     }
-    Items.Commit();
+    if (!StopRequested || WriteWhenStopped) Items.Commit();
   }
   AddLog(StopRequested ? MessageTable::Stopped : MessageTable::Finished);
   if (StopRequested) return TRunResult::Stopped;
@@ -239,14 +242,14 @@ void TMainLogic::WMDropFiles(const std::vector<std::string>& FileNames) {
 
 TItemWriter::TItemWriter(std::string FileName) : FFileName(std::move(FileName)) {
   if (FFileName == "-") return;
-  namespace fs = std::filesystem;
-  const fs::path Target(FFileName);
-  std::string TempName = ".";
-  TempName += Target.filename().string();
-  TempName += ".part" + std::to_string(::getpid());
-  FTemp = (Target.parent_path() / TempName).string();
-  FFile = std::fopen(FTemp.c_str(), "wb");
-  if (!FFile) FError = "Cannot create file \"" + FFileName + "\". " + std::strerror(errno);
+  // Created exclusively under a random name, so that nothing planted beside
+  // the target (a symbolic link in a shared folder) is ever opened.
+  const int Fd = CreateTempBeside(FFileName, FTemp);
+  if (Fd >= 0) FFile = ::fdopen(Fd, "wb");
+  if (!FFile) {
+    FError = "Cannot create file \"" + FFileName + "\". " + std::strerror(errno);
+    if (Fd >= 0) ::close(Fd);
+  }
 }
 
 TItemWriter::~TItemWriter() {
@@ -273,6 +276,9 @@ void TItemWriter::Commit() {
     FCommitted = true;
     return;
   }
+  // The finished file gets the permissions a plain create would give.
+  if (FFile && ::fchmod(::fileno(FFile), PlainCreateMode()) != 0 && FError.empty())
+    FError = "Cannot write file \"" + FFileName + "\". " + std::strerror(errno);
   if (FFile && std::fclose(FFile) != 0 && FError.empty())
     FError = "Cannot write file \"" + FFileName + "\". " + std::strerror(errno);
   FFile = nullptr;

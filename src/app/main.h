@@ -56,6 +56,9 @@ class TMainHost {
   virtual void ProcessMessages() = 0;
   // Page Page of First..Last is done (for a progress display).
   virtual void PageDone(int32_t /*Page*/, int32_t /*First*/, int32_t /*Last*/) {}
+  // The run writes its output into TempName first (for a host that must
+  // clean up after a run that cannot).
+  virtual void TemporaryFileCreated(const std::string& /*TempName*/) {}
 };
 
 // How an extraction run ended (an error ends it by an exception instead).
@@ -77,6 +80,10 @@ class TMainLogic {
   // When set, each page's text is the engine's page text in this mode instead
   // of the layout's (for diagnostics).
   std::optional<int> PageTextMode;
+  // Whether a stopped run writes the pages done so far (the window and the
+  // single-file console form); when not, a stopped run leaves any earlier
+  // output as it was.
+  bool WriteWhenStopped = true;
 
   // Inspects FileName and makes it current; false when it did not become current.
   bool OpenPDFFile(const std::string& FileName);
@@ -103,7 +110,7 @@ class TMainLogic {
 };
 
 // The output of a run: items, each followed by CR LF, go to a temporary file
-// beside FileName as they come, and Commit renames it over the target, so
+// beside FileName (created exclusively under a random name) as they come, and Commit renames it over the target, so
 // that a run that fails leaves any earlier file untouched and never a
 // half-written one. A temporary file that cannot be written fails at Commit,
 // where writing the whole list would have failed. "-" is standard output,
@@ -117,6 +124,9 @@ class TItemWriter {
   void Add(const std::string& Item);
   // Throws std::runtime_error when the output could not be written.
   void Commit();
+  // The temporary file beside the target; empty for standard output or when
+  // none could be created.
+  const std::string& TempName() const { return FTemp; }
 
  private:
   std::string FFileName, FTemp, FError, FBuffer;

@@ -14,6 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "Batch.h"
 #include "CodePage.h"
 #include "SettingsStore.h"
 #include "Shell.h"
@@ -24,10 +25,15 @@
 namespace {
 
 const char* const HelpText = R"(Usage: textextractor [OPTIONS] FILE [OUTPUT]
+       textextractor [OPTIONS] -o DIR INPUT...
 
 Extracts the text of the PDF file FILE into the text file OUTPUT (default: FILE
 with the extension .txt; "-" writes to standard output). The stored settings
 are used, changed for this run by the options below.
+
+With -o, every INPUT (a PDF file, or a folder searched for *.pdf files) is
+extracted into DIR: X.pdf into DIR/X.txt, keeping the folders below a folder
+INPUT. One line per file is logged; nobody is asked for a password.
 
 Pages:
   -f, --first N          start at page N (page range From..To)
@@ -59,17 +65,27 @@ Files:
       --repair           repair a damaged file: rebuild its cross-reference by
                          scanning it (the stored default)
       --no-repair        refuse a file whose cross-reference is damaged
+Many files:
+  -o, --output-dir DIR   extract every INPUT into DIR
+  -j, --jobs N           files extracted at once (default: the number of cores)
+      --skip-existing    leave outputs that exist alone (counted as skipped)
 Other:
   -q, --quiet            no log on standard error
   -h, --help             this text
       --version          the program's version
 
 Exit status: 0 finished, 1 stopped (Ctrl-C), 2 usage error, 3 file not
-opened, 4 run error. Settings: ${XDG_CONFIG_HOME:-~/.config}/Vorlith/TextExtractor.ini
+opened (with -o: some file), 4 run error (with -o: some file failed or could
+not be written). Settings: ${XDG_CONFIG_HOME:-~/.config}/Vorlith/TextExtractor.ini
 )";
 
 struct TOptions {
   std::string File, Output;
+  // The batch form: the inputs, the output folder and the workers.
+  std::vector<std::string> Inputs;
+  std::optional<std::string> OutputDir;
+  std::optional<int> Jobs;
+  bool SkipExisting = false;
   std::optional<int32_t> First, Last;
   std::optional<int32_t> Range, Page;
   std::optional<std::string> Header, Footer;
@@ -152,6 +168,14 @@ int ParseArgs(const std::vector<std::string>& Args, TOptions& O) {
       O.Password = Line;
     } else if (A == "--encoding") {
       if (!Value(O.Encoding)) return UsageError("--encoding needs a code page name");
+    } else if (A == "-o" || A == "--output-dir") {
+      if (!Value(S) || S.empty()) return UsageError(A + " needs a folder");
+      O.OutputDir = S;
+    } else if (A == "-j" || A == "--jobs") {
+      if (!Number(1, 1024, N)) return UsageError(A + " needs a number from 1 to 1024");
+      O.Jobs = static_cast<int>(N);
+    } else if (A == "--skip-existing") {
+      O.SkipExisting = true;
     } else if (A == "--open") {
       O.Open = true;
     } else if (A == "--save") {
@@ -176,6 +200,13 @@ int ParseArgs(const std::vector<std::string>& Args, TOptions& O) {
     }
   }
   if (O.Help || O.Version) return 0;
+  if (O.OutputDir) {
+    if (Positional.empty()) return UsageError("no PDF file or folder given");
+    if (O.Info || O.Save || O.Open) return UsageError("--info, --save and --open work on one file, not with --output-dir");
+    O.Inputs = Positional;
+    return 0;
+  }
+  if (O.Jobs || O.SkipExisting) return UsageError("--jobs and --skip-existing need --output-dir");
   if (Positional.empty()) return UsageError("no PDF file given");
   if (Positional.size() > 2) return UsageError("too many files given");
   O.File = Positional[0];
@@ -335,10 +366,28 @@ int main(int argc, char** argv) {
     return 0;
   }
   // The code page of all text: --encoding, else the locale's.
-  std::shared_ptr<const TCodePage> CodePage = TCodePage::Default();
+  std::shared_ptr<const TCodePage> CodePage;
   if (!O.Encoding.empty()) {
     CodePage = TCodePage::Create(O.Encoding);
     if (!CodePage) return UsageError("unknown encoding " + O.Encoding);
+  } else {
+    CodePage = TCodePage::Default();
+  }
+
+  if (O.OutputDir) {
+    // The settings file is read once for all files.
+    TBatchOptions B;
+    B.Inputs = O.Inputs;
+    B.OutputDir = *O.OutputDir;
+    B.Jobs = O.Jobs.value_or(ProcessorCount());
+    B.SkipExisting = O.SkipExisting;
+    B.Quiet = O.Quiet;
+    B.Password = O.Password;
+    B.PageText = O.PageText;
+    B.StoredSettings = TIniSettingsStore(TIniSettingsStore::DefaultPath()).Read();
+    B.ApplyOptions = [&O](TSettings& S) { ApplyOptions(O, S); };
+    B.CodePage = CodePage;
+    return RunBatch(B);
   }
 
   try {

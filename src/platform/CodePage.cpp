@@ -170,8 +170,19 @@ std::string TCodePage::LocaleName() {
 }
 
 std::shared_ptr<const TCodePage> TCodePage::Default() {
-  if (auto Page = Create(LocaleName())) return Page;
-  return Create("UTF-8");
+  // Every engine and document starts from the default, so the last one made
+  // is kept for the locale it was made for: opening the conversion and
+  // settling what it keeps of ASCII and Windows-1252 is done once. Kept per
+  // thread, as the conversion caches are not shared between threads.
+  thread_local std::string KeptName;
+  thread_local std::shared_ptr<const TCodePage> Kept;
+  std::string Name = LocaleName();
+  if (Kept && Name == KeptName) return Kept;
+  auto Page = Create(Name);
+  if (!Page) Page = Create("UTF-8");
+  KeptName = std::move(Name);
+  Kept = Page;
+  return Page;
 }
 
 std::optional<std::string> ConvertToUTF8(const TCodePage& Page, std::string_view Text) {

@@ -20,7 +20,8 @@ class TCodePage {
   // The locale's character set (nl_langinfo(CODESET) after setlocale), UTF-8
   // when that is UTF-8, ASCII or the C/POSIX locale.
   static std::string LocaleName();
-  // The process default: Create(LocaleName()), or UTF-8.
+  // The process default: Create(LocaleName()), or UTF-8; the same object
+  // again while the locale's character set stays the same (per thread).
   static std::shared_ptr<const TCodePage> Default();
 
   virtual ~TCodePage() = default;

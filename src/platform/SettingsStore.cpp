@@ -1,6 +1,7 @@
 // Per-user settings store: an INI file under the user's configuration folder.
 #include "SettingsStore.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -8,7 +9,10 @@
 #include <iterator>
 #include <sstream>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include "TempFile.h"
 
 namespace {
 constexpr const char* Section = "[Setting]";
@@ -86,20 +90,24 @@ bool TIniSettingsStore::Write(const std::map<std::string, std::string>& Values) 
   std::error_code Ec;
   const fs::path Target(FPath);
   if (Target.has_parent_path()) fs::create_directories(Target.parent_path(), Ec);
-  const std::string Temp = FPath + ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream Out(Temp, std::ios::binary | std::ios::trunc);
-    if (!Out) return false;
-    Out << Section << '\n';
-    for (const auto& [Name, Value] : Values) Out << Name << '=' << Quote(Value) << '\n';
-    Out.flush();
-    if (!Out) {
-      fs::remove(Temp, Ec);
-      return false;
-    }
+  std::string Text = std::string(Section) + "\n";
+  for (const auto& [Name, Value] : Values) Text += Name + "=" + Quote(Value) + "\n";
+  // Written to a file created exclusively beside the target, then renamed
+  // over it.
+  std::string Temp;
+  const int Fd = CreateTempBeside(FPath, Temp);
+  if (Fd < 0) return false;
+  bool Written = true;
+  for (size_t At = 0; Written && At < Text.size();) {
+    const ssize_t N = ::write(Fd, Text.data() + At, Text.size() - At);
+    if (N < 0 && errno == EINTR) continue;
+    Written = N > 0;
+    if (Written) At += static_cast<size_t>(N);
   }
-  fs::rename(Temp, Target, Ec);
-  if (Ec) {
+  Written = ::fchmod(Fd, PlainCreateMode()) == 0 && Written;
+  Written = ::close(Fd) == 0 && Written;
+  if (Written) fs::rename(Temp, Target, Ec);
+  if (!Written || Ec) {
     fs::remove(Temp, Ec);
     return false;
   }

@@ -21,7 +21,8 @@ class TSettingsStore {
 // The values as an INI file, section [Setting]: `Name=value` lines. A value
 // that would not survive as it stands (empty, spaces at either end, quotes,
 // backslashes, line breaks, NUL) is written in double quotes with backslash
-// escapes, so that every byte comes back. Writes go to a temporary file that is renamed
+// escapes, so that every byte comes back. Writes go to a temporary file (created
+// exclusively under a random name, see TempFile.h) that is renamed
 // over the old one, in a folder created when missing.
 class TIniSettingsStore : public TSettingsStore {
  public:

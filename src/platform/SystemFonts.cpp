@@ -50,19 +50,25 @@ std::string StringOf(FcPattern* P, const char* Object, int Index = 0) {
 
 class TFontconfigFonts final : public TSystemFonts {
  public:
-  TFontconfigFonts() { FConfig = FcInitLoadConfigAndFonts(); }
+  // fontconfig is set up (its configuration parsed, its caches read) only
+  // when a font first needs a substitute.
+  TFontconfigFonts() = default;
   ~TFontconfigFonts() override {
     if (FConfig) FcConfigDestroy(FConfig);
   }
 
   const std::vector<std::string>& FamilyList() override {
-    std::call_once(FListOnce, [this] { BuildList(); });
+    std::call_once(FListOnce, [this] {
+      Init();
+      BuildList();
+    });
     return FList;
   }
 
   TFontFile FontFile(const std::string& Family, bool Bold, bool Italic, uint64_t MaxSize) override {
     TFontFile Result;
     std::string Path;
+    Init();
     {
       std::lock_guard<std::mutex> Lock(FMutex);
       Path = MatchFile(Family, Bold, Italic);
@@ -95,6 +101,10 @@ class TFontconfigFonts final : public TSystemFonts {
   }
 
  private:
+  void Init() {
+    std::call_once(FConfigOnce, [this] { FConfig = FcInitLoadConfigAndFonts(); });
+  }
+
   // The file fontconfig chooses for the family in the style; "" for none.
   std::string MatchFile(const std::string& Family, bool Bold, bool Italic) {
     if (!FConfig) return "";
@@ -159,7 +169,7 @@ class TFontconfigFonts final : public TSystemFonts {
 
   FcConfig* FConfig = nullptr;
   std::mutex FMutex;
-  std::once_flag FListOnce;
+  std::once_flag FConfigOnce, FListOnce;
   std::vector<std::string> FList;
 };
 

@@ -1,0 +1,541 @@
+// The batch form of the console program.
+//
+// The parent process collects the files, hands them one at a time to worker
+// processes over pipes and writes the log; each worker runs the same run
+// logic as the single-file form on one file after another. A worker that
+// crashes takes only its current file with it: the parent counts that file as
+// failed, removes its temporary output and starts a new worker.
+#include "Batch.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <utility>
+
+#include "CodePage.h"
+#include "SettingsStore.h"
+#include "Utility.h"
+#include "main.h"
+#include "option.h"
+#include "uPDFEngine.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// ================================================================ collecting files
+
+bool HasPdfExtension(const std::string& Name) {
+  if (Name.size() < 4) return false;
+  const std::string Ext = Name.substr(Name.size() - 4);
+  return Ext[0] == '.' && (Ext[1] | 0x20) == 'p' && (Ext[2] | 0x20) == 'd' && (Ext[3] | 0x20) == 'f';
+}
+
+std::string JoinPath(const std::string& Folder, const std::string& Name) {
+  if (Folder.empty()) return Name;
+  return Folder.back() == '/' ? Folder + Name : Folder + "/" + Name;
+}
+
+class TCollector {
+ public:
+  TCollector(std::string OutputDir, std::vector<TBatchJob>& Jobs) : FOutputDir(std::move(OutputDir)), FJobs(Jobs) {}
+
+  void AddInput(const std::string& Input) {
+    struct stat St {};
+    if (::stat(Input.c_str(), &St) != 0) {
+      FJobs.push_back({Input, "", std::strerror(errno), true});
+      return;
+    }
+    if (S_ISDIR(St.st_mode)) {
+      if (FVisited.insert({St.st_dev, St.st_ino}).second) Walk(Input, "");
+      return;
+    }
+    Add(Input, ChangeFileExt(ExtractFileName(Input), ".txt"));
+  }
+
+ private:
+  // The PDF files below Folder, in name order; Relative is Folder's place
+  // below the input ("" or ending in "/").
+  void Walk(const std::string& Folder, const std::string& Relative) {
+    std::vector<std::string> Names;
+    if (DIR* D = ::opendir(Folder.c_str())) {
+      while (dirent* E = ::readdir(D)) {
+        const std::string Name = E->d_name;
+        if (Name != "." && Name != "..") Names.push_back(Name);
+      }
+      ::closedir(D);
+    } else {
+      FJobs.push_back({Folder, "", std::strerror(errno), true});
+      return;
+    }
+    std::sort(Names.begin(), Names.end());
+    for (const std::string& Name : Names) {
+      const std::string Path = JoinPath(Folder, Name);
+      struct stat St {};
+      if (::stat(Path.c_str(), &St) != 0) continue;  // a dangling link
+      if (S_ISDIR(St.st_mode)) {
+        // Each folder once: a link back up the tree, or a second way to the
+        // same folder, is not walked again.
+        if (FVisited.insert({St.st_dev, St.st_ino}).second) Walk(Path, Relative + Name + "/");
+      } else if (S_ISREG(St.st_mode) && HasPdfExtension(Name)) {
+        Add(Path, Relative + ChangeFileExt(Name, ".txt"));
+      }
+    }
+  }
+
+  void Add(const std::string& Input, const std::string& Relative) {
+    TBatchJob Job{Input, JoinPath(FOutputDir, Relative), "", false};
+    auto [It, New] = FOutputs.emplace(Job.Output, Input);
+    if (!New) {
+      // The same file reached twice (named and inside a named folder) is one
+      // job; another file with the same output cannot be written.
+      if (SameFile(Input, It->second)) return;
+      Job.Error = "its output " + Job.Output + " is also the output of " + It->second;
+    }
+    FJobs.push_back(std::move(Job));
+  }
+
+  static bool SameFile(const std::string& A, const std::string& B) {
+    struct stat SA {}, SB {};
+    return ::stat(A.c_str(), &SA) == 0 && ::stat(B.c_str(), &SB) == 0 && SA.st_dev == SB.st_dev &&
+           SA.st_ino == SB.st_ino;
+  }
+
+  const std::string FOutputDir;
+  std::vector<TBatchJob>& FJobs;
+  std::set<std::pair<dev_t, ino_t>> FVisited;
+  std::map<std::string, std::string> FOutputs;
+};
+
+// ================================================================ worker side
+
+enum class TResult { Extracted = 0, Skipped, NotOpened, Failed, Stopped };
+
+// Set by Ctrl-C in a worker: the file under way stops after its current page.
+volatile std::sig_atomic_t WorkerInterrupted = 0;
+extern "C" void OnWorkerInterrupt(int) { WorkerInterrupted = 1; }
+
+// Set by the first Ctrl-C in the parent; a second one ends the program.
+volatile std::sig_atomic_t ParentInterrupted = 0;
+extern "C" void OnParentInterrupt(int) {
+  ParentInterrupted = 1;
+  std::signal(SIGINT, SIG_DFL);
+}
+
+// Writes a whole line to Fd; false when the other side is gone.
+bool WriteLine(int Fd, std::string Line) {
+  for (char& C : Line)
+    if (C == '\n' || C == '\r') C = ' ';
+  Line += '\n';
+  for (size_t At = 0; At < Line.size();) {
+    const ssize_t N = ::write(Fd, Line.data() + At, Line.size() - At);
+    if (N < 0 && errno == EINTR) continue;
+    if (N <= 0) return false;
+    At += static_cast<size_t>(N);
+  }
+  return true;
+}
+
+// The host of one file's run in a worker: no dialogs, no log of its own; it
+// reports pages and the temporary file to the parent.
+class TWorkerHost : public TMainHost {
+ public:
+  TWorkerHost(const TBatchOptions& O, std::string Output, int ReportFd)
+      : FOptions(O), FOutput(std::move(Output)), FReportFd(ReportFd) {}
+  TMainLogic* Logic = nullptr;
+  // The last line the run logic logged, and whether a password was refused.
+  std::string LastLog;
+  bool PasswordTried = false;
+
+  bool ChooseOutputFile(const std::string&, std::string& FileName) override {
+    // The folder below the output folder, made only for a file that opened.
+    std::error_code Ec;
+    const fs::path Folder = fs::path(FOutput).parent_path();
+    if (!Folder.empty()) fs::create_directories(Folder, Ec);
+    FileName = FOutput;
+    return true;
+  }
+  bool AskPassword(const std::string&, std::string& Value) override {
+    if (PasswordTried || !FOptions.Password) return false;
+    PasswordTried = true;
+    Value = *FOptions.Password;
+    return true;
+  }
+  bool AskYesNo(const std::string&) override { return false; }
+  void OpenFile(const std::string&) override {}
+  void LogAppend(const std::string& Line) override {
+    if (!Line.empty()) LastLog = Line;
+  }
+  void LogReplaceLast(const std::string&) override {}
+  void EnableAction(TAction, bool) override {}
+  void ProcessMessages() override {
+    if (WorkerInterrupted && Logic) Logic->aStopExecute();
+  }
+  void PageDone(int32_t, int32_t, int32_t) override { WriteLine(FReportFd, "P"); }
+  void TemporaryFileCreated(const std::string& TempName) override { WriteLine(FReportFd, "T " + TempName); }
+
+ private:
+  const TBatchOptions& FOptions;
+  const std::string FOutput;
+  const int FReportFd;
+};
+
+// One file, as the single-file form extracts it; gives the result and its
+// message.
+std::pair<TResult, std::string> ExtractOne(const TBatchOptions& O, const TBatchJob& Job, int ReportFd) {
+  try {
+    TPDFEngine Engine;
+    Engine.CodePage = O.CodePage;
+    TMemorySettingsStore Stored;
+    Stored.Values = O.StoredSettings;
+    TSettings Settings(Stored);
+    TWorkerHost Host(O, Job.Output, ReportFd);
+    TMainLogic Logic(Engine, Settings, Host);
+    Host.Logic = &Logic;
+    Logic.WriteWhenStopped = false;
+    Logic.PageTextMode = O.PageText;
+    if (!Logic.OpenPDFFile(Job.Input)) {
+      if (Host.PasswordTried) return {TResult::NotOpened, "the password was refused"};
+      if (Host.LastLog.empty()) return {TResult::NotOpened, "it needs a password"};
+      return {TResult::NotOpened, Host.LastLog};
+    }
+    if (O.ApplyOptions) O.ApplyOptions(Settings);
+    switch (Logic.aExtractExecute()) {
+      case TRunResult::Finished:
+      case TRunResult::Cancelled:
+        return {TResult::Extracted, ""};
+      case TRunResult::Stopped:
+        return {TResult::Stopped, ""};
+      case TRunResult::LoadFailed:
+        return {TResult::NotOpened, Host.LastLog};
+    }
+    return {TResult::Failed, "unknown result"};
+  } catch (const std::exception& E) {
+    return {TResult::Failed, E.what()};
+  }
+}
+
+// A worker's life: job numbers come in on JobFd, one per line; reports go
+// out on ReportFd ("P" per page, "T NAME" for a temporary file, "R RESULT
+// MESSAGE" per file). Ends when JobFd closes.
+void WorkerLoop(const TBatchOptions& O, const std::vector<TBatchJob>& Jobs, int JobFd, int ReportFd) {
+  std::string Buffer;
+  char Chunk[64];
+  for (;;) {
+    size_t End;
+    while ((End = Buffer.find('\n')) == std::string::npos) {
+      const ssize_t N = ::read(JobFd, Chunk, sizeof Chunk);
+      if (N < 0 && errno == EINTR) continue;
+      if (N <= 0) return;
+      Buffer.append(Chunk, static_cast<size_t>(N));
+    }
+    const size_t Index = std::strtoul(Buffer.substr(0, End).c_str(), nullptr, 10);
+    Buffer.erase(0, End + 1);
+    if (Index >= Jobs.size()) return;
+    const auto [Result, Message] = ExtractOne(O, Jobs[Index], ReportFd);
+    if (!WriteLine(ReportFd, "R " + std::to_string(static_cast<int>(Result)) + " " + Message)) return;
+  }
+}
+
+// ================================================================ parent side
+
+struct TWorker {
+  pid_t Pid = -1;
+  int JobFd = -1, ReportFd = -1;
+  // The job under way, or -1.
+  long Job = -1;
+  std::string Buffer, Temp;
+};
+
+class TBatchRun {
+ public:
+  TBatchRun(const TBatchOptions& O, std::vector<TBatchJob> Jobs)
+      : FOptions(O),
+        FJobs(std::move(Jobs)),
+        FProgress(!O.Quiet && ::isatty(STDERR_FILENO)),
+        FStart(std::chrono::steady_clock::now()) {}
+
+  int Run() {
+    for (const TBatchJob& Job : FJobs)
+      if (!Job.Error.empty()) ++FPreDone;
+    const long Pending = static_cast<long>(FJobs.size()) - FPreDone;
+    // Files that cannot be extracted at all are reported first.
+    for (size_t I = 0; I < FJobs.size(); ++I)
+      if (!FJobs[I].Error.empty()) Finish(I, FJobs[I].Missing ? TResult::NotOpened : TResult::Failed, FJobs[I].Error);
+
+    struct sigaction Action {}, OldInt {}, OldPipe {};
+    Action.sa_handler = OnParentInterrupt;  // no SA_RESTART: poll wakes up
+    sigemptyset(&Action.sa_mask);
+    ::sigaction(SIGINT, &Action, &OldInt);
+    struct sigaction Ignore {};
+    Ignore.sa_handler = SIG_IGN;
+    sigemptyset(&Ignore.sa_mask);
+    ::sigaction(SIGPIPE, &Ignore, &OldPipe);
+
+    const long Wanted = std::min<long>(std::max(FOptions.Jobs, 1), std::max<long>(Pending, 0));
+    for (long I = 0; I < Wanted; ++I) Spawn();
+    Loop();
+    ClearProgress();
+
+    ::sigaction(SIGPIPE, &OldPipe, nullptr);
+    if (!ParentInterrupted) ::sigaction(SIGINT, &OldInt, nullptr);
+
+    std::fprintf(stderr, "%zu files: %ld extracted, %ld skipped, %ld not opened, %ld failed\n", FJobs.size(),
+                 FCount[static_cast<int>(TResult::Extracted)], FCount[static_cast<int>(TResult::Skipped)],
+                 FCount[static_cast<int>(TResult::NotOpened)], FCount[static_cast<int>(TResult::Failed)]);
+    if (FStopping) return 1;
+    if (FCount[static_cast<int>(TResult::Failed)]) return 4;
+    if (FCount[static_cast<int>(TResult::NotOpened)]) return 3;
+    return 0;
+  }
+
+ private:
+  void Spawn() {
+    int ToWorker[2], FromWorker[2];
+    if (::pipe2(ToWorker, O_CLOEXEC) != 0) return;
+    if (::pipe2(FromWorker, O_CLOEXEC) != 0) {
+      ::close(ToWorker[0]);
+      ::close(ToWorker[1]);
+      return;
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    // Ctrl-C is held back until the new worker has its own handler.
+    sigset_t Block, Old;
+    sigemptyset(&Block);
+    sigaddset(&Block, SIGINT);
+    ::sigprocmask(SIG_BLOCK, &Block, &Old);
+    const pid_t Pid = ::fork();
+    if (Pid == 0) {
+      struct sigaction Action {};
+      Action.sa_handler = OnWorkerInterrupt;
+      sigemptyset(&Action.sa_mask);
+      ::sigaction(SIGINT, &Action, nullptr);
+      WorkerInterrupted = ParentInterrupted;
+      ::sigprocmask(SIG_SETMASK, &Old, nullptr);
+      // Only its own ends of its own pipes: the parent must see a pipe end
+      // when the worker that writes it ends.
+      for (const TWorker& W : FWorkers) {
+        ::close(W.JobFd);
+        ::close(W.ReportFd);
+      }
+      ::close(ToWorker[1]);
+      ::close(FromWorker[0]);
+      WorkerLoop(FOptions, FJobs, ToWorker[0], FromWorker[1]);
+      ::close(ToWorker[0]);
+      ::close(FromWorker[1]);
+      std::exit(0);
+    }
+    ::sigprocmask(SIG_SETMASK, &Old, nullptr);
+    ::close(ToWorker[0]);
+    ::close(FromWorker[1]);
+    if (Pid < 0) {
+      ::close(ToWorker[1]);
+      ::close(FromWorker[0]);
+      return;
+    }
+    TWorker W;
+    W.Pid = Pid;
+    W.JobFd = ToWorker[1];
+    W.ReportFd = FromWorker[0];
+    FWorkers.push_back(std::move(W));
+    Assign(FWorkers.back());
+  }
+
+  // Gives an idle worker the next file, or closes its job pipe when none is
+  // left (it then ends).
+  void Assign(TWorker& W) {
+    while (!FStopping && FNext < FJobs.size()) {
+      const size_t I = FNext++;
+      const TBatchJob& Job = FJobs[I];
+      if (!Job.Error.empty()) continue;
+      std::error_code Ec;
+      if (FOptions.SkipExisting && fs::exists(fs::symlink_status(Job.Output, Ec))) {
+        Finish(I, TResult::Skipped, Job.Output + " exists");
+        continue;
+      }
+      W.Job = static_cast<long>(I);
+      W.Temp.clear();
+      if (WriteLine(W.JobFd, std::to_string(I))) return;
+      W.Job = -1;
+      --FNext;  // the worker is gone; its end is seen on its report pipe
+      return;
+    }
+    if (W.JobFd >= 0) {
+      ::close(W.JobFd);
+      W.JobFd = -1;
+    }
+  }
+
+  void Loop() {
+    using namespace std::chrono;
+    while (!FWorkers.empty()) {
+      if (ParentInterrupted && !FStopping) Stop();
+      std::vector<pollfd> Fds;
+      for (const TWorker& W : FWorkers) Fds.push_back({W.ReportFd, POLLIN, 0});
+      const int N = ::poll(Fds.data(), Fds.size(), FProgress ? 250 : -1);
+      if (N < 0) continue;  // EINTR: Ctrl-C
+      for (size_t I = Fds.size(); I-- > 0;) {
+        if (!(Fds[I].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+        char Chunk[4096];
+        const ssize_t Got = ::read(FWorkers[I].ReportFd, Chunk, sizeof Chunk);
+        if (Got < 0 && errno == EINTR) continue;
+        if (Got > 0) {
+          FWorkers[I].Buffer.append(Chunk, static_cast<size_t>(Got));
+          HandleReports(FWorkers[I]);
+        } else {
+          Ended(I);
+        }
+      }
+      ShowProgress(false);
+    }
+  }
+
+  void HandleReports(TWorker& W) {
+    size_t End;
+    while ((End = W.Buffer.find('\n')) != std::string::npos) {
+      const std::string Line = W.Buffer.substr(0, End);
+      W.Buffer.erase(0, End + 1);
+      if (Line == "P") {
+        ++FPages;
+      } else if (Line.rfind("T ", 0) == 0) {
+        W.Temp = Line.substr(2);
+      } else if (Line.rfind("R ", 0) == 0 && W.Job >= 0) {
+        const int Code = std::atoi(Line.c_str() + 2);
+        const size_t Space = Line.find(' ', 2);
+        const std::string Message = Space == std::string::npos ? "" : Line.substr(Space + 1);
+        const size_t Job = static_cast<size_t>(W.Job);
+        W.Job = -1;
+        W.Temp.clear();
+        Finish(Job, static_cast<TResult>(std::clamp(Code, 0, 4)), Message);
+        Assign(W);
+      }
+    }
+  }
+
+  // A worker's report pipe ended: the worker is gone. When it had a file
+  // under way, it crashed (or was killed) on that file.
+  void Ended(size_t Index) {
+    TWorker W = std::move(FWorkers[Index]);
+    FWorkers.erase(FWorkers.begin() + static_cast<std::ptrdiff_t>(Index));
+    ::close(W.ReportFd);
+    if (W.JobFd >= 0) ::close(W.JobFd);
+    int Status = 0;
+    while (::waitpid(W.Pid, &Status, 0) < 0 && errno == EINTR) {
+    }
+    if (W.Job < 0) return;
+    if (!W.Temp.empty()) ::unlink(W.Temp.c_str());
+    const std::string Why =
+        WIFSIGNALED(Status)
+            ? "the worker ended by signal " + std::to_string(WTERMSIG(Status)) + " (" + ::strsignal(WTERMSIG(Status)) + ")"
+            : "the worker ended with status " + std::to_string(WEXITSTATUS(Status));
+    Finish(static_cast<size_t>(W.Job), TResult::Failed, Why);
+    if (!FStopping && FNext < FJobs.size()) Spawn();
+  }
+
+  // Ctrl-C: no file is started any more, and the files under way stop after
+  // their current page.
+  void Stop() {
+    FStopping = true;
+    for (TWorker& W : FWorkers) {
+      if (W.Job >= 0) ::kill(W.Pid, SIGINT);
+      if (W.JobFd >= 0) {
+        ::close(W.JobFd);
+        W.JobFd = -1;
+      }
+    }
+  }
+
+  void Finish(size_t Job, TResult Result, const std::string& Message) {
+    if (Result != TResult::Stopped) ++FCount[static_cast<int>(Result)];
+    ++FFilesDone;
+    if (FOptions.Quiet) return;
+    ClearProgress();
+    const std::string& Name = FJobs[Job].Input;
+    switch (Result) {
+      case TResult::Extracted: std::fprintf(stderr, "%s: extracted\n", Name.c_str()); break;
+      case TResult::Skipped: std::fprintf(stderr, "%s: skipped, %s\n", Name.c_str(), Message.c_str()); break;
+      case TResult::NotOpened: std::fprintf(stderr, "%s: not opened: %s\n", Name.c_str(), Message.c_str()); break;
+      case TResult::Failed: std::fprintf(stderr, "%s: failed: %s\n", Name.c_str(), Message.c_str()); break;
+      case TResult::Stopped: std::fprintf(stderr, "%s: stopped, not written\n", Name.c_str()); break;
+    }
+    ShowProgress(true);
+  }
+
+  // One line on a terminal: a bar over the files, files and pages done, pages
+  // per second.
+  void ShowProgress(bool Force) {
+    if (!FProgress) return;
+    const auto Now = std::chrono::steady_clock::now();
+    if (!Force && Now - FShown < std::chrono::milliseconds(200)) return;
+    FShown = Now;
+    constexpr size_t Width = 24;
+    const size_t Total = FJobs.size();
+    const size_t Filled = Total ? std::min(FFilesDone, Total) * Width / Total : Width;
+    const double Seconds = std::chrono::duration<double>(Now - FStart).count();
+    std::fprintf(stderr, "\r\033[K[%s%s] %zu/%zu files, %ld pages, %.1f pages/s", std::string(Filled, '#').c_str(),
+                 std::string(Width - Filled, ' ').c_str(), FFilesDone, Total, FPages,
+                 Seconds > 0 ? static_cast<double>(FPages) / Seconds : 0.0);
+    std::fflush(stderr);
+    FShowing = true;
+  }
+
+  void ClearProgress() {
+    if (!FShowing) return;
+    std::fprintf(stderr, "\r\033[K");
+    FShowing = false;
+  }
+
+  const TBatchOptions& FOptions;
+  const std::vector<TBatchJob> FJobs;
+  const bool FProgress;
+  const std::chrono::steady_clock::time_point FStart;
+  std::chrono::steady_clock::time_point FShown{};
+  std::vector<TWorker> FWorkers;
+  size_t FNext = 0;
+  size_t FFilesDone = 0;
+  long FPreDone = 0;
+  long FPages = 0;
+  long FCount[5] = {};
+  bool FStopping = false;
+  bool FShowing = false;
+};
+
+}  // namespace
+
+std::vector<TBatchJob> CollectBatchJobs(const std::vector<std::string>& Inputs, const std::string& OutputDir) {
+  std::vector<TBatchJob> Jobs;
+  TCollector Collector(OutputDir, Jobs);
+  for (const std::string& Input : Inputs) Collector.AddInput(Input);
+  return Jobs;
+}
+
+int RunBatch(const TBatchOptions& Options) {
+  std::error_code Ec;
+  fs::create_directories(Options.OutputDir, Ec);
+  if (!fs::is_directory(Options.OutputDir, Ec)) {
+    std::fprintf(stderr, "Cannot create the folder \"%s\".\n", Options.OutputDir.c_str());
+    return 4;
+  }
+  return TBatchRun(Options, CollectBatchJobs(Options.Inputs, Options.OutputDir)).Run();
+}
+
+int ProcessorCount() {
+  cpu_set_t Set;
+  CPU_ZERO(&Set);
+  if (::sched_getaffinity(0, sizeof Set, &Set) == 0) return std::max(1, CPU_COUNT(&Set));
+  return static_cast<int>(std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN)));
+}

@@ -1,0 +1,55 @@
+// The batch form of the console program: many PDF files into one folder,
+// extracted by worker processes.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TCodePage;
+class TSettings;
+
+// One input file and the text file it is written to. Error is set for an
+// input that cannot be extracted at all (missing, or its output is taken by
+// another input); Missing tells which of the two.
+struct TBatchJob {
+  std::string Input, Output, Error;
+  bool Missing = false;
+};
+
+// The files of Inputs in the order given: a file stands for itself (DIR/X.txt
+// for X.pdf); a folder for the *.pdf files below it (any letter case, in name
+// order), written to the same place below DIR. Symbolic links are followed;
+// every folder is walked once, so a loop of links ends. A second input whose
+// output is that of an earlier one gets an Error.
+std::vector<TBatchJob> CollectBatchJobs(const std::vector<std::string>& Inputs, const std::string& OutputDir);
+
+struct TBatchOptions {
+  std::vector<std::string> Inputs;
+  std::string OutputDir;
+  // Files extracted at once, each by its own worker process (at least 1).
+  int Jobs = 1;
+  bool SkipExisting = false;
+  bool Quiet = false;
+  // Tried on every file that needs a password; no one is ever prompted.
+  std::optional<std::string> Password;
+  std::optional<int> PageText;
+  // The stored settings, as read once from the store.
+  std::optional<std::map<std::string, std::string>> StoredSettings;
+  // Changes the settings of one file's run, after its page range was reset
+  // to the file's pages (as the single-file form does).
+  std::function<void(TSettings&)> ApplyOptions;
+  std::shared_ptr<const TCodePage> CodePage;
+};
+
+// Extracts every file and gives the exit status: 0 all extracted or skipped,
+// 1 stopped (Ctrl-C), 3 some not opened, 4 some failed. One log line per file
+// and a progress line on a terminal go to standard error unless Quiet; the
+// summary line always does.
+int RunBatch(const TBatchOptions& Options);
+
+// The number of processors this process may run on.
+int ProcessorCount();
