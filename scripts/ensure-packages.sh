@@ -38,3 +38,8 @@ TEST_PACKAGES=(libgtest-dev qpdf poppler-utils fonts-urw-base35)
 # The Qt window and its tests (Qt's offscreen platform is in qt6-qpa-plugins),
 # and a CJK font for its Chinese captions.
 TEST_PACKAGES+=(qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei)
+# The Python module (pybind11 against Debian's /usr/bin/python3) and what the
+# Python tests and the Dask example need: pytest, Dask with its distributed
+# scheduler, and reportlab, which writes fixture files at test time.
+PYTHON_PACKAGES=(pybind11-dev python3-dev)
+TEST_PACKAGES+=("${PYTHON_PACKAGES[@]}" python3-pytest python3-dask python3-distributed python3-reportlab)
