@@ -41,6 +41,11 @@ class EUnknownEncryption : public EPDFError {
  public:
   using EPDFError::EPDFError;
 };
+// A bad argument found after the document loaded (a page number): ValueError.
+class EArgument : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
 
 // Where a document comes from: a file, or bytes in memory.
 struct TSource {
@@ -106,15 +111,15 @@ class TCall {
 };
 
 // Runs Work and turns what the engine may throw into the module's errors:
-// EPDFError and ValueError pass, so does bad_alloc (MemoryError); anything
-// else becomes EPDFError with its message.
+// EPDFError and EArgument (ValueError) pass, so does bad_alloc (MemoryError);
+// anything else becomes EPDFError with its message.
 template <typename TWork>
 auto Guarded(TWork&& Work) -> decltype(Work()) {
   try {
     return Work();
   } catch (const EPDFError&) {
     throw;
-  } catch (const std::invalid_argument&) {
+  } catch (const EArgument&) {
     throw;
   } catch (const std::bad_alloc&) {
     throw;
@@ -159,7 +164,7 @@ std::vector<std::string> ExtractPages(TSource Source, uint8_t TextType, const st
     if (Pages) {
       for (int64_t P : *Pages) {
         if (P < 1 || P > Count)
-          throw std::invalid_argument("page " + std::to_string(P) + " is not in 1.." + std::to_string(Count));
+          throw EArgument("page " + std::to_string(P) + " is not in 1.." + std::to_string(Count));
         Selected.push_back(static_cast<int32_t>(P));
       }
     } else {

@@ -11,7 +11,8 @@ import vorlith
 from conftest import ENCRYPTED, joined
 
 LAYOUTS = ["content", "reflow", "positioned", "reading"]
-FRAMES = [("", ""), ("Page &p of &a - &n", "-- &P / &A --"), ("only a header: &f", "")]
+FRAMES = [("", ""), ("Page &p of &a - &n", "-- &P / &A --"), ("only a header: &f", ""),
+          ("", "Seite &p \u2013 \u00dcbersicht \u4e2d\u6587 &&p")]
 
 
 # ---------------------------------------------------------------- equality
