@@ -2,13 +2,14 @@
 """Extracts the text of every PDF file of a folder on a Dask cluster.
 
     dask_extract.py INPUT_DIR OUTPUT_DIR [--scheduler ADDRESS] [--layout L]
-                    [--workers N] [--header TEXT] [--footer TEXT] [--password PW]
-                    [--ship]
+                    [--workers N] [--processes] [--header TEXT] [--footer TEXT]
+                    [--password PW] [--ship]
 
 Writes OUTPUT_DIR/NAME.txt for each INPUT_DIR/NAME.pdf: the bytes the console
 program writes with --encoding UTF-8 (every page's item followed by CR LF),
 and prints a summary. Without --scheduler it starts a LocalCluster of N
-worker processes on 127.0.0.1; with one (tcp://HOST:8786) it uses that
+workers, threads of this process (vorlith releases the GIL), or with
+--processes worker processes on 127.0.0.1; with one (tcp://HOST:8786) it uses that
 cluster, whose workers must import vorlith and read INPUT_DIR under the same
 path, unless --ship sends each file's bytes from here. A file that fails is
 reported and counted, and the others go on. Exit status: 0 when every file
@@ -70,10 +71,12 @@ def parse_args(argv):
     parser.add_argument("--scheduler", help="address of a running Dask scheduler (default: a local cluster)")
     parser.add_argument("--layout", default="reflow", choices=["content", "reflow", "positioned", "reading"])
     parser.add_argument("--workers", type=int, default=os.cpu_count() or 1,
-                        help="worker processes of the local cluster (default: the CPU count)")
+                        help="workers of the local cluster (default: the CPU count)")
     parser.add_argument("--header", default="")
     parser.add_argument("--footer", default="")
     parser.add_argument("--password", default=None, help="tried on every protected file")
+    parser.add_argument("--processes", action="store_true",
+                        help="local cluster of worker processes (default: worker threads in this process)")
     parser.add_argument("--ship", action="store_true",
                         help="send the files' bytes to the workers (no shared input folder needed)")
     args = parser.parse_args(argv)
@@ -96,9 +99,15 @@ def main(argv=None):
         cluster = None
         client = Client(args.scheduler, timeout="30s")
     else:
-        # Worker processes with one thread each; loopback only, no dashboard.
-        cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
-                               host="127.0.0.1", dashboard_address=None)
+        # vorlith releases the GIL, so workers can be threads of this
+        # process (in-process transport, no sockets, no start-up of worker
+        # processes); --processes gives worker processes on 127.0.0.1.
+        if args.processes:
+            cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
+                                   host="127.0.0.1", dashboard_address=None)
+        else:
+            cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=False,
+                                   dashboard_address=None)
         client = Client(cluster)
     pages, done, failures = 0, 0, collections.Counter()
     path_of = {}  # future key -> input file

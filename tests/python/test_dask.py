@@ -61,9 +61,10 @@ def test_local_cluster_of_two_workers(console, folder, tmp_path):
     out = tmp_path / "out"
     result = _run_example(folder, out, "--workers", "2", "--layout", "reading", "--header", "&n page &p/&a")
     _check(console, folder, out, result, "reading", "&n page &p/&a", "")
-    # The files' bytes sent to the workers, another layout and a footer.
+    # Worker processes, the files' bytes sent to them, another layout and a footer.
     out2 = tmp_path / "out2"
-    result = _run_example(folder, out2, "--workers", "2", "--ship", "--layout", "content", "--footer", "= &p =")
+    result = _run_example(folder, out2, "--workers", "2", "--processes", "--ship", "--layout", "content",
+                          "--footer", "= &p =")
     _check(console, folder, out2, result, "content", "", "= &p =")
 
 
