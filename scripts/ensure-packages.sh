@@ -41,3 +41,8 @@ TEST_PACKAGES+=(qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei)
 # Encrypted documents: AES and SHA-2 come from OpenSSL's libcrypto, the
 # SASLprep of AES-256 passwords from GNU Libidn.
 BUILD_PACKAGES+=(libssl-dev libidn-dev)
+# The Python module (pybind11 against Debian's /usr/bin/python3) and what the
+# Python tests and the Dask example need: pytest, Dask with its distributed
+# scheduler, and reportlab, which writes fixture files at test time.
+PYTHON_PACKAGES=(pybind11-dev python3-dev)
+TEST_PACKAGES+=("${PYTHON_PACKAGES[@]}" python3-pytest python3-dask python3-distributed python3-reportlab)

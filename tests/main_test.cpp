@@ -397,4 +397,23 @@ TEST(AddLog, SplitsAtLineBreaksAndAddsAnEmptyLine) {
   EXPECT_EQ(Logic.Log, (std::vector<std::string>{"a", "b", "c", "d", "", "e", ""}));
 }
 
+TEST(PageFrame, ItemOfOnePage) {
+  struct Case {
+    std::string Header, Footer, Text, Expected;
+  } Cases[] = {
+      {"", "", "text", "text"},
+      {"", "", "", ""},
+      {"H&p", "", "", "H7\n\r"},
+      {"", "F&a", "t", "t\n\rF9"},
+      {"&P/&A &n", "[&f]", "a\r\nb", "7/9 b.pdf\n\ra\r\nb\n\r[/x/b.pdf]"},
+      // &p is replaced first, so "&&p" keeps one "&", and a page number
+      // followed by a macro letter is not read as a macro.
+      {"&&p&a", "", "", "&79\n\r"},
+  };
+  for (const auto& C : Cases) {
+    const TPageFrame Frame{C.Header, C.Footer, 9, "/x/b.pdf"};
+    EXPECT_EQ(Frame.Item(7, C.Text), C.Expected) << C.Header << "|" << C.Footer;
+  }
+}
+
 }  // namespace

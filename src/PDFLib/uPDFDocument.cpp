@@ -11,6 +11,7 @@
 #include <optional>
 #include <stdexcept>
 #include <unordered_map>
+#include <utility>
 
 #include "CodePage.h"
 #include "uPDFDigest.h"
@@ -76,8 +77,8 @@ TPDFObject* TPDFIndObj::GetObject() { return Document->LoadIndObj(this); }
 
 // ================================================================ TPDFDocument
 
-TPDFDocument::TPDFDocument()
-    : CodePage(TCodePage::Default()), FStructure(std::make_unique<TPDFStructure>()),
+TPDFDocument::TPDFDocument(std::shared_ptr<const TCodePage> Page)
+    : CodePage(Page ? std::move(Page) : TCodePage::Default()), FStructure(std::make_unique<TPDFStructure>()),
       FFontCache(std::make_unique<TPDFFontCache>()) {
   FStructure->OnResolveReference = [this](TPDFIndRef*, int32_t Number, int32_t Generation) {
     return LookupObject(Number, Generation);

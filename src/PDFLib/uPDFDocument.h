@@ -63,7 +63,9 @@ struct TPDFXRefEntry {
 // owns every object, the object table and the page tree.
 class TPDFDocument {
  public:
-  TPDFDocument();
+  // CodePage null takes the locale's (TCodePage::Default, which reads the
+  // environment through setlocale: not to be called while other threads run).
+  explicit TPDFDocument(std::shared_ptr<const TCodePage> CodePage = nullptr);
   ~TPDFDocument();
   TPDFDocument(const TPDFDocument&) = delete;
   TPDFDocument& operator=(const TPDFDocument&) = delete;

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "CodePage.h"
 #include "uPDFDocument.h"
@@ -27,7 +28,9 @@ std::string PDFDateNow() {
 
 }  // namespace
 
-TPDFEngine::TPDFEngine() : CodePage(TCodePage::Default()) {
+TPDFEngine::TPDFEngine() : TPDFEngine(TCodePage::Default()) {}
+
+TPDFEngine::TPDFEngine(std::shared_ptr<const TCodePage> Page) : CodePage(std::move(Page)) {
   auto Doc = NewDocument();
   Doc->InitEmpty(612, 792);
   TPDFDictionary* Info = Doc->GetInfo();
@@ -45,7 +48,7 @@ TPDFEngine::TPDFEngine() : CodePage(TCodePage::Default()) {
 TPDFEngine::~TPDFEngine() = default;
 
 std::unique_ptr<TPDFDocument> TPDFEngine::NewDocument() const {
-  auto Doc = std::make_unique<TPDFDocument>();
+  auto Doc = std::make_unique<TPDFDocument>(CodePage);
   Doc->Structure()->MaxDecodedSize = MaxDecodedSize;
   Doc->Repair = Repair;
   if (CodePage) Doc->CodePage = CodePage;

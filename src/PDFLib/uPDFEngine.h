@@ -21,7 +21,12 @@ class TPDFDocument;
 // never makes a call throw.
 class TPDFEngine {
  public:
+  // The locale's code page (TCodePage::Default, which reads the environment
+  // through setlocale: not to be called while other threads run).
   TPDFEngine();
+  // The given code page (not null) for all page text; this one touches no
+  // process-wide state, so that engines can be made on several threads.
+  explicit TPDFEngine(std::shared_ptr<const TCodePage> Page);
   virtual ~TPDFEngine();
   TPDFEngine(const TPDFEngine&) = delete;
   TPDFEngine& operator=(const TPDFEngine&) = delete;

@@ -95,13 +95,26 @@ void TMainLogic::SetCurrentFile(const std::string& Name) {
   FHost.EnableAction(TAction::Extract, !Name.empty());
 }
 
-std::string TMainLogic::ExpandMacros(const std::string& Text, int32_t Page) const {
+std::string ExpandMacros(const std::string& Text, int32_t Page, int32_t PageCount, const std::string& FileName) {
   std::string S = ReplaceIgnoreCase(Text, "&p", std::to_string(Page));
-  S = ReplaceIgnoreCase(S, "&a", std::to_string(CurrentPageCount));
-  S = ReplaceIgnoreCase(S, "&f", CurrentFile);
-  S = ReplaceIgnoreCase(S, "&n", ExtractFileName(CurrentFile));
+  S = ReplaceIgnoreCase(S, "&a", std::to_string(PageCount));
+  S = ReplaceIgnoreCase(S, "&f", FileName);
+  S = ReplaceIgnoreCase(S, "&n", ExtractFileName(FileName));
   S = ReplaceIgnoreCase(S, "&d", ShortDateString());
   return S;
+}
+
+std::string TPageFrame::Item(int32_t Page, const std::string& Text) const {
+  // LF CR, in that order, between the lines of an item.
+  std::string Out;
+  if (!Header.empty()) Out = ExpandMacros(Header, Page, PageCount, FileName) + "\n\r";
+  Out += Text;
+  if (!Footer.empty()) Out += "\n\r" + ExpandMacros(Footer, Page, PageCount, FileName);
+  return Out;
+}
+
+std::string TMainLogic::ExpandMacros(const std::string& Text, int32_t Page) const {
+  return ::ExpandMacros(Text, Page, CurrentPageCount, CurrentFile);
 }
 
 bool TMainLogic::OpenPDFFile(const std::string& FileName) {
@@ -211,16 +224,15 @@ TRunResult TMainLogic::aExtractExecute() {
       const bool Taken = FSettings.Page == 1 || (FSettings.Page == 2 && P % 2 == 1) || (FSettings.Page == 3 && P % 2 == 0);
       if (!Taken) continue;
       FEngine.SelectPage(P);
-      std::string Item;
-      if (!FSettings.Header.empty()) Item = ExpandMacros(FSettings.Header, P) + "\n\r";
       std::string Text;
       if (PageTextMode)
         Text = FEngine.GetPageText(*PageTextMode);
       else
         GetPageTextByType(FEngine, FSettings.TextType, Text);
-      Item += Text;
-      if (!FSettings.Footer.empty()) Item += "\n\r" + ExpandMacros(FSettings.Footer, P);
-      Items.Add(Item);
+      // The macros read CurrentFile and CurrentPageCount as they are now (a
+      // file dropped during the run changes them for the pages after it).
+      const TPageFrame Frame{FSettings.Header, FSettings.Footer, CurrentPageCount, CurrentFile};
+      Items.Add(Frame.Item(P, Text));
       FHost.PageDone(P, First, Last);
       ShowProgress(P);
       if (StopRequested) break;

@@ -61,6 +61,24 @@ class TMainHost {
   virtual void TemporaryFileCreated(const std::string& /*TempName*/) {}
 };
 
+// Replaces, in this order and with letters in any case, &p by Page, &a by
+// PageCount, &f by FileName, &n by its file name part and &d by today's date
+// in the short date format; each replacement works on the result of the one
+// before.
+std::string ExpandMacros(const std::string& Text, int32_t Page, int32_t PageCount, const std::string& FileName);
+
+// The header and footer lines around each page's text, and what their macros
+// stand for. Shared by the extraction run and the Python module.
+struct TPageFrame {
+  std::string Header, Footer;
+  int32_t PageCount = 0;
+  std::string FileName;
+  // The item of page Page as the run writes it, without the CR LF that ends
+  // it: the expanded header and LF CR, Text, then LF CR and the expanded
+  // footer; an empty Header or Footer adds nothing (not even LF CR).
+  std::string Item(int32_t Page, const std::string& Text) const;
+};
+
 // How an extraction run ended (an error ends it by an exception instead).
 enum class TRunResult { Cancelled, LoadFailed, Stopped, Finished };
 
