@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # The Dask example against the console program on the same list of files, in
 # one interleaved run, in the reflow layout:
-#   console -P 2   the console program, one process per file, two at a time
-#                  (xargs -P 2)
+#   batch -j 2     the console program's batch form, two worker processes
 #   dask 2         examples/dask_extract.py on a LocalCluster of two workers,
 #                  cluster start and stop included
 # Prints the median total wall time of RUNS rounds and the Dask run's overhead
-# over the console form, then checks that the outputs are equal byte for byte.
+# over the batch form, then checks that the outputs are equal byte for byte.
 #   bench/dask_batch.sh [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -61,9 +60,8 @@ export XDG_CONFIG_HOME=$PWD/$data/config LC_ALL=C.UTF-8
 export PYTHONPATH=$PWD/build/release/python
 run_console() {
   rm -rf "$data/console" && mkdir -p "$data/console"
-  find "$data/in" -name '*.pdf' -print0 | sort -z | xargs -0 -P 2 -I{} sh -c \
-    'f="$1"; b=$(basename "$f" .pdf); "$0" -q --encoding UTF-8 --layout reflow --header "" --footer "" --all-pages --every-page "$f" "$2/$b.txt" || true' \
-    "$program" {} "$data/console"
+  "$program" -q --encoding UTF-8 --layout reflow --header "" --footer "" --all-pages --every-page -j 2 \
+    -o "$data/console" "$data/in" || true
 }
 run_dask() {
   rm -rf "$data/dask"
@@ -77,6 +75,6 @@ for ((r = 1; r <= runs; r++)); do
 done
 median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 c=$(median "${console_times[@]}") d=$(median "${dask_times[@]}")
-awk -v c="$c" -v d="$d" 'BEGIN {printf "console -P 2: %.2f s   dask 2 workers: %.2f s   overhead: %+.1f %%\n", c, d, (d - c) * 100 / c}'
+awk -v c="$c" -v d="$d" 'BEGIN {printf "batch -j 2: %.2f s   dask 2 workers: %.2f s   overhead: %+.1f %%\n", c, d, (d - c) * 100 / c}'
 tail -1 "$data/dask.log"
 diff -r "$data/console" "$data/dask" >/dev/null && echo "outputs equal" || { echo "outputs differ"; exit 1; }
