@@ -463,9 +463,9 @@ class Batch : public Console {
     fs::copy_file(Pdf, Dir / "in" / "sub" / "deep" / "b.PDF");
     fs::copy_file(Encrypted, Dir / "in" / "sub" / "locked.pdf");
     std::ofstream(Dir / "in" / "text.pdf") << "plain text, not a PDF file";
-    // A PDF header and a cross-reference chain that points nowhere.
-    const std::string Whole = Read(Pdf);
-    std::ofstream(Dir / "in" / "sub" / "cut.pdf", std::ios::binary) << Whole.substr(0, Whole.size() / 2);
+    // A PDF header and nothing a repair could rebuild from: cut before its
+    // first object.
+    std::ofstream(Dir / "in" / "sub" / "cut.pdf", std::ios::binary) << "%PDF-1.4\n%cut short\n";
     std::ofstream(Dir / "in" / "notes.txt") << "not searched";
     fs::create_directory_symlink("..", Dir / "in" / "sub" / "up");  // a loop
   }
