@@ -44,20 +44,20 @@ TfrmMain::TfrmMain(TSettings& Settings, QWidget* Parent)
   // The actions, their captions and accelerators.
   ALActs = new QObject(this);
   ALActs->setObjectName("ALActs");
-  auto MakeAction = [this](const char* Name, const char* Caption, TImage Image, Qt::Key Key) {
-    auto* A = new QAction(ToolbarIcon(Image), QString::fromUtf8(Caption), ALActs);
+  auto MakeAction = [this](const char* Name, const QString& Caption, TImage Image, Qt::Key Key) {
+    auto* A = new QAction(ToolbarIcon(Image), Caption, ALActs);
     A->setObjectName(Name);
     if (Key != Qt::Key_unknown) A->setShortcut(QKeySequence(Qt::ALT | Key));
     addAction(A);
     return A;
   };
-  aOpenFile = MakeAction("aOpenFile", "打开(&O)...", TImage::OpenFile, Qt::Key_O);
-  aOption = MakeAction("aOption", "选项(&P)", TImage::Option, Qt::Key_P);
-  aExtract = MakeAction("aExtract", "提取文本(&E)", TImage::Extract, Qt::Key_E);
-  aStop = MakeAction("aStop", "停止(&S)", TImage::Stop, Qt::Key_S);
-  aHelp = MakeAction("aHelp", "帮助(&H)", TImage::Help, Qt::Key_H);
-  aAbout = MakeAction("aAbout", "关于(&A)...", TImage::About, Qt::Key_A);
-  aMoreTools = MakeAction("aMoreTools", "更多工具", TImage::MoreTools, Qt::Key_unknown);
+  aOpenFile = MakeAction("aOpenFile", tr("&Open..."), TImage::OpenFile, Qt::Key_O);
+  aOption = MakeAction("aOption", tr("O&ptions"), TImage::Option, Qt::Key_P);
+  aExtract = MakeAction("aExtract", tr("&Extract Text"), TImage::Extract, Qt::Key_E);
+  aStop = MakeAction("aStop", tr("&Stop"), TImage::Stop, Qt::Key_S);
+  aHelp = MakeAction("aHelp", tr("&Help"), TImage::Help, Qt::Key_H);
+  aAbout = MakeAction("aAbout", tr("&About..."), TImage::About, Qt::Key_A);
+  aMoreTools = MakeAction("aMoreTools", tr("More Tools"), TImage::MoreTools, Qt::Key_unknown);
 
   ToolBar1 = new QToolBar(this);
   ToolBar1->setObjectName("ToolBar1");
@@ -89,14 +89,14 @@ TfrmMain::TfrmMain(TSettings& Settings, QWidget* Parent)
   odOpen->setObjectName("odOpen");
   odOpen->setAcceptMode(QFileDialog::AcceptOpen);
   odOpen->setFileMode(QFileDialog::ExistingFile);
-  odOpen->setNameFilters({"PDF File (*.pdf)", "All File (*)"});
+  odOpen->setNameFilters({tr("PDF File (*.pdf)"), tr("All File (*)")});
 
   sdSave = new QFileDialog(this);
   sdSave->setObjectName("sdSave");
   sdSave->setAcceptMode(QFileDialog::AcceptSave);
   sdSave->setFileMode(QFileDialog::AnyFile);
   sdSave->setDefaultSuffix("TXT");
-  sdSave->setNameFilters({"Text File (*.txt)", "All File (*)"});
+  sdSave->setNameFilters({tr("Text File (*.txt)"), tr("All File (*)")});
   sdSave->setOption(QFileDialog::DontConfirmOverwrite, false);
   sdSave->setSizeGripEnabled(true);
 
@@ -113,7 +113,7 @@ TfrmMain::TfrmMain(TSettings& Settings, QWidget* Parent)
     return true;
   };
   OnAskPassword = [this](const QString& Prompt, QString& Value) {
-    return ShowInputString(Value, Prompt, QString(), true, "Password", this);
+    return ShowInputString(Value, Prompt, QString(), true, tr("Password"), this);
   };
   OnAskYesNo = [this](const QString& Question) { return ::AskYesNo(this, Question); };
   OnShellOpen = [](const QString& Target) { ::ShellOpen(Target); };
