@@ -87,6 +87,7 @@ const TCaption CaptionTable[] = {
     {"frmOption", "cbTextType[1]", "Reflow", "智能重排"},
     {"frmOption", "cbTextType[2]", "Positioned", "位置"},
     {"frmOption", "cbTextType[3]", "Reading order", "阅读顺序"},
+    {"frmOption", "cbRepair", "Repair damaged files", "修复损坏的文件"},
     {"frmOption", "bOK", "&OK", "确定(&O)"},
     {"frmOption", "bCancel", "&Cancel", "取消(&C)"},
     {"frmRegBox", "", "About", "关于"},

@@ -2,6 +2,7 @@
 #include "frmOption.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -91,6 +92,8 @@ TfrmOption::TfrmOption(TSettings& Settings, const TTextCodec& Codec, QWidget* Pa
   cbTextType = new QComboBox(GroupBox2);
   cbTextType->setObjectName("cbTextType");
   cbTextType->addItems({tr("Content order"), tr("Reflow"), tr("Positioned"), tr("Reading order")});
+  cbRepair = new QCheckBox(tr("Repair damaged files"), GroupBox2);
+  cbRepair->setObjectName("cbRepair");
   auto* PageLayout = new QGridLayout(GroupBox2);
   PageLayout->addWidget(Label2, 0, 0);
   PageLayout->addWidget(eHeader, 0, 1);
@@ -98,6 +101,7 @@ TfrmOption::TfrmOption(TSettings& Settings, const TTextCodec& Codec, QWidget* Pa
   PageLayout->addWidget(eFooter, 1, 1);
   PageLayout->addWidget(Label4, 2, 0);
   PageLayout->addWidget(cbTextType, 2, 1);
+  PageLayout->addWidget(cbRepair, 3, 1);
 
   bOK = new QPushButton(tr("&OK"), this);
   bOK->setObjectName("bOK");
@@ -153,6 +157,7 @@ void TfrmOption::LoadFromSettings() {
   eFooter->setText(FCodec.ToQ(FSettings.Footer));
   eHeader->setText(FCodec.ToQ(FSettings.Header));
   cbTextType->setCurrentIndex(FSettings.TextType <= 3 ? FSettings.TextType : -1);
+  cbRepair->setChecked(FSettings.Repair != 0);
 }
 
 void TfrmOption::SaveToSettings() {
@@ -165,6 +170,7 @@ void TfrmOption::SaveToSettings() {
   FSettings.Footer = FCodec.FromQ(eFooter->text());
   FSettings.Header = FCodec.FromQ(eHeader->text());
   if (cbTextType->currentIndex() >= 0) FSettings.TextType = static_cast<uint8_t>(cbTextType->currentIndex());
+  FSettings.Repair = cbRepair->isChecked() ? 1 : 0;
   if (!FSettings.Save()) throw std::runtime_error("Can not save the settings.");
 }
 

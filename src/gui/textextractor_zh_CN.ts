@@ -131,6 +131,10 @@
         <translation>阅读顺序</translation>
     </message>
     <message>
+        <source>Repair damaged files</source>
+        <translation>修复损坏的文件</translation>
+    </message>
+    <message>
         <source>&amp;OK</source>
         <translation>确定(&amp;O)</translation>
     </message>
