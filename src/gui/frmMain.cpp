@@ -11,6 +11,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QToolBar>
@@ -83,6 +85,16 @@ TfrmMain::TfrmMain(TSettings& Settings, QWidget* Parent)
   // Drops go to the window, not into the log.
   mLog->setAcceptDrops(false);
   setCentralWidget(mLog);
+
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName("StatusBar1");
+  StatusBar1->setSizeGripEnabled(true);
+  pbProgress = new QProgressBar(StatusBar1);
+  pbProgress->setObjectName("pbProgress");
+  pbProgress->setTextVisible(true);
+  StatusBar1->addPermanentWidget(pbProgress, 1);
+  setStatusBar(StatusBar1);
+  ResetProgress();
   setAcceptDrops(true);
 
   odOpen = new QFileDialog(this);
@@ -171,6 +183,13 @@ void TfrmMain::aOptionExecute() {
 
 void TfrmMain::aExtractExecute() {
   Guarded([&] { FLogic->aExtractExecute(); });
+  // However the run ended: finished, stopped, cancelled or by an error.
+  ResetProgress();
+}
+
+void TfrmMain::ResetProgress() {
+  pbProgress->reset();
+  pbProgress->setVisible(false);
 }
 
 void TfrmMain::aAboutExecute() {
@@ -247,4 +266,23 @@ void TfrmMain::EnableAction(TAction Action, bool Enabled) {
 
 void TfrmMain::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-void TfrmMain::PageDone(int32_t Page, int32_t, int32_t) { emit PageExtracted(Page); }
+void TfrmMain::PageDone(int32_t Page, int32_t First, int32_t Last) {
+  const int Selected = SelectedPages(FSettings.Page, First, Last);
+  pbProgress->setRange(0, Selected > 0 ? Selected : 1);
+  pbProgress->setValue(SelectedPages(FSettings.Page, First, Page));
+  pbProgress->setFormat(tr("Page %1: %2 of %3").arg(Page).arg(pbProgress->value()).arg(Selected));
+  pbProgress->setVisible(true);
+  emit PageExtracted(Page);
+}
+
+int SelectedPages(int32_t Kind, int32_t First, int32_t Last) {
+  if (First < 1) First = 1;
+  if (Last < First) return 0;
+  // Pages of 1..N taken by Kind: all, the odd (2) or the even (3) ones.
+  const auto Upto = [Kind](int64_t N) -> int64_t {
+    if (Kind == 2) return (N + 1) / 2;
+    if (Kind == 3) return N / 2;
+    return Kind == 1 ? N : 0;
+  };
+  return static_cast<int>(Upto(Last) - Upto(int64_t(First) - 1));
+}

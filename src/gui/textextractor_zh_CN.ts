@@ -58,6 +58,10 @@
         <source>Password</source>
         <translation>Password</translation>
     </message>
+    <message>
+        <source>Page %1: %2 of %3</source>
+        <translation>第 %1 页：%2 / %3</translation>
+    </message>
 </context>
 <context>
     <name>TfrmOption</name>
