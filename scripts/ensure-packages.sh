@@ -38,6 +38,10 @@ TEST_PACKAGES=(libgtest-dev qpdf poppler-utils fonts-urw-base35)
 # The Qt window and its tests (Qt's offscreen platform is in qt6-qpa-plugins),
 # and a CJK font for its Chinese captions.
 TEST_PACKAGES+=(qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei)
+# The window's translations: Qt's LinguistTools CMake package (qt6-tools-dev)
+# and lupdate/lrelease (qt6-l10n-tools) build the .qm files.
+GUI_I18N_PACKAGES=(qt6-tools-dev qt6-l10n-tools)
+TEST_PACKAGES+=("${GUI_I18N_PACKAGES[@]}")
 # Encrypted documents: AES and SHA-2 come from OpenSSL's libcrypto, the
 # SASLprep of AES-256 passwords from GNU Libidn.
 BUILD_PACKAGES+=(libssl-dev libidn-dev)

@@ -12,8 +12,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -315,6 +317,93 @@ TEST_F(BusyWindow, StopDuringTheRunWritesThePagesSoFar) {
 
   // The next run starts afresh.
   EXPECT_EQ(Extract("again.txt"), Pages(1, 10));
+}
+
+// The status bar's progress bar after each page: pages done of the pages
+// selected, and the page in its text; hidden and rewound once the run ends.
+TEST_F(BusyWindow, ProgressBarCountsSelectedPagesAndResetsWhenTheRunEnds) {
+  struct TProgress {
+    int Value, Maximum;
+    QString Text;
+    bool Visible;
+  };
+  std::vector<TProgress> Seen;
+  QObject::connect(Window.get(), &TfrmMain::PageExtracted, [&](int) {
+    Seen.push_back({Window->pbProgress->value(), Window->pbProgress->maximum(), Window->pbProgress->text(),
+                    Window->pbProgress->isVisible()});
+  });
+  auto* Bar = Window->findChild<QStatusBar*>("StatusBar1");
+  ASSERT_NE(Bar, nullptr);
+  EXPECT_EQ(Window->statusBar(), Bar);
+  EXPECT_EQ(Window->pbProgress->parentWidget(), Bar);
+  EXPECT_FALSE(Window->pbProgress->isVisible()) << "no run yet";
+
+  struct Case {
+    const char* Name;
+    int32_t Range, Page, From, To;
+    int StopAt;  // 0: the run finishes
+    std::vector<int> Values;
+    int Maximum;
+    const char* LastText;
+  } Cases[] = {
+      {"all pages, stopped after page 4", 1, 1, 1, 1, 4, {1, 2, 3, 4}, 10, "第 4 页：4 / 10"},
+      {"odd pages, to the end", 1, 2, 1, 1, 0, {1, 2, 3, 4, 5}, 5, "第 9 页：5 / 5"},
+      {"even pages of 3..8", 2, 3, 3, 8, 0, {1, 2, 3}, 3, "第 8 页：3 / 3"},
+      {"pages 2..6, stopped after page 3", 2, 1, 2, 6, 3, {1, 2}, 5, "第 3 页：2 / 5"},
+  };
+  int Run = 0;
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Seen.clear();
+    Settings->Range = C.Range;
+    Settings->Page = C.Page;
+    Settings->From = C.From;
+    Settings->To = C.To;
+    if (C.StopAt) PostAt(C.StopAt, [this] { Window->aStop->trigger(); });
+    Extract("progress" + std::to_string(++Run) + ".txt");
+    ASSERT_EQ(Seen.size(), C.Values.size());
+    for (size_t I = 0; I < Seen.size(); ++I) {
+      EXPECT_EQ(Seen[I].Value, C.Values[I]) << I;
+      EXPECT_EQ(Seen[I].Maximum, C.Maximum) << I;
+      EXPECT_TRUE(Seen[I].Visible) << I;
+    }
+    EXPECT_EQ(Seen.back().Text, QString::fromUtf8(C.LastText));
+    // Ended or stopped: hidden, and rewound below its minimum (no value).
+    EXPECT_FALSE(Window->pbProgress->isVisible());
+    EXPECT_LT(Window->pbProgress->value(), Window->pbProgress->minimum());
+    EXPECT_EQ(Window->Logic().StopRequested, C.StopAt != 0);
+  }
+
+  // In English.
+  TLanguage English(QLocale(QLocale::English, QLocale::UnitedStates));
+  TfrmMain Other(*Settings);
+  Other.OnChooseOutputFile = [this](const QString&, QString& F) {
+    F = QString::fromStdString((Dir / "english.txt").string());
+    return true;
+  };
+  Other.OnAskYesNo = [](const QString&) { return false; };
+  Other.OpenPDFFile(QString::fromStdString(File));
+  QString Text;
+  QObject::connect(&Other, &TfrmMain::PageExtracted, [&](int P) {
+    if (P == 3) Text = Other.pbProgress->text();
+  });
+  Settings->Range = 1;
+  Settings->Page = 1;
+  Other.aExtract->trigger();
+  EXPECT_EQ(Text, "Page 3: 3 of 10");
+}
+
+TEST(SelectedPages, CountsThePagesARunTakes) {
+  struct Case {
+    int32_t Kind, First, Last;
+    int Count;
+  } Cases[] = {
+      {1, 1, 10, 10}, {2, 1, 10, 5}, {3, 1, 10, 5}, {2, 1, 9, 5},  {3, 1, 9, 4},  {2, 2, 2, 0}, {3, 2, 2, 1},
+      {2, 3, 8, 3},   {3, 3, 8, 3},  {1, 5, 4, 0},  {1, 0, 3, 3},  {2, -3, 3, 2}, {4, 1, 10, 0}, {0, 1, 10, 0},
+      {1, 1, 2147483647, 2147483647}, {2, 1, 2147483647, 1073741824},
+  };
+  for (const Case& C : Cases)
+    EXPECT_EQ(SelectedPages(C.Kind, C.First, C.Last), C.Count) << C.Kind << " " << C.First << ".." << C.Last;
 }
 
 TEST_F(BusyWindow, ClosingIsRefusedWhileBusy) {

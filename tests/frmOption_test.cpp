@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,6 +12,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+
+#include <filesystem>
 
 #include "GuiUtility.h"
 #include "SettingsStore.h"
@@ -40,7 +43,8 @@ TEST_F(OptionDialog, ControlsHaveTheirNamesAndCaptions) {
     const char* Caption;
   } Cases[] = {{"GroupBox1", "页面范围"}, {"rbPRAll", "提取所有页面"}, {"rbPRRange", "页面"}, {"Label1", "至"},
                {"rgExtract", "提取 "},    {"GroupBox2", "页面"},     {"Label2", "标题:"},  {"Label3", "页脚:"},
-               {"Label4", "提取类型:"},   {"bOK", "确定(&O)"},       {"bCancel", "取消(&C)"}};
+               {"Label4", "提取类型:"},   {"bOK", "确定(&O)"},       {"bCancel", "取消(&C)"},
+               {"cbRepair", "修复损坏的文件"}};
   for (const Case& C : Cases) {
     QWidget* W = Dialog->findChild<QWidget*>(C.Name);
     ASSERT_NE(W, nullptr) << C.Name;
@@ -100,6 +104,78 @@ TEST_F(OptionDialog, LoadsEachSettingIntoItsControl) {
     EXPECT_EQ(Dialog->eHeader->text(), "H &p");
     EXPECT_EQ(Dialog->eFooter->text(), QString::fromUtf8("第 &p 页"));
   }
+}
+
+TEST_F(OptionDialog, RepairSettingChecksItsBox) {
+  struct Case {
+    int32_t Repair;
+    bool Checked;
+  } Cases[] = {{1, true}, {0, false}, {2, true}, {-1, true}};
+  for (const Case& C : Cases) {
+    TSettings Settings(Store);
+    Settings.Repair = C.Repair;
+    auto Dialog = Make(Settings);
+    EXPECT_EQ(Dialog->cbRepair->isChecked(), C.Checked) << C.Repair;
+  }
+}
+
+// The reading-order layout and the Repair check box, chosen in the dialog,
+// confirmed with OK (or cancelled), go to the settings file and come back
+// from it into a new dialog.
+TEST_F(OptionDialog, ReadingOrderAndRepairRoundTripThroughTheSettingsFile) {
+  namespace fs = std::filesystem;
+  struct Case {
+    const char* Name;
+    int TextTypeBefore, RepairBefore;
+    int ListItem;     // chosen in the dialog
+    bool ClickRepair;  // a click on the check box
+    bool Ok;
+    int TextTypeAfter, RepairAfter;  // in the file and in a new dialog
+  } Cases[] = {
+      {"reading order, repair off", 1, 1, 3, true, true, 3, 0},
+      {"repair on again", 3, 0, 3, true, true, 3, 1},
+      {"reading order, repair kept", 0, 1, 3, false, true, 3, 1},
+      {"from reading order to positioned", 3, 0, 2, false, true, 2, 0},
+      {"a repair value other than 1 is saved as 1", 1, 5, 1, false, true, 1, 1},
+      {"cancelled: the file keeps its values", 1, 1, 3, true, false, 1, 1},
+  };
+  char Template[] = "/tmp/vorlith-option-XXXXXX";
+  const fs::path Dir = ::mkdtemp(Template);
+  const std::string File = (Dir / "TextExtractor.ini").string();
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    fs::remove(File);
+    {
+      TIniSettingsStore Store(File);
+      TSettings Settings(Store);
+      Settings.TextType = static_cast<uint8_t>(C.TextTypeBefore);
+      Settings.Repair = C.RepairBefore;
+      ASSERT_TRUE(Settings.Save());
+    }
+    {
+      TIniSettingsStore Store(File);
+      TSettings Settings(Store);
+      auto Dialog = Make(Settings);
+      Dialog->show();
+      EXPECT_EQ(Dialog->cbTextType->currentIndex(), C.TextTypeBefore);
+      Dialog->cbTextType->setCurrentIndex(C.ListItem);
+      if (C.ClickRepair) QTest::mouseClick(Dialog->cbRepair, Qt::LeftButton, {}, QPoint(6, Dialog->cbRepair->height() / 2));
+      QTest::mouseClick(C.Ok ? Dialog->bOK : Dialog->bCancel, Qt::LeftButton);
+      EXPECT_EQ(Dialog->result(), C.Ok ? QDialog::Accepted : QDialog::Rejected);
+    }
+    TIniSettingsStore Store(File);
+    const auto Values = Store.Read();
+    ASSERT_TRUE(Values);
+    EXPECT_EQ(Values->at("TextType"), std::to_string(C.TextTypeAfter));
+    EXPECT_EQ(Values->at("Repair"), std::to_string(C.RepairAfter));
+    TSettings Settings(Store);
+    auto Dialog = Make(Settings);
+    EXPECT_EQ(Dialog->cbTextType->currentIndex(), C.TextTypeAfter);
+    EXPECT_EQ(Dialog->cbRepair->isChecked(), C.RepairAfter != 0);
+  }
+  EXPECT_TRUE(Errors.empty());
+  std::error_code Ec;
+  fs::remove_all(Dir, Ec);
 }
 
 TEST_F(OptionDialog, OutOfRangeValuesRefuseToOpen) {

@@ -18,10 +18,10 @@ TFrmInputString::TFrmInputString(QWidget* Parent) : QDialog(Parent) {
   Edit1 = new QLineEdit(this);
   Edit1->setObjectName("Edit1");
   Edit1->setFixedWidth(401);
-  bOk = new QPushButton(QString::fromUtf8("确定(&O)"), this);
+  bOk = new QPushButton(tr("&OK"), this);
   bOk->setObjectName("bOk");
   bOk->setDefault(true);
-  bCancel = new QPushButton(QString::fromUtf8("取消(&C)"), this);
+  bCancel = new QPushButton(tr("&Cancel"), this);
   bCancel->setObjectName("bCancel");
   connect(bOk, &QPushButton::clicked, this, &QDialog::accept);
   connect(bCancel, &QPushButton::clicked, this, &QDialog::reject);

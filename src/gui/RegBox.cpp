@@ -14,7 +14,7 @@
 TfrmRegBox::TfrmRegBox(QWidget* Parent, QString PageAddress, TOpener Opener)
     : QDialog(Parent), FPage(std::move(PageAddress)), FOpener(std::move(Opener)) {
   setObjectName("frmRegBox");
-  setWindowTitle(QString::fromUtf8("关于"));
+  setWindowTitle(tr("About"));
   if (!FOpener) FOpener = [](const QString& Target) { ShellOpen(Target); };
 
   // The white band: logo, name, version and link.
@@ -39,7 +39,7 @@ TfrmRegBox::TfrmRegBox(QWidget* Parent, QString PageAddress, TOpener Opener)
 
   int Major = 0, Minor = 0, Release = 0, Build = 0;
   GetFileVersion(Major, Minor, Release, Build);
-  auto* VersionCaption = new QLabel(QString::fromUtf8("版本:"), Band);
+  auto* VersionCaption = new QLabel(tr("Version:"), Band);
   VersionCaption->setObjectName("lVersionCaption");
   lVersion = new QLabel(QString::asprintf("%d.%d.%d", Major, Minor, Release), Band);
   lVersion->setObjectName("lVersion");
@@ -48,7 +48,7 @@ TfrmRegBox::TfrmRegBox(QWidget* Parent, QString PageAddress, TOpener Opener)
   lLink->setObjectName("lLink");
   lLink->setTextFormat(Qt::RichText);
   lLink->setText("<a href=\"open\" style=\"color: navy; text-decoration: underline;\">" +
-                 QString::fromUtf8("Vorlith Text Extractor 说明") + "</a>");
+                 tr("Vorlith Text Extractor manual").toHtmlEscaped() + "</a>");
   lLink->setCursor(Qt::PointingHandCursor);
   lLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
   connect(lLink, &QLabel::linkActivated, this, [this] { FOpener(FPage); });
@@ -74,10 +74,10 @@ TfrmRegBox::TfrmRegBox(QWidget* Parent, QString PageAddress, TOpener Opener)
   // The panel of buttons.
   pReg = new QWidget(this);
   pReg->setObjectName("pReg");
-  bOnline = new QPushButton(QString::fromUtf8("说明文件(&R)"), pReg);
+  bOnline = new QPushButton(tr("&Read Me"), pReg);
   bOnline->setObjectName("bOnline");
   connect(bOnline, &QPushButton::clicked, this, [this] { FOpener(FPage); });
-  Button1 = new QPushButton(QString::fromUtf8("关闭(&C)"), pReg);
+  Button1 = new QPushButton(tr("&Close"), pReg);
   Button1->setObjectName("Button1");
   Button1->setDefault(true);
   connect(Button1, &QPushButton::clicked, this, &QDialog::accept);

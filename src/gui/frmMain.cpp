@@ -11,6 +11,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QToolBar>
@@ -44,20 +46,20 @@ TfrmMain::TfrmMain(TSettings& Settings, QWidget* Parent)
   // The actions, their captions and accelerators.
   ALActs = new QObject(this);
   ALActs->setObjectName("ALActs");
-  auto MakeAction = [this](const char* Name, const char* Caption, TImage Image, Qt::Key Key) {
-    auto* A = new QAction(ToolbarIcon(Image), QString::fromUtf8(Caption), ALActs);
+  auto MakeAction = [this](const char* Name, const QString& Caption, TImage Image, Qt::Key Key) {
+    auto* A = new QAction(ToolbarIcon(Image), Caption, ALActs);
     A->setObjectName(Name);
     if (Key != Qt::Key_unknown) A->setShortcut(QKeySequence(Qt::ALT | Key));
     addAction(A);
     return A;
   };
-  aOpenFile = MakeAction("aOpenFile", "打开(&O)...", TImage::OpenFile, Qt::Key_O);
-  aOption = MakeAction("aOption", "选项(&P)", TImage::Option, Qt::Key_P);
-  aExtract = MakeAction("aExtract", "提取文本(&E)", TImage::Extract, Qt::Key_E);
-  aStop = MakeAction("aStop", "停止(&S)", TImage::Stop, Qt::Key_S);
-  aHelp = MakeAction("aHelp", "帮助(&H)", TImage::Help, Qt::Key_H);
-  aAbout = MakeAction("aAbout", "关于(&A)...", TImage::About, Qt::Key_A);
-  aMoreTools = MakeAction("aMoreTools", "更多工具", TImage::MoreTools, Qt::Key_unknown);
+  aOpenFile = MakeAction("aOpenFile", tr("&Open..."), TImage::OpenFile, Qt::Key_O);
+  aOption = MakeAction("aOption", tr("O&ptions"), TImage::Option, Qt::Key_P);
+  aExtract = MakeAction("aExtract", tr("&Extract Text"), TImage::Extract, Qt::Key_E);
+  aStop = MakeAction("aStop", tr("&Stop"), TImage::Stop, Qt::Key_S);
+  aHelp = MakeAction("aHelp", tr("&Help"), TImage::Help, Qt::Key_H);
+  aAbout = MakeAction("aAbout", tr("&About..."), TImage::About, Qt::Key_A);
+  aMoreTools = MakeAction("aMoreTools", tr("More Tools"), TImage::MoreTools, Qt::Key_unknown);
 
   ToolBar1 = new QToolBar(this);
   ToolBar1->setObjectName("ToolBar1");
@@ -83,20 +85,30 @@ TfrmMain::TfrmMain(TSettings& Settings, QWidget* Parent)
   // Drops go to the window, not into the log.
   mLog->setAcceptDrops(false);
   setCentralWidget(mLog);
+
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName("StatusBar1");
+  StatusBar1->setSizeGripEnabled(true);
+  pbProgress = new QProgressBar(StatusBar1);
+  pbProgress->setObjectName("pbProgress");
+  pbProgress->setTextVisible(true);
+  StatusBar1->addPermanentWidget(pbProgress, 1);
+  setStatusBar(StatusBar1);
+  ResetProgress();
   setAcceptDrops(true);
 
   odOpen = new QFileDialog(this);
   odOpen->setObjectName("odOpen");
   odOpen->setAcceptMode(QFileDialog::AcceptOpen);
   odOpen->setFileMode(QFileDialog::ExistingFile);
-  odOpen->setNameFilters({"PDF File (*.pdf)", "All File (*)"});
+  odOpen->setNameFilters({tr("PDF File (*.pdf)"), tr("All File (*)")});
 
   sdSave = new QFileDialog(this);
   sdSave->setObjectName("sdSave");
   sdSave->setAcceptMode(QFileDialog::AcceptSave);
   sdSave->setFileMode(QFileDialog::AnyFile);
   sdSave->setDefaultSuffix("TXT");
-  sdSave->setNameFilters({"Text File (*.txt)", "All File (*)"});
+  sdSave->setNameFilters({tr("Text File (*.txt)"), tr("All File (*)")});
   sdSave->setOption(QFileDialog::DontConfirmOverwrite, false);
   sdSave->setSizeGripEnabled(true);
 
@@ -113,7 +125,7 @@ TfrmMain::TfrmMain(TSettings& Settings, QWidget* Parent)
     return true;
   };
   OnAskPassword = [this](const QString& Prompt, QString& Value) {
-    return ShowInputString(Value, Prompt, QString(), true, "Password", this);
+    return ShowInputString(Value, Prompt, QString(), true, tr("Password"), this);
   };
   OnAskYesNo = [this](const QString& Question) { return ::AskYesNo(this, Question); };
   OnShellOpen = [](const QString& Target) { ::ShellOpen(Target); };
@@ -171,6 +183,13 @@ void TfrmMain::aOptionExecute() {
 
 void TfrmMain::aExtractExecute() {
   Guarded([&] { FLogic->aExtractExecute(); });
+  // However the run ended: finished, stopped, cancelled or by an error.
+  ResetProgress();
+}
+
+void TfrmMain::ResetProgress() {
+  pbProgress->reset();
+  pbProgress->setVisible(false);
 }
 
 void TfrmMain::aAboutExecute() {
@@ -247,4 +266,23 @@ void TfrmMain::EnableAction(TAction Action, bool Enabled) {
 
 void TfrmMain::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-void TfrmMain::PageDone(int32_t Page, int32_t, int32_t) { emit PageExtracted(Page); }
+void TfrmMain::PageDone(int32_t Page, int32_t First, int32_t Last) {
+  const int Selected = SelectedPages(FSettings.Page, First, Last);
+  pbProgress->setRange(0, Selected > 0 ? Selected : 1);
+  pbProgress->setValue(SelectedPages(FSettings.Page, First, Page));
+  pbProgress->setFormat(tr("Page %1: %2 of %3").arg(Page).arg(pbProgress->value()).arg(Selected));
+  pbProgress->setVisible(true);
+  emit PageExtracted(Page);
+}
+
+int SelectedPages(int32_t Kind, int32_t First, int32_t Last) {
+  if (First < 1) First = 1;
+  if (Last < First) return 0;
+  // Pages of 1..N taken by Kind: all, the odd (2) or the even (3) ones.
+  const auto Upto = [Kind](int64_t N) -> int64_t {
+    if (Kind == 2) return (N + 1) / 2;
+    if (Kind == 3) return N / 2;
+    return Kind == 1 ? N : 0;
+  };
+  return static_cast<int>(Upto(Last) - Upto(int64_t(First) - 1));
+}

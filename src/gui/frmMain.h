@@ -14,6 +14,8 @@ class QAction;
 class QDialog;
 class QFileDialog;
 class QPlainTextEdit;
+class QProgressBar;
+class QStatusBar;
 class QToolBar;
 class TPDFEngine;
 class TSettings;
@@ -62,6 +64,10 @@ class TfrmMain : public QMainWindow, public TMainHost {
   QPlainTextEdit* mLog;
   QFileDialog* odOpen;
   QFileDialog* sdSave;
+  // The progress of a run: pages done of the pages selected, with the page
+  // just extracted in its text. Hidden and reset while no run is under way.
+  QStatusBar* StatusBar1;
+  QProgressBar* pbProgress;
 
   // TMainHost
   bool ChooseOutputFile(const std::string& Proposed, std::string& FileName) override;
@@ -90,9 +96,16 @@ class TfrmMain : public QMainWindow, public TMainHost {
   void aAboutExecute();
   // Runs an action's work; an error it throws is shown with its text.
   void Guarded(const std::function<void()>& Work);
+  // Hides the progress bar and rewinds it.
+  void ResetProgress();
 
   TSettings& FSettings;
   std::unique_ptr<TPDFEngine> FEngine;
   TTextCodec FCodec;
   std::unique_ptr<TMainLogic> FLogic;
 };
+
+// How many pages of First..Last a run extracts with the Page setting Kind (1
+// all, 2 odd, 3 even; another value takes none, as in the run); 0 when
+// Last < First. Pages below 1 are not counted.
+int SelectedPages(int32_t Kind, int32_t First, int32_t Last);

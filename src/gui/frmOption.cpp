@@ -2,6 +2,7 @@
 #include "frmOption.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -31,20 +32,20 @@ int32_t StrToInt(const QString& Text) {
 TfrmOption::TfrmOption(TSettings& Settings, const TTextCodec& Codec, QWidget* Parent, TErrorHandler ShowError)
     : QDialog(Parent), FSettings(Settings), FCodec(Codec), FShowError(std::move(ShowError)) {
   setObjectName("frmOption");
-  setWindowTitle(QString::fromUtf8("选项"));
+  setWindowTitle(tr("Options"));
   if (!FShowError)
     FShowError = [this](const QString& Text) { QMessageBox::critical(this, QString::fromUtf8(ApplicationTitle), Text); };
 
   // Page range.
-  GroupBox1 = new QGroupBox(QString::fromUtf8("页面范围"), this);
+  GroupBox1 = new QGroupBox(tr("Page Range"), this);
   GroupBox1->setObjectName("GroupBox1");
-  rbPRAll = new QRadioButton(QString::fromUtf8("提取所有页面"), GroupBox1);
+  rbPRAll = new QRadioButton(tr("All pages"), GroupBox1);
   rbPRAll->setObjectName("rbPRAll");
-  rbPRRange = new QRadioButton(QString::fromUtf8("页面"), GroupBox1);
+  rbPRRange = new QRadioButton(tr("Pages"), GroupBox1);
   rbPRRange->setObjectName("rbPRRange");
   eBegin = new QLineEdit(GroupBox1);
   eBegin->setObjectName("eBegin");
-  Label1 = new QLabel(QString::fromUtf8("至"), GroupBox1);
+  Label1 = new QLabel(tr("to"), GroupBox1);
   Label1->setObjectName("Label1");
   eEnd = new QLineEdit(GroupBox1);
   eEnd->setObjectName("eEnd");
@@ -63,35 +64,36 @@ TfrmOption::TfrmOption(TSettings& Settings, const TTextCodec& Codec, QWidget* Pa
   RangeLayout->addLayout(RangeRow);
 
   // Which pages of the range.
-  rgExtract = new QGroupBox(QString::fromUtf8("提取 "), this);
+  rgExtract = new QGroupBox(tr("Extract"), this);
   rgExtract->setObjectName("rgExtract");
   FExtractItems = new QButtonGroup(this);
   auto* ExtractLayout = new QVBoxLayout(rgExtract);
-  const char* const Items[] = {"所有页面", "奇数页", "偶数页"};
+  const QString Items[] = {tr("All pages", "rgExtract"), tr("Odd pages"), tr("Even pages")};
   for (int I = 0; I < 3; ++I) {
-    auto* Item = new QRadioButton(QString::fromUtf8(Items[I]), rgExtract);
+    auto* Item = new QRadioButton(Items[I], rgExtract);
     Item->setObjectName(QString("rgExtract_%1").arg(I));
     FExtractItems->addButton(Item, I);
     ExtractLayout->addWidget(Item);
   }
 
   // Header, footer and layout.
-  GroupBox2 = new QGroupBox(QString::fromUtf8("页面"), this);
+  GroupBox2 = new QGroupBox(tr("Page"), this);
   GroupBox2->setObjectName("GroupBox2");
-  auto* Label2 = new QLabel(QString::fromUtf8("标题:"), GroupBox2);
+  auto* Label2 = new QLabel(tr("Header:"), GroupBox2);
   Label2->setObjectName("Label2");
   eHeader = new QLineEdit(GroupBox2);
   eHeader->setObjectName("eHeader");
-  auto* Label3 = new QLabel(QString::fromUtf8("页脚:"), GroupBox2);
+  auto* Label3 = new QLabel(tr("Footer:"), GroupBox2);
   Label3->setObjectName("Label3");
   eFooter = new QLineEdit(GroupBox2);
   eFooter->setObjectName("eFooter");
-  auto* Label4 = new QLabel(QString::fromUtf8("提取类型:"), GroupBox2);
+  auto* Label4 = new QLabel(tr("Layout:"), GroupBox2);
   Label4->setObjectName("Label4");
   cbTextType = new QComboBox(GroupBox2);
   cbTextType->setObjectName("cbTextType");
-  cbTextType->addItems({QString::fromUtf8("在 PDF 命令中的应用"), QString::fromUtf8("智能重排"), QString::fromUtf8("位置"),
-                        QString::fromUtf8("阅读顺序")});
+  cbTextType->addItems({tr("Content order"), tr("Reflow"), tr("Positioned"), tr("Reading order")});
+  cbRepair = new QCheckBox(tr("Repair damaged files"), GroupBox2);
+  cbRepair->setObjectName("cbRepair");
   auto* PageLayout = new QGridLayout(GroupBox2);
   PageLayout->addWidget(Label2, 0, 0);
   PageLayout->addWidget(eHeader, 0, 1);
@@ -99,11 +101,12 @@ TfrmOption::TfrmOption(TSettings& Settings, const TTextCodec& Codec, QWidget* Pa
   PageLayout->addWidget(eFooter, 1, 1);
   PageLayout->addWidget(Label4, 2, 0);
   PageLayout->addWidget(cbTextType, 2, 1);
+  PageLayout->addWidget(cbRepair, 3, 1);
 
-  bOK = new QPushButton(QString::fromUtf8("确定(&O)"), this);
+  bOK = new QPushButton(tr("&OK"), this);
   bOK->setObjectName("bOK");
   bOK->setDefault(true);
-  bCancel = new QPushButton(QString::fromUtf8("取消(&C)"), this);
+  bCancel = new QPushButton(tr("&Cancel"), this);
   bCancel->setObjectName("bCancel");
   connect(bOK, &QPushButton::clicked, this, [this] { bOKClick(); });
   connect(bCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -154,6 +157,7 @@ void TfrmOption::LoadFromSettings() {
   eFooter->setText(FCodec.ToQ(FSettings.Footer));
   eHeader->setText(FCodec.ToQ(FSettings.Header));
   cbTextType->setCurrentIndex(FSettings.TextType <= 3 ? FSettings.TextType : -1);
+  cbRepair->setChecked(FSettings.Repair != 0);
 }
 
 void TfrmOption::SaveToSettings() {
@@ -166,6 +170,7 @@ void TfrmOption::SaveToSettings() {
   FSettings.Footer = FCodec.FromQ(eFooter->text());
   FSettings.Header = FCodec.FromQ(eHeader->text());
   if (cbTextType->currentIndex() >= 0) FSettings.TextType = static_cast<uint8_t>(cbTextType->currentIndex());
+  FSettings.Repair = cbRepair->isChecked() ? 1 : 0;
   if (!FSettings.Save()) throw std::runtime_error("Can not save the settings.");
 }
 

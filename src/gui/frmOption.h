@@ -6,6 +6,7 @@
 #include <functional>
 
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -50,6 +51,8 @@ class TfrmOption : public QDialog {
   QLineEdit* eHeader;
   QLineEdit* eFooter;
   QComboBox* cbTextType;
+  // The Repair setting: checked rebuilds damaged files, unchecked refuses them.
+  QCheckBox* cbRepair;
   QPushButton* bOK;
   QPushButton* bCancel;
 

@@ -6,6 +6,7 @@
 
 #include "Images.h"
 #include "SettingsStore.h"
+#include "Translation.h"
 #include "frmMain.h"
 #include "option.h"
 
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName("Vorlith");
   QApplication::setDesktopFileName("textextractor-gui");
   QApplication::setWindowIcon(QIcon(LogoPixmap(128)));
+  // The captions in the user's language: Chinese for Chinese locales, else English.
+  InstallTranslation(QLocale::system());
 
   // The settings exist before the window and outlive it.
   TIniSettingsStore Store(TIniSettingsStore::DefaultPath());

@@ -12,6 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "Translation.h"
+
 TModalAnswerer::TModalAnswerer() {
   connect(&FTimer, &QTimer::timeout, this, [this] { Tick(); });
   FTimer.start(10);
@@ -31,6 +35,12 @@ void TModalAnswerer::Tick() {
   Handler(Dialog);
 }
 
+QLocale DefaultTestLocale() { return QLocale(QLocale::Chinese, QLocale::China); }
+
+TLanguage::TLanguage(const QLocale& Locale) { EXPECT_TRUE(InstallTranslation(Locale)) << Locale.name().toStdString(); }
+
+TLanguage::~TLanguage() { InstallTranslation(DefaultTestLocale()); }
+
 bool DropFiles(QWidget& Target, const QStringList& Paths) {
   QMimeData Data;
   QList<QUrl> Urls;
@@ -49,5 +59,10 @@ int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication App(argc, argv);
+  // Whatever the machine's locale: the Chinese captions, as under zh_CN.
+  if (!InstallTranslation(DefaultTestLocale())) {
+    std::fprintf(stderr, "The Chinese translation is missing from the resources.\n");
+    return 1;
+  }
   return RUN_ALL_TESTS();
 }

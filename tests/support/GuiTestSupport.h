@@ -1,7 +1,10 @@
-// Helpers of the window tests: answering modal dialogs from a timer, and a
-// drop of files.
+// Helpers of the window tests: answering modal dialogs from a timer, a drop
+// of files, and the window's language. The tests' main installs the Chinese
+// translation: a test reads the Chinese captions unless it picks another
+// language with TLanguage.
 #pragma once
 
+#include <QLocale>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -30,6 +33,19 @@ class TModalAnswerer : public QObject {
   std::deque<THandler> FHandlers;
   QTimer FTimer;
 };
+
+// Installs the window's translation for a locale while it lives, and the
+// Chinese one (the tests' default) again afterwards.
+class TLanguage {
+ public:
+  explicit TLanguage(const QLocale& Locale);
+  ~TLanguage();
+  TLanguage(const TLanguage&) = delete;
+  TLanguage& operator=(const TLanguage&) = delete;
+};
+
+// The locale the window tests run under unless they pick another.
+QLocale DefaultTestLocale();
 
 // Sends Target a drop of the local files Paths, as the desktop would.
 // Returns whether the drop was accepted.
