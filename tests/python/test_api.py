@@ -8,7 +8,7 @@ import sys
 import pytest
 import vorlith
 
-from conftest import ENCRYPTED, joined
+from conftest import ENCRYPTED, joined, unknown_encryption_pdf
 
 LAYOUTS = ["content", "reflow", "positioned", "reading"]
 FRAMES = [("", ""), ("Page &p of &a - &n", "-- &P / &A --"), ("only a header: &f", ""),
@@ -149,13 +149,14 @@ def test_info_gives_the_console_facts(console, pdfs, name, password):
     assert [(f"{w:.2f}", f"{h:.2f}") for w, h in info["page_sizes"]] == sizes
 
 
-def test_info_values():
+def test_info_values(tmp_path):
     plain = vorlith.info(str(ENCRYPTED.parent.parent.parent / "examples" / "sample.pdf"))
     assert plain == {"pages": 3, "encrypted": 0, "security": [0, 2, 2, 4, 6, 6, 6, 6, 6, 6, 11],
                      "page_sizes": [(612.0, 792.0)] * 3}
     locked = vorlith.info(str(ENCRYPTED / "rc4-40.pdf"))
     assert locked["encrypted"] == 1 and locked["security"][1] == 3  # a password is needed
-    assert vorlith.info(str(ENCRYPTED / "aes-128.pdf"))["security"] == [9] * 11
+    assert vorlith.info(str(ENCRYPTED / "aes-128.pdf"))["encrypted"] == 1
+    assert vorlith.info(str(unknown_encryption_pdf(tmp_path / "other.pdf")))["security"] == [9] * 11
 
 
 # ---------------------------------------------------------------- errors
@@ -181,8 +182,10 @@ def _error_cases(tmp_path):
         (ENCRYPTED / "rc4-40.pdf", "", vorlith.PasswordError),
         (ENCRYPTED / "rc4-40.pdf", "wrong", vorlith.PasswordError),
         (ENCRYPTED / "rc4-128.pdf", "User", vorlith.PasswordError),
-        (ENCRYPTED / "aes-128.pdf", None, vorlith.UnknownEncryptionError),
-        (ENCRYPTED / "aes-128.pdf", "user", vorlith.UnknownEncryptionError),
+        (ENCRYPTED / "aes-128.pdf", None, vorlith.PasswordError),
+        (ENCRYPTED / "aes-128.pdf", "wrong", vorlith.PasswordError),
+        (unknown_encryption_pdf(tmp_path / "other.pdf"), None, vorlith.UnknownEncryptionError),
+        (tmp_path / "other.pdf", "user", vorlith.UnknownEncryptionError),
     ]
 
 

@@ -11,7 +11,7 @@ import time
 import pytest
 import vorlith
 
-from conftest import ENCRYPTED, SOURCE_DIR
+from conftest import ENCRYPTED, SOURCE_DIR, unknown_encryption_pdf
 
 EXAMPLE = SOURCE_DIR / "examples" / "dask_extract.py"
 # Dask's own start-up and shut-down, bounded.
@@ -26,7 +26,7 @@ def folder(pdfs, tmp_path_factory):
         shutil.copy(pdfs[name], inputs / f"{name}.pdf")
     shutil.copy(ENCRYPTED / "rc4-40-empty-user.pdf", inputs / "empty-user.PDF")
     shutil.copy(ENCRYPTED / "rc4-128.pdf", inputs / "locked.pdf")
-    shutil.copy(ENCRYPTED / "aes-128.pdf", inputs / "aes.pdf")
+    unknown_encryption_pdf(inputs / "aes.pdf")
     (inputs / "broken.pdf").write_bytes(b"%PDF-1.4\nnot a PDF\n")
     (inputs / "notes.txt").write_text("not a PDF file name")
     return inputs
