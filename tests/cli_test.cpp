@@ -575,7 +575,7 @@ TEST_F(Batch, SkipExistingLeavesOutputsAlone) {
 TEST_F(Batch, CtrlCStopsWithNoHalfWrittenFile) {
   fs::create_directories(Dir / "big");
   constexpr int Files = 24;
-  for (int I = 0; I < Files; ++I) WriteLongDocument(Dir / "big" / ("f" + std::to_string(I) + ".pdf"), 150);
+  for (int I = 0; I < Files; ++I) WriteLongDocument(Dir / "big" / ("f" + std::to_string(I) + ".pdf"), 400);
   const pid_t Pid = Start("--footer '' -j 2 -o out big");
   ASSERT_TRUE(AwaitFile(Dir / "out" / "f0.txt"));
   ::kill(Pid, SIGINT);
@@ -597,7 +597,7 @@ TEST_F(Batch, CtrlCStopsWithNoHalfWrittenFile) {
 TEST_F(Batch, AWorkerThatCrashesTakesOnlyItsFile) {
   fs::create_directories(Dir / "big");
   constexpr int Files = 6;
-  for (int I = 0; I < Files; ++I) WriteLongDocument(Dir / "big" / ("f" + std::to_string(I) + ".pdf"), 150);
+  for (int I = 0; I < Files; ++I) WriteLongDocument(Dir / "big" / ("f" + std::to_string(I) + ".pdf"), 400);
   const pid_t Pid = Start("--footer '' -j 2 -o out big");
   // Once the first file is written, one worker is killed as a crash would end it.
   ASSERT_TRUE(AwaitFile(Dir / "out" / "f0.txt"));
@@ -609,10 +609,19 @@ TEST_F(Batch, AWorkerThatCrashesTakesOnlyItsFile) {
   const pid_t Worker = static_cast<pid_t>(std::atoi(Children.c_str()));
   ASSERT_GT(Worker, 0);
   ::kill(Worker, SIGKILL);
-  EXPECT_EQ(Wait(Pid), 4);
+  // The worker is killed in the middle of a file, as a rule; on a fast
+  // machine it may already be waiting for its next one, and then nothing
+  // fails. Either way the other files are written whole.
+  const int Status = Wait(Pid);
   const std::string Err = Read(Dir / "err.log");
-  EXPECT_NE(Err.find(": failed: the worker ended by signal 9"), std::string::npos) << Err;
-  EXPECT_NE(Err.find("6 files: 5 extracted, 0 skipped, 0 not opened, 1 failed\n"), std::string::npos) << Err;
+  const bool Crashed = Status == 4;
+  if (Crashed) {
+    EXPECT_NE(Err.find(": failed: the worker ended by signal 9"), std::string::npos) << Err;
+    EXPECT_NE(Err.find("6 files: 5 extracted, 0 skipped, 0 not opened, 1 failed\n"), std::string::npos) << Err;
+  } else {
+    EXPECT_EQ(Status, 0) << Err;
+    EXPECT_NE(Err.find("6 files: 6 extracted, 0 skipped, 0 not opened, 0 failed\n"), std::string::npos) << Err;
+  }
   EXPECT_EQ(Hidden(Dir / "out"), std::vector<std::string>{});
   const std::string Expected = SingleOutput("--footer ''", "big/f0.pdf");
   int Written = 0;
@@ -620,7 +629,9 @@ TEST_F(Batch, AWorkerThatCrashesTakesOnlyItsFile) {
     ++Written;
     EXPECT_TRUE(Read(E.path()) == Expected) << E.path();
   }
-  EXPECT_EQ(Written, Files - 1);
+  // A worker killed between renaming its output and reporting it leaves
+  // that output whole, though its file counts as failed.
+  EXPECT_GE(Written, Crashed ? Files - 1 : Files);
 }
 
 // ================================================================ temporary files
