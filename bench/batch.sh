@@ -18,48 +18,13 @@ runs="${1:-3}"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DVORLITH_TESTS=OFF >/dev/null
 cmake --build build/release --target textextractor -j"$(nproc)" >/dev/null
 
-corpus=../shared/corpus
-tex=/usr/share/doc/texlive-doc
-# The list: package documentation first, then corpus files (all of which load).
-sources=(
-  /usr/share/R/doc/manual/R-FAQ.pdf /usr/share/R/doc/manual/R-admin.pdf /usr/share/R/doc/manual/R-data.pdf
-  /usr/share/R/doc/manual/R-exts.pdf /usr/share/R/doc/manual/R-intro.pdf /usr/share/R/doc/manual/R-ints.pdf
-  /usr/share/R/doc/manual/R-lang.pdf
-  /usr/share/doc/gnuplot/gnuplot.pdf
-  $tex/bibtex/base/btxdoc.pdf $tex/bibtex/base/btxhak.pdf $tex/dvipdfm/dvipdfm.pdf $tex/dvipdfmx/dvipdfmx.pdf
-  $tex/dvipdfmx/tug2005.pdf $tex/dvips/dvips.pdf $tex/etex/base/etex_man.pdf $tex/fonts/amsfonts/amsfndoc.pdf
-  $tex/fonts/modes/modes.pdf $tex/generic/enctex/encdoc-e.pdf $tex/generic/hyph-utf8/hyph-utf8.pdf
-  $tex/generic/iftex/iftex.pdf $tex/kpathsea/kpathsea.pdf $tex/latex/mflogo/mflogo.pdf
-  $tex/latex/apa6/apa6.pdf $tex/latex/jmlr/jmlr.pdf $tex/latex/revtex4-1/aip/aipguide4-1.pdf
-  $tex/latex/els-cas-templates/doc/elsdoc-cas.pdf $tex/latex/lni/lni.pdf $tex/latex/llncs/llncsdoc.pdf
-  $tex/latex/xduthesis/xduthesis.pdf $tex/latex/lshort-chinese/lshort-zh-cn.pdf
-  $tex/latex/cjkpunct/CJKpunct.pdf $tex/xelatex/xecjk/xunicode-symbols.pdf
-  $corpus/pdfminer/jo.pdf $corpus/pdfminer/simple4.pdf $corpus/pdfminer/simple5.pdf
-  $corpus/pdfminer/font-size-test.pdf $corpus/pdfminer/sampleOneByteIdentityEncode.pdf
-  $corpus/pdfminer/zen_of_python_corrupted.pdf $corpus/pdfminer/test_pattern_colors.pdf $corpus/pdfminer/simple2.pdf
-)
+source bench/batch-files.sh
 
 data=build/bench-data/batch
 rm -rf "$data/in"
 mkdir -p "$data/in" "$data/config"
-# Numbered links (or decompressed copies) in one folder, so that names do not
-# collide and the batch form can take the folder.
-n=0
-for src in "${sources[@]}"; do
-  found=""
-  for candidate in "$src" "$src.gz" "$src.xz"; do [ -e "$candidate" ] && { found=$candidate; break; }; done
-  if [ -z "$found" ]; then
-    echo "missing: $src" >&2
-    continue
-  fi
-  n=$((n + 1))
-  dest="$data/in/$(printf '%02d' "$n")-$(basename "$src")"
-  case "$found" in
-    *.gz) gzip -dc "$found" >"$dest" ;;
-    *.xz) xz -dc "$found" >"$dest" ;;
-    *) ln -s "$(realpath "$found")" "$dest" ;;
-  esac
-done
+# One folder of numbered links, so that the batch form can take the folder.
+link_batch_files "$data/in"
 files=("$data"/in/*.pdf)
 pages=0
 for f in "${files[@]}"; do pages=$((pages + $(mutool info "$f" 2>/dev/null | awk '/^Pages:/ {print $2}'))); done

@@ -16,44 +16,13 @@ runs="${1:-3}"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DVORLITH_TESTS=OFF -DVORLITH_PYTHON=ON >/dev/null
 cmake --build build/release --target textextractor vorlith -j"$(nproc)" >/dev/null
 
-corpus=../shared/corpus
-tex=/usr/share/doc/texlive-doc
-# Package documentation, then corpus files.
-sources=(
-  /usr/share/R/doc/manual/R-FAQ.pdf /usr/share/R/doc/manual/R-admin.pdf /usr/share/R/doc/manual/R-data.pdf
-  /usr/share/R/doc/manual/R-exts.pdf /usr/share/R/doc/manual/R-intro.pdf /usr/share/R/doc/manual/R-ints.pdf
-  /usr/share/R/doc/manual/R-lang.pdf
-  /usr/share/doc/gnuplot/gnuplot.pdf
-  $tex/bibtex/base/btxdoc.pdf $tex/bibtex/base/btxhak.pdf $tex/dvipdfm/dvipdfm.pdf $tex/dvipdfmx/dvipdfmx.pdf
-  $tex/dvipdfmx/tug2005.pdf $tex/dvips/dvips.pdf $tex/etex/base/etex_man.pdf $tex/fonts/amsfonts/amsfndoc.pdf
-  $tex/fonts/modes/modes.pdf $tex/generic/enctex/encdoc-e.pdf $tex/generic/hyph-utf8/hyph-utf8.pdf
-  $tex/generic/iftex/iftex.pdf $tex/kpathsea/kpathsea.pdf $tex/latex/mflogo/mflogo.pdf
-  $tex/latex/apa6/apa6.pdf $tex/latex/jmlr/jmlr.pdf $tex/latex/revtex4-1/aip/aipguide4-1.pdf
-  $tex/latex/els-cas-templates/doc/elsdoc-cas.pdf $tex/latex/lni/lni.pdf $tex/latex/llncs/llncsdoc.pdf
-  $tex/latex/xduthesis/xduthesis.pdf $tex/latex/lshort-chinese/lshort-zh-cn.pdf
-  $tex/latex/cjkpunct/CJKpunct.pdf $tex/xelatex/xecjk/xunicode-symbols.pdf
-  $corpus/pdfminer/jo.pdf $corpus/pdfminer/simple4.pdf $corpus/pdfminer/simple5.pdf
-  $corpus/pdfminer/font-size-test.pdf $corpus/pdfminer/sampleOneByteIdentityEncode.pdf
-  $corpus/pdfminer/zen_of_python_corrupted.pdf $corpus/pdfminer/test_pattern_colors.pdf $corpus/pdfminer/simple2.pdf
-)
+source bench/batch-files.sh
 
 data=build/bench-data/dask
 rm -rf "$data"
 mkdir -p "$data/in" "$data/config"
-n=0
-for src in "${sources[@]}"; do
-  found=""
-  for candidate in "$src" "$src.gz" "$src.xz"; do [ -e "$candidate" ] && { found=$candidate; break; }; done
-  [ -n "$found" ] || { echo "missing: $src" >&2; continue; }
-  n=$((n + 1))
-  dest="$data/in/$(printf '%02d' "$n")-$(basename "$src")"
-  case "$found" in
-    *.gz) gzip -dc "$found" >"$dest" ;;
-    *.xz) xz -dc "$found" >"$dest" ;;
-    *) ln -s "$(realpath "$found")" "$dest" ;;
-  esac
-done
-echo "$n files"
+link_batch_files "$data/in"
+echo "$(ls "$data/in" | wc -l) files"
 
 program=build/release/src/cli/textextractor
 export XDG_CONFIG_HOME=$PWD/$data/config LC_ALL=C.UTF-8
