@@ -58,22 +58,8 @@ class TCMapLexer {
     }
     if (C == '(') {
       T.Kind = TTokenKind::Literal;
-      size_t Start = FPos;
-      int Depth = 0;
-      bool Escape = false;
-      for (; FPos < FText.size(); ++FPos) {
-        const char B = FText[FPos];
-        if (Escape) {
-          Escape = false;
-        } else if (B == '\\') {
-          Escape = true;
-        } else if (B == '(') {
-          ++Depth;
-        } else if (B == ')' && --Depth == 0) {
-          ++FPos;
-          break;
-        }
-      }
+      const size_t Start = FPos;
+      FPos = LiteralStringEnd(FText, FPos);
       T.Text = UnescapeLiteralString(FText.substr(Start, FPos - Start));
       return T;
     }
@@ -331,18 +317,12 @@ void TPDFCMap::Finish() {
   std::vector<size_t> Order(UnicodeRanges.size());
   for (size_t I = 0; I < Order.size(); ++I) Order[I] = I;
   auto Key = [&](size_t I) { return UnicodeRanges[I].FirstCode; };
-  bool Distinct = true;
-  {
-    std::vector<uint32_t> Keys;
-    Keys.reserve(UnicodeRanges.size());
-    for (const auto& R : UnicodeRanges) Keys.push_back(R.FirstCode);
-    std::sort(Keys.begin(), Keys.end());
-    Distinct = std::adjacent_find(Keys.begin(), Keys.end()) == Keys.end();
-  }
+  std::stable_sort(Order.begin(), Order.end(), [&](size_t A, size_t B) { return Key(A) < Key(B); });
+  const bool Ties = std::adjacent_find(Order.begin(), Order.end(),
+                                       [&](size_t A, size_t B) { return Key(A) == Key(B); }) != Order.end();
   constexpr size_t ExactLimit = 5000;
-  if (Distinct || Order.size() > ExactLimit) {
-    std::stable_sort(Order.begin(), Order.end(), [&](size_t A, size_t B) { return Key(A) < Key(B); });
-  } else {
+  if (Ties && Order.size() <= ExactLimit) {
+    for (size_t I = 0; I < Order.size(); ++I) Order[I] = I;
     for (size_t I = 0; I + 1 < Order.size(); ++I)
       for (size_t J = I + 1; J < Order.size(); ++J)
         if (Key(Order[J]) < Key(Order[I])) std::swap(Order[I], Order[J]);

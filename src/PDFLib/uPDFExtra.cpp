@@ -186,6 +186,21 @@ std::string FormatNumber(int MinWidth, int Decimals, double Value) {
   return S;
 }
 
+size_t LiteralStringEnd(std::string_view Text, size_t Open) {
+  int Depth = 0;
+  for (size_t Pos = Open; Pos < Text.size(); ++Pos) {
+    const char B = Text[Pos];
+    if (B == '\\') {
+      ++Pos;  // the next byte is ordinary
+    } else if (B == '(') {
+      ++Depth;
+    } else if (B == ')' && --Depth == 0) {
+      return Pos + 1;
+    }
+  }
+  return Text.size();
+}
+
 std::string UnescapeLiteralString(std::string_view Token) {
   std::string Out;
   if (Token.size() < 2) return Out;

@@ -84,6 +84,10 @@ std::string FormatNumber(int MinWidth, int Decimals, double Value);
 
 // Content-stream literal string token "(...)" to its bytes.
 std::string UnescapeLiteralString(std::string_view Token);
+// The position just after the ")" that closes the literal string whose "("
+// stands at Open (nested parentheses counted, a byte after a backslash
+// ordinary), or Text's size when it is not closed.
+size_t LiteralStringEnd(std::string_view Text, size_t Open);
 
 // Content-stream hex string token "<...>" to its bytes; empty when Token is not
 // framed by "<" and ">".

@@ -143,18 +143,7 @@ std::string TPDFRenderer::NextToken(TRun& R) {
     return std::string(1, First);
   }
   if (First == '(') {
-    int Depth = 0;
-    while (R.Pos < Size) {
-      const char B = C[R.Pos++];
-      if (B == '\\') {
-        ++R.Pos;  // the next byte is ordinary
-      } else if (B == '(') {
-        ++Depth;
-      } else if (B == ')' && --Depth == 0) {
-        break;
-      }
-    }
-    R.Pos = std::min(R.Pos, Size);
+    R.Pos = LiteralStringEnd(C, R.Pos);
   } else if (First == '<') {
     const size_t Close = C.find('>', R.Pos);
     R.Pos = Close == std::string::npos ? Size : Close + 1;
