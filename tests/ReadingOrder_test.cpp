@@ -55,6 +55,63 @@ TEST(ReadingOrderLayout, WordsDirectionsAndDegenerateInput) {
   EXPECT_NE(Text.find('p'), std::string::npos);
 }
 
+// Lines of a column: "<Name> text text ..." from (X, Top) down, 14 apart.
+std::vector<TWord> Column(double X, double Top, const std::string& Name, int Lines, double Width = 240) {
+  std::vector<TWord> Words;
+  for (int L = 0; L < Lines; ++L) {
+    const double Y = Top - 14.0 * L;
+    Words.push_back(Word(X, Y, Name));
+    for (double At = X + 25; At + 20 <= X + Width; At += 25) Words.push_back(Word(At, Y, "text"));
+  }
+  return Words;
+}
+
+std::vector<TWord> Join(std::initializer_list<std::vector<TWord>> Parts) {
+  std::vector<TWord> All;
+  for (const auto& P : Parts) All.insert(All.end(), P.begin(), P.end());
+  return All;
+}
+
+// The first characters of each block, in order.
+std::string Outline(const std::string& Text) {
+  std::string Out;
+  for (size_t At = 0; At < Text.size();) {
+    const size_t End = std::min(Text.find("\r\n\r\n", At), Text.size());
+    Out += (Out.empty() ? "" : "|") + Text.substr(At, std::min<size_t>(End - At, 4));
+    At = End + 4;
+  }
+  return Out;
+}
+
+TEST(ReadingOrderLayout, RunningHeadsFeetAndWordsAtTheGutter) {
+  const auto Left = Column(50, 700, "Left", 12), Right = Column(320, 700, "Rite", 12);
+  // A word that juts a little into the gutter stays in its column, though a
+  // title across both columns makes the gutter one that items cross.
+  auto Jut = Left;
+  Jut.push_back(Word(271, 700 - 14 * 5, "x"));  // a hair past the column's edge (270)
+  struct Case {
+    const char* What;
+    std::vector<TWord> Words;
+    std::string Expected;  // Outline of the text
+  } Cases[] = {
+      {"a running head over the right column comes first, a page number in the gutter last",
+       Join({Left, Right, {Word(420, 760, "Head"), Word(450, 760, "7")}, {Word(292, 40, "7")}}),
+       "Head|Left|Rite|7"},
+      {"a title across the columns, and a word jutting into the gutter",
+       Join({{Word(200, 716, "Title"), Word(230, 716, "across"), Word(265, 716, "the"), Word(285, 716, "whole"),
+              Word(315, 716, "page")},
+             Jut, Right}),
+       "Titl|Left|Rite"},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(Outline(ReadingOrderLayout(C.Words)), C.Expected) << C.What;
+
+  // A display formula beside nothing: the text below it on the left is not a
+  // column of its own.
+  EXPECT_EQ(ReadingOrderLayout({Word(200, 700, "x"), Word(210, 700, "="), Word(220, 700, "y"),
+                                Word(50, 686, "holds"), Word(90, 686, "for"), Word(50, 672, "all")}),
+            "x = y\r\nholds for\r\nall");
+}
+
 TEST(ReadingOrderLayout, LargeAndHostilePagesFinish) {
   // A staircase (every word its own column and block), a dense grid, and a
   // hundred thousand words on one page: no quadratic work, bounded

@@ -31,6 +31,10 @@ constexpr double BlockGap = 0.9;         // a white strip between blocks
 constexpr double ColumnWidth = 10;       // columns at least this wide are never table cells
 constexpr double WordGap = 0.15;         // a gap this wide between words is a space
 constexpr double ParagraphSpacing = 1.4;  // times the block's line spacing
+constexpr double SpannedWidth = 12;      // and each at least this wide
+constexpr double MinSpanned = 5;         // columns under a title are at least this high
+constexpr double MarginHeight = 2.5;     // a running head or foot at most this tall
+constexpr double MarginGap = 1.5;        // set apart from the text by at least this
 constexpr double Indent = 0.7;           // a first line indented this far
 
 class TReader {
@@ -56,9 +60,11 @@ class TReader {
   // Whether the parts between white vertical strips are table cells rather
   // than columns: all narrow, with lines that line up.
   bool LooksLikeTable(const std::vector<TRegion>& Parts, double Size) const;
+  bool SideBySide(const std::vector<TRegion>& Parts) const;
   bool SplitByGutter(const TRegion& R, int Depth, double Size);
   bool SplitBySpanners(const TRegion& R, int Depth, double Size);
   bool SplitByGaps(const TRegion& R, int Depth, double Size);
+  bool PeelMargins(const TRegion& R, int Depth, double Size);
   void AddBlock(const TRegion& R);
 
   std::vector<TItem> FItems;
@@ -76,11 +82,13 @@ double TReader::MedianSize(const TRegion& R) const {
 }
 
 bool TReader::FindGutter(const TRegion& R, double MinWidth, size_t MaxCrossers, size_t MinSide, TStrip& Best) const {
-  // Coverage of the x axis: +1 where an item starts, -1 where it ends.
+  // The items crossing the strip [a, a + MinWidth]: those over a once each
+  // item is widened to the left by MinWidth. Coverage of the x axis by the
+  // widened items: +1 where one starts, -1 where it ends.
   std::vector<std::pair<double, int>> Events;
   Events.reserve(2 * R.size());
   for (uint32_t I : R) {
-    Events.emplace_back(FItems[I].X0, +1);
+    Events.emplace_back(FItems[I].X0 - MinWidth, +1);
     Events.emplace_back(FItems[I].X1, -1);
   }
   std::sort(Events.begin(), Events.end());
@@ -148,12 +156,12 @@ bool TReader::FindGutter(const TRegion& R, double MinWidth, size_t MaxCrossers, 
       }
     }
     const size_t Right = N - StartsBefore;  // the items starting here or later
-    const double Width = CoreTo - CoreFrom;
+    const double Width = CoreTo + MinWidth - CoreFrom;
     // Crossing items must be few beside what the strip separates.
     const bool FewCrossers = CoreMax <= std::max<size_t>(MaxCrossers ? 3 : 0, std::min(RunLeft, Right) / 10);
     if (Width >= MinWidth && RunLeft >= MinSide && Right >= MinSide && FewCrossers &&
         (!Found || CoreMax < Best.Crossers || (CoreMax == Best.Crossers && Width > Best.To - Best.From))) {
-      Best = {CoreFrom, CoreTo, CoreMax};
+      Best = {CoreFrom, CoreTo + MinWidth, CoreMax};
       Found = true;
     }
   }
@@ -190,6 +198,24 @@ bool TReader::LooksLikeTable(const std::vector<TRegion>& Parts, double Size) con
   return Aligned * 5 >= All * 3;
 }
 
+bool TReader::SideBySide(const std::vector<TRegion>& Parts) const {
+  // Columns stand beside each other: neighbours share most of the height of
+  // the shorter. Parts one above the other are blocks, for the gaps to split.
+  double PrevLo = 0, PrevHi = 0;
+  for (size_t P = 0; P < Parts.size(); ++P) {
+    double Lo = 1e300, Hi = -1e300;
+    for (uint32_t I : Parts[P]) {
+      Lo = std::min(Lo, FItems[I].Y0);
+      Hi = std::max(Hi, FItems[I].Y1);
+    }
+    if (P > 0 && std::min(Hi, PrevHi) - std::max(Lo, PrevLo) < 0.5 * std::min(Hi - Lo, PrevHi - PrevLo))
+      return false;
+    PrevLo = Lo;
+    PrevHi = Hi;
+  }
+  return true;
+}
+
 bool TReader::SplitByGutter(const TRegion& R, int Depth, double Size) {
   // The parts between white strips that run the height of the region, left
   // to right.
@@ -202,7 +228,7 @@ bool TReader::SplitByGutter(const TRegion& R, int Depth, double Size) {
     Parts.back().push_back(I);
     Right = Parts.back().size() == 1 ? FItems[I].X1 : std::max(Right, FItems[I].X1);
   }
-  if (Parts.size() < 2 || LooksLikeTable(Parts, Size)) return false;
+  if (Parts.size() < 2 || LooksLikeTable(Parts, Size) || !SideBySide(Parts)) return false;
   for (auto& Part : Parts) Cut(std::move(Part), Depth + 1);
   return true;
 }
@@ -218,15 +244,26 @@ bool TReader::SplitBySpanners(const TRegion& R, int Depth, double Size) {
     Lo = std::min(Lo, FItems[I].Y0);
     Hi = std::max(Hi, FItems[I].Y1);
   }
-  const size_t MaxCrossers = std::max<size_t>(3, static_cast<size_t>((Hi - Lo) / (1.2 * Size) / 5));
+  if (Hi - Lo < MinSpanned * Size) return false;
+  const size_t MaxCrossers = std::max<size_t>(3, static_cast<size_t>((Hi - Lo) / (1.2 * Size) / 3));
   TStrip Gutter;
   if (!FindGutter(R, GutterWidth * Size, MaxCrossers, std::max<size_t>(2, R.size() / 10), Gutter) ||
       Gutter.Crossers == 0)
     return false;
-  // The spanners: items over the strip.
+  // Columns are wide; a narrow strip beside a gutter is a piece of a formula
+  // or of a table.
+  double Left = 1e300, Right = -1e300;
+  for (uint32_t I : R) {
+    Left = std::min(Left, FItems[I].X0);
+    Right = std::max(Right, FItems[I].X1);
+  }
+  if (Gutter.From - Left < SpannedWidth * Size || Right - Gutter.To < SpannedWidth * Size) return false;
+  // The spanners: items over the middle of the strip (a word that only
+  // juts into it belongs to its column).
+  const double Middle = (Gutter.From + Gutter.To) / 2;
   std::vector<std::pair<double, double>> Spans;  // y extents of the spanners
   for (uint32_t I : R)
-    if (FItems[I].X0 < Gutter.To && FItems[I].X1 > Gutter.From) Spans.emplace_back(FItems[I].Y0, FItems[I].Y1);
+    if (FItems[I].X0 < Middle && FItems[I].X1 > Middle) Spans.emplace_back(FItems[I].Y0, FItems[I].Y1);
   if (Spans.empty()) return false;
   std::sort(Spans.begin(), Spans.end(), [](auto& A, auto& B) { return A.second > B.second; });
   std::vector<std::pair<double, double>> Bands;  // merged, top first
@@ -275,11 +312,62 @@ bool TReader::SplitByGaps(const TRegion& R, int Depth, double Size) {
   return true;
 }
 
+bool TReader::PeelMargins(const TRegion& R, int Depth, double Size) {
+  // Running heads and feet: a line or two at the top or the bottom of the
+  // page, set apart by a gap wider than any within the text.
+  TRegion Order = R;
+  std::sort(Order.begin(), Order.end(), [&](uint32_t A, uint32_t B) { return FItems[A].Y1 > FItems[B].Y1; });
+  const double MaxHeight = MarginHeight * Size, MinGap = MarginGap * Size;
+  // The head: items from the top down to the first wide gap.
+  size_t Head = 0;
+  double Low = FItems[Order[0]].Y0;
+  for (size_t K = 1; K < Order.size(); ++K) {
+    if (FItems[Order[0]].Y1 - Low > MaxHeight) break;
+    if (FItems[Order[K]].Y1 < Low - MinGap) {
+      Head = K;
+      break;
+    }
+    Low = std::min(Low, FItems[Order[K]].Y0);
+  }
+  // The foot: the same from the bottom up.
+  std::sort(Order.begin(), Order.end(), [&](uint32_t A, uint32_t B) { return FItems[A].Y0 < FItems[B].Y0; });
+  size_t Foot = 0;
+  double High = FItems[Order[0]].Y1;
+  for (size_t K = 1; K < Order.size(); ++K) {
+    if (High - FItems[Order[0]].Y0 > MaxHeight) break;
+    if (FItems[Order[K]].Y0 > High + MinGap) {
+      Foot = K;
+      break;
+    }
+    High = std::max(High, FItems[Order[K]].Y1);
+  }
+  if (Head == 0 && Foot == 0) return false;
+  if (Head + Foot >= R.size()) return false;
+  const double HeadBelow = Head ? Low : 1e300, FootAbove = Foot ? High : -1e300;
+  TRegion Top, Body, Bottom;
+  for (uint32_t I : R) {
+    if (FItems[I].Y0 >= HeadBelow)
+      Top.push_back(I);
+    else if (FItems[I].Y1 <= FootAbove)
+      Bottom.push_back(I);
+    else
+      Body.push_back(I);
+  }
+  Cut(std::move(Top), Depth + 1);
+  Cut(std::move(Body), Depth + 1);
+  Cut(std::move(Bottom), Depth + 1);
+  return true;
+}
+
 void TReader::Cut(TRegion R, int Depth) {
   if (R.empty()) return;
   if (R.size() > 1 && Depth < MaxDepth) {
     const double Size = MedianSize(R);
-    if (SplitByGutter(R, Depth, Size) || SplitBySpanners(R, Depth, Size) || SplitByGaps(R, Depth, Size)) return;
+    // Running heads and feet first (on the page only), then columns, then
+    // blocks.
+    if ((Depth == 0 && PeelMargins(R, Depth, Size)) || SplitByGutter(R, Depth, Size) ||
+        SplitBySpanners(R, Depth, Size) || SplitByGaps(R, Depth, Size))
+      return;
   }
   AddBlock(R);
 }

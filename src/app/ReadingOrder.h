@@ -11,11 +11,14 @@
 // reading order:
 // - words that run in one direction are read in their own frame; the
 //   direction of most words comes first, each other direction after it;
+// - a running head and foot (a line or two set apart at the top or the
+//   bottom of the page) are read first and last;
 // - the words are split recursively along wide white gutters: a gutter that
 //   runs the height of a region splits it into columns (unless its sides
-//   are narrow and their lines line up, as the cells of a table do), else a
-//   wide horizontal gap splits it into blocks; regions are read top to
-//   bottom and left to right;
+//   are narrow and their lines line up, as the cells of a table do, or they
+//   stand one above the other), a gutter that a few spanning lines cross
+//   splits it into bands, else a wide horizontal gap splits it into blocks;
+//   regions are read top to bottom and left to right;
 // - within a block, words whose vertical middles fall within a line's
 //   extent join that line (so superscripts, subscripts and the raised and
 //   lowered letters of logos stay in place); words of a line are separated
