@@ -105,11 +105,56 @@ TEST(ReadingOrderLayout, RunningHeadsFeetAndWordsAtTheGutter) {
   };
   for (const auto& C : Cases) EXPECT_EQ(Outline(ReadingOrderLayout(C.Words)), C.Expected) << C.What;
 
+  // A line of the left column that runs far into the gutter (a line of code)
+  // beside a shorter right column: no band across the page there.
+  auto Long = Column(50, 700, "Left", 12);
+  Long.push_back(Word(275, 700 - 14 * 7, "overflow"));  // 275-315, the right column starts at 320
+  const std::string Text = ReadingOrderLayout(Join(
+      {{Word(200, 716, "Title"), Word(230, 716, "across"), Word(265, 716, "the"), Word(285, 716, "whole"),
+        Word(315, 716, "page")},
+       Long, Column(320, 700, "Rite", 4)}));
+  EXPECT_EQ(Outline(Text), "Titl|Left|Rite");
+  EXPECT_NE(Text.find("text overflow\r\nLeft"), std::string::npos);
+
+  // A word much taller than the line (a big operator over two lines) joins
+  // one line and does not merge the two.
+  TWord Big = Word(120, 693, "U", 10);
+  Big.P0.Y = Big.P1.Y = 683;
+  Big.P2.Y = Big.P3.Y = 713;
+  EXPECT_EQ(ReadingOrderLayout({Word(50, 700, "first"), Word(80, 700, "line"), Big, Word(150, 700, "end"),
+                                Word(50, 686, "second"), Word(85, 686, "line"), Word(150, 686, "too")}),
+            "first line U end\r\nsecond line too");
+
   // A display formula beside nothing: the text below it on the left is not a
   // column of its own.
   EXPECT_EQ(ReadingOrderLayout({Word(200, 700, "x"), Word(210, 700, "="), Word(220, 700, "y"),
                                 Word(50, 686, "holds"), Word(90, 686, "for"), Word(50, 672, "all")}),
             "x = y\r\nholds for\r\nall");
+}
+
+TEST(ReadingOrderLayout, TablesWithWideColumnsOfShortCells) {
+  // Command, output and a wide column of names of a few words, ragged: rows.
+  // Beside it two columns of prose (lines of many words filling the width)
+  // stay columns, though their lines share baselines too.
+  const char* Names[] = {"Astronomy and Astrophysics", "The Astronomical Journal", "Applied Optics",
+                         "Astrophysics Letters and Communications", "Icarus"};
+  std::vector<TWord> Table;
+  for (int R = 0; R < 5; ++R) {
+    const double Y = 700 - 12.0 * R;
+    Table.push_back(Word(50, Y, "\\cmd" + std::to_string(R)));
+    Table.push_back(Word(120, Y, "Out" + std::to_string(R)));
+    double X = 190;
+    for (const char* At = Names[R]; *At;) {
+      const char* End = At;
+      while (*End && *End != ' ') ++End;
+      Table.push_back(Word(X, Y, std::string(At, End)));
+      X += 5.0 * static_cast<double>(End - At) + 5;
+      At = *End ? End + 1 : End;
+    }
+  }
+  EXPECT_EQ(ReadingOrderLayout(Table).substr(0, 53), "\\cmd0 Out0 Astronomy and Astrophysics\r\n\\cmd1 Out1 The");
+  EXPECT_EQ(Outline(ReadingOrderLayout(Join({Column(50, 700, "Left", 8), Column(320, 700, "Rite", 8)}))),
+            "Left|Rite");
 }
 
 TEST(ReadingOrderLayout, LargeAndHostilePagesFinish) {

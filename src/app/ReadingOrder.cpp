@@ -28,7 +28,9 @@ constexpr int MaxDepth = 40;
 // Thresholds, in font sizes (the median size of a region's words).
 constexpr double GutterWidth = 0.9;      // a white strip between columns
 constexpr double BlockGap = 0.9;         // a white strip between blocks
-constexpr double ColumnWidth = 10;       // columns at least this wide are never table cells
+constexpr double ColumnWidth = 10;       // narrower parts are always table cells
+constexpr size_t MaxCellWords = 6;       // cells of wider parts have at most this many words a line
+constexpr double TallWord = 1.5;         // times the usual height of a block's words
 constexpr double WordGap = 0.15;         // a gap this wide between words is a space
 constexpr double ParagraphSpacing = 1.4;  // times the block's line spacing
 constexpr double SpannedWidth = 12;      // and each at least this wide
@@ -169,17 +171,38 @@ bool TReader::FindGutter(const TRegion& R, double MinWidth, size_t MaxCrossers, 
 }
 
 bool TReader::LooksLikeTable(const std::vector<TRegion>& Parts, double Size) const {
-  // Table cells: every part narrow, and most words stand on a baseline that
-  // another part has too.
+  // Table cells: every part narrow or made of short ragged lines (a column
+  // of prose has lines of many words that mostly fill its width), and most
+  // words stand on a baseline that another part has too.
+  const double Step = 0.25 * Size;
   for (const TRegion& Part : Parts) {
     double Lo = 1e300, Hi = -1e300;
     for (uint32_t I : Part) {
       Lo = std::min(Lo, FItems[I].X0);
       Hi = std::max(Hi, FItems[I].X1);
     }
-    if (Hi - Lo >= ColumnWidth * Size) return false;
+    if (Hi - Lo < ColumnWidth * Size) continue;
+    struct TLine {
+      size_t Words = 0;
+      double Lo = 1e300, Hi = -1e300;
+    };
+    std::unordered_map<long, TLine> Lines;
+    for (uint32_t I : Part) {
+      TLine& L = Lines[std::lround(FItems[I].Y0 / Step)];
+      ++L.Words;
+      L.Lo = std::min(L.Lo, FItems[I].X0);
+      L.Hi = std::max(L.Hi, FItems[I].X1);
+    }
+    std::vector<size_t> Words;
+    size_t Full = 0;
+    for (const auto& [Key, L] : Lines) {
+      Words.push_back(L.Words);
+      if (L.Hi - L.Lo >= 0.85 * (Hi - Lo)) ++Full;
+    }
+    auto Mid = Words.begin() + static_cast<std::ptrdiff_t>(Words.size() / 2);
+    std::nth_element(Words.begin(), Mid, Words.end());
+    if (*Mid > MaxCellWords || 2 * Full >= Lines.size()) return false;
   }
-  const double Step = 0.25 * Size;
   std::unordered_map<long, uint64_t> Owners;  // baseline -> the parts (a bit each) that have it
   auto Key = [&](uint32_t I) { return std::lround(FItems[I].Y0 / Step); };
   for (size_t P = 0; P < Parts.size(); ++P)
@@ -258,8 +281,8 @@ bool TReader::SplitBySpanners(const TRegion& R, int Depth, double Size) {
     Right = std::max(Right, FItems[I].X1);
   }
   if (Gutter.From - Left < SpannedWidth * Size || Right - Gutter.To < SpannedWidth * Size) return false;
-  // The spanners: items over the middle of the strip (a word that only
-  // juts into it belongs to its column).
+  // The spanners: items over the middle of the strip (a word that only juts
+  // into it belongs to its column), their lines merged into bands.
   const double Middle = (Gutter.From + Gutter.To) / 2;
   std::vector<std::pair<double, double>> Spans;  // y extents of the spanners
   for (uint32_t I : R)
@@ -273,23 +296,35 @@ bool TReader::SplitBySpanners(const TRegion& R, int Depth, double Size) {
     else
       Bands.push_back(S);
   }
-  // Band k of a spanner is 2k + 1; the parts above, between and below are
-  // the even numbers.
-  std::map<size_t, TRegion> Parts;
-  for (uint32_t I : R) {
+  // Band k is 2k + 1; the parts above, between and below the bands are the
+  // even numbers. An item is in the first band whose bottom is not above it,
+  // or above that band.
+  const auto PartOf = [&](uint32_t I) {
     const double Y = FItems[I].CenterY();
-    size_t Part = 2 * Bands.size();
-    for (size_t B = 0; B < Bands.size(); ++B) {
-      if (Y >= Bands[B].first && Y <= Bands[B].second) {
-        Part = 2 * B + 1;
-        break;
-      }
-      if (Y > Bands[B].second) {
-        Part = 2 * B;
-        break;
-      }
+    const auto B = std::partition_point(Bands.begin(), Bands.end(), [&](const auto& Band) { return Y < Band.first; });
+    const size_t K = static_cast<size_t>(B - Bands.begin());
+    return B == Bands.end() || Y > B->second ? 2 * K : 2 * K + 1;
+  };
+  // A band with words on one side only is a line of that column that runs
+  // into the gutter (a long formula, a line of code): no band.
+  std::vector<uint8_t> Sides(Bands.size());  // bit 0 left of the strip, bit 1 right
+  for (uint32_t I : R)
+    if (const size_t P = PartOf(I); P % 2) {
+      const double X = (FItems[I].X0 + FItems[I].X1) / 2;
+      Sides[P / 2] |= X < Gutter.From ? 1 : X > Gutter.To ? 2 : 0;
     }
-    Parts[Part].push_back(I);
+  size_t Kept = 0;
+  for (size_t B = 0; B < Bands.size(); ++B)
+    if (Sides[B] != 1 && Sides[B] != 2) Bands[Kept++] = Bands[B];
+  Bands.resize(Kept);
+  std::map<size_t, TRegion> Parts;
+  if (Bands.empty()) {
+    // Columns after all: each item on the side where it starts (a line runs
+    // into the gutter from the left).
+    for (uint32_t I : R) Parts[FItems[I].X0 < Middle ? 0 : 1].push_back(I);
+    if (Parts.size() < 2 || !SideBySide({Parts[0], Parts[1]})) return false;
+  } else {
+    for (uint32_t I : R) Parts[PartOf(I)].push_back(I);
   }
   if (Parts.size() < 2) return false;
   for (auto& [Key, Part] : Parts) Cut(std::move(Part), Depth + 1);
@@ -384,22 +419,33 @@ void TReader::AddBlock(const TRegion& R) {
     double Lo, Hi;
     double Base = 0, Left = 0, Size = 0;
   };
+  // A word much taller than the usual (a big operator, a bracket around
+  // two lines) counts with the usual height about its middle, so that it
+  // does not join the lines beside it into one.
+  std::vector<double> Heights;
+  Heights.reserve(R.size());
+  for (uint32_t I : R) Heights.push_back(FItems[I].Y1 - FItems[I].Y0);
+  auto Mid = Heights.begin() + static_cast<std::ptrdiff_t>(Heights.size() / 2);
+  std::nth_element(Heights.begin(), Mid, Heights.end());
+  const double Tall = TallWord * *Mid;
   std::vector<TLine> Lines;
   for (uint32_t I : Order) {
     const TItem& W = FItems[I];
+    const bool IsTall = W.Y1 - W.Y0 > Tall;
+    const double Y0 = IsTall ? W.CenterY() - *Mid / 2 : W.Y0, Y1 = IsTall ? W.CenterY() + *Mid / 2 : W.Y1;
     // Its middle within the line's extent, or most of its height beside it.
     const auto Joins = [&](const TLine& L) {
       if (W.CenterY() >= L.Lo && W.CenterY() <= L.Hi) return true;
-      const double Overlap = std::min(W.Y1, L.Hi) - std::max(W.Y0, L.Lo);
-      return Overlap > 0.5 * std::min(W.Y1 - W.Y0, L.Hi - L.Lo);
+      const double Overlap = std::min(Y1, L.Hi) - std::max(Y0, L.Lo);
+      return Overlap > 0.5 * std::min(Y1 - Y0, L.Hi - L.Lo);
     };
     if (!Lines.empty() && Joins(Lines.back())) {
       TLine& L = Lines.back();
       L.Words.push_back(I);
-      L.Lo = std::min(L.Lo, W.Y0);
-      L.Hi = std::max(L.Hi, W.Y1);
+      L.Lo = std::min(L.Lo, Y0);
+      L.Hi = std::max(L.Hi, Y1);
     } else {
-      Lines.push_back({{I}, W.Y0, W.Y1});
+      Lines.push_back({{I}, Y0, Y1});
     }
   }
   std::vector<std::string> Out;
