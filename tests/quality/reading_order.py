@@ -10,8 +10,13 @@ that our output holds. Words are normalized as tests/quality/word_recall.py
 does, after a word cut by a hyphen at a line end of our output is joined with
 its rest, as pdftotext joins it. Pooled figures add up the files' words.
 
+With `--reference mutool` the reference is `mutool draw -F txt` instead: the
+two tools disagree with each other on many multi-column pages, so a second
+reference tells a misordering of ours from one of the reference.
+
 Usage: tests/quality/reading_order.py [FOLDER] [TEXTEXTRACTOR]
-           [--layout reading|reflow] [--jobs N] [--timeout SECONDS]
+           [--layout reading|reflow] [--reference pdftotext|mutool]
+           [--jobs N] [--timeout SECONDS]
 """
 import argparse
 import collections
@@ -53,9 +58,15 @@ def lcs_length(a, b):
     return len(a) - bin(v).count("1")
 
 
-def measure(path, rel, program, layout, timeout, env):
+REFERENCES = {
+    "pdftotext": lambda path: ["pdftotext", "-enc", "UTF-8", path, "-"],
+    "mutool": lambda path: ["mutool", "draw", "-q", "-F", "txt", "-o", "-", path],
+}
+
+
+def measure(path, rel, program, layout, timeout, env, reference="pdftotext"):
     result = {"file": rel, "status": "ok", "words": 0, "common": 0, "matched": 0}
-    rc, out = word_recall.run(["pdftotext", "-enc", "UTF-8", path, "-"], timeout)
+    rc, out = word_recall.run(REFERENCES[reference](path), timeout)
     ref = word_recall.tokens(out) if rc == 0 else []
     if not ref:
         result["status"] = "skipped"
@@ -79,6 +90,7 @@ def main():
     ap.add_argument("folder", help="folder searched for *.pdf")
     ap.add_argument("program", nargs="?", default=word_recall.DEFAULT_PROGRAM, help="the textextractor binary")
     ap.add_argument("--layout", default="reading", choices=("reading", "reflow", "content"))
+    ap.add_argument("--reference", default="pdftotext", choices=sorted(REFERENCES))
     ap.add_argument("--jobs", "-j", type=int, default=os.cpu_count() or 1)
     ap.add_argument("--timeout", type=float, default=120)
     args = ap.parse_args()
@@ -90,7 +102,7 @@ def main():
         with concurrent.futures.ThreadPoolExecutor(max(1, args.jobs)) as pool:
             results = list(pool.map(lambda rel: measure(os.path.join(args.folder, rel), rel,
                                                         os.path.abspath(args.program), args.layout, args.timeout,
-                                                        env), files))
+                                                        env, args.reference), files))
     measured = [r for r in results if r["status"] != "skipped"]
     measured.sort(key=lambda r: r["common"] / r["words"])
     print(f"{'order':>7} {'recall':>7} {'words':>8}  {'status':<8} file")
