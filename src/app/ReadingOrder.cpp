@@ -490,7 +490,11 @@ void TReader::AddBlock(const TRegion& R) {
       if (Prev) {
         // The same word drawn twice over itself (a bold effect) shows once.
         if (*Item.Text == *Prev->Text && std::fabs(Item.X0 - Prev->X0) < 0.3 * Item.Size) continue;
-        if (Item.X0 - Prev->X1 > WordGap * std::max(Item.Size, 1e-9)) Text += ' ';
+        // A raised mark that opens a line (a footnote's number or star)
+        // stands apart from the word it marks.
+        const bool Mark = Prev == &FItems[L.Words.front()] && Prev->Size < 0.8 * Item.Size &&
+                          Prev->Y0 > Item.Y0 + 0.2 * Item.Size;
+        if (Mark || Item.X0 - Prev->X1 > WordGap * std::max(Item.Size, 1e-9)) Text += ' ';
       }
       Text += *Item.Text;
       Prev = &Item;
