@@ -158,6 +158,17 @@ TEST(ReadingOrderLayout, TablesWithWideColumnsOfShortCells) {
   EXPECT_EQ(ReadingOrderLayout(Table).substr(0, 53), "\\cmd0 Out0 Astronomy and Astrophysics\r\n\\cmd1 Out1 The");
   EXPECT_EQ(Outline(ReadingOrderLayout(Join({Column(50, 700, "Left", 8), Column(320, 700, "Rite", 8)}))),
             "Left|Rite");
+
+  // A table over both columns that the gutter runs through: read whole, row
+  // by row, before the columns.
+  std::vector<TWord> Wide;
+  for (int R = 0; R < 6; ++R)
+    for (int C = 0; C < 6; ++C)
+      Wide.push_back(
+          Word(50 + 90.0 * (C % 3) + 270 * (C / 3), 700 - 12.0 * R, "v" + std::to_string(R) + std::to_string(C)));
+  const std::string Text = ReadingOrderLayout(Join({Wide, Column(50, 610, "Left", 8), Column(320, 610, "Rite", 8)}));
+  EXPECT_EQ(Text.substr(0, 28), "v00 v01 v02 v03 v04 v05\r\nv10");
+  EXPECT_EQ(Outline(Text), "v00 |Left|Rite");
 }
 
 TEST(ReadingOrderLayout, LargeAndHostilePagesFinish) {

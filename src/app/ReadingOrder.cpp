@@ -62,6 +62,14 @@ class TReader {
   // Whether the parts between white vertical strips are table cells rather
   // than columns: all narrow, with lines that line up.
   bool LooksLikeTable(const std::vector<TRegion>& Parts, double Size) const;
+  // Whether a part's lines (by baseline) have few words (at most
+  // MaxCellWords, the median), and, if Ragged, mostly leave its width unfilled.
+  bool ShortLines(const TRegion& Part, double Size, bool Ragged) const;
+  // Whether most words stand on a baseline that another part has too.
+  bool Aligned(const std::vector<TRegion>& Parts, double Size) const;
+  TRegion TopBlock(const TRegion& Part, double Size, double& Lo, double& Hi) const;
+  // Reads a table over the top of columns first and takes it out of Parts.
+  bool SplitSharedTop(std::vector<TRegion>& Parts, int Depth, double Size);
   bool SideBySide(const std::vector<TRegion>& Parts) const;
   bool SplitByGutter(const TRegion& R, int Depth, double Size);
   bool SplitBySpanners(const TRegion& R, int Depth, double Size);
@@ -170,44 +178,45 @@ bool TReader::FindGutter(const TRegion& R, double MinWidth, size_t MaxCrossers, 
   return Found;
 }
 
-bool TReader::LooksLikeTable(const std::vector<TRegion>& Parts, double Size) const {
-  // Table cells: every part narrow or made of short ragged lines (a column
-  // of prose has lines of many words that mostly fill its width), and most
-  // words stand on a baseline that another part has too.
-  const double Step = 0.25 * Size;
-  for (const TRegion& Part : Parts) {
-    double Lo = 1e300, Hi = -1e300;
-    for (uint32_t I : Part) {
-      Lo = std::min(Lo, FItems[I].X0);
-      Hi = std::max(Hi, FItems[I].X1);
-    }
-    if (Hi - Lo < ColumnWidth * Size) continue;
-    struct TLine {
-      size_t Words = 0;
-      double Lo = 1e300, Hi = -1e300;
-    };
-    std::unordered_map<long, TLine> Lines;
-    for (uint32_t I : Part) {
-      TLine& L = Lines[std::lround(FItems[I].Y0 / Step)];
-      ++L.Words;
-      L.Lo = std::min(L.Lo, FItems[I].X0);
-      L.Hi = std::max(L.Hi, FItems[I].X1);
-    }
-    std::vector<size_t> Words;
-    size_t Full = 0;
-    for (const auto& [Key, L] : Lines) {
-      Words.push_back(L.Words);
-      if (L.Hi - L.Lo >= 0.85 * (Hi - Lo)) ++Full;
-    }
-    auto Mid = Words.begin() + static_cast<std::ptrdiff_t>(Words.size() / 2);
-    std::nth_element(Words.begin(), Mid, Words.end());
-    if (*Mid > MaxCellWords || 2 * Full >= Lines.size()) return false;
+bool TReader::ShortLines(const TRegion& Part, double Size, bool Ragged) const {
+  // Lines by baseline: a column of prose has lines of many words that mostly
+  // fill its width; cells have a few words, and (Ragged) widths that vary.
+  double Lo = 1e300, Hi = -1e300;
+  for (uint32_t I : Part) {
+    Lo = std::min(Lo, FItems[I].X0);
+    Hi = std::max(Hi, FItems[I].X1);
   }
+  struct TLine {
+    size_t Words = 0;
+    double Lo = 1e300, Hi = -1e300;
+  };
+  std::unordered_map<long, TLine> Lines;
+  for (uint32_t I : Part) {
+    TLine& L = Lines[std::lround(FItems[I].Y0 / (0.25 * Size))];
+    ++L.Words;
+    L.Lo = std::min(L.Lo, FItems[I].X0);
+    L.Hi = std::max(L.Hi, FItems[I].X1);
+  }
+  if (Lines.empty()) return false;
+  std::vector<size_t> Words;
+  size_t Full = 0;
+  for (const auto& [Key, L] : Lines) {
+    Words.push_back(L.Words);
+    if (L.Hi - L.Lo >= 0.85 * (Hi - Lo)) ++Full;
+  }
+  auto Mid = Words.begin() + static_cast<std::ptrdiff_t>(Words.size() / 2);
+  std::nth_element(Words.begin(), Mid, Words.end());
+  return *Mid <= MaxCellWords && (!Ragged || 2 * Full < Lines.size());
+}
+
+bool TReader::Aligned(const std::vector<TRegion>& Parts, double Size) const {
+  // Most words stand on a baseline that another part has too.
+  const double Step = 0.25 * Size;
   std::unordered_map<long, uint64_t> Owners;  // baseline -> the parts (a bit each) that have it
   auto Key = [&](uint32_t I) { return std::lround(FItems[I].Y0 / Step); };
   for (size_t P = 0; P < Parts.size(); ++P)
     for (uint32_t I : Parts[P]) Owners[Key(I)] |= uint64_t{1} << std::min<size_t>(P, 63);
-  size_t Aligned = 0, All = 0;
+  size_t Count = 0, All = 0;
   for (size_t P = 0; P < Parts.size(); ++P) {
     const uint64_t Own = uint64_t{1} << std::min<size_t>(P, 63);
     for (uint32_t I : Parts[P]) {
@@ -215,10 +224,79 @@ bool TReader::LooksLikeTable(const std::vector<TRegion>& Parts, double Size) con
       uint64_t Others = 0;
       for (long K = Key(I) - 1; K <= Key(I) + 1; ++K)
         if (auto It = Owners.find(K); It != Owners.end()) Others |= It->second;
-      if (Others & ~Own) ++Aligned;
+      if (Others & ~Own) ++Count;
     }
   }
-  return Aligned * 5 >= All * 3;
+  return Count * 5 >= All * 3;
+}
+
+bool TReader::LooksLikeTable(const std::vector<TRegion>& Parts, double Size) const {
+  // Table cells: every part narrow or made of short ragged lines, lined up.
+  for (const TRegion& Part : Parts) {
+    double Lo = 1e300, Hi = -1e300;
+    for (uint32_t I : Part) {
+      Lo = std::min(Lo, FItems[I].X0);
+      Hi = std::max(Hi, FItems[I].X1);
+    }
+    if (Hi - Lo >= ColumnWidth * Size && !ShortLines(Part, Size, true)) return false;
+  }
+  return Aligned(Parts, Size);
+}
+
+TRegion TReader::TopBlock(const TRegion& Part, double Size, double& Lo, double& Hi) const {
+  // The items above the part's first wide horizontal gap; empty without one.
+  TRegion Order = Part;
+  std::sort(Order.begin(), Order.end(), [&](uint32_t A, uint32_t B) { return FItems[A].Y1 > FItems[B].Y1; });
+  Hi = FItems[Order[0]].Y1;
+  Lo = FItems[Order[0]].Y0;
+  for (size_t K = 1; K < Order.size(); ++K) {
+    if (FItems[Order[K]].Y1 < Lo - BlockGap * Size) {
+      Order.resize(K);
+      return Order;
+    }
+    Lo = std::min(Lo, FItems[Order[K]].Y0);
+  }
+  return {};
+}
+
+bool TReader::SplitSharedTop(std::vector<TRegion>& Parts, int Depth, double Size) {
+  // A table across the columns at their top that the gutter runs through (a
+  // table set over the whole width): its pieces begin and end at the same
+  // heights, on common baselines, in short lines. It is read whole, before
+  // the columns.
+  double Top = -1e300;
+  for (const TRegion& Part : Parts)
+    for (uint32_t I : Part) Top = std::max(Top, FItems[I].Y1);
+  std::vector<TRegion> Blocks;
+  std::vector<size_t> Owners;
+  double FirstLo = 0, FirstHi = 0;
+  for (size_t P = 0; P < Parts.size(); ++P) {
+    double Lo, Hi;
+    TRegion Block = TopBlock(Parts[P], Size, Lo, Hi);
+    if (Hi < Top - Size) continue;  // a part that starts lower (a page number)
+    if (Block.empty() || !ShortLines(Block, Size, false)) return false;
+    if (Blocks.empty()) {
+      FirstLo = Lo;
+      FirstHi = Hi;
+    } else if (std::fabs(Hi - FirstHi) > 0.5 * Size || std::fabs(Lo - FirstLo) > Size) {
+      return false;
+    }
+    Blocks.push_back(std::move(Block));
+    Owners.push_back(P);
+  }
+  if (Blocks.size() < 2 || !Aligned(Blocks, Size)) return false;
+  TRegion Shared;
+  for (size_t K = 0; K < Blocks.size(); ++K) {
+    Shared.insert(Shared.end(), Blocks[K].begin(), Blocks[K].end());
+    // The rest of the part: what lies below its top block.
+    TRegion& Part = Parts[Owners[K]];
+    std::sort(Blocks[K].begin(), Blocks[K].end());
+    Part.erase(std::remove_if(Part.begin(), Part.end(),
+                              [&](uint32_t I) { return std::binary_search(Blocks[K].begin(), Blocks[K].end(), I); }),
+               Part.end());
+  }
+  Cut(std::move(Shared), Depth + 1);
+  return true;
 }
 
 bool TReader::SideBySide(const std::vector<TRegion>& Parts) const {
@@ -252,6 +330,7 @@ bool TReader::SplitByGutter(const TRegion& R, int Depth, double Size) {
     Right = Parts.back().size() == 1 ? FItems[I].X1 : std::max(Right, FItems[I].X1);
   }
   if (Parts.size() < 2 || LooksLikeTable(Parts, Size) || !SideBySide(Parts)) return false;
+  SplitSharedTop(Parts, Depth, Size);
   for (auto& Part : Parts) Cut(std::move(Part), Depth + 1);
   return true;
 }
