@@ -119,6 +119,13 @@ TEST(ReadingOrderLayout, RunningHeadsFeetAndWordsAtTheGutter) {
   EXPECT_EQ(Outline(Text), "Titl|Left|Rite");
   EXPECT_NE(Text.find("text overflow\r\nLeft"), std::string::npos);
 
+  // Words that jut into a narrow gutter from both sides, so that no strip is
+  // wholly white, yet none reaches its middle: still two columns.
+  auto Near = Join({Column(50, 700, "Left", 10), Column(282, 700, "Rite", 10)});
+  Near.push_back(Word(266, 700 - 14 * 2, "ab"));  // 266-276
+  Near.push_back(Word(278, 700 - 14 * 6, "a"));   // 278-283
+  EXPECT_EQ(Outline(ReadingOrderLayout(Near)), "Left|Rite");
+
   // A word much taller than the line (a big operator over two lines) joins
   // one line and does not merge the two.
   TWord Big = Word(120, 693, "U", 10);

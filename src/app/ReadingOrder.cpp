@@ -366,7 +366,6 @@ bool TReader::SplitBySpanners(const TRegion& R, int Depth, double Size) {
   std::vector<std::pair<double, double>> Spans;  // y extents of the spanners
   for (uint32_t I : R)
     if (FItems[I].X0 < Middle && FItems[I].X1 > Middle) Spans.emplace_back(FItems[I].Y0, FItems[I].Y1);
-  if (Spans.empty()) return false;
   std::sort(Spans.begin(), Spans.end(), [](auto& A, auto& B) { return A.second > B.second; });
   std::vector<std::pair<double, double>> Bands;  // merged, top first
   for (const auto& S : Spans) {
@@ -398,8 +397,8 @@ bool TReader::SplitBySpanners(const TRegion& R, int Depth, double Size) {
   Bands.resize(Kept);
   std::map<size_t, TRegion> Parts;
   if (Bands.empty()) {
-    // Columns after all: each item on the side where it starts (a line runs
-    // into the gutter from the left).
+    // Columns after all (the crossers only jut into the strip): each item on
+    // the side where it starts (a line runs into the gutter from the left).
     for (uint32_t I : R) Parts[FItems[I].X0 < Middle ? 0 : 1].push_back(I);
     if (Parts.size() < 2 || !SideBySide({Parts[0], Parts[1]})) return false;
   } else {
