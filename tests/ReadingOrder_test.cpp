@@ -166,6 +166,19 @@ TEST(ReadingOrderLayout, TablesWithWideColumnsOfShortCells) {
   EXPECT_EQ(Outline(ReadingOrderLayout(Join({Column(50, 700, "Left", 8), Column(320, 700, "Rite", 8)}))),
             "Left|Rite");
 
+  // Two columns of short ragged lines with words broken at their ends are
+  // prose, not cells.
+  std::vector<TWord> Narrow;
+  for (int L = 0; L < 8; ++L)
+    for (double X : {50.0, 300.0}) {
+      const double Y = 700 - 12.0 * L;
+      Narrow.push_back(Word(X, Y, X < 100 ? "Left" : "Rite"));
+      Narrow.push_back(Word(X + 25, Y, "some"));
+      Narrow.push_back(Word(X + 50, Y, L % 2 ? "ex-" : "words"));
+      if (L == 3) Narrow.push_back(Word(X + 80, Y, "longer line"));
+    }
+  EXPECT_EQ(Outline(ReadingOrderLayout(Narrow)), "Left|Rite");
+
   // A table over both columns that the gutter runs through: read whole, row
   // by row, before the columns.
   std::vector<TWord> Wide;

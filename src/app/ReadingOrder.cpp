@@ -70,6 +70,8 @@ class TReader {
   TRegion TopBlock(const TRegion& Part, double Size, double& Lo, double& Hi) const;
   // Reads a table over the top of columns first and takes it out of Parts.
   bool SplitSharedTop(std::vector<TRegion>& Parts, int Depth, double Size);
+  // Columns, left to right, after a table over their tops.
+  void CutColumns(std::vector<TRegion>& Parts, int Depth, double Size);
   bool SideBySide(const std::vector<TRegion>& Parts) const;
   bool SplitByGutter(const TRegion& R, int Depth, double Size);
   bool SplitBySpanners(const TRegion& R, int Depth, double Size);
@@ -186,27 +188,40 @@ bool TReader::ShortLines(const TRegion& Part, double Size, bool Ragged) const {
     Lo = std::min(Lo, FItems[I].X0);
     Hi = std::max(Hi, FItems[I].X1);
   }
-  struct TLine {
-    size_t Words = 0;
-    double Lo = 1e300, Hi = -1e300;
-  };
-  std::unordered_map<long, TLine> Lines;
-  for (uint32_t I : Part) {
-    TLine& L = Lines[std::lround(FItems[I].Y0 / (0.25 * Size))];
-    ++L.Words;
-    L.Lo = std::min(L.Lo, FItems[I].X0);
-    L.Hi = std::max(L.Hi, FItems[I].X1);
-  }
-  if (Lines.empty()) return false;
+  // Lines: the items by the middle of their height, a line while the middles
+  // stay near its first; along each line a word starts where the gap to the
+  // item before is a space (a word may come in pieces).
+  TRegion Order = Part;
+  std::sort(Order.begin(), Order.end(),
+            [&](uint32_t A, uint32_t B) { return FItems[A].CenterY() > FItems[B].CenterY(); });
   std::vector<size_t> Words;
-  size_t Full = 0;
-  for (const auto& [Key, L] : Lines) {
-    Words.push_back(L.Words);
-    if (L.Hi - L.Lo >= 0.85 * (Hi - Lo)) ++Full;
+  size_t Full = 0, Hyphens = 0;
+  std::vector<uint32_t> Line;
+  for (size_t K = 0, First = 0; K < Order.size(); ++K) {
+    Line.push_back(Order[K]);
+    if (K + 1 < Order.size() &&
+        FItems[Order[First]].CenterY() - FItems[Order[K + 1]].CenterY() <= 0.35 * Size)
+      continue;
+    std::sort(Line.begin(), Line.end(), [&](uint32_t A, uint32_t B) { return FItems[A].X0 < FItems[B].X0; });
+    size_t Count = 1;
+    double Right = FItems[Line.front()].X1;
+    for (size_t J = 1; J < Line.size(); ++J) {
+      if (FItems[Line[J]].X0 - Right > WordGap * Size) ++Count;
+      Right = std::max(Right, FItems[Line[J]].X1);
+    }
+    Words.push_back(Count);
+    if (Right - FItems[Line.front()].X0 >= 0.85 * (Hi - Lo)) ++Full;
+    const std::string& Last = *FItems[Line.back()].Text;
+    if (Last.size() > 2 && Last.back() == '-') ++Hyphens;
+    Line.clear();
+    First = K + 1;
   }
+  // Words broken at line ends: prose, however short its lines.
+  if (Hyphens >= 2) return false;
+  if (Words.empty()) return false;
   auto Mid = Words.begin() + static_cast<std::ptrdiff_t>(Words.size() / 2);
   std::nth_element(Words.begin(), Mid, Words.end());
-  return *Mid <= MaxCellWords && (!Ragged || 2 * Full < Lines.size());
+  return *Mid <= MaxCellWords && (!Ragged || 2 * Full < Words.size());
 }
 
 bool TReader::Aligned(const std::vector<TRegion>& Parts, double Size) const {
@@ -257,6 +272,11 @@ TRegion TReader::TopBlock(const TRegion& Part, double Size, double& Lo, double& 
     Lo = std::min(Lo, FItems[Order[K]].Y0);
   }
   return {};
+}
+
+void TReader::CutColumns(std::vector<TRegion>& Parts, int Depth, double Size) {
+  SplitSharedTop(Parts, Depth, Size);
+  for (auto& Part : Parts) Cut(std::move(Part), Depth + 1);
 }
 
 bool TReader::SplitSharedTop(std::vector<TRegion>& Parts, int Depth, double Size) {
@@ -330,8 +350,7 @@ bool TReader::SplitByGutter(const TRegion& R, int Depth, double Size) {
     Right = Parts.back().size() == 1 ? FItems[I].X1 : std::max(Right, FItems[I].X1);
   }
   if (Parts.size() < 2 || LooksLikeTable(Parts, Size) || !SideBySide(Parts)) return false;
-  SplitSharedTop(Parts, Depth, Size);
-  for (auto& Part : Parts) Cut(std::move(Part), Depth + 1);
+  CutColumns(Parts, Depth, Size);
   return true;
 }
 
@@ -399,8 +418,11 @@ bool TReader::SplitBySpanners(const TRegion& R, int Depth, double Size) {
   if (Bands.empty()) {
     // Columns after all (the crossers only jut into the strip): each item on
     // the side where it starts (a line runs into the gutter from the left).
-    for (uint32_t I : R) Parts[FItems[I].X0 < Middle ? 0 : 1].push_back(I);
-    if (Parts.size() < 2 || !SideBySide({Parts[0], Parts[1]})) return false;
+    std::vector<TRegion> Sides(2);
+    for (uint32_t I : R) Sides[FItems[I].X0 < Middle ? 0 : 1].push_back(I);
+    if (Sides[0].empty() || Sides[1].empty() || !SideBySide(Sides)) return false;
+    CutColumns(Sides, Depth, Size);
+    return true;
   } else {
     for (uint32_t I : R) Parts[PartOf(I)].push_back(I);
   }
