@@ -4,13 +4,14 @@
 #   batch -j 2     the console program's batch form, two worker processes
 #   dask 2         examples/dask_extract.py on a LocalCluster of two workers,
 #                  Python's start, the imports, cluster start and stop included
-# Prints, for each list, the median total wall time of RUNS rounds and the
-# Dask run's overhead over the batch form, then checks that the outputs are
-# equal byte for byte.
+# Prints, for each list, the median total wall time of RUNS rounds (and each
+# round's), the Dask run's overhead over the batch form and its last summary
+# line, then checks that the outputs are equal byte for byte.
 #   bench/dask_batch.sh [RUNS] [LIST...]
 # LIST (default: 40 empty):
 #   40      the 40 files of bench/batch-files.sh (bench/batch.sh's list)
 #   corpus  those and every other PDF file of ../shared/corpus that opens
+#           (vorlith.info reads it; some need a password, a failure in both)
 #   docs    those and every PDF file of the Debian documentation packages
 #           below (R manuals, gnuplot, TeX Live: about 1,700 files)
 #   empty   an empty folder: the fixed cost of each form
@@ -96,11 +97,12 @@ status=0
 for list in "${lists[@]}"; do
   # shellcheck disable=SC2086
   c=$(median ${console_times[$list]}) d=$(median ${dask_times[$list]})
-  files=$(find "$data/$list/in" -name '*.pdf' | wc -l)
+  files=$(find "$data/$list/in" -iname '*.pdf' | wc -l)
   awk -v l="$list" -v n="$files" -v c="$c" -v d="$d" 'BEGIN {
     printf "%-6s %5d files  batch -j 2: %6.2f s   dask 2 workers: %6.2f s   ", l, n, c, d
     if (n > 0) printf "overhead: %+.1f %% (%+.2f s)\n", (d - c) * 100 / c, d - c
     else printf "fixed cost: %+.2f s\n", d - c }'
+  echo "       rounds: batch ${console_times[$list]}  dask ${dask_times[$list]}"
   echo "       $(tail -1 "$data/$list/dask.log")"
   if diff -r "$data/$list/console" "$data/$list/dask" >/dev/null; then echo "       outputs equal"
   else echo "       outputs differ"; status=1; fi
