@@ -87,11 +87,12 @@ def list_pdfs(folder):
 
 def groups(files, workers):
     """Cuts [(path, size)], largest first, into lists of paths, one per task,
-    in the order given: each group takes files until it holds a share of the
-    bytes still left (1/TASKS_PER_WORKER per worker), but not less than
-    SMALLEST_GROUP of a worker's bytes. So large files go alone, small ones
-    together, and the groups shrink towards the end, where the workers
-    should finish close together. Size stands for work."""
+    in the order given, for WORKERS tasks at a time: each group takes files
+    until it holds a share of the bytes still left (1/TASKS_PER_WORKER per
+    worker), but not less than SMALLEST_GROUP of a worker's bytes. So large
+    files go alone, small ones together, and the groups shrink towards the
+    end, where the workers should finish close together. Size stands for
+    work."""
     sizes = [max(size, 1) for _, size in files]
     left = sum(sizes)
     smallest = left / workers * SMALLEST_GROUP
@@ -165,8 +166,9 @@ def _import_dask():
 
 def _run_groups(client, as_completed, files, args, options, report):
     """Reads by path on the workers, which write the outputs."""
-    workers = max(1, len(client.scheduler_info()["workers"]))
-    tasks = groups(files, workers)
+    # A worker with several threads runs as many tasks at once.
+    threads = sum(worker["nthreads"] for worker in client.scheduler_info()["workers"].values())
+    tasks = groups(files, max(1, threads))
     futures = client.map(extract_group, tasks, out_dir=args.output_dir, options=options, pure=False)
     paths_of = {future.key: paths for future, paths in zip(futures, tasks)}
     for future in as_completed(futures):
