@@ -1,7 +1,6 @@
 """examples/dask_extract.py on a local cluster of two workers, and on a
 scheduler with workers started apart, against the console program; how it
 cuts a folder into tasks."""
-import importlib.util
 import json
 import os
 import re
@@ -9,6 +8,7 @@ import shutil
 import subprocess
 import sys
 import time
+import types
 
 import pytest
 import vorlith
@@ -71,9 +71,10 @@ def test_local_cluster_of_two_workers(console, folder, tmp_path):
 
 
 def _example_module():
-    spec = importlib.util.spec_from_file_location("dask_extract", EXAMPLE)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    """The example's functions (no bytecode cache left in the source tree)."""
+    module = types.ModuleType("dask_extract")
+    module.__file__ = str(EXAMPLE)
+    exec(compile(EXAMPLE.read_text(encoding="utf-8"), str(EXAMPLE), "exec"), module.__dict__)
     return module
 
 
