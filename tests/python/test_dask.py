@@ -1,5 +1,6 @@
 """examples/dask_extract.py on a local cluster of two workers, and on a
-scheduler with workers started apart, against the console program."""
+scheduler with workers started apart, against the console program; how it
+cuts a folder into tasks."""
 import json
 import os
 import re
@@ -7,6 +8,7 @@ import shutil
 import subprocess
 import sys
 import time
+import types
 
 import pytest
 import vorlith
@@ -66,6 +68,78 @@ def test_local_cluster_of_two_workers(console, folder, tmp_path):
     result = _run_example(folder, out2, "--workers", "2", "--processes", "--ship", "--layout", "content",
                           "--footer", "= &p =")
     _check(console, folder, out2, result, "content", "", "= &p =")
+
+
+def _example_module():
+    """The example's functions (no bytecode cache left in the source tree)."""
+    module = types.ModuleType("dask_extract")
+    module.__file__ = str(EXAMPLE)
+    exec(compile(EXAMPLE.read_text(encoding="utf-8"), str(EXAMPLE), "exec"), module.__dict__)
+    return module
+
+
+def test_groups_of_files():
+    """Large files go alone, small ones together, in the order given, and
+    every file once."""
+    groups = _example_module().groups
+    cases = [  # (sizes largest first, workers, files per group)
+        ([], 2, []),
+        ([100], 2, [1]),
+        ([0, 0, 0], 1, [1, 1, 1]),  # an empty file counts as one byte
+        # Shares of what is left (1/8 with two workers), at least 1/64 of all.
+        ([40, 30] + [1] * 30, 2, [1, 1, 4, 4, 3, 3, 2, 2, 2, 2, 2, 2, 2, 2]),
+        # One worker: shares of 1/4, at least 1/32 of all (32 bytes).
+        ([1] * 1024, 1, [256, 192, 144, 108, 81, 61, 46, 34, 32, 32, 32, 6]),
+    ]
+    for sizes, workers, expected in cases:
+        files = [(f"/in/{i:04d}.pdf", size) for i, size in enumerate(sizes)]
+        result = groups(files, workers)
+        assert [len(group) for group in result] == expected, (sizes, workers)
+        assert [path for group in result for path in group] == [path for path, _ in files]
+
+
+def test_list_pdfs_largest_first(tmp_path):
+    list_pdfs = _example_module().list_pdfs
+    for name, size in (("b.pdf", 5), ("a.PDF", 5), ("c.pdf", 9), ("d.pdf", 0), ("e.txt", 50)):
+        (tmp_path / name).write_bytes(b"x" * size)
+    (tmp_path / "f.pdf").mkdir()
+    assert [(os.path.basename(path), size) for path, size in list_pdfs(str(tmp_path))] == [
+        ("c.pdf", 9), ("a.PDF", 5), ("b.pdf", 5), ("d.pdf", 0)]
+
+
+def test_failures_inside_a_task(console, pdfs, tmp_path):
+    """Tasks of several files report each file's failure, a file whose
+    output cannot be written included, and write the others."""
+    folder = tmp_path / "in"
+    folder.mkdir()
+    shutil.copy(pdfs["long"], folder / "long.pdf")
+    copies = [f"sample{i:02d}" for i in range(16)]
+    for name in copies:
+        shutil.copy(pdfs["sample"], folder / f"{name}.pdf")
+    shutil.copy(ENCRYPTED / "rc4-128.pdf", folder / "locked.pdf")
+    (folder / "broken.pdf").write_bytes(b"%PDF-1.4\nnot a PDF\n")
+    module = _example_module()
+    tasks = module.groups(module.list_pdfs(str(folder)), 1)  # as the run below cuts them
+    names = [[os.path.splitext(os.path.basename(path))[0] for path in task] for task in tasks]
+    assert any({"locked", "broken"} & set(task) and len(task) > 1 for task in names), names
+    # A copy in a task with other copies.
+    blocked = next(name for task in names if len(set(task) & set(copies)) > 1 for name in task if name in copies)
+    out = tmp_path / "out"
+    (out / f"{blocked}.txt").mkdir(parents=True)  # in the way of its output
+    result = _run_example(folder, out, "--workers", "1")
+    assert result.returncode == 1, result.stderr[-3000:]
+    summary = result.stdout.strip().splitlines()[-1]
+    assert re.fullmatch(r"files: 19, extracted: 16, pages: \d+, failures: 3 \(IsADirectoryError 1, "
+                        r"NotOpenedError 1, PasswordError 1\), seconds: [\d.]+", summary), summary
+    for kind in (f"{blocked}.pdf: IsADirectoryError", "broken.pdf: NotOpenedError", "locked.pdf: PasswordError"):
+        assert kind in result.stderr
+    written = sorted(p.name for p in out.iterdir() if p.is_file())
+    assert written == sorted(f"{name}.txt" for name in ["long", *copies] if name != blocked)
+    assert (out / "long.txt").read_bytes() == console.extract(pdfs["long"])
+    sample = console.extract(pdfs["sample"])
+    for name in copies:
+        if name != blocked:
+            assert (out / f"{name}.txt").read_bytes() == sample, name
 
 
 def test_usage_errors(tmp_path):
