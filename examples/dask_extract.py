@@ -3,17 +3,19 @@
 
     dask_extract.py INPUT_DIR OUTPUT_DIR [--scheduler ADDRESS] [--layout L]
                     [--workers N] [--processes] [--header TEXT] [--footer TEXT]
-                    [--password PW] [--ship]
+                    [--password PW] [--ship] [--write-on-workers]
 
 Writes OUTPUT_DIR/NAME.txt for each INPUT_DIR/NAME.pdf: the bytes the console
 program writes with --encoding UTF-8 (every page's item followed by CR LF),
 and prints a summary. Without --scheduler it starts a LocalCluster of N
 workers, threads of this process (vorlith releases the GIL), or with
 --processes worker processes on 127.0.0.1; with one (tcp://HOST:8786) it uses
-that cluster, whose workers must import vorlith and read INPUT_DIR and write
-OUTPUT_DIR under the same paths, unless --ship sends each file's bytes from
-here and takes the text back. A task extracts a group of files, largest files
-first, and the workers write the outputs: only counts and failures come back.
+that cluster, whose workers must import vorlith and read INPUT_DIR under the
+same path, unless --ship sends each file's bytes from here. A task extracts a
+group of files, largest files first. The workers of a local cluster write the
+outputs, so that only counts and failures come back; those of a remote one
+send the text back to be written here, unless --write-on-workers says that
+they share OUTPUT_DIR under the same path.
 A file that fails is reported and counted, and the others go on. Exit status:
 0 when every file was extracted, 1 when some failed, 2 for a usage error.
 """
@@ -46,18 +48,20 @@ def _extract(vorlith, source, options, from_bytes=False, name=""):
 
 
 def extract_group(paths, out_dir, options):
-    """On a worker: extracts the files and writes their outputs; returns
-    [(path, pages, failure)] with failure None or (kind, message)."""
+    """On a worker: extracts the files and, given OUT_DIR, writes their
+    outputs; returns [(path, pages, text, failure)] with text None when
+    written here and failure None or (kind, message)."""
     import vorlith
     results = []
     for path in paths:
         count, data, failure = _extract(vorlith, path, options)
-        if failure is None:
+        if failure is None and out_dir is not None:
             try:
                 write_output(out_dir, path, data)
             except OSError as error:
                 count, failure = 0, (type(error).__name__, str(error))
-        results.append((path, count, failure))
+            data = None
+        results.append((path, count, data, failure))
     return results
 
 
@@ -142,7 +146,12 @@ def parse_args(argv):
                         help="local cluster of worker processes (default: worker threads in this process)")
     parser.add_argument("--ship", action="store_true",
                         help="send the files' bytes to the workers and take the text back (no shared folders needed)")
+    parser.add_argument("--write-on-workers", action="store_true",
+                        help="with --scheduler: the workers write OUTPUT_DIR, which they share under the same path "
+                             "(a local cluster always does)")
     args = parser.parse_args(argv)
+    # A local cluster runs on this machine: its workers write the outputs.
+    args.write_on_workers = args.write_on_workers or not args.scheduler
     if args.workers < 1:
         parser.error("--workers must be at least 1")
     if not os.path.isdir(args.input_dir):
@@ -165,20 +174,28 @@ def _import_dask():
 
 
 def _run_groups(client, as_completed, files, args, options, report):
-    """Reads by path on the workers, which write the outputs."""
+    """Reads by path on the workers, which write the outputs when they share
+    this machine's folders (a local cluster, or --write-on-workers); else the
+    text comes back and is written here."""
     # A worker with several threads runs as many tasks at once.
     threads = sum(worker["nthreads"] for worker in client.scheduler_info()["workers"].values())
     tasks = groups(files, max(1, threads))
-    futures = client.map(extract_group, tasks, out_dir=args.output_dir, options=options, pure=False)
+    out_dir = args.output_dir if args.write_on_workers else None
+    futures = client.map(extract_group, tasks, out_dir=out_dir, options=options, pure=False)
     paths_of = {future.key: paths for future, paths in zip(futures, tasks)}
     for future in as_completed(futures):
         paths = paths_of.pop(future.key)
         try:
             results = future.result()
         except Exception as error:  # the task itself failed (a lost worker, ...): all its files
-            results = [(path, 0, (type(error).__name__, str(error))) for path in paths]
+            results = [(path, 0, None, (type(error).__name__, str(error))) for path in paths]
         future.release()
-        for path, count, failure in results:
+        for path, count, data, failure in results:
+            if failure is None and data is not None:
+                try:
+                    write_output(args.output_dir, path, data)
+                except OSError as error:
+                    count, failure = 0, (type(error).__name__, str(error))
             report(path, count, failure)
 
 

@@ -169,9 +169,14 @@ def test_scheduler_and_workers_started_apart(console, folder, tmp_path):
                 [sys.executable, "-m", "distributed.cli.dask_worker", address, "--nthreads", "1",
                  "--host", "127.0.0.1", "--no-dashboard", "--local-directory", str(tmp_path)],
                 env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        # The text comes back and is written here; with --write-on-workers
+        # the workers write the (here shared) output folder themselves.
         out = tmp_path / "out"
         result = _run_example(folder, out, "--scheduler", address, "--layout", "positioned")
         _check(console, folder, out, result, "positioned", "", "")
+        shared = tmp_path / "shared"
+        result = _run_example(folder, shared, "--scheduler", address, "--layout", "positioned", "--write-on-workers")
+        _check(console, folder, shared, result, "positioned", "", "")
     finally:
         for process in reversed(processes):
             process.terminate()
