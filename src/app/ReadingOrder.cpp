@@ -30,14 +30,15 @@ constexpr double GutterWidth = 0.9;      // a white strip between columns
 constexpr double BlockGap = 0.9;         // a white strip between blocks
 constexpr double ColumnWidth = 10;       // narrower parts are always table cells
 constexpr size_t MaxCellWords = 6;       // cells of wider parts have at most this many words a line
-constexpr double TallWord = 1.5;         // times the usual height of a block's words
 constexpr double WordGap = 0.15;         // a gap this wide between words is a space
-constexpr double ParagraphSpacing = 1.4;  // times the block's line spacing
-constexpr double SpannedWidth = 12;      // and each at least this wide
 constexpr double MinSpanned = 5;         // columns under a title are at least this high
+constexpr double SpannedWidth = 12;      // and at least this wide each
 constexpr double MarginHeight = 2.5;     // a running head or foot at most this tall
 constexpr double MarginGap = 1.5;        // set apart from the text by at least this
 constexpr double Indent = 0.7;           // a first line indented this far
+// Other measures.
+constexpr double ParagraphSpacing = 1.4;  // times the block's line spacing
+constexpr double TallWord = 1.5;          // times the usual height of a block's words
 
 class TReader {
  public:
@@ -60,13 +61,15 @@ class TReader {
   // those.
   bool FindGutter(const TRegion& R, double MinWidth, size_t MaxCrossers, size_t MinSide, TStrip& Best) const;
   // Whether the parts between white vertical strips are table cells rather
-  // than columns: all narrow, with lines that line up.
+  // than columns: each narrow or of short lines, lines that line up.
   bool LooksLikeTable(const std::vector<TRegion>& Parts, double Size) const;
-  // Whether a part's lines (by baseline) have few words (at most
-  // MaxCellWords, the median), and, if Ragged, mostly leave its width unfilled.
+  // Whether a part's lines have few words (at most MaxCellWords, the median),
+  // none broken by a hyphen at its end, and, if Ragged, mostly leave the
+  // part's width unfilled.
   bool ShortLines(const TRegion& Part, double Size, bool Ragged) const;
   // Whether most words stand on a baseline that another part has too.
   bool Aligned(const std::vector<TRegion>& Parts, double Size) const;
+  // The items above the part's first wide horizontal gap, and their extent.
   TRegion TopBlock(const TRegion& Part, double Size, double& Lo, double& Hi) const;
   // Reads a table over the top of columns first and takes it out of Parts.
   bool SplitSharedTop(std::vector<TRegion>& Parts, int Depth, double Size);
