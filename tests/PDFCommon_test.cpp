@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "uPDFEngine.h"
 
@@ -181,6 +184,46 @@ TEST(PageRows, DecimalSeparatorOfTheLocale) {
   // its text does not change.
   EXPECT_EQ(PositionedLayout(Row("72.12345", "700.0000", "A")), "@X=72,12,Y=700,00@A@ENDTEXT@");
   EXPECT_EQ(ReflowLayout(Rows, 792), "Hello  World\r\nNext");
+}
+
+// The layouts on the funnel's rows as values write what they write on the
+// rows' text, on pages of fragments of every size and place, with texts and
+// font names that need escaping, under each origin and scale.
+TEST(PageRows, ValuesLayOutAsTheirText) {
+  std::mt19937 Rng(20261210);
+  auto Uniform = [&](double Lo, double Hi) { return std::uniform_real_distribution<double>(Lo, Hi)(Rng); };
+  auto Pick = [&](const std::vector<std::string>& List) {
+    return List[std::uniform_int_distribution<size_t>(0, List.size() - 1)(Rng)];
+  };
+  const std::vector<std::string> Texts = {"word", "", "  ", "say \"hi\"", "a\\b", "x,y", "cr\rhere", "Zeta", "zeta"};
+  const std::vector<std::string> Fonts = {"Helvetica", "F\"1", "F\\2", "F,3"};
+  struct Setting {
+    int Origin;
+    double Scale;
+  } Settings[] = {{0, 1}, {1, 1}, {2, 0.5}, {3, 25.4 / 72}, {1, 1000}};
+  for (const Setting& S : Settings) {
+    for (int Page = 0; Page < 20; ++Page) {
+      TPDFTextFunnel Funnel;
+      Funnel.Origin = S.Origin;
+      Funnel.Scale = S.Scale;
+      Funnel.PageWidth = 612 * S.Scale;
+      Funnel.PageHeight = 792 * S.Scale;
+      for (int I = 0; I < 60; ++I) {
+        // Lines a few units apart, near the snapping tolerance, and a few
+        // fragments far off the page.
+        const double X = I % 17 == 0 ? Uniform(-1e7, 1e7) : Uniform(0, 612);
+        const double Y = I % 13 == 0 ? Uniform(-1e8, 1e8) : std::floor(Uniform(0, 60)) * 2.5 + Uniform(0, 0.01);
+        Funnel.AddFragment({1, 0, 0, 1, 0, 0}, Pick(Texts) + std::to_string(I % 7), "#000000", Pick(Fonts),
+                           Uniform(5, 14), X, Y, Uniform(1, 50), 10);
+      }
+      const std::string Rows = Funnel.GetRows();
+      std::vector<TPDFTextFunnel::TRow> Values;
+      ASSERT_TRUE(Funnel.TakeRows(Values));
+      const double Height = 792 * S.Scale;
+      ASSERT_EQ(ReflowLayout(Values, Height), ReflowLayout(Rows, Height)) << S.Origin << " " << S.Scale << " " << Page;
+      ASSERT_EQ(PositionedLayout(Values), PositionedLayout(Rows)) << S.Origin << " " << S.Scale << " " << Page;
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -315,6 +315,7 @@ void TPDFTextFunnel::Clear() {
   FBlocks.clear();
   FWords.clear();
   FIndex->Clear();
+  FMergeEnabled = true;
 }
 
 void TPDFTextFunnel::AddFragment(const TMatrix& Matrix, std::string_view Text, std::string_view Color,
@@ -358,17 +359,17 @@ void TPDFTextFunnel::AddFragment(const TMatrix& Matrix, std::string_view Text, s
   FMergeEnabled = true;
 }
 
+double TPDFTextFunnel::OutX(double V) const {
+  V *= Scale;
+  return Origin == 2 || Origin == 3 ? PageWidth - V : V;
+}
+
+double TPDFTextFunnel::OutY(double V) const {
+  V *= Scale;
+  return Origin == 1 || Origin == 2 ? PageHeight - V : V;
+}
+
 std::string TPDFTextFunnel::GetRows() const {
-  auto OutX = [this](double V) {
-    V *= Scale;
-    if (Origin == 2 || Origin == 3) V = PageWidth - V;
-    return FormatNumber(0, 4, V);
-  };
-  auto OutY = [this](double V) {
-    V *= Scale;
-    if (Origin == 1 || Origin == 2) V = PageHeight - V;
-    return FormatNumber(0, 4, V);
-  };
   std::string Rows;
   for (const TBlock& Block : FBlocks) {
     AppendQuoted(Rows, Block.FontName, false);
@@ -378,13 +379,34 @@ std::string TPDFTextFunnel::GetRows() const {
     Rows += FormatNumber(0, 2, Block.Size);
     for (const TPoint* P : {&Block.P0, &Block.P1, &Block.P2, &Block.P3}) {
       Rows += ',';
-      Rows += OutX(P->X);
+      Rows += FormatNumber(0, 4, OutX(P->X));
       Rows += ',';
-      Rows += OutY(P->Y);
+      Rows += FormatNumber(0, 4, OutY(P->Y));
     }
     Rows += ',';
     AppendQuoted(Rows, Block.Text, true);
     Rows += "\r\n";
   }
   return Rows;
+}
+
+bool TPDFTextFunnel::TakeRows(std::vector<TRow>& Rows) {
+  // A zero byte ends the rows, CR and LF end a row (a CR of the text is
+  // written as a space), and the colour is written unquoted.
+  static constexpr std::string_view NameBreaks("\0\r\n", 3), ColorBreaks("\0\r\n,\"\\", 6),
+      TextBreaks("\0\n", 2);
+  const auto Whole = [](std::string_view Text, std::string_view Breaks) {
+    return Text.find_first_of(Breaks) == std::string_view::npos;
+  };
+  for (const TBlock& Block : FBlocks)
+    if (!Whole(Block.FontName, NameBreaks) || !Whole(Block.Color, ColorBreaks) || !Whole(Block.Text, TextBreaks))
+      return false;
+  Rows.clear();
+  Rows.reserve(FBlocks.size());
+  for (TBlock& Block : FBlocks) {
+    TRow Row{NumberAsWritten(OutX(Block.P0.X)), NumberAsWritten(OutY(Block.P0.Y)), std::move(Block.Text)};
+    std::replace(Row.Text.begin(), Row.Text.end(), '\r', ' ');
+    Rows.push_back(std::move(Row));
+  }
+  return true;
 }

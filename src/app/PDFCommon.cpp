@@ -37,12 +37,15 @@ std::vector<std::string_view> RowLines(std::string_view Rows) {
   return Lines;
 }
 
-// The fields of every line that holds a whole row.
-std::vector<std::vector<std::string>> ReadRows(std::string_view Rows) {
-  std::vector<std::vector<std::string>> Out;
+using TRow = TPDFTextFunnel::TRow;
+
+// Every line that holds a whole row: its start corner and its text.
+std::vector<TRow> ReadRows(std::string_view Rows) {
+  std::vector<TRow> Out;
   for (std::string_view Line : RowLines(Rows)) {
     std::vector<std::string> Fields = SplitString(Line, ",", '\\', "\"");
-    if (Fields.size() >= RowFields) Out.push_back(std::move(Fields));
+    if (Fields.size() >= RowFields)
+      Out.push_back({StrToNumber(Fields[FieldX]), StrToNumber(Fields[FieldY]), std::move(Fields[FieldText])});
   }
   return Out;
 }
@@ -70,23 +73,35 @@ bool KeyLess(const std::string& A, const std::string& B) {
   });
 }
 
+// The rows of page text mode 3 of the selected page, as values; read from
+// their text only where a row would not read back whole.
+std::vector<TRow> PageRows(TPDFEngine& Engine) {
+  TPDFTextFunnel Funnel;
+  Engine.GetPageBlocks(Funnel);
+  std::vector<TRow> Rows;
+  if (!Funnel.TakeRows(Rows)) Rows = ReadRows(Funnel.GetRows());
+  return Rows;
+}
+
 }  // namespace
 
-std::string ReflowLayout(std::string_view Rows, double PageHeight) {
+std::string ReflowLayout(std::string_view Rows, double PageHeight) { return ReflowLayout(ReadRows(Rows), PageHeight); }
+
+std::string ReflowLayout(const std::vector<TPDFTextFunnel::TRow>& Rows, double PageHeight) {
   // Every fragment becomes a key: distance from the top of the page in
   // characters 1-10, x in characters 11-20, the text from character 21 on.
   std::vector<double> Known;  // baselines in the order found
   std::vector<std::string> Keys;
-  for (const auto& Fields : ReadRows(Rows)) {
-    const double X = StrToNumber(Fields[FieldX]);
-    double Y = StrToNumber(Fields[FieldY]);
+  Keys.reserve(Rows.size());
+  for (const TRow& Row : Rows) {
+    double Y = Row.Y;
     auto Near = std::find_if(Known.begin(), Known.end(), [Y](double R) { return std::fabs(Y - R) <= LineTolerance; });
     if (Near != Known.end()) {
       Y = *Near;
     } else {
       Known.push_back(Y);
     }
-    Keys.push_back(LocaleFixed2(PageHeight - Y, 10) + LocaleFixed2(X, 10) + Fields[FieldText]);
+    Keys.push_back(LocaleFixed2(PageHeight - Y, 10) + LocaleFixed2(Row.X, 10) + Row.Text);
   }
   std::stable_sort(Keys.begin(), Keys.end(), KeyLess);
 
@@ -112,13 +127,15 @@ std::string ReflowLayout(std::string_view Rows, double PageHeight) {
   return Result;
 }
 
-std::string PositionedLayout(std::string_view Rows) {
+std::string PositionedLayout(std::string_view Rows) { return PositionedLayout(ReadRows(Rows)); }
+
+std::string PositionedLayout(const std::vector<TPDFTextFunnel::TRow>& Rows) {
   std::string Result;
-  for (const auto& Fields : ReadRows(Rows)) {
-    if (Fields[FieldText].empty()) continue;
-    Result += "@X=" + LocaleFixed2(StrToNumber(Fields[FieldX]), 0);
-    Result += ",Y=" + LocaleFixed2(StrToNumber(Fields[FieldY]), 0);
-    Result += "@" + Fields[FieldText] + "@ENDTEXT@\r\n";
+  for (const TRow& Row : Rows) {
+    if (Row.Text.empty()) continue;
+    Result += "@X=" + LocaleFixed2(Row.X, 0);
+    Result += ",Y=" + LocaleFixed2(Row.Y, 0);
+    Result += "@" + Row.Text + "@ENDTEXT@\r\n";
   }
   // Bytes up to and including space go at both ends, so the last record has no
   // CR LF after it.
@@ -134,10 +151,10 @@ void GetPageTextByType(TPDFEngine& Engine, uint8_t TextType, std::string& Text) 
       Text = Engine.GetPageText(0);
       break;
     case 1:
-      Text = ReflowLayout(Engine.GetPageText(3), Engine.PageHeight());
+      Text = ReflowLayout(PageRows(Engine), Engine.PageHeight());
       break;
     case 2:
-      Text = PositionedLayout(Engine.GetPageText(3));
+      Text = PositionedLayout(PageRows(Engine));
       break;
     case 3:
       Text = ReadingOrderLayout(Engine.GetPageWords());
