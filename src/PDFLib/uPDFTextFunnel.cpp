@@ -2,6 +2,7 @@
 #include "uPDFTextFunnel.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <unordered_map>
@@ -392,15 +393,23 @@ std::string TPDFTextFunnel::GetRows() const {
 
 bool TPDFTextFunnel::TakeRows(std::vector<TRow>& Rows) {
   // A zero byte ends the rows, CR and LF end a row (a CR of the text is
-  // written as a space), and the colour is written unquoted.
-  static constexpr std::string_view NameBreaks("\0\r\n", 3), ColorBreaks("\0\r\n,\"\\", 6),
-      TextBreaks("\0\n", 2);
-  const auto Whole = [](std::string_view Text, std::string_view Breaks) {
-    return Text.find_first_of(Breaks) == std::string_view::npos;
+  // written as a space), and the colour is written unquoted: the bytes that
+  // break a field (bit 1: font name, 2: colour, 4: text).
+  static constexpr auto Breaks = [] {
+    std::array<uint8_t, 256> T{};
+    T['\0'] = 1 | 2 | 4;
+    T['\n'] = 1 | 2 | 4;
+    T['\r'] = 1 | 2;
+    T[','] = T['"'] = T['\\'] = 2;
+    return T;
+  }();
+  const auto Whole = [](std::string_view Text, uint8_t Field) {
+    for (char C : Text)
+      if (Breaks[static_cast<unsigned char>(C)] & Field) return false;
+    return true;
   };
   for (const TBlock& Block : FBlocks)
-    if (!Whole(Block.FontName, NameBreaks) || !Whole(Block.Color, ColorBreaks) || !Whole(Block.Text, TextBreaks))
-      return false;
+    if (!Whole(Block.FontName, 1) || !Whole(Block.Color, 2) || !Whole(Block.Text, 4)) return false;
   Rows.clear();
   Rows.reserve(FBlocks.size());
   for (TBlock& Block : FBlocks) {
