@@ -66,6 +66,33 @@ bool IsNumberText(std::string_view Text) {
 }
 
 double StrToNumber(std::string_view Text) {
+  // The shape content streams write, "-" at most in front, up to 9 integer
+  // digits, a "." and any digits, read in one pass; every other text goes the
+  // general way below, which gives these the same value.
+  {
+    const size_t N = Text.size();
+    const bool Negative = N > 0 && Text[0] == '-';
+    size_t I = Negative ? 1 : 0;
+    const size_t IntStart = I;
+    int64_t Int = 0;
+    while (I < N && I - IntStart < 9 && IsPDFDigit(static_cast<unsigned char>(Text[I]))) Int = Int * 10 + (Text[I++] - '0');
+    // Without a point: the 32-bit integer ("" and "-" have none: 0).
+    if (I == N) return static_cast<double>(Negative ? -Int : Int);
+    if (Text[I] == '.') {
+      const size_t FractionStart = ++I;
+      int64_t Fraction = 0;
+      double Scale = 1;
+      for (; I < N && IsPDFDigit(static_cast<unsigned char>(Text[I])); ++I)
+        if (I - FractionStart < 9) {
+          Fraction = Fraction * 10 + (Text[I] - '0');
+          Scale *= 10;
+        }
+      if (I == N) {
+        const double Result = static_cast<double>(Int) + static_cast<double>(Fraction) / Scale;
+        return Negative ? -Result : Result;
+      }
+    }
+  }
   if (!IsNumberText(Text)) return 0;
   size_t Point = Text.find('.');
   if (Point == std::string_view::npos) return ReadInt32(Text).value_or(0);
