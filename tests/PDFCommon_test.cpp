@@ -3,8 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "uPDFEngine.h"
 
@@ -91,6 +97,87 @@ TEST(ReflowLayout, SortsSnapsAndJoinsLines) {
       {"wide x", Row("-1000000.0000", "700.0000", "T"), "0T"},
   };
   for (const auto& C : Cases) EXPECT_EQ(ReflowLayout(C.Rows, 792), C.Expected) << C.Name;
+}
+
+// The layout written as directly as possible: one key text per row written
+// with printf's "%10.2f%10.2f", a stable sort folding ASCII letters, and the
+// first 10 characters of each key read back with strtod.
+std::string PlainReflow(const std::vector<TPDFTextFunnel::TRow>& Rows, double PageHeight) {
+  std::vector<double> Known;
+  std::vector<std::string> Keys;
+  for (const auto& Row : Rows) {
+    double Y = Row.Y;
+    bool Snapped = false;
+    for (double K : Known)
+      if (std::fabs(Y - K) <= 2.0) {
+        Y = K;
+        Snapped = true;
+        break;
+      }
+    if (!Snapped) Known.push_back(Y);
+    char Head[800];
+    std::snprintf(Head, sizeof Head, "%10.2f%10.2f", PageHeight - Y, Row.X);
+    Keys.push_back(Head + Row.Text);
+  }
+  const auto Fold = [](char C) {
+    const auto U = static_cast<unsigned char>(C);
+    return U >= 'A' && U <= 'Z' ? U + 32 : U;
+  };
+  std::stable_sort(Keys.begin(), Keys.end(), [&](const std::string& A, const std::string& B) {
+    return std::lexicographical_compare(A.begin(), A.end(), B.begin(), B.end(),
+                                        [&](char X, char Y) { return Fold(X) < Fold(Y); });
+  });
+  std::string Result;
+  double LineY = 0;
+  for (const std::string& Key : Keys) {
+    const double Y = std::strtod(Key.substr(0, 10).c_str(), nullptr);
+    const std::string T = Key.substr(std::min<size_t>(20, Key.size()));
+    if (Result.empty()) {
+      Result = T;
+      LineY = Y;
+    } else if (Y - LineY >= 2.0) {
+      Result += "\r\n" + T;
+      LineY = Y;
+    } else {
+      Result += "  " + T;
+    }
+  }
+  return Result;
+}
+
+// Random pages against the plain layout: lines near the snapping tolerance,
+// equal positions whose texts differ in letter case only, empty texts, and
+// numbers too wide for their 10 characters; in the C locale and, when one is
+// installed, a locale with a decimal comma.
+TEST(ReflowLayout, MatchesThePlainLayout) {
+  std::mt19937 Rng(7);
+  auto Uniform = [&](double Lo, double Hi) { return std::uniform_real_distribution<double>(Lo, Hi)(Rng); };
+  auto Index = [&](size_t N) { return std::uniform_int_distribution<size_t>(0, N - 1)(Rng); };
+  const std::vector<std::string> Texts = {"", "a", "A", "b", "B", "ab", "Ab", "[x]", "_", "\xC3\xA9", "Z z", " "};
+  auto Check = [&](const char* Locale) {
+    for (int Page = 0; Page < 300; ++Page) {
+      std::vector<TPDFTextFunnel::TRow> Rows;
+      const size_t Count = Index(40);
+      for (size_t I = 0; I < Count; ++I) {
+        TPDFTextFunnel::TRow Row;
+        const size_t Kind = Index(20);
+        Row.X = Kind == 0 ? Uniform(-1e12, 1e12) : std::round(Uniform(0, 600) * 8) / 8;
+        Row.Y = Kind == 1 ? Uniform(-1e12, 1e12) : Kind == 2 ? Uniform(790, 800) : std::floor(Uniform(0, 40)) * 2.5;
+        if (Kind == 3) Row.Y += 0.005;  // a tie of the key's rounding
+        Row.Text = Texts[Index(Texts.size())];
+        Rows.push_back(Row);
+      }
+      const double Height = Index(2) ? 792 : 841.89;
+      ASSERT_EQ(ReflowLayout(Rows, Height), PlainReflow(Rows, Height)) << Locale << " page " << Page;
+    }
+  };
+  {
+    TNumericLocale Locale({"C"});
+    ASSERT_TRUE(Locale.Active());
+    Check("C");
+  }
+  TNumericLocale Locale({"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8", "nl_NL.UTF-8"});
+  if (Locale.Active()) Check("decimal comma");
 }
 
 TEST(ReflowLayout, UsesThePageHeight) {
@@ -181,6 +268,46 @@ TEST(PageRows, DecimalSeparatorOfTheLocale) {
   // its text does not change.
   EXPECT_EQ(PositionedLayout(Row("72.12345", "700.0000", "A")), "@X=72,12,Y=700,00@A@ENDTEXT@");
   EXPECT_EQ(ReflowLayout(Rows, 792), "Hello  World\r\nNext");
+}
+
+// The layouts on the funnel's rows as values write what they write on the
+// rows' text, on pages of fragments of every size and place, with texts and
+// font names that need escaping, under each origin and scale.
+TEST(PageRows, ValuesLayOutAsTheirText) {
+  std::mt19937 Rng(20261210);
+  auto Uniform = [&](double Lo, double Hi) { return std::uniform_real_distribution<double>(Lo, Hi)(Rng); };
+  auto Pick = [&](const std::vector<std::string>& List) {
+    return List[std::uniform_int_distribution<size_t>(0, List.size() - 1)(Rng)];
+  };
+  const std::vector<std::string> Texts = {"word", "", "  ", "say \"hi\"", "a\\b", "x,y", "cr\rhere", "Zeta", "zeta"};
+  const std::vector<std::string> Fonts = {"Helvetica", "F\"1", "F\\2", "F,3"};
+  struct Setting {
+    int Origin;
+    double Scale;
+  } Settings[] = {{0, 1}, {1, 1}, {2, 0.5}, {3, 25.4 / 72}, {1, 1000}};
+  for (const Setting& S : Settings) {
+    for (int Page = 0; Page < 20; ++Page) {
+      TPDFTextFunnel Funnel;
+      Funnel.Origin = S.Origin;
+      Funnel.Scale = S.Scale;
+      Funnel.PageWidth = 612 * S.Scale;
+      Funnel.PageHeight = 792 * S.Scale;
+      for (int I = 0; I < 60; ++I) {
+        // Lines a few units apart, near the snapping tolerance, and a few
+        // fragments far off the page.
+        const double X = I % 17 == 0 ? Uniform(-1e7, 1e7) : Uniform(0, 612);
+        const double Y = I % 13 == 0 ? Uniform(-1e8, 1e8) : std::floor(Uniform(0, 60)) * 2.5 + Uniform(0, 0.01);
+        Funnel.AddFragment({1, 0, 0, 1, 0, 0}, Pick(Texts) + std::to_string(I % 7), "#000000", Pick(Fonts),
+                           Uniform(5, 14), X, Y, Uniform(1, 50), 10);
+      }
+      const std::string Rows = Funnel.GetRows();
+      std::vector<TPDFTextFunnel::TRow> Values;
+      ASSERT_TRUE(Funnel.TakeRows(Values));
+      const double Height = 792 * S.Scale;
+      ASSERT_EQ(ReflowLayout(Values, Height), ReflowLayout(Rows, Height)) << S.Origin << " " << S.Scale << " " << Page;
+      ASSERT_EQ(PositionedLayout(Values), PositionedLayout(Rows)) << S.Origin << " " << S.Scale << " " << Page;
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -7,7 +7,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
+#include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -188,6 +191,48 @@ TEST(TPDFCMap, CIDsAndCollectionNames) {
   EXPECT_EQ(Map.LookupCID(0x4E2D), 4559u);
   EXPECT_EQ(Map.LookupCID(0x05), 7u);  // notdef
   EXPECT_EQ(Map.LookupCID(0x9000), std::nullopt);
+}
+
+// CID ranges in any order against a linear scan in which the later
+// definition wins: sets whose ranges share no code (each range then stands
+// whole, whatever the order), sets that overlap, and ranges written backwards
+// (which map nothing).
+TEST(TPDFCMap, CIDRangesAgreeWithALinearScan) {
+  std::mt19937 Rng(11);
+  for (int Round = 0; Round < 40; ++Round) {
+    struct TRange {
+      uint32_t First, Last, CID;
+    };
+    std::vector<TRange> Ranges;
+    const bool Disjoint = Round % 2 == 0;
+    uint32_t Next = Rng() % 50;
+    const int N = 1 + static_cast<int>(Rng() % 150);
+    for (int I = 0; I < N && Next < 0xFF00; ++I) {
+      const uint32_t First = Disjoint ? Next : Rng() % 0xFF00;
+      const uint32_t Last = First + Rng() % 200;
+      if (Disjoint) Next = Last + 1 + Rng() % 3;  // some touch, none overlap
+      Ranges.push_back(Rng() % 10 == 0 ? TRange{Last + 1, First, 7} : TRange{First, Last, static_cast<uint32_t>(1 + Rng() % 60000)});
+    }
+    std::shuffle(Ranges.begin(), Ranges.end(), Rng);
+    std::string Body = std::to_string(Ranges.size()) + " begincidrange\n";
+    for (const auto& R : Ranges) {
+      char Line[64];
+      std::snprintf(Line, sizeof Line, "<%04X> <%04X> %u\n", R.First, R.Last, R.CID);
+      Body += Line;
+    }
+    TPDFCMap Map;
+    Map.Parse(CMapText(Body + "endcidrange"));
+    Map.Finish();
+    for (uint32_t Code = 0; Code < 65536; Code += 3) {
+      std::optional<uint32_t> Want;
+      for (auto It = Ranges.rbegin(); It != Ranges.rend(); ++It)
+        if (It->First <= Code && Code <= It->Last) {
+          Want = It->CID + (Code - It->First);
+          break;
+        }
+      ASSERT_EQ(Map.LookupCID(Code), Want) << "round " << Round << " code " << Code;
+    }
+  }
 }
 
 // A folder of CMap files for a store.

@@ -103,6 +103,27 @@ TEST(TPDFEngine, PositionedModesFollowOriginAndScale) {
   EXPECT_FALSE(E.GetPageText(4).empty());
 }
 
+TEST(TPDFEngine, PageBlocksAreTheRowsOfMode3) {
+  TPDFEngine E;
+  ASSERT_EQ(E.LoadFromFile(Sample), 1);
+  TPDFTextFunnel Funnel;
+  for (int Origin : {0, 1, 2, 3})
+    for (double Scale : {1.0, 25.4 / 72})
+      for (int Page = 1; Page <= E.PageCount(); ++Page) {
+        E.SelectedDocument()->Origin = Origin;
+        E.SelectedDocument()->UnitScale = Scale;
+        E.SelectPage(Page);
+        // The same funnel each time: it is cleared first.
+        E.GetPageBlocks(Funnel);
+        EXPECT_FALSE(Funnel.Blocks().empty()) << Page;
+        EXPECT_EQ(Funnel.GetRows(), E.GetPageText(3)) << Origin << " " << Scale << " " << Page;
+      }
+  // No page: no blocks.
+  TPDFEngine Empty;
+  Empty.GetPageBlocks(Funnel);
+  EXPECT_TRUE(Funnel.Blocks().empty());
+}
+
 // ---------------------------------------------------------------- encrypted documents
 
 std::string Fixture(const std::string& Name) { return std::string(VORLITH_SOURCE_DIR) + "/tests/fixtures/encrypted/" + Name; }

@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -80,6 +84,36 @@ TEST(FormatNumber, CutsToDecimalsAndPads) {
 // The integer-arithmetic path must write exactly what the library writes:
 // compared on values of every magnitude it takes, on values with few decimals
 // (as coordinates are), on neighbours of powers of ten and on exact ties.
+// The one-pass reading of plain number text gives what the general reading
+// gives: a leading space sends the same text the general way (it skips
+// spaces), so the two must agree bit for bit, on every shape around the
+// plain one.
+TEST(StrToNumber, PlainTextReadsAsTheGeneralWay) {
+  std::vector<std::string> Texts = {"",        "-",          ".",         "-.",        "5.",         "-5.",
+                                    "-0",      "-0.0",       "0.0",       "007",       "-007.0700",  "123456789",
+                                    "1234567890", "-2147483648", "2147483648", "999999999.999999999", "1.1234567891234",
+                                    ".5",      "-.5",        "1-2",       "-1.-5",     "1..2",       "1.2.3"};
+  std::mt19937_64 Rng(3);
+  const std::string Alphabet = "0123456789.-";
+  for (int I = 0; I < 200000; ++I) {
+    std::string T;
+    if (Rng() % 2) {
+      // Plain text: sign, integer digits, point, fraction digits.
+      if (Rng() % 3 == 0) T += '-';
+      for (int D = static_cast<int>(Rng() % 12); D > 0; --D) T += static_cast<char>('0' + Rng() % 10);
+      if (Rng() % 4) {
+        T += '.';
+        for (int D = static_cast<int>(Rng() % 13); D > 0; --D) T += static_cast<char>('0' + Rng() % 10);
+      }
+    } else {
+      for (int D = static_cast<int>(Rng() % 8); D > 0; --D) T += Alphabet[Rng() % Alphabet.size()];
+    }
+    Texts.push_back(T);
+  }
+  for (const std::string& T : Texts)
+    ASSERT_EQ(std::bit_cast<uint64_t>(StrToNumber(T)), std::bit_cast<uint64_t>(StrToNumber(" " + T))) << '"' << T << '"';
+}
+
 TEST(FormatNumber, FixedGeneralTextIsTheLibrarysText) {
   auto Library = [](double V) {
     char Buf[64];
@@ -116,6 +150,42 @@ TEST(FormatNumber, FixedGeneralTextIsTheLibrarysText) {
       ASSERT_EQ(Fast, Library(Signed)) << std::hexfloat << Signed;
     }
   EXPECT_GT(Compared, 500000);
+}
+
+// The page rows' numbers read back without their text: bit for bit what
+// StrToNumber reads from the 4-decimal text (the sign of a zero included),
+// on the edges of each path (zero, 10^-4, 10^9, the 32-bit integer range,
+// 10^14, values that are not finite) and on coordinates of every size.
+TEST(FormatNumber, NumberAsWrittenReadsWhatTheTextSays) {
+  auto Bits = [](double V) { return std::bit_cast<uint64_t>(V); };
+  std::vector<double> Values = {0.0,        1e-5,       0.0001,     0.00019999, 0.5,       0.99995,   1.00005,
+                                72.12345,   700.0,      -0.00005,   999999999.99999994,      1e9,       2147483647.5,
+                                2147483648, 4294967296, 1e14,       1e15,       1e300,     5e-324,    0.1 + 0.2,
+                                std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+  for (int K = -5; K <= 16; ++K) {
+    const double P = std::pow(10.0, K);
+    Values.push_back(std::nextafter(P, 0.0));
+    Values.push_back(P);
+    Values.push_back(std::nextafter(P, 1e300));
+  }
+  uint64_t State = 0x2545F4914F6CDD1Du;
+  auto Next = [&] {
+    State ^= State << 13;
+    State ^= State >> 7;
+    State ^= State << 17;
+    return State;
+  };
+  for (int I = 0; I < 100000; ++I) {
+    // Any scale, device coordinates with a few decimals, and page units that
+    // went through a scale factor.
+    Values.push_back(std::ldexp(static_cast<double>(Next() >> 11), static_cast<int>(Next() % 120) - 110));
+    Values.push_back(static_cast<double>(Next() % 200000000) / 1000.0);
+    Values.push_back(static_cast<double>(Next() % 100000) * 0.01 * 0.352777777);
+  }
+  for (double V : Values)
+    for (double Signed : {V, -V})
+      ASSERT_EQ(Bits(NumberAsWritten(Signed)), Bits(StrToNumber(FormatNumber(0, 4, Signed))))
+          << std::hexfloat << Signed << " " << FormatNumber(0, 4, Signed);
 }
 
 TEST(UnescapeLiteralString, ContentStreamEscapes) {

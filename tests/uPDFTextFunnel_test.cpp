@@ -338,6 +338,66 @@ TEST(TextFunnelRows, OriginAndScaleMirrorCoordinates) {
   }
 }
 
+// The rows as values: the start corner as its text reads back, the text with
+// CR as a space; refused (nothing moved) where a row would not read back whole.
+TEST(TextFunnelRows, TakeRowsGivesWhatTheRowsSay) {
+  struct Case {
+    const char* Name;
+    int Origin;
+    double Scale;
+    std::string Text, FontName, Color;
+    double X, Y;
+    bool Taken;
+    // When taken: the start corner as the row writes it, and the text read.
+    const char *RowX, *RowY;
+    std::string RowText;
+  } Cases[] = {
+      {"plain", 0, 1, "Hello", "F", "#000000", 72.5, 700.25, true, "72.5000", "700.2500", "Hello"},
+      {"cut to 4 decimals", 0, 1, "t", "F", "#000000", 2.99999, -0.123456, true, "2.9999", "-0.1234", "t"},
+      {"mirrored and scaled", 2, 0.5, "t", "F", "#000000", 100, 100, true, "562.0000", "742.0000", "t"},
+      {"millimetres", 1, 25.4 / 72, "t", "F", "#000000", 100, 100, true, "35.2777", "756.7222", "t"},
+      {"quotes, backslashes, commas, CR", 0, 1, "a\"b\\c,d\re", "A\"B\\C,D", "#000000", 1, 2, true, "1.0000",
+       "2.0000", "a\"b\\c,d e"},
+      // The integer part is read as a 32-bit integer: beyond it only the
+      // fraction is left.
+      {"too large for the integer part", 0, 1, "t", "F", "#000000", 3e9 + 0.5, -3e9, true, "3000000000.5000",
+       "-3000000000.0000", "t"},
+      {"line feed in the text", 0, 1, "a\nb", "F", "#000000", 1, 2, false, "", "", ""},
+      {"zero byte in the text", 0, 1, std::string("a\0b", 3), "F", "#000000", 1, 2, false, "", "", ""},
+      {"CR in the font name", 0, 1, "t", "F\rG", "#000000", 1, 2, false, "", "", ""},
+      {"LF in the font name", 0, 1, "t", "F\nG", "#000000", 1, 2, false, "", "", ""},
+      {"zero byte in the font name", 0, 1, "t", std::string("F\0", 2), "#000000", 1, 2, false, "", "", ""},
+      {"comma in the colour", 0, 1, "t", "F", "#0,0", 1, 2, false, "", "", ""},
+      {"quote in the colour", 0, 1, "t", "F", "#0\"0", 1, 2, false, "", "", ""},
+      {"backslash in the colour", 0, 1, "t", "F", "#0\\0", 1, 2, false, "", "", ""},
+  };
+  for (const auto& C : Cases) {
+    TPDFTextFunnel Funnel;
+    Funnel.Origin = C.Origin;
+    Funnel.Scale = C.Scale;
+    Funnel.PageWidth = 612;
+    Funnel.PageHeight = 792;
+    // One clean block before the case's, so that a refusal is for the page.
+    Funnel.AddFragment(Identity, "first", "#000000", "F", 12, 300, 300, 10, 12);
+    Funnel.AddFragment(Identity, C.Text, C.Color, C.FontName, 12, C.X, C.Y, 10, 12);
+    const std::string Rows = Funnel.GetRows();
+    std::vector<TPDFTextFunnel::TRow> Taken = {{1, 2, "left alone"}};
+    ASSERT_EQ(Funnel.TakeRows(Taken), C.Taken) << C.Name;
+    if (!C.Taken) {
+      ASSERT_EQ(Taken.size(), 1u) << C.Name;
+      EXPECT_EQ(Taken[0].Text, "left alone") << C.Name;
+      EXPECT_EQ(Funnel.GetRows(), Rows) << C.Name;
+      continue;
+    }
+    ASSERT_EQ(Taken.size(), 2u) << C.Name;
+    EXPECT_EQ(Taken[0].Text, "first") << C.Name;
+    EXPECT_NE(Rows.find(std::string(",12.00,") + C.RowX + "," + C.RowY + ","), std::string::npos) << C.Name;
+    EXPECT_EQ(Taken[1].X, StrToNumber(C.RowX)) << C.Name;
+    EXPECT_EQ(Taken[1].Y, StrToNumber(C.RowY)) << C.Name;
+    EXPECT_EQ(Taken[1].Text, C.RowText) << C.Name;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // The indexed search against a plain search over all blocks
 

@@ -267,6 +267,21 @@ void TPDFCMap::Inherit(std::shared_ptr<const TPDFCMap> Parent) {
 }
 
 std::vector<TPDFCMap::TSpan> TPDFCMap::BuildSpans(const std::vector<TPDFCMapRange>& Ordered) {
+  // Ranges that share no code (the predefined maps, most embedded ones) each
+  // claim all their codes, whatever their order: then the spans are the
+  // ranges sorted by first code.
+  {
+    std::vector<TSpan> Spans;
+    Spans.reserve(Ordered.size());
+    for (const TPDFCMapRange& E : Ordered)
+      if (E.FirstCode <= E.LastCode) Spans.push_back({E.FirstCode, E.LastCode, E.FirstCode, E.Dest, E.Length});
+    const auto ByFirst = [](const TSpan& A, const TSpan& B) { return A.First < B.First; };
+    if (!std::is_sorted(Spans.begin(), Spans.end(), ByFirst)) std::sort(Spans.begin(), Spans.end(), ByFirst);
+    if (std::adjacent_find(Spans.begin(), Spans.end(), [](const TSpan& A, const TSpan& B) {
+          return B.First <= A.Last;
+        }) == Spans.end())
+      return Spans;
+  }
   // Each range claims the codes of its span no earlier range claimed. The
   // claimed codes are kept as disjoint intervals; every range adds at most
   // one interval and merges away the ones it covers, so the whole costs

@@ -1,9 +1,9 @@
 // Message digests that derive encryption keys: MD5 and SHA-2.
 #include "uPDFDigest.h"
 
-#include <openssl/evp.h>
-
 #include <cstring>
+
+#include "uPDFLibCrypto.h"
 
 namespace {
 
@@ -139,15 +139,20 @@ std::string MD5Digest(std::string_view Data) {
 
 namespace {
 
-std::string EVPDigest(const EVP_MD* Type, std::string_view Data) {
+// The digest of Data by the libcrypto digest Type gives; empty without the
+// library.
+std::string EVPDigest(decltype(&EVP_sha256) TLibCrypto::*Type, std::string_view Data) {
+  const TLibCrypto* L = LibCrypto();
+  if (!L) return {};
+  const EVP_MD* MD = (L->*Type)();
   unsigned char Out[EVP_MAX_MD_SIZE];
   unsigned int Size = 0;
-  if (!Type || EVP_Digest(Data.data(), Data.size(), Out, &Size, Type, nullptr) != 1) return {};
+  if (!MD || L->Digest(Data.data(), Data.size(), Out, &Size, MD, nullptr) != 1) return {};
   return std::string(reinterpret_cast<const char*>(Out), Size);
 }
 
 }  // namespace
 
-std::string SHA256Digest(std::string_view Data) { return EVPDigest(EVP_sha256(), Data); }
-std::string SHA384Digest(std::string_view Data) { return EVPDigest(EVP_sha384(), Data); }
-std::string SHA512Digest(std::string_view Data) { return EVPDigest(EVP_sha512(), Data); }
+std::string SHA256Digest(std::string_view Data) { return EVPDigest(&TLibCrypto::SHA256, Data); }
+std::string SHA384Digest(std::string_view Data) { return EVPDigest(&TLibCrypto::SHA384, Data); }
+std::string SHA512Digest(std::string_view Data) { return EVPDigest(&TLibCrypto::SHA512, Data); }

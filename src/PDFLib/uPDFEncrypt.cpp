@@ -1,14 +1,14 @@
 // Ciphers of the standard PDF security handler: RC4 and AES-CBC.
 #include "uPDFEncrypt.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <utility>
+
+#include "uPDFLibCrypto.h"
 
 namespace {
 
@@ -61,19 +61,21 @@ constexpr size_t AESBlock = 16;
 
 // One CBC pass over the whole blocks of Data; empty for a bad key or IV.
 std::string AESCBC(bool Encrypt, std::string_view Key, std::string_view IV, std::string_view Data) {
-  const EVP_CIPHER* Cipher = Key.size() == 16 ? EVP_aes_128_cbc() : Key.size() == 32 ? EVP_aes_256_cbc() : nullptr;
+  const TLibCrypto* L = LibCrypto();
+  if (!L) return {};
+  const EVP_CIPHER* Cipher = Key.size() == 16 ? L->AES128CBC() : Key.size() == 32 ? L->AES256CBC() : nullptr;
   if (!Cipher || !(IV.empty() || IV.size() == AESBlock)) return {};
   const size_t Size = Data.size() - Data.size() % AESBlock;
   if (Size == 0) return {};
   // Sizes are passed to the library as int: longer data go in parts.
   constexpr size_t Part = size_t{1} << 30;
   unsigned char ZeroIV[AESBlock] = {};
-  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> Ctx(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
+  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> Ctx(L->CipherNew(), L->CipherFree);
   if (!Ctx) return {};
   const auto* K = reinterpret_cast<const unsigned char*>(Key.data());
   const auto* V = IV.empty() ? ZeroIV : reinterpret_cast<const unsigned char*>(IV.data());
-  if (EVP_CipherInit_ex(Ctx.get(), Cipher, nullptr, K, V, Encrypt ? 1 : 0) != 1) return {};
-  EVP_CIPHER_CTX_set_padding(Ctx.get(), 0);
+  if (L->CipherInit(Ctx.get(), Cipher, nullptr, K, V, Encrypt ? 1 : 0) != 1) return {};
+  L->SetPadding(Ctx.get(), 0);
   std::string Out(Size, '\0');
   auto* O = reinterpret_cast<unsigned char*>(Out.data());
   const auto* I = reinterpret_cast<const unsigned char*>(Data.data());
@@ -81,7 +83,7 @@ std::string AESCBC(bool Encrypt, std::string_view Key, std::string_view IV, std:
   while (Done < Size) {
     const size_t N = std::min(Part, Size - Done);
     int Len = 0;
-    if (EVP_CipherUpdate(Ctx.get(), O + Done, &Len, I + Done, static_cast<int>(N)) != 1 ||
+    if (L->CipherUpdate(Ctx.get(), O + Done, &Len, I + Done, static_cast<int>(N)) != 1 ||
         static_cast<size_t>(Len) != N)
       return {};
     Done += N;

@@ -184,15 +184,25 @@ std::string TPDFEngine::GetPageText(int Mode) {
   FErrorCode = 0;
   if (Mode < 0 || Mode > 4) return {};
   if (Mode <= 2) return FSelected->PageTree()->GetPageText(Mode);
-  // Positioned modes: a funnel with the document's origin and unit scale and
-  // the page size in those units.
   TPDFTextFunnel Funnel;
+  SetUpFunnel(Funnel, Mode == 4);
+  return FSelected->PageTree()->GetPageText(Mode, &Funnel);
+}
+
+void TPDFEngine::SetUpFunnel(TPDFTextFunnel& Funnel, bool WordMode) const {
+  // The document's origin and unit scale, and the page size in those units.
   Funnel.Origin = FSelected->Origin;
   Funnel.Scale = FSelected->UnitScale;
   Funnel.PageWidth = PageWidth();
   Funnel.PageHeight = PageHeight();
-  Funnel.WordMode = Mode == 4;
-  return FSelected->PageTree()->GetPageText(Mode, &Funnel);
+  Funnel.WordMode = WordMode;
+  Funnel.KeepWords = false;
+}
+
+void TPDFEngine::GetPageBlocks(TPDFTextFunnel& Funnel) {
+  FErrorCode = 0;
+  SetUpFunnel(Funnel, false);
+  FSelected->PageTree()->RenderPageText(Funnel);
 }
 
 std::vector<TPDFTextFunnel::TWord> TPDFEngine::GetPageWords() {

@@ -63,6 +63,10 @@ class TPDFEngine {
   double PageHeight() const;
   // The text of the selected page in mode 0..4; empty for other modes.
   std::string GetPageText(int Mode);
+  // The blocks of the selected page in Funnel, set up as page text mode 3
+  // sets up its own (origin, unit scale, page size; joined fragments) and
+  // cleared first: Funnel.GetRows() is then GetPageText(3).
+  void GetPageBlocks(TPDFTextFunnel& Funnel);
   // The words of the selected page as the interpreter shows them (page text
   // mode 4, unjoined): corners in the page's default user space, unrotated,
   // with text, font and font size. Empty-text words are left out.
@@ -86,6 +90,8 @@ class TPDFEngine {
  private:
   int AddLoaded(std::unique_ptr<TPDFDocument> Document, bool Loaded);
   std::unique_ptr<TPDFDocument> NewDocument() const;
+  // Funnel set up for the positioned page text modes of the selected page.
+  void SetUpFunnel(TPDFTextFunnel& Funnel, bool WordMode) const;
 
   std::vector<std::unique_ptr<TPDFDocument>> FDocuments;
   TPDFDocument* FSelected = nullptr;

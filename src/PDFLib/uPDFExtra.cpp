@@ -66,6 +66,33 @@ bool IsNumberText(std::string_view Text) {
 }
 
 double StrToNumber(std::string_view Text) {
+  // The shape content streams write, "-" at most in front, up to 9 integer
+  // digits, a "." and any digits, read in one pass; every other text goes the
+  // general way below, which gives these the same value.
+  {
+    const size_t N = Text.size();
+    const bool Negative = N > 0 && Text[0] == '-';
+    size_t I = Negative ? 1 : 0;
+    const size_t IntStart = I;
+    int64_t Int = 0;
+    while (I < N && I - IntStart < 9 && IsPDFDigit(static_cast<unsigned char>(Text[I]))) Int = Int * 10 + (Text[I++] - '0');
+    // Without a point: the 32-bit integer ("" and "-" have none: 0).
+    if (I == N) return static_cast<double>(Negative ? -Int : Int);
+    if (Text[I] == '.') {
+      const size_t FractionStart = ++I;
+      int64_t Fraction = 0;
+      double Scale = 1;
+      for (; I < N && IsPDFDigit(static_cast<unsigned char>(Text[I])); ++I)
+        if (I - FractionStart < 9) {
+          Fraction = Fraction * 10 + (Text[I] - '0');
+          Scale *= 10;
+        }
+      if (I == N) {
+        const double Result = static_cast<double>(Int) + static_cast<double>(Fraction) / Scale;
+        return Negative ? -Result : Result;
+      }
+    }
+  }
   if (!IsNumberText(Text)) return 0;
   size_t Point = Text.find('.');
   if (Point == std::string_view::npos) return ReadInt32(Text).value_or(0);
@@ -92,13 +119,12 @@ constexpr auto PowersOfFive = [] {
   return P;
 }();
 
-}  // namespace
-
-bool FixedGeneralText(double Value, std::string& Out) {
-  // Only where the general form is fixed-point (exponent -4..14); the edges
-  // and everything else are left to the library.
-  const double A = std::fabs(Value);
-  if (!std::isfinite(Value) || !(A >= 1e-4) || !(A < 1e14)) return false;
+// The 15 significant digits of the general form of A (1e-4 <= A < 1e14,
+// finite): A rounded to Q * 10^(X - 14), ties to even, in exact integer
+// arithmetic, with 10^14 <= Q < 10^15 and X the decimal exponent (-4..14);
+// false for values outside that range.
+bool GeneralDigits(double A, uint64_t& Digits, int& Exponent) {
+  if (!std::isfinite(A) || !(A >= 1e-4) || !(A < 1e14)) return false;
   // A = M * 2^E exactly, from the bits of a normal double.
   uint64_t Bits;
   std::memcpy(&Bits, &A, sizeof Bits);
@@ -135,27 +161,59 @@ bool FixedGeneralText(double Value, std::string& Out) {
       --X;
       continue;
     }
-    char Digits[15];
-    auto D = static_cast<uint64_t>(Q);
-    for (int I = 14; I >= 0; --I, D /= 10) Digits[I] = static_cast<char>('0' + D % 10);
-    // Sign, integer part, point, zeros after it, digits: at most 21 bytes.
-    char Text[32];
-    size_t Length = 0;
-    if (Value < 0) Text[Length++] = '-';
-    const int Whole = X >= 0 ? X + 1 : 0;
-    if (Whole == 0) Text[Length++] = '0';
-    for (int I = 0; I < Whole; ++I) Text[Length++] = Digits[I];
-    int Last = 14;
-    while (Last >= Whole && Digits[Last] == '0') --Last;
-    if (Last >= Whole) {
-      Text[Length++] = '.';
-      for (int I = 0; I < -X - 1; ++I) Text[Length++] = '0';
-      for (int I = Whole; I <= Last; ++I) Text[Length++] = Digits[I];
-    }
-    Out.assign(Text, Length);
+    Digits = static_cast<uint64_t>(Q);
+    Exponent = X;
     return true;
   }
   return false;
+}
+
+}  // namespace
+
+bool FixedGeneralText(double Value, std::string& Out) {
+  // Only where the general form is fixed-point (exponent -4..14); the edges
+  // and everything else are left to the library.
+  uint64_t Q;
+  int X;
+  if (!GeneralDigits(std::fabs(Value), Q, X)) return false;
+  char Digits[15];
+  for (int I = 14; I >= 0; --I, Q /= 10) Digits[I] = static_cast<char>('0' + Q % 10);
+  // Sign, integer part, point, zeros after it, digits: at most 21 bytes.
+  char Text[32];
+  size_t Length = 0;
+  if (Value < 0) Text[Length++] = '-';
+  const int Whole = X >= 0 ? X + 1 : 0;
+  if (Whole == 0) Text[Length++] = '0';
+  for (int I = 0; I < Whole; ++I) Text[Length++] = Digits[I];
+  int Last = 14;
+  while (Last >= Whole && Digits[Last] == '0') --Last;
+  if (Last >= Whole) {
+    Text[Length++] = '.';
+    for (int I = 0; I < -X - 1; ++I) Text[Length++] = '0';
+    for (int I = Whole; I <= Last; ++I) Text[Length++] = Digits[I];
+  }
+  Out.assign(Text, Length);
+  return true;
+}
+
+double NumberAsWritten(double Value) {
+  // Zero (either sign) is written "0.0000".
+  if (Value == 0) return 0;
+  // Below 10^9 the integer part fits the 32 bits StrToNumber reads, and the
+  // general form is fixed-point from 10^-4 on; the rest goes through the text.
+  uint64_t Q;
+  int X;
+  if (!(std::fabs(Value) < 1e9) || !GeneralDigits(std::fabs(Value), Q, X) || X > 9)
+    return StrToNumber(FormatNumber(0, 4, Value));
+  // Q * 10^(X - 14) cut to 4 decimals: the first X + 5 of the 15 digits.
+  static constexpr uint64_t Pow10[] = {1,          10,          100,          1000,          10000,
+                                       100000,     1000000,     10000000,     100000000,     1000000000,
+                                       10000000000, 100000000000, 1000000000000, 10000000000000, 100000000000000};
+  const uint64_t Cut = Q / Pow10[10 - X];
+  // As StrToNumber reads "I.FFFF": the integer part, plus the four digits
+  // over 10^4, negated for a "-".
+  const double Result = static_cast<double>(Cut / 10000) + static_cast<double>(Cut % 10000) / 10000.0;
+  return Value < 0 ? -Result : Result;
 }
 
 std::string FormatNumber(int MinWidth, int Decimals, double Value) {

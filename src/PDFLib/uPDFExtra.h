@@ -82,6 +82,10 @@ bool FixedGeneralText(double Value, std::string& Out);
 // decimal fixing).
 std::string FormatNumber(int MinWidth, int Decimals, double Value);
 
+// The number StrToNumber reads from FormatNumber(0, 4, Value): Value as the
+// 4-decimal text of the page rows gives it back, computed without the text.
+double NumberAsWritten(double Value);
+
 // Content-stream literal string token "(...)" to its bytes.
 std::string UnescapeLiteralString(std::string_view Token);
 // The position just after the ")" that closes the literal string whose "("

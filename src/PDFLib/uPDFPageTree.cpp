@@ -397,21 +397,34 @@ int32_t TPDFPageTree::PageRotation() const {
 
 // ---------------------------------------------------------------- page text
 
+void TPDFPageTree::RenderPageText(TPDFTextFunnel& Funnel) {
+  Funnel.Clear();
+  if (!FPageDict) return;
+  // Fonts load once per document: each request shares the document's cache.
+  TPDFFontCollection Fonts(*FDocument->CodePage, &FDocument->FontCache());
+  Fonts.LoadFontPrograms = true;
+  TPDFRenderer Renderer(Fonts, *FDocument->CodePage);
+  Renderer.OutputMode = 5;
+  Renderer.Page = FPageDict;
+  Renderer.Document = FDocument;
+  Renderer.AttachFunnel(&Funnel);
+  Renderer.RenderPage();
+}
+
 std::string TPDFPageTree::GetPageText(int TextType, TPDFTextFunnel* Funnel) {
   if (TextType < 0 || TextType > 4 || !FPageDict) return {};
+  if (TextType >= 3) {
+    if (Funnel) {
+      RenderPageText(*Funnel);
+      return Funnel->GetRows();
+    }
+    TPDFTextFunnel Own;
+    RenderPageText(Own);
+    return Own.GetRows();
+  }
   const TCodePage& CodePage = *FDocument->CodePage;
-  // Fonts load once per document: each request shares the document's cache.
   TPDFFontCollection Fonts(CodePage, &FDocument->FontCache());
   Fonts.LoadFontPrograms = true;
-  if (TextType >= 3) {
-    TPDFRenderer Renderer(Fonts, CodePage);
-    Renderer.OutputMode = 5;
-    Renderer.Page = FPageDict;
-    Renderer.Document = FDocument;
-    if (Funnel) Renderer.AttachFunnel(Funnel);
-    Renderer.RenderPage();
-    return Renderer.Funnel().GetRows();
-  }
   if (TextType == 1) TextType = 0;
   const std::string Content = GetPageContentBytes();
   TPDFExtractor Extractor(GetPageResources(), Fonts, CodePage);

@@ -65,6 +65,9 @@ class TPDFPageTree {
   // fragments (4: one per word), collected in Funnel when given. Fonts are
   // loaded afresh for every call.
   std::string GetPageText(int TextType, TPDFTextFunnel* Funnel = nullptr);
+  // The positioned fragments of the current page (types 3 and 4) collected in
+  // Funnel, which is cleared first (and stays empty without a current page).
+  void RenderPageText(TPDFTextFunnel& Funnel);
 
   // Reference of the page (or node) the last page lookup reached.
   int32_t LastObjectNumber = 0;

@@ -61,11 +61,12 @@ struct TPDFRenderer::TRun {
   TPDFDictionary* Resources = nullptr;
   TGraphicsState State;
   std::vector<TGraphicsState> Stack;
-  std::vector<std::string> Operands;
+  // Tokens of Content, which stays unchanged while the run lasts.
+  std::vector<std::string_view> Operands;
   size_t ArrayCount = 0;
 
-  void Push(std::string Token) {
-    Operands.push_back(std::move(Token));
+  void Push(std::string_view Token) {
+    Operands.push_back(Token);
     // Operands no operator takes pile up below later ones: drop the oldest.
     if (Operands.size() > 2 * MaxOperands) Operands.erase(Operands.begin(), Operands.begin() + MaxOperands);
   }
@@ -127,12 +128,12 @@ void TPDFRenderer::Interpret(TPDFObject* Object) {
   }
   R.State.SavedCTM = FCTM;
   R.Stack.push_back(R.State);
-  for (std::string Token = NextToken(R); !Token.empty(); Token = NextToken(R)) Dispatch(R, Token);
+  for (std::string_view Token = NextToken(R); !Token.empty(); Token = NextToken(R)) Dispatch(R, Token);
   if (PageDict) AnnotationPass();
 }
 
-std::string TPDFRenderer::NextToken(TRun& R) {
-  const std::string& C = R.Content;
+std::string_view TPDFRenderer::NextToken(TRun& R) {
+  const std::string_view C = R.Content;
   const size_t Size = C.size();
   while (R.Pos < Size && IsPDFWhite(static_cast<unsigned char>(C[R.Pos]))) ++R.Pos;
   if (R.Pos >= Size) return {};
@@ -140,13 +141,13 @@ std::string TPDFRenderer::NextToken(TRun& R) {
   const char First = C[R.Pos];
   if (R.Pos + 1 == Size) {
     ++R.Pos;
-    return std::string(1, First);
+    return C.substr(Start, 1);
   }
   if (First == '(') {
     R.Pos = LiteralStringEnd(C, R.Pos);
   } else if (First == '<') {
     const size_t Close = C.find('>', R.Pos);
-    R.Pos = Close == std::string::npos ? Size : Close + 1;
+    R.Pos = Close == std::string_view::npos ? Size : Close + 1;
   } else if (First == '[' || First == ']' || First == '\'') {
     ++R.Pos;
   } else {
@@ -196,7 +197,7 @@ const std::unordered_map<std::string_view, TPDFRenderer::THandler>& TPDFRenderer
   return Table;
 }
 
-void TPDFRenderer::Dispatch(TRun& R, const std::string& Token) {
+void TPDFRenderer::Dispatch(TRun& R, std::string_view Token) {
   const auto& Table = Operators();
   auto It = Table.find(Token);
   if (It == Table.end()) {
@@ -215,7 +216,7 @@ double TPDFRenderer::TakeNumber(TRun& R) {
 
 std::string TPDFRenderer::TakeText(TRun& R) {
   if (R.Operands.empty()) return {};
-  std::string V = std::move(R.Operands.back());
+  std::string V(R.Operands.back());
   R.Operands.pop_back();
   return V;
 }
@@ -282,7 +283,7 @@ void TPDFRenderer::Show(TRun& R, size_t Count) {
   const bool WordMode = FFunnel->WordMode;
   double D = 0;
   for (size_t I = R.Operands.size() - Count; I < R.Operands.size(); ++I) {
-    const std::string& Token = R.Operands[I];
+    const std::string_view Token = R.Operands[I];
     if (Token.empty() || (Token[0] != '(' && Token[0] != '<')) {
       D -= StrToNumber(Token) * V / 1000;
       continue;
@@ -521,8 +522,8 @@ void TPDFRenderer::OpRenderMode(TRun& R) {
 
 void TPDFRenderer::OpArray(TRun& R) {
   size_t Count = 0;
-  for (std::string Token = NextToken(R); !Token.empty() && Token != "]"; Token = NextToken(R)) {
-    R.Push(std::move(Token));
+  for (std::string_view Token = NextToken(R); !Token.empty() && Token != "]"; Token = NextToken(R)) {
+    R.Push(Token);
     ++Count;
   }
   R.ArrayCount = Count;
@@ -554,7 +555,7 @@ void TPDFRenderer::SkipInlineImage(TRun& R) {
   bool Mask = false, Dct = false, OtherFilter = false;
   int Components = 1;
   std::string Key;
-  for (std::string Token = NextToken(R); !Token.empty() && Token != "ID"; Token = NextToken(R)) {
+  for (std::string_view Token = NextToken(R); !Token.empty() && Token != "ID"; Token = NextToken(R)) {
     if (Token[0] == '/' && Key.empty()) {
       Key = Token.substr(1);
       continue;

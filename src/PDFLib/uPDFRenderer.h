@@ -62,8 +62,8 @@ class TPDFRenderer {
   using THandler = void (TPDFRenderer::*)(TRun&);
 
   static const std::unordered_map<std::string_view, THandler>& Operators();
-  static std::string NextToken(TRun& R);
-  void Dispatch(TRun& R, const std::string& Token);
+  static std::string_view NextToken(TRun& R);
+  void Dispatch(TRun& R, std::string_view Token);
   double TakeNumber(TRun& R);
   std::string TakeText(TRun& R);
   void SelectStateFont(TRun& R);

@@ -2,6 +2,7 @@
 #include "uPDFTextFunnel.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <unordered_map>
@@ -108,13 +109,19 @@ struct TPDFTextFunnel::TIndex {
   std::vector<TCell> Table;
   std::vector<std::vector<TEntry>> Lists;
 
-  // The texts, matrix key and group of the latest fragment, reused while the
-  // font name, colour and matrix entries repeat (consecutive fragments mostly
-  // share them).
-  bool HaveLast = false;
-  std::string LastFontName, LastColor, LastKey;
-  double LastM[4] = {};
-  uint32_t LastGroup = 0;
+  // The font names, colours and matrix entries of recent fragments with their
+  // matrix key and group, reused while they repeat: consecutive fragments
+  // mostly share them, and a page mostly switches among a few. Last is the
+  // latest fragment's; a new one replaces the oldest once there are
+  // MaxLooks.
+  struct TLook {
+    double M[4];
+    std::string FontName, Color, Key;
+    uint32_t Group;
+  };
+  static constexpr size_t MaxLooks = 16;
+  std::vector<TLook> Looks;
+  size_t Last = 0, Oldest = 0;
 
   void Clear() {
     GroupIds.clear();
@@ -122,8 +129,12 @@ struct TPDFTextFunnel::TIndex {
     Slots.clear();
     Table.clear();
     Lists.clear();
-    HaveLast = false;
+    Looks.clear();
+    Last = Oldest = 0;
   }
+
+  // The matrix key of the latest fragment (after GroupOf).
+  const std::string& LastKey() const { return Looks[Last].Key; }
 
   static size_t Hash(uint32_t Group, int64_t X, int64_t Y) {
     uint64_t H = Group * 0x9E3779B97F4A7C15ull;
@@ -171,9 +182,13 @@ struct TPDFTextFunnel::TIndex {
   // new; the key is left in LastKey.
   uint32_t GroupOf(const TMatrix& M, std::string_view FontName, std::string_view Color) {
     // Equal values write equal text (and NaN is never equal).
-    if (HaveLast && M[0] == LastM[0] && M[1] == LastM[1] && M[2] == LastM[2] && M[3] == LastM[3] &&
-        FontName == LastFontName && Color == LastColor)
-      return LastGroup;
+    const auto Same = [&](const TLook& L) {
+      return M[0] == L.M[0] && M[1] == L.M[1] && M[2] == L.M[2] && M[3] == L.M[3] && FontName == L.FontName &&
+             Color == L.Color;
+    };
+    if (!Looks.empty() && Same(Looks[Last])) return Looks[Last].Group;
+    for (size_t I = 0; I < Looks.size(); ++I)
+      if (Same(Looks[I])) return Looks[Last = I].Group;
     std::string Key = MatrixKeyOf(M);
     // The ids count the length of the first two texts so that no two triples
     // share one.
@@ -188,13 +203,16 @@ struct TPDFTextFunnel::TIndex {
     Id += Color;
     auto [It, Added] = GroupIds.try_emplace(std::move(Id), static_cast<uint32_t>(Groups.size()));
     if (Added) Groups.emplace_back();
-    HaveLast = true;
-    LastFontName = FontName;
-    LastColor = Color;
-    LastKey = std::move(Key);
-    std::copy(M.begin(), M.begin() + 4, LastM);
-    LastGroup = It->second;
-    return LastGroup;
+    TLook Look{{M[0], M[1], M[2], M[3]}, std::string(FontName), std::string(Color), std::move(Key), It->second};
+    if (Looks.size() < MaxLooks) {
+      Last = Looks.size();
+      Looks.push_back(std::move(Look));
+    } else {
+      Last = Oldest;
+      Looks[Last] = std::move(Look);
+      Oldest = (Oldest + 1) % MaxLooks;
+    }
+    return It->second;
   }
 
   // Files the end P1 of block Index in the cell it lies in, when its group has
@@ -315,6 +333,7 @@ void TPDFTextFunnel::Clear() {
   FBlocks.clear();
   FWords.clear();
   FIndex->Clear();
+  FMergeEnabled = true;
 }
 
 void TPDFTextFunnel::AddFragment(const TMatrix& Matrix, std::string_view Text, std::string_view Color,
@@ -349,7 +368,7 @@ void TPDFTextFunnel::AddFragment(const TMatrix& Matrix, std::string_view Text, s
     Block.P3 = Q3;
     Block.Text = Text;
     Block.FontName = FontName;
-    Block.MatrixKey = FIndex->LastKey;
+    Block.MatrixKey = FIndex->LastKey();
     Block.Color = Color;
     Block.Size = Size;
     FBlocks.push_back(std::move(Block));
@@ -358,17 +377,17 @@ void TPDFTextFunnel::AddFragment(const TMatrix& Matrix, std::string_view Text, s
   FMergeEnabled = true;
 }
 
+double TPDFTextFunnel::OutX(double V) const {
+  V *= Scale;
+  return Origin == 2 || Origin == 3 ? PageWidth - V : V;
+}
+
+double TPDFTextFunnel::OutY(double V) const {
+  V *= Scale;
+  return Origin == 1 || Origin == 2 ? PageHeight - V : V;
+}
+
 std::string TPDFTextFunnel::GetRows() const {
-  auto OutX = [this](double V) {
-    V *= Scale;
-    if (Origin == 2 || Origin == 3) V = PageWidth - V;
-    return FormatNumber(0, 4, V);
-  };
-  auto OutY = [this](double V) {
-    V *= Scale;
-    if (Origin == 1 || Origin == 2) V = PageHeight - V;
-    return FormatNumber(0, 4, V);
-  };
   std::string Rows;
   for (const TBlock& Block : FBlocks) {
     AppendQuoted(Rows, Block.FontName, false);
@@ -378,13 +397,42 @@ std::string TPDFTextFunnel::GetRows() const {
     Rows += FormatNumber(0, 2, Block.Size);
     for (const TPoint* P : {&Block.P0, &Block.P1, &Block.P2, &Block.P3}) {
       Rows += ',';
-      Rows += OutX(P->X);
+      Rows += FormatNumber(0, 4, OutX(P->X));
       Rows += ',';
-      Rows += OutY(P->Y);
+      Rows += FormatNumber(0, 4, OutY(P->Y));
     }
     Rows += ',';
     AppendQuoted(Rows, Block.Text, true);
     Rows += "\r\n";
   }
   return Rows;
+}
+
+bool TPDFTextFunnel::TakeRows(std::vector<TRow>& Rows) {
+  // A zero byte ends the rows, CR and LF end a row (a CR of the text is
+  // written as a space), and the colour is written unquoted: the bytes that
+  // break a field (bit 1: font name, 2: colour, 4: text).
+  static constexpr auto Breaks = [] {
+    std::array<uint8_t, 256> T{};
+    T['\0'] = 1 | 2 | 4;
+    T['\n'] = 1 | 2 | 4;
+    T['\r'] = 1 | 2;
+    T[','] = T['"'] = T['\\'] = 2;
+    return T;
+  }();
+  const auto Whole = [](std::string_view Text, uint8_t Field) {
+    for (char C : Text)
+      if (Breaks[static_cast<unsigned char>(C)] & Field) return false;
+    return true;
+  };
+  for (const TBlock& Block : FBlocks)
+    if (!Whole(Block.FontName, 1) || !Whole(Block.Color, 2) || !Whole(Block.Text, 4)) return false;
+  Rows.clear();
+  Rows.reserve(FBlocks.size());
+  for (TBlock& Block : FBlocks) {
+    TRow Row{NumberAsWritten(OutX(Block.P0.X)), NumberAsWritten(OutY(Block.P0.Y)), std::move(Block.Text)};
+    std::replace(Row.Text.begin(), Row.Text.end(), '\r', ' ');
+    Rows.push_back(std::move(Row));
+  }
+  return true;
 }

@@ -36,6 +36,13 @@ class TPDFTextFunnel {
     std::string FontName;
     double Size = 0;
   };
+  // A row of GetRows as a reader gets it back: the start corner (P0) in
+  // output units as its 4-decimal text reads (NumberAsWritten), and the text
+  // with every CR a space.
+  struct TRow {
+    double X = 0, Y = 0;
+    std::string Text;
+  };
   using TMatrix = TPDFMatrix;
 
   TPDFTextFunnel();
@@ -55,6 +62,7 @@ class TPDFTextFunnel {
   // fragments into blocks.
   bool KeepWords = false;
 
+  // No blocks and no words, the next fragment free to join (as new).
   void Clear();
   void SetMergeEnabled(bool Value) { FMergeEnabled = Value; }
   bool MergeEnabled() const { return FMergeEnabled; }
@@ -64,12 +72,22 @@ class TPDFTextFunnel {
                    double Size, double X, double Y, double W, double H);
   // One row per block: font, colour, size, the four corners, the text.
   std::string GetRows() const;
+  // The rows of GetRows as values, one per block, in Rows (replaced), when
+  // every row reads back whole: no font name, colour or text holds a zero
+  // byte or an LF, no font name or colour a CR, and no colour a comma, quote
+  // or backslash. The texts are moved out of the blocks. False, with Rows and
+  // the blocks untouched, otherwise: the caller then reads GetRows.
+  bool TakeRows(std::vector<TRow>& Rows);
   const std::vector<TBlock>& Blocks() const { return FBlocks; }
   const std::vector<TWord>& Words() const { return FWords; }
   std::vector<TWord> TakeWords() { return std::move(FWords); }
 
  private:
   struct TIndex;
+  // A coordinate in output units: scaled, and mirrored for an origin on the
+  // right (x) or at the top (y).
+  double OutX(double V) const;
+  double OutY(double V) const;
   std::vector<TBlock> FBlocks;
   std::vector<TWord> FWords;
   bool FMergeEnabled = true;

@@ -2,11 +2,12 @@
 #include "PDFCommon.h"
 
 #include <algorithm>
-#include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
 #include "ReadingOrder.h"
@@ -37,66 +38,158 @@ std::vector<std::string_view> RowLines(std::string_view Rows) {
   return Lines;
 }
 
-// The fields of every line that holds a whole row.
-std::vector<std::vector<std::string>> ReadRows(std::string_view Rows) {
-  std::vector<std::vector<std::string>> Out;
+using TRow = TPDFTextFunnel::TRow;
+
+// Every line that holds a whole row: its start corner and its text.
+std::vector<TRow> ReadRows(std::string_view Rows) {
+  std::vector<TRow> Out;
   for (std::string_view Line : RowLines(Rows)) {
     std::vector<std::string> Fields = SplitString(Line, ",", '\\', "\"");
-    if (Fields.size() >= RowFields) Out.push_back(std::move(Fields));
+    if (Fields.size() >= RowFields)
+      Out.push_back({StrToNumber(Fields[FieldX]), StrToNumber(Fields[FieldY]), std::move(Fields[FieldText])});
   }
   return Out;
 }
 
-// Value written with 2 decimals, rounded, right-aligned in Width characters,
-// with the locale's decimal separator (LC_NUMERIC), as printf's "%*.2f" writes
-// it.
-std::string LocaleFixed2(double Value, int Width) {
-  char Buf[400];  // the largest double has 309 digits
-  const auto Res = std::to_chars(Buf, Buf + sizeof Buf, Value, std::chars_format::fixed, 2);
-  std::string Out(Buf, Res.ec == std::errc() ? Res.ptr : Buf);
-  if (const char* Point = std::localeconv()->decimal_point; Point && std::string_view(Point) != ".")
-    if (const size_t At = Out.find('.'); At != std::string::npos) Out.replace(At, 1, Point);
-  if (Width > 0 && Out.size() < static_cast<size_t>(Width)) Out.insert(0, Width - Out.size(), ' ');
-  return Out;
+// The locale's decimal separator (LC_NUMERIC).
+std::string_view DecimalPoint() {
+  const char* Point = std::localeconv()->decimal_point;
+  return Point ? Point : ".";
+}
+
+// Appends Value written with 2 decimals, rounded, right-aligned in Width
+// characters, with the decimal separator Point, as printf's "%*.2f" writes it.
+void AppendLocaleFixed2(std::string& Out, double Value, size_t Width, std::string_view Point) {
+  char Buf[400];
+  const std::string_view Text(Buf, WriteFixed2(Buf, Value) - Buf);
+  const size_t At = Point != "." ? Text.find('.') : std::string_view::npos;
+  const size_t Size = At == std::string_view::npos ? Text.size() : Text.size() - 1 + Point.size();
+  if (Size < Width) Out.append(Width - Size, ' ');
+  if (At == std::string_view::npos) {
+    Out += Text;
+  } else {
+    Out += Text.substr(0, At);
+    Out += Point;
+    Out += Text.substr(At + 1);
+  }
+}
+
+// The number strtod reads from Head in the current locale. A plain
+// "[-]digits.dd" (the key's distance field when it fits its 10 characters, with
+// a "." separator) is read as its hundredths over 100: the division rounds to
+// the double nearest the decimal value, as strtod does.
+double ReadKeyNumber(std::string_view Head, bool PlainPoint) {
+  if (PlainPoint) {
+    size_t I = 0;
+    while (I < Head.size() && Head[I] == ' ') ++I;
+    const bool Negative = I < Head.size() && Head[I] == '-';
+    if (Negative) ++I;
+    const size_t Digits = I;
+    int64_t Hundredths = 0;
+    while (I < Head.size() && IsPDFDigit(static_cast<unsigned char>(Head[I]))) Hundredths = Hundredths * 10 + (Head[I++] - '0');
+    if (I > Digits && I + 3 == Head.size() && Head[I] == '.' && IsPDFDigit(static_cast<unsigned char>(Head[I + 1])) &&
+        IsPDFDigit(static_cast<unsigned char>(Head[I + 2]))) {
+      Hundredths = Hundredths * 100 + (Head[I + 1] - '0') * 10 + (Head[I + 2] - '0');
+      const double Value = static_cast<double>(Hundredths) / 100.0;
+      return Negative ? -Value : Value;
+    }
+  }
+  return std::strtod(std::string(Head).c_str(), nullptr);
 }
 
 // Case-insensitive order of bytes that folds the ASCII letters only (to lower
-// case). This stands in for a locale-aware comparison on purpose: glibc's
-// collation (strcoll) ignores spaces, which would break the order of the
-// right-aligned numbers the keys start with.
-bool KeyLess(const std::string& A, const std::string& B) {
-  return std::lexicographical_compare(A.begin(), A.end(), B.begin(), B.end(), [](char X, char Y) {
-    return AsciiLower(static_cast<unsigned char>(X)) < AsciiLower(static_cast<unsigned char>(Y));
-  });
+// case), of the texts A1 A2 and B1 B2 (each the two parts joined). This stands
+// in for a locale-aware comparison on purpose: glibc's collation (strcoll)
+// ignores spaces, which would break the order of the right-aligned numbers the
+// keys start with.
+bool KeyLess(std::string_view A1, std::string_view A2, std::string_view B1, std::string_view B2) {
+  std::string_view A = A1, B = B1;
+  bool ALast = false, BLast = false;  // in the second part
+  for (;;) {
+    if (A.empty() && !ALast) {
+      A = A2;
+      ALast = true;
+      continue;
+    }
+    if (B.empty() && !BLast) {
+      B = B2;
+      BLast = true;
+      continue;
+    }
+    if (A.empty() || B.empty()) return A.empty() && !B.empty();
+    const size_t N = std::min(A.size(), B.size());
+    for (size_t I = 0; I < N; ++I) {
+      const unsigned char X = AsciiLower(static_cast<unsigned char>(A[I]));
+      const unsigned char Y = AsciiLower(static_cast<unsigned char>(B[I]));
+      if (X != Y) return X < Y;
+    }
+    A.remove_prefix(N);
+    B.remove_prefix(N);
+  }
+}
+
+// The rows of page text mode 3 of the selected page, as values; read from
+// their text only where a row would not read back whole.
+std::vector<TRow> PageRows(TPDFEngine& Engine) {
+  TPDFTextFunnel Funnel;
+  Engine.GetPageBlocks(Funnel);
+  std::vector<TRow> Rows;
+  if (!Funnel.TakeRows(Rows)) Rows = ReadRows(Funnel.GetRows());
+  return Rows;
 }
 
 }  // namespace
 
-std::string ReflowLayout(std::string_view Rows, double PageHeight) {
+std::string ReflowLayout(std::string_view Rows, double PageHeight) { return ReflowLayout(ReadRows(Rows), PageHeight); }
+
+std::string ReflowLayout(const std::vector<TPDFTextFunnel::TRow>& Rows, double PageHeight) {
   // Every fragment becomes a key: distance from the top of the page in
   // characters 1-10, x in characters 11-20, the text from character 21 on.
+  // The numbers (the head) of all keys share one text; the key is its head
+  // followed by its row's text.
+  struct TKey {
+    uint32_t Row, HeadAt, HeadSize;
+    double Y;  // read back from characters 1-10
+  };
+  const std::string_view Point = DecimalPoint();
   std::vector<double> Known;  // baselines in the order found
-  std::vector<std::string> Keys;
-  for (const auto& Fields : ReadRows(Rows)) {
-    const double X = StrToNumber(Fields[FieldX]);
-    double Y = StrToNumber(Fields[FieldY]);
+  std::vector<TKey> Keys;
+  Keys.reserve(Rows.size());
+  std::string Heads;
+  Heads.reserve(Rows.size() * 20);
+  for (size_t I = 0; I < Rows.size(); ++I) {
+    double Y = Rows[I].Y;
     auto Near = std::find_if(Known.begin(), Known.end(), [Y](double R) { return std::fabs(Y - R) <= LineTolerance; });
     if (Near != Known.end()) {
       Y = *Near;
     } else {
       Known.push_back(Y);
     }
-    Keys.push_back(LocaleFixed2(PageHeight - Y, 10) + LocaleFixed2(X, 10) + Fields[FieldText]);
+    const size_t At = Heads.size();
+    AppendLocaleFixed2(Heads, PageHeight - Y, 10, Point);
+    AppendLocaleFixed2(Heads, Rows[I].X, 10, Point);
+    Keys.push_back({static_cast<uint32_t>(I), static_cast<uint32_t>(At), static_cast<uint32_t>(Heads.size() - At), 0});
   }
-  std::stable_sort(Keys.begin(), Keys.end(), KeyLess);
+  // A head is at least 20 characters (two numbers padded to 10). The key is
+  // read back at its fixed positions, even where a number wider than 10
+  // characters has moved the fields.
+  const auto Head = [&](const TKey& K) { return std::string_view(Heads).substr(K.HeadAt, K.HeadSize); };
+  for (TKey& K : Keys) K.Y = ReadKeyNumber(Head(K).substr(0, 10), Point == ".");
+  std::stable_sort(Keys.begin(), Keys.end(), [&](const TKey& A, const TKey& B) {
+    return KeyLess(Head(A), Rows[A.Row].Text, Head(B), Rows[B.Row].Text);
+  });
 
-  // The key is read back at its fixed positions, even where a number wider
-  // than 10 characters has moved the fields.
   std::string Result;
   double LineY = 0;
-  for (const std::string& Key : Keys) {
-    const double Y = std::strtod(Key.substr(0, 10).c_str(), nullptr);
-    const std::string_view T = std::string_view(Key).substr(std::min<size_t>(20, Key.size()));
+  std::string Joined;
+  for (const TKey& K : Keys) {
+    const double Y = K.Y;
+    std::string_view T = Rows[K.Row].Text;
+    if (K.HeadSize > 20) {
+      Joined.assign(Head(K).substr(20));
+      Joined += T;
+      T = Joined;
+    }
     if (Result.empty()) {  // also after keys with an empty text
       Result = T;
       LineY = Y;
@@ -112,13 +205,20 @@ std::string ReflowLayout(std::string_view Rows, double PageHeight) {
   return Result;
 }
 
-std::string PositionedLayout(std::string_view Rows) {
+std::string PositionedLayout(std::string_view Rows) { return PositionedLayout(ReadRows(Rows)); }
+
+std::string PositionedLayout(const std::vector<TPDFTextFunnel::TRow>& Rows) {
+  const std::string_view Point = DecimalPoint();
   std::string Result;
-  for (const auto& Fields : ReadRows(Rows)) {
-    if (Fields[FieldText].empty()) continue;
-    Result += "@X=" + LocaleFixed2(StrToNumber(Fields[FieldX]), 0);
-    Result += ",Y=" + LocaleFixed2(StrToNumber(Fields[FieldY]), 0);
-    Result += "@" + Fields[FieldText] + "@ENDTEXT@\r\n";
+  for (const TRow& Row : Rows) {
+    if (Row.Text.empty()) continue;
+    Result += "@X=";
+    AppendLocaleFixed2(Result, Row.X, 0, Point);
+    Result += ",Y=";
+    AppendLocaleFixed2(Result, Row.Y, 0, Point);
+    Result += '@';
+    Result += Row.Text;
+    Result += "@ENDTEXT@\r\n";
   }
   // Bytes up to and including space go at both ends, so the last record has no
   // CR LF after it.
@@ -134,10 +234,10 @@ void GetPageTextByType(TPDFEngine& Engine, uint8_t TextType, std::string& Text) 
       Text = Engine.GetPageText(0);
       break;
     case 1:
-      Text = ReflowLayout(Engine.GetPageText(3), Engine.PageHeight());
+      Text = ReflowLayout(PageRows(Engine), Engine.PageHeight());
       break;
     case 2:
-      Text = PositionedLayout(Engine.GetPageText(3));
+      Text = PositionedLayout(PageRows(Engine));
       break;
     case 3:
       Text = ReadingOrderLayout(Engine.GetPageWords());

@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "uPDFTextFunnel.h"
 
 class TPDFEngine;
 
@@ -24,8 +27,12 @@ void GetPageTextByType(TPDFEngine& Engine, uint8_t TextType, std::string& Text);
 // the end). PageHeight is the height of the page in the units of the rows.
 // Empty for no rows.
 std::string ReflowLayout(std::string_view Rows, double PageHeight);
+// The same on rows as values (TPDFTextFunnel::TakeRows), which is what the
+// text of the rows reads back as.
+std::string ReflowLayout(const std::vector<TPDFTextFunnel::TRow>& Rows, double PageHeight);
 
 // One record "@X=x,Y=y@text@ENDTEXT@" per row with a non-empty text, x and y
 // being the row's start corner with 2 decimals, records separated by CR LF.
 // Empty for no rows.
 std::string PositionedLayout(std::string_view Rows);
+std::string PositionedLayout(const std::vector<TPDFTextFunnel::TRow>& Rows);

@@ -11,6 +11,13 @@
 std::vector<std::string> SplitString(std::string_view Line, std::string_view Separator, char Escape,
                                      std::string_view Quotes);
 
+// Writes Value with 2 decimals at First, exactly as std::to_chars(First, Last,
+// Value, std::chars_format::fixed, 2) does (the nearest value, ties to even;
+// a sign for every negative value), in integer arithmetic where it can.
+// First must have room for 400 bytes (the longest such text is 312 bytes);
+// returns the end of the text.
+char* WriteFixed2(char* First, double Value);
+
 // The last path component of Path (no folder).
 std::string ExtractFileName(const std::string& Path);
 

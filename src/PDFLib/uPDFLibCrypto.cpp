@@ -1,0 +1,45 @@
+// OpenSSL's libcrypto, opened on first use.
+#include "uPDFLibCrypto.h"
+
+#include <dlfcn.h>
+
+#include <optional>
+
+// The file name of the library the build found (its soname).
+#ifndef VORLITH_LIBCRYPTO
+#define VORLITH_LIBCRYPTO "libcrypto.so.3"
+#endif
+
+namespace {
+
+std::optional<TLibCrypto> Open() {
+  // Never closed: the functions serve until the process ends.
+  void* Library = dlopen(VORLITH_LIBCRYPTO, RTLD_NOW | RTLD_LOCAL);
+  if (!Library) return std::nullopt;
+  bool Complete = true;
+  auto Find = [&](auto& Function, const char* Name) {
+    Function = reinterpret_cast<std::remove_reference_t<decltype(Function)>>(dlsym(Library, Name));
+    Complete = Complete && Function;
+  };
+  TLibCrypto L{};
+  Find(L.Digest, "EVP_Digest");
+  Find(L.SHA256, "EVP_sha256");
+  Find(L.SHA384, "EVP_sha384");
+  Find(L.SHA512, "EVP_sha512");
+  Find(L.AES128CBC, "EVP_aes_128_cbc");
+  Find(L.AES256CBC, "EVP_aes_256_cbc");
+  Find(L.CipherNew, "EVP_CIPHER_CTX_new");
+  Find(L.CipherFree, "EVP_CIPHER_CTX_free");
+  Find(L.CipherInit, "EVP_CipherInit_ex");
+  Find(L.SetPadding, "EVP_CIPHER_CTX_set_padding");
+  Find(L.CipherUpdate, "EVP_CipherUpdate");
+  if (!Complete) return std::nullopt;
+  return L;
+}
+
+}  // namespace
+
+const TLibCrypto* LibCrypto() {
+  static const std::optional<TLibCrypto> Functions = Open();
+  return Functions ? &*Functions : nullptr;
+}
