@@ -2,6 +2,8 @@
 #include "uPDFRenderer.h"
 
 #include <algorithm>
+#include <cassert>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -194,10 +196,26 @@ const std::unordered_map<std::string_view, TPDFRenderer::THandler>& TPDFRenderer
       {"d", &TPDFRenderer::OpNothing},       {"J", &TPDFRenderer::OpNothing},
       {"j", &TPDFRenderer::OpNothing},       {"sh", &TPDFRenderer::OpNothing},
   };
+  // Dispatch looks up only tokens of this shape.
+  [[maybe_unused]] static const bool Shaped = std::all_of(Table.begin(), Table.end(), [](const auto& Entry) {
+    const std::string_view Name = Entry.first;
+    return !Name.empty() && Name.size() <= 3 && (std::isalpha(static_cast<unsigned char>(Name[0])) ||
+                                                 Name[0] == '\'' || Name[0] == '[');
+  });
+  assert(Shaped);
   return Table;
 }
 
 void TPDFRenderer::Dispatch(TRun& R, std::string_view Token) {
+  // Every operator of the table is one to three bytes and begins with a
+  // letter, "'" or "[": numbers, names and strings are operands without a
+  // look-up (most tokens of a page are).
+  const char First = Token.empty() ? '\0' : Token[0];
+  if (Token.size() > 3 ||
+      !((First >= 'A' && First <= 'Z') || (First >= 'a' && First <= 'z') || First == '\'' || First == '[')) {
+    R.Push(Token);
+    return;
+  }
   const auto& Table = Operators();
   auto It = Table.find(Token);
   if (It == Table.end()) {
