@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string_view>
 #include <vector>
 
@@ -152,18 +153,31 @@ std::string ReflowLayout(const std::vector<TPDFTextFunnel::TRow>& Rows, double P
     double Y;  // read back from characters 1-10
   };
   const std::string_view Point = DecimalPoint();
-  std::vector<double> Known;  // baselines in the order found
+  // Baselines in the order found, kept sorted by value: known baselines lie
+  // more than LineTolerance apart, so a window a little wider than the
+  // tolerance holds at most a few, and the first found among those within
+  // the tolerance is the one a row joins (as a scan in order would find).
+  std::map<double, size_t> Known;  // baseline -> the order it was found in
   std::vector<TKey> Keys;
   Keys.reserve(Rows.size());
   std::string Heads;
   Heads.reserve(Rows.size() * 20);
   for (size_t I = 0; I < Rows.size(); ++I) {
     double Y = Rows[I].Y;
-    auto Near = std::find_if(Known.begin(), Known.end(), [Y](double R) { return std::fabs(Y - R) <= LineTolerance; });
-    if (Near != Known.end()) {
-      Y = *Near;
-    } else {
-      Known.push_back(Y);
+    // A baseline that is not finite is never within the tolerance of any.
+    if (std::isfinite(Y)) {
+      const double* Near = nullptr;
+      size_t Order = 0;
+      for (auto It = Known.lower_bound(Y - 2 * LineTolerance);
+           It != Known.end() && It->first <= Y + 2 * LineTolerance; ++It)
+        if (std::fabs(Y - It->first) <= LineTolerance && (!Near || It->second < Order)) {
+          Near = &It->first;
+          Order = It->second;
+        }
+      if (Near)
+        Y = *Near;
+      else
+        Known.emplace(Y, Known.size());
     }
     const size_t At = Heads.size();
     AppendLocaleFixed2(Heads, PageHeight - Y, 10, Point);
