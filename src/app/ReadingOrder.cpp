@@ -363,24 +363,21 @@ bool TReader::SplitBySpanners(const TRegion& R, int Depth, double Size) {
   // parts between them are read band by band, top to bottom.
   // At any x inside a column, about as many words as the column has lines
   // cover it; a strip crossed by a fifth of that is no column.
-  double Lo = 1e300, Hi = -1e300;
+  double Lo = 1e300, Hi = -1e300, Left = 1e300, Right = -1e300;
   for (uint32_t I : R) {
     Lo = std::min(Lo, FItems[I].Y0);
     Hi = std::max(Hi, FItems[I].Y1);
+    Left = std::min(Left, FItems[I].X0);
+    Right = std::max(Right, FItems[I].X1);
   }
   if (Hi - Lo < MinSpanned * Size) return false;
   const size_t MaxCrossers = std::max<size_t>(3, static_cast<size_t>((Hi - Lo) / (1.2 * Size) / 3));
-  TStrip Gutter;
+  TStrip Gutter{};
   if (!FindGutter(R, GutterWidth * Size, MaxCrossers, std::max<size_t>(2, R.size() / 10), Gutter) ||
       Gutter.Crossers == 0)
     return false;
   // Columns are wide; a narrow strip beside a gutter is a piece of a formula
   // or of a table.
-  double Left = 1e300, Right = -1e300;
-  for (uint32_t I : R) {
-    Left = std::min(Left, FItems[I].X0);
-    Right = std::max(Right, FItems[I].X1);
-  }
   if (Gutter.From - Left < SpannedWidth * Size || Right - Gutter.To < SpannedWidth * Size) return false;
   // The spanners: items over the middle of the strip (a word that only juts
   // into it belongs to its column), their lines merged into bands.
@@ -407,28 +404,28 @@ bool TReader::SplitBySpanners(const TRegion& R, int Depth, double Size) {
   };
   // A band with words on one side only is a line of that column that runs
   // into the gutter (a long formula, a line of code): no band.
-  std::vector<uint8_t> Sides(Bands.size());  // bit 0 left of the strip, bit 1 right
+  std::vector<uint8_t> BandSides(Bands.size());  // bit 0 left of the strip, bit 1 right
   for (uint32_t I : R)
     if (const size_t P = PartOf(I); P % 2) {
       const double X = (FItems[I].X0 + FItems[I].X1) / 2;
-      Sides[P / 2] |= X < Gutter.From ? 1 : X > Gutter.To ? 2 : 0;
+      BandSides[P / 2] |= X < Gutter.From ? 1 : X > Gutter.To ? 2 : 0;
     }
   size_t Kept = 0;
   for (size_t B = 0; B < Bands.size(); ++B)
-    if (Sides[B] != 1 && Sides[B] != 2) Bands[Kept++] = Bands[B];
+    if (BandSides[B] != 1 && BandSides[B] != 2) Bands[Kept++] = Bands[B];
   Bands.resize(Kept);
-  std::map<size_t, TRegion> Parts;
   if (Bands.empty()) {
     // Columns after all (the crossers only jut into the strip): each item on
     // the side where it starts (a line runs into the gutter from the left).
-    std::vector<TRegion> Sides(2);
-    for (uint32_t I : R) Sides[FItems[I].X0 < Middle ? 0 : 1].push_back(I);
-    if (Sides[0].empty() || Sides[1].empty() || !SideBySide(Sides)) return false;
-    CutColumns(Sides, Depth, Size);
+    std::vector<TRegion> Columns(2);
+    for (uint32_t I : R) Columns[FItems[I].X0 < Middle ? 0 : 1].push_back(I);
+    if (Columns[0].empty() || Columns[1].empty() || !SideBySide(Columns)) return false;
+    CutColumns(Columns, Depth, Size);
     return true;
-  } else {
-    for (uint32_t I : R) Parts[PartOf(I)].push_back(I);
   }
+  // The parts by the bands that are left.
+  std::map<size_t, TRegion> Parts;
+  for (uint32_t I : R) Parts[PartOf(I)].push_back(I);
   if (Parts.size() < 2) return false;
   for (auto& [Key, Part] : Parts) Cut(std::move(Part), Depth + 1);
   return true;
