@@ -1210,23 +1210,21 @@ void TPDFDocument::ComputeKey() {
     FWorkU = RC4(Key, Padding);
 }
 
-bool TPDFDocument::CheckUserPassword(const std::string& Password) {
+bool TPDFDocument::CheckUserPassword(const std::string& Password) { return CheckPassword(Password, false); }
+
+bool TPDFDocument::CheckOwnerPassword(const std::string& Password) { return CheckPassword(Password, true); }
+
+bool TPDFDocument::CheckPassword(const std::string& Password, bool Owner) {
   if (EncryptionState() == 0) return Password.empty();
-  if (FEncryptV == 5) return CheckAES256Password(Password, false);
-  if (CheckUserPasswordBytes(Password)) return true;
+  if (FEncryptV == 5) return CheckAES256Password(Password, Owner);
+  const auto Bytes = [&](const std::string& Form) {
+    return Owner ? CheckOwnerPasswordBytes(Form) : CheckUserPasswordBytes(Form);
+  };
+  if (Bytes(Password)) return true;
   // Typed in the console's or window's code page, stored in PDFDocEncoding.
   if (!HasNonASCII(Password)) return false;
   const std::optional<std::string> Doc = PasswordToPDFDoc(*CodePage, Password);
-  return Doc && *Doc != Password && CheckUserPasswordBytes(*Doc);
-}
-
-bool TPDFDocument::CheckOwnerPassword(const std::string& Password) {
-  if (EncryptionState() == 0) return Password.empty();
-  if (FEncryptV == 5) return CheckAES256Password(Password, true);
-  if (CheckOwnerPasswordBytes(Password)) return true;
-  if (!HasNonASCII(Password)) return false;
-  const std::optional<std::string> Doc = PasswordToPDFDoc(*CodePage, Password);
-  return Doc && *Doc != Password && CheckOwnerPasswordBytes(*Doc);
+  return Doc && *Doc != Password && Bytes(*Doc);
 }
 
 bool TPDFDocument::CheckUserPasswordBytes(const std::string& Password) {

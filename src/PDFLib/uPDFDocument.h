@@ -280,6 +280,9 @@ class TPDFDocument {
   bool ReadCryptFilters(TPDFDictionary* Encrypt);
   void PrepareTest();
   void ComputeKey();
+  // The user's or owner's password as typed, then (R 2 to 4, not plain
+  // ASCII) in PDFDocEncoding.
+  bool CheckPassword(const std::string& Password, bool Owner);
   // The tests on one form of the password (bytes as the handler hashes them).
   bool CheckUserPasswordBytes(const std::string& Password);
   bool CheckOwnerPasswordBytes(const std::string& Password);
