@@ -64,8 +64,7 @@ void BM_LoadRebuilt(benchmark::State& State) {
 BENCHMARK(BM_LoadRebuilt)->Unit(benchmark::kMillisecond)->MinTime(2);
 
 void BM_LoadAndSelectEveryPage(benchmark::State& State) {
-  std::ifstream In(BenchFile(), std::ios::binary);
-  const std::string Bytes{std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
+  const std::string Bytes = BenchBytes();
   if (Bytes.empty()) {
     State.SkipWithError("no benchmark file (install r-doc-pdf or set VORLITH_BENCH_PDF)");
     return;
