@@ -6,7 +6,7 @@
 
 #include "CodePage.h"
 #include "uPDFExtractor.h"
-#include "uPDFFontRasterizer.h"
+#include "uPDFFontCollection.h"
 #include "uPDFStructure.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "CodePage.h"
-#include "uPDFFontRasterizer.h"
+#include "uPDFFontCollection.h"
 #include "uPDFStructure.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "CodePage.h"
-#include "uPDFFontRasterizer.h"
+#include "uPDFFontCollection.h"
 #include "uPDFRenderer.h"
 #include "uPDFStructure.h"
 #include "uPDFTextFunnel.h"

@@ -16,6 +16,7 @@
 #include "ReadingOrder.h"
 #include "uPDFDocument.h"
 #include "uPDFEngine.h"
+#include "uPDFPageText.h"
 #include "uPDFPageTree.h"
 #include "uPDFTextFunnel.h"
 
@@ -72,11 +73,11 @@ TEST_P(Corpus, EveryFileLoadsOrIsRefusedAndEveryPageReads) {
       Tree->GetPageContentBytes();
       EXPECT_NE(Tree->GetPageResources(), nullptr);
       // Every page text type the engine has.
-      for (int Type : {0, 2, 3}) Tree->GetPageText(Type);
+      for (int Type : {0, 2, 3}) GetPageText(Doc, Type);
       // The words of the reading-order layout, and the layout itself.
       TPDFTextFunnel Words;
       Words.WordMode = Words.KeepWords = true;
-      Tree->GetPageText(4, &Words);
+      GetPageText(Doc, 4, &Words);
       ReadingOrderLayout(Words.Words());
     }
   }

@@ -65,6 +65,9 @@ struct TGoldenRow {
   std::string Options;   // further options, as a shell would read them
 };
 
+// Test names show the row's name, not its bytes.
+void PrintTo(const TGoldenRow& Row, std::ostream* Out) { *Out << Row.Name; }
+
 std::vector<TGoldenRow> ReadManifest() {
   std::vector<TGoldenRow> Rows;
   std::istringstream In(Read(GoldenDir / "manifest.tsv"));

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "CodePage.h"
-#include "uPDFFontRasterizer.h"
+#include "uPDFFontCollection.h"
 #include "uPDFStructure.h"
 
 namespace {

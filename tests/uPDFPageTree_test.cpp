@@ -8,7 +8,6 @@
 
 #include "TestPDFWriter.h"
 #include "uPDFDocument.h"
-#include "uPDFFontRasterizer.h"
 
 namespace {
 
@@ -291,21 +290,6 @@ TEST(PageResources, OwnOrParentOrEmpty) {
       EXPECT_EQ(L.Tree()->PageDict()->GetValue("Resources"), R) << C.What;
     }
   }
-}
-
-TEST(PageText, FontsLoadOncePerDocument) {
-  TSimpleDocOptions O;
-  O.Pages = {{PageText(1)}, {PageText(2)}};
-  TSimpleDocObjects N;
-  TLoaded L(MakeSimpleDocument(O, &N));
-  EXPECT_EQ(L.Doc.FontCache().Find(N.Font), nullptr);
-  EXPECT_EQ(L.Tree()->GetPageText(0), "Page 1");
-  auto Font = L.Doc.FontCache().Find(N.Font);
-  ASSERT_NE(Font, nullptr);
-  L.Tree()->SelectPage(2);
-  EXPECT_EQ(L.Tree()->GetPageText(0), "Page 2");
-  EXPECT_EQ(L.Tree()->GetPageText(3).substr(0, 8), "\"Arial\",");
-  EXPECT_EQ(L.Doc.FontCache().Find(N.Font), Font);  // the same record serves every page
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "TestFonts.h"
 #include "TestPDFWriter.h"
 #include "uPDFDocument.h"
+#include "uPDFPageText.h"
 #include "uPDFPageTree.h"
 #include "uPDFTextFunnel.h"
 
@@ -49,7 +50,7 @@ struct TPage {
   std::string Rows(int Mode = 3) {
     TPDFTextFunnel Funnel;
     Funnel.WordMode = Mode == 4;  // the facade's setting for mode 4
-    return Doc.PageTree()->GetPageText(Mode, &Funnel);
+    return GetPageText(Doc, Mode, &Funnel);
   }
   // The text fields of the rows, joined by "|".
   std::string Texts(int Mode = 3) {
@@ -169,7 +170,7 @@ TEST(TPDFRenderer, FormsAndAnnotations) {
   TPDFDocument Doc;
   ASSERT_TRUE(Doc.LoadFromData(W.Finish()));
   TPDFTextFunnel Funnel;
-  EXPECT_NE(Doc.PageTree()->GetPageText(3, &Funnel).find("\"Packed\""), std::string::npos);
+  EXPECT_NE(GetPageText(Doc, 3, &Funnel).find("\"Packed\""), std::string::npos);
   EXPECT_TRUE(Doc.MayHoldKey(30, 0, "AP"));
   EXPECT_FALSE(Doc.MayHoldKey(32, 0, "AP"));
   EXPECT_FALSE(Doc.MayHoldKey(99, 0, "AP"));

@@ -17,7 +17,7 @@
 #include "uPDFDigest.h"
 #include "uPDFEncrypt.h"
 #include "uPDFExtra.h"
-#include "uPDFFontRasterizer.h"
+#include "uPDFFontCollection.h"
 #include "uPDFPageTree.h"
 #include "uPDFPassword.h"
 #include "uPDFXRef.h"
@@ -126,7 +126,7 @@ void TPDFDocument::Clear() {
 
 void TPDFDocument::ResetPageTree(TPDFDictionary* Root) {
   FPageTree.reset();
-  FPageTree = std::make_unique<TPDFPageTree>(this, Root);
+  FPageTree = std::make_unique<TPDFPageTree>(Root, ObjectCount());
   FPageTree->OnDecryptPage = [this](int32_t Number, int32_t Generation) { DecryptReachable(Number, Generation); };
 }
 

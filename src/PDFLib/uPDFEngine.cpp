@@ -9,6 +9,7 @@
 
 #include "CodePage.h"
 #include "uPDFDocument.h"
+#include "uPDFPageText.h"
 #include "uPDFPageTree.h"
 #include "uPDFTextFunnel.h"
 
@@ -183,10 +184,10 @@ double TPDFEngine::PageHeight() const { return FSelected->PageTree()->PageHeight
 std::string TPDFEngine::GetPageText(int Mode) {
   FErrorCode = 0;
   if (Mode < 0 || Mode > 4) return {};
-  if (Mode <= 2) return FSelected->PageTree()->GetPageText(Mode);
+  if (Mode <= 2) return ::GetPageText(*FSelected, Mode);
   TPDFTextFunnel Funnel;
   SetUpFunnel(Funnel, Mode == 4);
-  return FSelected->PageTree()->GetPageText(Mode, &Funnel);
+  return ::GetPageText(*FSelected, Mode, &Funnel);
 }
 
 void TPDFEngine::SetUpFunnel(TPDFTextFunnel& Funnel, bool WordMode) const {
@@ -202,7 +203,7 @@ void TPDFEngine::SetUpFunnel(TPDFTextFunnel& Funnel, bool WordMode) const {
 void TPDFEngine::GetPageBlocks(TPDFTextFunnel& Funnel) {
   FErrorCode = 0;
   SetUpFunnel(Funnel, false);
-  FSelected->PageTree()->RenderPageText(Funnel);
+  RenderPageText(*FSelected, Funnel);
 }
 
 std::vector<TPDFTextFunnel::TWord> TPDFEngine::GetPageWords() {
@@ -210,7 +211,7 @@ std::vector<TPDFTextFunnel::TWord> TPDFEngine::GetPageWords() {
   TPDFTextFunnel Funnel;
   Funnel.WordMode = true;
   Funnel.KeepWords = true;
-  FSelected->PageTree()->GetPageText(4, &Funnel);
+  ::GetPageText(*FSelected, 4, &Funnel);
   std::vector<TPDFTextFunnel::TWord> Words = Funnel.TakeWords();
   Words.erase(std::remove_if(Words.begin(), Words.end(),
                              [](const TPDFTextFunnel::TWord& W) {

@@ -6,7 +6,7 @@
 
 #include "uPDFExtra.h"
 #include "uPDFFontConst.h"
-#include "uPDFFontRasterizer.h"
+#include "uPDFFontCollection.h"
 #include "uPDFStructure.h"
 
 namespace {

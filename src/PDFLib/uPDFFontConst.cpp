@@ -388,3 +388,50 @@ std::unique_ptr<TPDFCIDWidths> BuildCIDWidths(const TPDFArray* W, const TPDFDict
 }
 
 double GetCIDWidth(const TPDFCIDWidths* List, int64_t Cid) { return List ? List->Width(Cid) : 1000.0; }
+
+// ================================================================ standard fonts
+
+namespace {
+
+// Rows 1..14; a BaseFont name followed by "*" is looked for in the patterns,
+// and the last row holding it wins.
+constexpr TPDFStandardFont StandardFonts[] = {
+    {"Courier*CourierNew*CourierNewPSMT*", "CourierNew", 629, -157},
+    {"Courier-Bold*Courier,Bold*CourierNew-Bold*CourierNew,Bold*CourierNewPS-BoldMT*", "CourierNew,Bold", 626, -142},
+    {"Courier-BoldOblique*Courier,BoldItalic*CourierNew-BoldItalic*CourierNew,BoldItalic*CourierNewPS-BoldItalicMT*",
+     "CourierNew,BoldItalic", 626, -142},
+    {"Courier-Oblique*Courier,Italic*CourierNew-Italic*CourierNew,Italic*CourierNewPS-ItalicMT*", "CourierNew,Italic",
+     629, -157},
+    {"Helvetica*Arial*ArialMT*", "Arial", 718, -207},
+    {"Helvetica-Bold*Helvetica,Bold*Arial-Bold*Arial,Bold*Arial-BoldMT*", "Arial,Bold", 718, -207},
+    {"Helvetica-BoldOblique*Helvetica-BoldItalic*Helvetica,BoldItalic*Arial-BoldItalic*Arial,BoldItalic*Arial-"
+     "BoldItalicMT*",
+     "Arial,BoldItalic", 718, -207},
+    {"Helvetica-Oblique*Helvetica-Italic*Helvetica,Italic*Arial-Italic*Arial,Italic*Arial-ItalicMT*", "Arial,Italic",
+     718, -207},
+    {"Times-Roman*TimesNewRoman*TimesNewRomanPS*TimesNewRomanPSMT*", "TimesNewRoman", 683, -217},
+    {"Times-Bold*TimesNewRoman-Bold*TimesNewRoman,Bold*TimesNewRomanPS-Bold*TimesNewRomanPS-BoldMT*",
+     "TimesNewRoman,Bold", 676, -205},
+    {"Times-Italic*TimesNewRoman-Italic*TimesNewRoman,Italic*TimesNewRomanPS-Italic*TimesNewRomanPS-ItalicMT*",
+     "TimesNewRoman,Italic", 683, -205},
+    {"Times-BoldItalic*TimesNewRoman-BoldItalic*TimesNewRoman,BoldItalic*TimesNewRomanPS-BoldItalic*"
+     "TimesNewRomanPS-BoldItalicMT*",
+     "TimesNewRoman,BoldItalic", 699, -205},
+    {"Symbol*", "Symbol", 699, -205},
+    {"ZapfDingbats*", "QuarnelDingbats", 699, -205},
+};
+
+}  // namespace
+
+int StandardFontIndex(std::string_view BaseFont) {
+  if (BaseFont.empty()) return 0;
+  const std::string Probe = std::string(BaseFont) + "*";
+  int Index = 0;
+  for (int I = 0; I < 14; ++I)
+    if (std::string_view(StandardFonts[I].Patterns).find(Probe) != std::string_view::npos) Index = I + 1;
+  return Index;
+}
+
+const char* StandardFontSubstitute(int Index) { return Index >= 1 && Index <= 14 ? StandardFonts[Index - 1].Substitute : ""; }
+
+const TPDFStandardFont* StandardFont(int Index) { return Index >= 1 && Index <= 14 ? &StandardFonts[Index - 1] : nullptr; }

@@ -100,3 +100,23 @@ std::unique_ptr<TPDFCIDWidths> BuildCIDWidths(const TPDFArray* W, const TPDFDict
 
 // 1000 without a list; otherwise the CID's width or the list's default.
 double GetCIDWidth(const TPDFCIDWidths* List, int64_t Cid);
+
+// ================================================================ standard fonts
+
+// One of the 14 standard fonts: the BaseFont names that stand for it (each
+// followed by "*"), the installed font that stands in for it, and its ascent
+// and descent.
+struct TPDFStandardFont {
+  const char* Patterns;
+  const char* Substitute;
+  double Ascent, Descent;
+};
+
+// The standard font a BaseFont name stands for (1 Courier .. 14 ZapfDingbats),
+// 0 for none.
+int StandardFontIndex(std::string_view BaseFont);
+// The name of the installed font that stands in for standard font Index
+// ("CourierNew", "Arial,Bold", ... "QuarnelDingbats"); "" outside 1..14.
+const char* StandardFontSubstitute(int Index);
+// Standard font Index (1..14), or null.
+const TPDFStandardFont* StandardFont(int Index);

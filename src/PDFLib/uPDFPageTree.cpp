@@ -5,12 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "CodePage.h"
-#include "uPDFDocument.h"
-#include "uPDFExtractor.h"
-#include "uPDFFontRasterizer.h"
-#include "uPDFRenderer.h"
-#include "uPDFTextFunnel.h"
 
 namespace {
 
@@ -41,9 +35,8 @@ bool IsLayerStream(const TPDFStream* S) {
 
 }  // namespace
 
-TPDFPageTree::TPDFPageTree(TPDFDocument* Document, TPDFDictionary* Root)
-    : FDocument(Document), FStructure(Root ? Root->Structure() : nullptr), FRoot(Root),
-      FFileObjects(Document ? Document->ObjectCount() : SIZE_MAX) {
+TPDFPageTree::TPDFPageTree(TPDFDictionary* Root, size_t FileObjects)
+    : FStructure(Root ? Root->Structure() : nullptr), FRoot(Root), FFileObjects(FileObjects) {
   if (FRoot) SelectPage(1);
 }
 
@@ -393,40 +386,4 @@ int32_t TPDFPageTree::PageRotation() const {
   if (!FPageDict) return 0;
   const auto* N = As<TPDFNumeric>(FPageDict->GetValue("Rotate", true));
   return N ? N->IntValue() : 0;
-}
-
-// ---------------------------------------------------------------- page text
-
-void TPDFPageTree::RenderPageText(TPDFTextFunnel& Funnel) {
-  Funnel.Clear();
-  if (!FPageDict) return;
-  // Fonts load once per document: each request shares the document's cache.
-  TPDFFontCollection Fonts(*FDocument->CodePage, &FDocument->FontCache());
-  Fonts.LoadFontPrograms = true;
-  TPDFRenderer Renderer(Fonts, *FDocument->CodePage);
-  Renderer.OutputMode = 5;
-  Renderer.Page = FPageDict;
-  Renderer.Document = FDocument;
-  Renderer.AttachFunnel(&Funnel);
-  Renderer.RenderPage();
-}
-
-std::string TPDFPageTree::GetPageText(int TextType, TPDFTextFunnel* Funnel) {
-  if (TextType < 0 || TextType > 4 || !FPageDict) return {};
-  if (TextType >= 3) {
-    if (Funnel) {
-      RenderPageText(*Funnel);
-      return Funnel->GetRows();
-    }
-    TPDFTextFunnel Own;
-    RenderPageText(Own);
-    return Own.GetRows();
-  }
-  const TCodePage& CodePage = *FDocument->CodePage;
-  TPDFFontCollection Fonts(CodePage, &FDocument->FontCache());
-  Fonts.LoadFontPrograms = true;
-  if (TextType == 1) TextType = 0;
-  const std::string Content = GetPageContentBytes();
-  TPDFExtractor Extractor(GetPageResources(), Fonts, CodePage);
-  return Extractor.Extract(Content, TextType);
 }

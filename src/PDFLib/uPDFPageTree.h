@@ -2,6 +2,7 @@
 // resources.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -12,9 +13,6 @@
 
 #include "uPDFStructure.h"
 
-class TPDFDocument;
-class TPDFTextFunnel;
-
 // Access to the pages of one document: one page is selected at a time. Pages
 // are found by walking Kids arrays from the root and skipping subtrees by their
 // Count; found pages are cached by number. Everything it points to belongs to
@@ -22,7 +20,9 @@ class TPDFTextFunnel;
 class TPDFPageTree {
  public:
   // Root may be null (a tree without pages). With a root, page 1 is selected.
-  TPDFPageTree(TPDFDocument* Document, TPDFDictionary* Root);
+  // FileObjects: the number of objects of the document, the most pages a
+  // Count can claim.
+  explicit TPDFPageTree(TPDFDictionary* Root, size_t FileObjects = SIZE_MAX);
 
   // The root's Count (0 when missing, not a number or negative). A Count
   // larger than the document's number of objects is a lie: the number of
@@ -60,14 +60,6 @@ class TPDFPageTree {
   // The page's Resources, or its parent node's; an empty dictionary is put in
   // when there are none. Null only without a current page.
   TPDFDictionary* GetPageResources();
-  // The text of the current page: types 0 and 1 the plain text in content
-  // order, 2 the plain extractor's rows, 3 and 4 the rows of the positioned
-  // fragments (4: one per word), collected in Funnel when given. Fonts are
-  // loaded afresh for every call.
-  std::string GetPageText(int TextType, TPDFTextFunnel* Funnel = nullptr);
-  // The positioned fragments of the current page (types 3 and 4) collected in
-  // Funnel, which is cleared first (and stays empty without a current page).
-  void RenderPageText(TPDFTextFunnel& Funnel);
 
   // Reference of the page (or node) the last page lookup reached.
   int32_t LastObjectNumber = 0;
@@ -113,7 +105,6 @@ class TPDFPageTree {
   double MediaBoxSide(bool Width);
   void ComputeDefaultSize();
 
-  TPDFDocument* FDocument;
   TPDFStructure* FStructure = nullptr;
   TPDFDictionary* FRoot = nullptr;
   int32_t FPageIndex = 0;

@@ -9,8 +9,7 @@
 
 #include "CodePage.h"
 #include "uPDFExtra.h"
-#include "uPDFDocument.h"
-#include "uPDFFontRasterizer.h"
+#include "uPDFFontCollection.h"
 #include "uPDFStructure.h"
 #include "uPDFTextFunnel.h"
 
@@ -663,7 +662,7 @@ void TPDFRenderer::AnnotationPass() {
     auto* Ref = As<TPDFIndRef>(Item);
     // Most annotations (links) have no appearance: such an annotation is not
     // parsed just to find that out.
-    if (Ref && Document && !Document->MayHoldKey(Ref->Number, Ref->Generation, "AP")) continue;
+    if (Ref && MayHoldKey && !MayHoldKey(Ref->Number, Ref->Generation, "AP")) continue;
     auto* Annot = Ref ? As<TPDFDictionary>(Ref->Resolve()) : nullptr;
     if (!Annot) continue;
     const int32_t Flags = Annot->GetInteger("F", 0);

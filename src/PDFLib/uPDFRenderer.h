@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,7 +22,6 @@ class TPDFObject;
 class TPDFStream;
 class TPDFTextFunnel;
 class TCodePage;
-class TPDFDocument;
 
 // Interprets content in output mode 5 (text). Painting operators have no
 // effect; inline image data is skipped. The font collection and code page must
@@ -38,9 +38,11 @@ class TPDFRenderer {
   int OutputMode = 5;
   // The page dictionary RenderPage interprets.
   TPDFDictionary* Page = nullptr;
-  // The page's document, when known: annotations whose text shows they have
-  // no appearance (AP) are then skipped without being parsed.
-  TPDFDocument* Document = nullptr;
+  // Whether object Number Generation may be a dictionary with the key Key,
+  // told by whoever holds the unparsed objects (the document): annotations
+  // it rules out as having no appearance (AP) are skipped without being
+  // parsed. May be empty: every annotation is then parsed.
+  std::function<bool(int32_t Number, int32_t Generation, std::string_view Key)> MayHoldKey;
 
   // Uses Funnel (owned by the caller) instead of the renderer's own.
   void AttachFunnel(TPDFTextFunnel* Funnel);

@@ -5,7 +5,7 @@
 #include <tuple>
 
 #include "SystemFonts.h"
-#include "uPDFFontRasterizer.h"
+#include "uPDFFontConst.h"
 
 namespace {
 

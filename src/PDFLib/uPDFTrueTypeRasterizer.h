@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "uPDFFontConst.h"
-#include "uPDFFontRasterizer.h"
+#include "uPDFFontProgram.h"
 #include "uPDFTrueTypeParser.h"
 
 class TSystemFonts;

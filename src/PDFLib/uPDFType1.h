@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "uPDFFontConst.h"
-#include "uPDFFontRasterizer.h"
+#include "uPDFFontProgram.h"
 
 class TPDFStream;
 

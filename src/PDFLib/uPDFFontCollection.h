@@ -14,37 +14,16 @@
 #include "uPDFCMap.h"
 #include "uPDFExtra.h"
 #include "uPDFFontConst.h"
+#include "uPDFFontProgram.h"
 
 class TCodePage;
 class TPDFDictionary;
 class TPDFIndRef;
 class TPDFObject;
-class TPDFFontRasterizer;
 class TPDFSubstituteFonts;
 class TPDFStream;
 class TPDFTrueTypeParser;
 class TPDFType1Decoder;
-
-// ================================================================ rasterizers
-
-// A font's glyph program, as far as text needs it. Immutable once loaded, so
-// that one program can serve every font record that uses it.
-class TPDFFontRasterizer {
- public:
-  virtual ~TPDFFontRasterizer() = default;
-  // The divisor of a simple font's widths in the content interpreter.
-  virtual double WidthScale() const { return 1.0; }
-};
-
-// A Type 3 font: glyph-space widths and the matrix to text space.
-class TPDFType3Rasterizer final : public TPDFFontRasterizer {
- public:
-  // FontMatrix (six numbers, each numeric one replacing the identity's) and
-  // the CharProcs names of the font dictionary; never fails.
-  void LoadFromDictionary(TPDFDictionary* Font);
-  TPDFMatrix FontMatrix{1, 0, 0, 1, 0, 0};
-  std::vector<std::string> GlyphProcNames;
-};
 
 // ================================================================ font records
 
@@ -172,9 +151,3 @@ class TPDFFontCollection {
   const TPDFFontCollectionData* FCurrent = &FEmpty;
 };
 
-// The standard font a BaseFont name stands for (1 Courier .. 14 ZapfDingbats),
-// 0 for none.
-int StandardFontIndex(std::string_view BaseFont);
-// The name of the installed font that stands in for standard font Index
-// ("CourierNew", "Arial,Bold", ... "QuarnelDingbats"); "" outside 1..14.
-const char* StandardFontSubstitute(int Index);

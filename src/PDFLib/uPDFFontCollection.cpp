@@ -1,5 +1,5 @@
 // The font collection of one page-text request.
-#include "uPDFFontRasterizer.h"
+#include "uPDFFontCollection.h"
 
 #include <algorithm>
 
@@ -10,70 +10,12 @@
 #include "uPDFTrueTypeRasterizer.h"
 #include "uPDFType1.h"
 
-// ================================================================ standard fonts
-
 namespace {
-
-struct TStandardFont {
-  const char* Patterns;
-  const char* Substitute;
-  double Ascent, Descent;
-};
-
-// Rows 1..14; a BaseFont name followed by "*" is looked for in the patterns,
-// and the last row holding it wins.
-constexpr TStandardFont StandardFonts[] = {
-    {"Courier*CourierNew*CourierNewPSMT*", "CourierNew", 629, -157},
-    {"Courier-Bold*Courier,Bold*CourierNew-Bold*CourierNew,Bold*CourierNewPS-BoldMT*", "CourierNew,Bold", 626, -142},
-    {"Courier-BoldOblique*Courier,BoldItalic*CourierNew-BoldItalic*CourierNew,BoldItalic*CourierNewPS-BoldItalicMT*",
-     "CourierNew,BoldItalic", 626, -142},
-    {"Courier-Oblique*Courier,Italic*CourierNew-Italic*CourierNew,Italic*CourierNewPS-ItalicMT*", "CourierNew,Italic",
-     629, -157},
-    {"Helvetica*Arial*ArialMT*", "Arial", 718, -207},
-    {"Helvetica-Bold*Helvetica,Bold*Arial-Bold*Arial,Bold*Arial-BoldMT*", "Arial,Bold", 718, -207},
-    {"Helvetica-BoldOblique*Helvetica-BoldItalic*Helvetica,BoldItalic*Arial-BoldItalic*Arial,BoldItalic*Arial-"
-     "BoldItalicMT*",
-     "Arial,BoldItalic", 718, -207},
-    {"Helvetica-Oblique*Helvetica-Italic*Helvetica,Italic*Arial-Italic*Arial,Italic*Arial-ItalicMT*", "Arial,Italic",
-     718, -207},
-    {"Times-Roman*TimesNewRoman*TimesNewRomanPS*TimesNewRomanPSMT*", "TimesNewRoman", 683, -217},
-    {"Times-Bold*TimesNewRoman-Bold*TimesNewRoman,Bold*TimesNewRomanPS-Bold*TimesNewRomanPS-BoldMT*",
-     "TimesNewRoman,Bold", 676, -205},
-    {"Times-Italic*TimesNewRoman-Italic*TimesNewRoman,Italic*TimesNewRomanPS-Italic*TimesNewRomanPS-ItalicMT*",
-     "TimesNewRoman,Italic", 683, -205},
-    {"Times-BoldItalic*TimesNewRoman-BoldItalic*TimesNewRoman,BoldItalic*TimesNewRomanPS-BoldItalic*"
-     "TimesNewRomanPS-BoldItalicMT*",
-     "TimesNewRoman,BoldItalic", 699, -205},
-    {"Symbol*", "Symbol", 699, -205},
-    {"ZapfDingbats*", "QuarnelDingbats", 699, -205},
-};
 
 // Type0 fonts whose descendants are Type0 fonts again are followed this deep.
 constexpr int MaxDescendantDepth = 8;
 
 }  // namespace
-
-int StandardFontIndex(std::string_view BaseFont) {
-  if (BaseFont.empty()) return 0;
-  const std::string Probe = std::string(BaseFont) + "*";
-  int Index = 0;
-  for (int I = 0; I < 14; ++I)
-    if (std::string_view(StandardFonts[I].Patterns).find(Probe) != std::string_view::npos) Index = I + 1;
-  return Index;
-}
-
-const char* StandardFontSubstitute(int Index) { return Index >= 1 && Index <= 14 ? StandardFonts[Index - 1].Substitute : ""; }
-
-// ================================================================ TPDFType3Rasterizer
-
-void TPDFType3Rasterizer::LoadFromDictionary(TPDFDictionary* Font) {
-  if (!Font) return;
-  if (auto* Matrix = As<TPDFArray>(Font->GetValue("FontMatrix", true)); Matrix && Matrix->Count() == 6)
-    for (int I = 0; I < 6; ++I)
-      if (const auto* N = As<TPDFNumeric>(Matrix->GetItem(I))) FontMatrix[I] = N->Value();
-  if (auto* Procs = As<TPDFDictionary>(Font->GetValue("CharProcs", true)))
-    for (const auto& [Key, Value] : Procs->Entries()) GlyphProcNames.push_back(Key ? Key->Value() : std::string());
-}
 
 // ================================================================ TPDFFontCollection
 
@@ -195,10 +137,10 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
         // A standard font: its metrics, and the substitute's name.
         Standard = StandardFontIndex(BaseFont->Value());
         if (Standard > 0) {
-          Ascent = StandardFonts[Standard - 1].Ascent;
-          Descent = StandardFonts[Standard - 1].Descent;
+          Ascent = StandardFont(Standard)->Ascent;
+          Descent = StandardFont(Standard)->Descent;
           if (LoadFontPrograms) {
-            FontName = StandardFonts[Standard - 1].Substitute;
+            FontName = StandardFont(Standard)->Substitute;
             // ZapfDingbats' own program serves drawing only: for text it is
             // a program without glyphs.
             // The other standard fonts' widths and texts are built in: their

@@ -1,5 +1,5 @@
 // The font collection.
-#include "uPDFFontRasterizer.h"
+#include "uPDFFontCollection.h"
 
 #include <gtest/gtest.h>
 
