@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "uPDFSecurity.h"
 #include "uPDFStructure.h"
 
 class TCodePage;
@@ -126,51 +127,44 @@ class TPDFDocument {
   // page corner taken as origin (0 bottom left .. 3 bottom right).
   double UnitScale = 1.0;
   int Origin = 0;
-  // The code page of the text the document's pages give (never null).
+  // The code page of the text the document's pages give and of passwords
+  // (never null); each load takes the one set then.
   std::shared_ptr<const TCodePage> CodePage;
 
   // Fonts loaded for the document's pages, shared by its page-text requests.
   TPDFFontCache& FontCache() { return *FFontCache; }
 
   // ---------------------------------------------------------------- security
-  // 0 not encrypted; 1 the standard handler in a supported form: RC4 (V 1 or
-  // 2, R 2 or 3), crypt filters with RC4 or AES-128 (V 4, R 4) or AES-256
-  // (V 5, R 5 or 6); 2 encrypted in any other way. Reads the Encrypt
-  // dictionary on first demand.
+  // The standard security handler, its Encrypt dictionary read on first
+  // demand. The calls below ask it.
+  TPDFSecurityHandler& Security();
+  // 0 not encrypted; 1 the standard handler in a supported form; 2 encrypted
+  // in any other way (TPDFSecurityHandler::EncryptionState).
   int EncryptionState();
-  // Key strength in bits: 40 for V 1, Length for V 2 (0 when absent), the key
-  // length of the crypt filters for V 4 (128 with AES), 256 for V 5; 0 when
-  // unsupported.
+  // Key strength in bits; 0 when unsupported.
   int EncryptionStrength();
   // The permission value of the last password test.
-  int32_t Permissions() const { return FPermissions; }
-  // Password is in the document's code page. For R 2 to 4 it is taken as it
-  // is and, when refused and not plain ASCII, in PDFDocEncoding; for R 5 and 6
-  // in UTF-8 prepared with SASLprep.
+  int32_t Permissions() const { return FSecurity->Permissions(); }
+  // The password tests of the handler (Password in the document's code page).
   bool CheckUserPassword(const std::string& Password);
   bool CheckOwnerPassword(const std::string& Password);
   // Accepts Password when either test passes: the document key is set from
-  // then on. A refused password changes nothing.
+  // then on, the objects read so far are decrypted, and a page tree that
+  // waited for a password is built. A refused password changes nothing but
+  // forgets the one accepted before.
   void ApplyPassword(const std::string& Password);
   // "!" and the last accepted password; empty when none was accepted.
-  const std::string& StoredPassword() const { return FStoredPassword; }
+  const std::string& StoredPassword() const { return FSecurity->StoredPassword(); }
 
-  // How strings or streams of the document are encrypted.
-  enum class TCryptMethod : uint8_t { None, RC4, AESV2, AESV3 };
-  // The methods that strings and streams use (StrF and StmF of V 4 and 5;
-  // RC4 for both below V 4; None when not supported).
-  TCryptMethod StringMethod();
-  TCryptMethod StreamMethod();
-  // The key of one indirect object for Method: RC4 and AES-128 keys are
-  // derived from the document key, object number and generation ("sAlT" added
-  // for AES-128); AES-256 uses the document key itself. Without a method the
-  // RC4 key.
-  std::string ObjectKey(int32_t ObjectNumber, int32_t Generation, TCryptMethod Method = TCryptMethod::RC4) const;
+  using TCryptMethod = TPDFCryptMethod;
+  TCryptMethod StringMethod() { return Security().StringMethod(); }
+  TCryptMethod StreamMethod() { return Security().StreamMethod(); }
+  // The key of one indirect object for Method (TPDFSecurityHandler::ObjectKey).
+  std::string ObjectKey(int32_t ObjectNumber, int32_t Generation, TCryptMethod Method = TCryptMethod::RC4) const {
+    return FSecurity->ObjectKey(ObjectNumber, Generation, Method);
+  }
   // Decrypts the strings and stream data in Obj and below it, with the keys
-  // of indirect object ObjectNumber Generation: strings by the string method,
-  // streams by the stream method or their own Crypt filter. Cross-reference
-  // streams, and metadata streams that the document leaves in clear, are
-  // left as they are.
+  // of indirect object ObjectNumber Generation.
   void DecryptValue(int32_t ObjectNumber, int32_t Generation, TPDFObject* Obj);
   // Loads the object when needed and decrypts it once.
   void DecryptIndObj(TPDFIndObj* IndObj);
@@ -275,46 +269,9 @@ class TPDFDocument {
   std::unordered_map<int32_t, TObjectStream> FObjectStreams;
   std::unique_ptr<TPDFFontCache> FFontCache;
 
-  // Security.
-  void ReadSecurity();
-  bool ReadCryptFilters(TPDFDictionary* Encrypt);
-  void PrepareTest();
-  void ComputeKey();
-  // The user's or owner's password as typed, then (R 2 to 4, not plain
-  // ASCII) in PDFDocEncoding.
-  bool CheckPassword(const std::string& Password, bool Owner);
-  // The tests on one form of the password (bytes as the handler hashes them).
-  bool CheckUserPasswordBytes(const std::string& Password);
-  bool CheckOwnerPasswordBytes(const std::string& Password);
-  // Computes U from User and the document's O; whether it matches the stored U.
-  bool UserPasswordGivesU(const std::string& User);
-  // The revision 5 and 6 tests: the file key into FComputedKey when they pass.
-  bool CheckAES256Password(const std::string& Password, bool Owner);
-  void CheckPerms();
-  void Warn(const std::string& Text) const;
+  // The security handler, made anew by Clear; reads the trailer on first demand.
+  std::unique_ptr<TPDFSecurityHandler> FSecurity;
   std::string FirstID();
-  // The keys of one object, made when first needed.
-  struct TObjectKeys;
-  void DecryptValue(TObjectKeys& Keys, TPDFObject* Obj, int Depth);
-  bool FEncryptPresent = false, FSecurityRead = false;
-  int FStrength = 0, FEncryptR = 0, FEncryptV = 0;
-  std::string FOValue, FUValue;
-  // V 5: the encrypted file keys and the encrypted permissions.
-  std::string FOEValue, FUEValue, FPermsValue;
-  int32_t FPValue = 0, FPermissions = 0;
-  std::string FStoredPassword, FDocumentKey, FComputedKey;
-  uint8_t FPermitGroup1 = 0, FPermitGroup2 = 0;
-  bool FMode128 = false, FShortP = false;
-  std::string FWorkO, FWorkU, FWorkOwnerPassword, FWorkUserPassword;
-  // V 4 and 5: the document key's length in bytes, the methods of strings and
-  // streams, the crypt filters by name, and whether metadata are encrypted.
-  size_t FKeyBytes = 0;
-  TCryptMethod FStringMethod = TCryptMethod::None, FStreamMethod = TCryptMethod::None;
-  std::vector<std::pair<std::string, TCryptMethod>> FCryptFilters;
-  bool FEncryptMetadata = true;
-  // The object that holds the Encrypt dictionary (never decrypted); 0 when it
-  // is direct.
-  int32_t FEncryptNumber = 0;
   // A member of an object stream was read before the current key was set.
   bool FMembersReadEarly = false;
   // The page tree waits for a password.
