@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "CodePage.h"
+#include "Names.h"
 #include "PDFCommon.h"
 #include "main.h"
 #include "uPDFEngine.h"
@@ -66,8 +67,9 @@ class TCall {
   // Loads the document and applies Password (see Open). Throws EPDFError.
   TCall(TSource Source, const std::optional<std::string>& Password, bool PasswordRequired)
       : FSource(std::move(Source)), FEngine(UTF8()) {
-    const int Loaded = FSource.InMemory ? FEngine.LoadFromData(std::move(FSource.Data)) : FEngine.LoadFromFile(FSource.Path);
-    if (Loaded != 1) throw ENotOpened(FormatText(MessageTable::LoadFailed, Label().c_str()));
+    const TPDFStatus Loaded =
+        FSource.InMemory ? FEngine.LoadFromData(std::move(FSource.Data)) : FEngine.LoadFromFile(FSource.Path);
+    if (!Loaded) throw ENotOpened(FormatText(MessageTable::LoadFailed, Label().c_str()));
     Open(Password, PasswordRequired);
   }
 
@@ -88,15 +90,15 @@ class TCall {
   // the engine does not support raises EUnknownEncryption (if
   // PasswordRequired: page text needs the key, the document's facts do not).
   void Open(const std::optional<std::string>& Password, bool PasswordRequired) {
-    const int State = FEngine.Encrypted();
-    if (State == 0) return;
-    if (State != 1) {
+    const TPDFEncryption State = FEngine.Encrypted();
+    if (State == TPDFEncryption::None) return;
+    if (State != TPDFEncryption::Supported) {
       if (PasswordRequired) throw EUnknownEncryption(MessageTable::UnknownEncryption);
       return;
     }
-    const bool Needed = FEngine.SecurityInfo(1) == 3;
+    const bool Needed = FEngine.SecurityInfo(TPDFSecurityItem::UserPassword) == TPDFSecurityValue::PasswordNeeded;
     if (Password) {
-      if (FEngine.SetPassword(*Password) == 0 && Needed)
+      if (FEngine.SetPassword(*Password) == TPDFPasswordResult::Wrong && Needed)
         throw EPassword("The password of \"" + Label() + "\" is wrong.");
     } else if (Needed && PasswordRequired) {
       throw EPassword("\"" + Label() + "\" needs a password to open.");
@@ -128,12 +130,9 @@ auto Guarded(TWork&& Work) -> decltype(Work()) {
   }
 }
 
-uint8_t LayoutNumber(std::string_view Layout) {
-  if (Layout == "content") return 0;
-  if (Layout == "reflow") return 1;
-  if (Layout == "positioned") return 2;
-  if (Layout == "reading") return 3;
-  throw std::invalid_argument("layout must be \"content\", \"reflow\", \"positioned\" or \"reading\", not \"" +
+TTextType LayoutNumber(std::string_view Layout) {
+  if (const std::optional<TTextType> Type = LayoutFromName(Layout)) return *Type;
+  throw std::invalid_argument("layout must be " + NamesForMessage(LayoutNameList(), "\"") + ", not \"" +
                               std::string(Layout) + "\"");
 }
 
@@ -153,7 +152,7 @@ std::optional<std::vector<int64_t>> PageList(const py::object& Pages) {
 }
 
 // The text of the selected pages, one item per page in the order of Pages.
-std::vector<std::string> ExtractPages(TSource Source, uint8_t TextType, const std::optional<std::vector<int64_t>>& Pages,
+std::vector<std::string> ExtractPages(TSource Source, TTextType TextType, const std::optional<std::vector<int64_t>>& Pages,
                                       const std::optional<std::string>& Password, const std::string& Header,
                                       const std::string& Footer) {
   return Guarded([&] {
@@ -196,8 +195,9 @@ TInfo DocumentInfo(TSource Source, const std::optional<std::string>& Password) {
     TPDFEngine& Engine = Call.Engine();
     TInfo Info;
     Info.Pages = Engine.PageCount();
-    Info.Encrypted = Engine.Encrypted();
-    for (int Item = 0; Item <= 10; ++Item) Info.Security.push_back(Engine.SecurityInfo(Item));
+    Info.Encrypted = static_cast<int>(Engine.Encrypted());
+    for (int Item = 0; Item <= 10; ++Item)
+      Info.Security.push_back(static_cast<int>(Engine.SecurityInfo(static_cast<TPDFSecurityItem>(Item))));
     for (int32_t P = 1; P <= Info.Pages; ++P) {
       Engine.SelectPage(P);
       Info.PageSizes.emplace_back(Engine.PageWidth(), Engine.PageHeight());
@@ -239,7 +239,7 @@ py::str Text(const std::string& Bytes) {
 
 py::list ExtractCall(TSource Source, const std::string& Layout, const py::object& Pages,
                      const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer) {
-  const uint8_t TextType = LayoutNumber(Layout);
+  const TTextType TextType = LayoutNumber(Layout);
   const auto PageNumbers = PageList(Pages);
   std::vector<std::string> Items;
   {

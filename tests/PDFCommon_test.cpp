@@ -317,12 +317,12 @@ TEST(GetPageTextByType, LayoutsOfAnEmptyEngine) {
   TPDFEngine Engine;  // one empty document, no page text
   for (int Type : {0, 1, 2, 3}) {
     std::string Text = "before";
-    GetPageTextByType(Engine, static_cast<uint8_t>(Type), Text);
+    GetPageTextByType(Engine, static_cast<TTextType>(Type), Text);
     EXPECT_EQ(Text, "") << Type;
   }
   for (int Type : {4, 255}) {
     std::string Text = "before";
-    GetPageTextByType(Engine, static_cast<uint8_t>(Type), Text);
+    GetPageTextByType(Engine, static_cast<TTextType>(Type), Text);
     EXPECT_EQ(Text, "before") << Type;
   }
 }

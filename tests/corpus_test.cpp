@@ -116,13 +116,13 @@ std::vector<std::string> Words(const std::string& Text) {
 std::string DocumentText(const std::string& File, const std::string& Password, std::string* Content = nullptr) {
   TPDFEngine E;
   if (!E.LoadFromFile(File)) return "not loaded";
-  if (E.Encrypted() == 1 && E.SetPassword(Password) == 0) return "refused";
+  if (E.Encrypted() == TPDFEncryption::Supported && E.SetPassword(Password) == TPDFPasswordResult::Wrong) return "refused";
   std::string Text;
   for (int Page = 1; Page <= E.PageCount(); ++Page) {
     E.SelectPage(Page);
-    const std::string Plain = E.GetPageText(0);
+    const std::string Plain = E.GetPageText(TPDFTextMode::Plain);
     if (Content) *Content += Plain + "\n";
-    Text += Plain + "\n" + E.GetPageText(3) + "\n";
+    Text += Plain + "\n" + E.GetPageText(TPDFTextMode::Blocks) + "\n";
   }
   return Text;
 }

@@ -234,16 +234,16 @@ TEST_F(MainWindow, ExtractionWritesWhatTheConsoleProgramWrites) {
   };
   for (const Case& C : Cases) {
     SCOPED_TRACE(C.TextType);
-    Settings->Range = 1;
-    Settings->Page = C.Page;
-    Settings->TextType = C.TextType;
+    Settings->Range = static_cast<TPageRange>(1);
+    Settings->Page = static_cast<TPageChoice>(C.Page);
+    Settings->TextType = static_cast<TTextType>(C.TextType);
     Settings->Header = C.Header;
     Settings->Footer = C.Footer;
     ASSERT_TRUE(Settings->Save());
     Window->Logic().CurrentFile.clear();
     OpenThroughDialog(Sample);
     if (C.From > 0) {  // as the options dialog would set them after the open
-      Settings->Range = 2;
+      Settings->Range = static_cast<TPageRange>(2);
       Settings->From = C.From;
       Settings->To = C.To;
     }
@@ -355,8 +355,8 @@ TEST_F(BusyWindow, ProgressBarCountsSelectedPagesAndResetsWhenTheRunEnds) {
   for (const Case& C : Cases) {
     SCOPED_TRACE(C.Name);
     Seen.clear();
-    Settings->Range = C.Range;
-    Settings->Page = C.Page;
+    Settings->Range = static_cast<TPageRange>(C.Range);
+    Settings->Page = static_cast<TPageChoice>(C.Page);
     Settings->From = C.From;
     Settings->To = C.To;
     if (C.StopAt) PostAt(C.StopAt, [this] { Window->aStop->trigger(); });
@@ -387,8 +387,8 @@ TEST_F(BusyWindow, ProgressBarCountsSelectedPagesAndResetsWhenTheRunEnds) {
   QObject::connect(&Other, &TfrmMain::PageExtracted, [&](int P) {
     if (P == 3) Text = Other.pbProgress->text();
   });
-  Settings->Range = 1;
-  Settings->Page = 1;
+  Settings->Range = static_cast<TPageRange>(1);
+  Settings->Page = static_cast<TPageChoice>(1);
   Other.aExtract->trigger();
   EXPECT_EQ(Text, "Page 3: 3 of 10");
 }
@@ -403,7 +403,7 @@ TEST(SelectedPages, CountsThePagesARunTakes) {
       {1, 1, 2147483647, 2147483647}, {2, 1, 2147483647, 1073741824},
   };
   for (const Case& C : Cases)
-    EXPECT_EQ(SelectedPages(C.Kind, C.First, C.Last), C.Count) << C.Kind << " " << C.First << ".." << C.Last;
+    EXPECT_EQ(SelectedPages(static_cast<TPageChoice>(C.Kind), C.First, C.Last), C.Count) << C.Kind << " " << C.First << ".." << C.Last;
 }
 
 TEST_F(BusyWindow, ClosingIsRefusedWhileBusy) {
@@ -494,7 +494,7 @@ TEST_F(MainWindow, PasswordPromptAnsweredWrongThenRight) {
 
 TEST_F(MainWindow, ErrorsAreShownAfterTheRunIsUndone) {
   OpenThroughDialog(WritePdf("three.pdf", 3));
-  Settings->Range = 3;
+  Settings->Range = static_cast<TPageRange>(3);
   const int Lines = LogLines().size();
   std::ofstream(Dir / "out.txt") << "earlier";
   Extract("out.txt");
@@ -511,7 +511,7 @@ TEST_F(MainWindow, ErrorsAreShownAfterTheRunIsUndone) {
   EXPECT_EQ(DialogsRun, 0);
 
   // An output that cannot be written.
-  Settings->Range = 1;
+  Settings->Range = static_cast<TPageRange>(1);
   Errors.clear();
   Extract("no-such-folder/out.txt");
   ASSERT_EQ(Errors.size(), 1u);

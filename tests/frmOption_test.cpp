@@ -86,11 +86,11 @@ TEST_F(OptionDialog, LoadsEachSettingIntoItsControl) {
   };
   for (const Case& C : Cases) {
     TSettings Settings(Store);
-    Settings.Range = C.Range;
-    Settings.Page = C.Page;
+    Settings.Range = static_cast<TPageRange>(C.Range);
+    Settings.Page = static_cast<TPageChoice>(C.Page);
     Settings.From = C.From;
     Settings.To = C.To;
-    Settings.TextType = static_cast<uint8_t>(C.TextType);
+    Settings.TextType = static_cast<TTextType>(C.TextType);
     Settings.Header = "H &p";
     Settings.Footer = "\xE7\xAC\xAC &p \xE9\xA1\xB5";  // UTF-8 text
     auto Dialog = Make(Settings);
@@ -148,7 +148,7 @@ TEST_F(OptionDialog, ReadingOrderAndRepairRoundTripThroughTheSettingsFile) {
     {
       TIniSettingsStore Store(File);
       TSettings Settings(Store);
-      Settings.TextType = static_cast<uint8_t>(C.TextTypeBefore);
+      Settings.TextType = static_cast<TTextType>(C.TextTypeBefore);
       Settings.Repair = C.RepairBefore;
       ASSERT_TRUE(Settings.Save());
     }
@@ -188,8 +188,8 @@ TEST_F(OptionDialog, OutOfRangeValuesRefuseToOpen) {
                {2, 4, "INNER ERROR: Error Extract type"}};
   for (const Case& C : Cases) {
     TSettings Settings(Store);
-    Settings.Range = C.Range;
-    Settings.Page = C.Page;
+    Settings.Range = static_cast<TPageRange>(C.Range);
+    Settings.Page = static_cast<TPageChoice>(C.Page);
     try {
       Make(Settings);
       ADD_FAILURE() << "no error for Range " << C.Range << ", Page " << C.Page;
@@ -219,7 +219,7 @@ TEST_F(OptionDialog, EvenPagesItemWritesPageThreeWithTheOtherValues) {
                                                        {"To", "9"},      {"Footer", ""}, {"Header", "\xE9\xA1\xB5 &p"},
                                                        {"TextType", "2"}, {"Repair", "1"}};
   EXPECT_EQ(*Store.Values, Expected);
-  EXPECT_EQ(Settings.Page, 3);
+  EXPECT_EQ(Settings.Page, TPageChoice::Even);
 }
 
 TEST_F(OptionDialog, TextTypeSevenIsKeptOnOK) {
@@ -230,7 +230,7 @@ TEST_F(OptionDialog, TextTypeSevenIsKeptOnOK) {
   Dialog->show();
   QTest::mouseClick(Dialog->bOK, Qt::LeftButton);
   EXPECT_EQ(Dialog->result(), QDialog::Accepted);
-  EXPECT_EQ(Settings.TextType, 7);
+  EXPECT_EQ(static_cast<int>(Settings.TextType), 7);
   EXPECT_EQ(Store.Values->at("TextType"), "7");
 }
 
@@ -258,7 +258,7 @@ TEST_F(OptionDialog, PageTextThatIsNotAnIntegerKeepsTheDialogOpen) {
     EXPECT_NE(Dialog->result(), QDialog::Accepted);
     EXPECT_FALSE(Store.Values) << "nothing is saved";
     EXPECT_EQ(Settings.From, C.FromAfter);
-    EXPECT_EQ(Settings.Page, 1);  // not reached
+    EXPECT_EQ(Settings.Page, TPageChoice::Every);  // not reached
   }
 }
 
@@ -288,11 +288,11 @@ TEST_F(OptionDialog, CancelAfterEditsChangesNothing) {
   QTest::mouseClick(Dialog->bCancel, Qt::LeftButton);
   EXPECT_EQ(Dialog->result(), QDialog::Rejected);
   EXPECT_EQ(Store.Values, Before);
-  EXPECT_EQ(Settings.Range, 2);
+  EXPECT_EQ(Settings.Range, TPageRange::FromTo);
   EXPECT_EQ(Settings.From, 3);
   EXPECT_EQ(Settings.Header, "h");
-  EXPECT_EQ(Settings.Page, 1);
-  EXPECT_EQ(Settings.TextType, 1);
+  EXPECT_EQ(Settings.Page, TPageChoice::Every);
+  EXPECT_EQ(Settings.TextType, TTextType::Reflow);
 }
 
 TEST_F(OptionDialog, PageEditsTakeDigitsAndDotOnlyAndChooseTheRange) {

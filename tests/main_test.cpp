@@ -64,13 +64,15 @@ struct TTestHost : TMainHost {
 // An engine whose documents all claim the standard security handler, with
 // "secret" as the user password (for the password dialogue).
 struct TLockedEngine : TPDFEngine {
-  int State = 1;
+  TPDFEncryption State = TPDFEncryption::Supported;
   std::vector<std::string> Tried;
-  int Encrypted() override { return State; }
-  int SecurityInfo(int Item) override { return Item == 1 ? 3 : 0; }
-  int SetPassword(const std::string& P) override {
+  TPDFEncryption Encrypted() override { return State; }
+  TPDFSecurityValue SecurityInfo(TPDFSecurityItem Item) override {
+    return Item == TPDFSecurityItem::UserPassword ? TPDFSecurityValue::PasswordNeeded : TPDFSecurityValue::NotEncrypted;
+  }
+  TPDFPasswordResult SetPassword(const std::string& P) override {
     Tried.push_back(P);
-    return P == "secret" ? 1 : 0;
+    return P == "secret" ? TPDFPasswordResult::User : TPDFPasswordResult::Wrong;
   }
 };
 
@@ -167,10 +169,10 @@ TEST_F(RunLogic, RangeAndParity) {
     Settings.Footer = "&p ";
     Host.Logic = &Logic;
     ASSERT_TRUE(Logic.OpenPDFFile(C.File));
-    Settings.Range = C.Range;
+    Settings.Range = static_cast<TPageRange>(C.Range);
     Settings.From = C.From;
     Settings.To = C.To;
-    Settings.Page = C.Page;
+    Settings.Page = static_cast<TPageChoice>(C.Page);
     ASSERT_EQ(Logic.aExtractExecute(), TRunResult::Finished);
     std::string Written = Read(Host.Proposed), Pages;
     for (size_t P = Written.find("\n\r"); P != std::string::npos; P = Written.find("\n\r", P + 2))
@@ -277,7 +279,7 @@ TEST_F(RunLogic, FailuresLeaveTheBusyStateAndNoFile) {
 
   // A range type out of range: the error leaves busy state and document, the
   // list is not written, neither end text is logged.
-  Settings.Range = 3;
+  Settings.Range = static_cast<TPageRange>(3);
   const size_t LogBefore = Logic.Log.size();
   try {
     Logic.aExtractExecute();
@@ -285,6 +287,7 @@ TEST_F(RunLogic, FailuresLeaveTheBusyStateAndNoFile) {
   } catch (const EInnerError& E) {
     EXPECT_STREQ(E.what(), "INNER ERROR: Error page range type");
   }
+  EXPECT_EQ(Logic.RunStatus().Kind, TPDFStatusKind::Internal);
   EXPECT_FALSE(Logic.Busy);
   EXPECT_TRUE(Host.Enabled[TAction::Extract]);
   EXPECT_FALSE(Host.Enabled[TAction::Stop]);
@@ -293,9 +296,11 @@ TEST_F(RunLogic, FailuresLeaveTheBusyStateAndNoFile) {
   EXPECT_EQ(Logic.Log.size(), LogBefore);
 
   // An output that cannot be created.
-  Settings.Range = 1;
+  Settings.Range = TPageRange::All;
   Host.Output = (Dir / "missing" / "out.txt").string();
-  EXPECT_THROW(Logic.aExtractExecute(), std::runtime_error);
+  EXPECT_THROW(Logic.aExtractExecute(), EWriteError);
+  EXPECT_EQ(Logic.RunStatus().Kind, TPDFStatusKind::WriteError);
+  EXPECT_NE(Logic.RunStatus().Message.find("out.txt"), std::string::npos) << Logic.RunStatus().Message;
   EXPECT_FALSE(Logic.Busy);
   EXPECT_EQ(Engine.DocumentCount(), 1);
 
@@ -303,6 +308,8 @@ TEST_F(RunLogic, FailuresLeaveTheBusyStateAndNoFile) {
   Host.Output = Out;
   fs::remove(File);
   EXPECT_EQ(Logic.aExtractExecute(), TRunResult::LoadFailed);
+  EXPECT_EQ(Logic.RunStatus().Kind, TPDFStatusKind::Unreadable);
+  EXPECT_EQ(Logic.RunStatus().Message, "no such file");
   EXPECT_EQ(Logic.Log.end()[-2], "Can not load file: " + File + ". It is may be not a valid PDF file.");
   EXPECT_EQ(Read(Out), "earlier");
   EXPECT_TRUE(Host.Enabled[TAction::OpenFile]);
@@ -323,11 +330,47 @@ TEST_F(RunLogic, OpeningFailures) {
   EXPECT_FALSE(Host.Enabled[TAction::Extract]);
 
   TLockedEngine Unknown;
-  Unknown.State = 2;
+  Unknown.State = TPDFEncryption::Unsupported;
   TMainLogic Locked(Unknown, Settings, Host);
   EXPECT_FALSE(Locked.OpenPDFFile(WritePdf("doc.pdf", 1)));
   EXPECT_EQ(Locked.Log.end()[-2], "Unknown Encryption.");
   EXPECT_EQ(Unknown.DocumentCount(), 1);
+}
+
+// Why a file does not open, by kind and message; the log keeps its own
+// words.
+TEST_F(RunLogic, OpeningFailuresHaveTheirCause) {
+  const std::string Text = (Dir / "text.pdf").string(), Cut = (Dir / "cut.pdf").string();
+  std::ofstream(Text) << "plain text, not a PDF file";
+  std::ofstream(Cut, std::ios::binary) << "%PDF-1.4\n%cut short\n";
+  const std::string Locked = std::string(VORLITH_SOURCE_DIR) + "/tests/fixtures/encrypted/rc4-128.pdf";
+  struct TCase {
+    std::string File;
+    std::deque<std::optional<std::string>> Passwords;
+    TPDFStatusKind Kind;
+    const char* Message;
+  } Cases[] = {
+      {(Dir / "missing.pdf").string(), {}, TPDFStatusKind::Unreadable, "no such file"},
+      {Dir.string(), {}, TPDFStatusKind::Unreadable, "a folder"},
+      {Text, {}, TPDFStatusKind::NotPDF, "not a PDF (no header)"},
+      {Cut, {}, TPDFStatusKind::DamagedRefused, "damaged beyond repair"},
+      {Locked, {std::nullopt}, TPDFStatusKind::Password, "a password is needed"},
+      {Locked, {"wrong", std::nullopt}, TPDFStatusKind::Password, "the password is wrong"},
+  };
+  for (const TCase& C : Cases) {
+    TPDFEngine Engine;
+    TMainLogic Logic(Engine, Settings, Host);
+    Host.Passwords = C.Passwords;
+    const TPDFStatus Status = Logic.OpenPDFFile(C.File);
+    EXPECT_EQ(Status.Kind, C.Kind) << C.File << ": " << StatusKindName(Status.Kind) << " " << Status.Message;
+    EXPECT_EQ(Status.Message, C.Message) << C.File;
+    EXPECT_EQ(Logic.CurrentFile, "");
+  }
+  TLockedEngine Unknown;
+  Unknown.State = TPDFEncryption::Unsupported;
+  TMainLogic Logic(Unknown, Settings, Host);
+  EXPECT_EQ(Logic.OpenPDFFile(WritePdf("doc.pdf", 1)).Kind, TPDFStatusKind::UnknownEncryption);
+  EXPECT_STREQ(StatusKindName(TPDFStatusKind::UnknownEncryption), "unknown_encryption");
 }
 
 TEST_F(RunLogic, PasswordDialogue) {

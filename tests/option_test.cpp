@@ -10,13 +10,13 @@ namespace {
 TEST(TSettings, DefaultsOnFirstStart) {
   TMemorySettingsStore Store;
   TSettings S(Store);
-  EXPECT_EQ(S.Range, 1);
-  EXPECT_EQ(S.Page, 1);
+  EXPECT_EQ(S.Range, TPageRange::All);
+  EXPECT_EQ(S.Page, TPageChoice::Every);
   EXPECT_EQ(S.From, 1);
   EXPECT_EQ(S.To, 1);
   EXPECT_EQ(S.Header, "");
   EXPECT_EQ(S.Footer, " = Page &p =");
-  EXPECT_EQ(S.TextType, 1);
+  EXPECT_EQ(S.TextType, TTextType::Reflow);
   EXPECT_EQ(S.Repair, 1);
   EXPECT_FALSE(Store.Values.has_value());  // loading writes nothing
 }
@@ -24,25 +24,25 @@ TEST(TSettings, DefaultsOnFirstStart) {
 TEST(TSettings, SaveWritesAllEightAndLoadReadsThem) {
   TMemorySettingsStore Store;
   TSettings S(Store);
-  S.Range = 2;
-  S.Page = 3;
+  S.Range = TPageRange::FromTo;
+  S.Page = TPageChoice::Even;
   S.From = 4;
   S.To = 9;
   S.Header = "  Page &p of &a  ";
   S.Footer = "";
-  S.TextType = 2;
+  S.TextType = TTextType::Positioned;
   S.Repair = 0;
   ASSERT_TRUE(S.Save());
   EXPECT_EQ(Store.Values->size(), 8u);
   EXPECT_EQ(Store.Values->at("Repair"), "0");
   TSettings Again(Store);
-  EXPECT_EQ(Again.Range, 2);
-  EXPECT_EQ(Again.Page, 3);
+  EXPECT_EQ(Again.Range, TPageRange::FromTo);
+  EXPECT_EQ(Again.Page, TPageChoice::Even);
   EXPECT_EQ(Again.From, 4);
   EXPECT_EQ(Again.To, 9);
   EXPECT_EQ(Again.Header, "  Page &p of &a  ");
   EXPECT_EQ(Again.Footer, "");
-  EXPECT_EQ(Again.TextType, 2);
+  EXPECT_EQ(Again.TextType, TTextType::Positioned);
   EXPECT_EQ(Again.Repair, 0);
 }
 
@@ -51,11 +51,11 @@ TEST(TSettings, MissingAndMalformedValuesGiveDefaults) {
   Store.Values = std::map<std::string, std::string>{
       {"Range", "abc"}, {"Page", "2"}, {"To", "99999999999"}, {"TextType", "263"}, {"Header", "h"}, {"Repair", "yes"}};
   TSettings S(Store);
-  EXPECT_EQ(S.Range, 1);
-  EXPECT_EQ(S.Page, 2);
+  EXPECT_EQ(S.Range, TPageRange::All);
+  EXPECT_EQ(S.Page, TPageChoice::Odd);
   EXPECT_EQ(S.From, 1);
   EXPECT_EQ(S.To, 1);
-  EXPECT_EQ(S.TextType, 7);  // the low byte
+  EXPECT_EQ(static_cast<int>(S.TextType), 7);  // the low byte
   EXPECT_EQ(S.Header, "h");
   EXPECT_EQ(S.Footer, " = Page &p =");
   EXPECT_EQ(S.Repair, 1);

@@ -39,9 +39,9 @@ TEST(TPDFEngine, NewEngineHoldsOneEmptyDocument) {
 TEST(TPDFEngine, LoadSelectAndRemove) {
   TPDFEngine E;
   TPDFDocument* Empty = E.SelectedDocument();
-  ASSERT_EQ(E.LoadFromFile(Sample), 1);
+  ASSERT_TRUE(E.LoadFromFile(Sample));
   TPDFDocument* A = E.SelectedDocument();
-  ASSERT_EQ(E.LoadFromFile(Sample), 1);
+  ASSERT_TRUE(E.LoadFromFile(Sample));
   TPDFDocument* B = E.SelectedDocument();
   EXPECT_EQ(E.DocumentCount(), 3);
   EXPECT_NE(A, B);
@@ -60,17 +60,17 @@ TEST(TPDFEngine, LoadSelectAndRemove) {
 TEST(TPDFEngine, FailedLoadsChangeNothing) {
   TPDFEngine E;
   TPDFDocument* Before = E.SelectedDocument();
-  EXPECT_EQ(E.LoadFromFile("/nonexistent/file.pdf"), 0);
-  EXPECT_EQ(E.LoadFromFile(VORLITH_SOURCE_DIR), 0);  // a folder
-  EXPECT_EQ(E.LoadFromData("not a pdf at all"), 0);
-  EXPECT_EQ(E.LoadFromData(""), 0);
+  EXPECT_FALSE(E.LoadFromFile("/nonexistent/file.pdf"));
+  EXPECT_FALSE(E.LoadFromFile(VORLITH_SOURCE_DIR));  // a folder
+  EXPECT_FALSE(E.LoadFromData("not a pdf at all"));
+  EXPECT_FALSE(E.LoadFromData(""));
   EXPECT_EQ(E.DocumentCount(), 1);
   EXPECT_EQ(E.SelectedDocument(), Before);
 }
 
 TEST(TPDFEngine, PagesSizesAndModes) {
   TPDFEngine E;
-  ASSERT_EQ(E.LoadFromFile(Sample), 1);
+  ASSERT_TRUE(E.LoadFromFile(Sample));
   EXPECT_EQ(E.SelectPage(2), 1);
   EXPECT_EQ(E.SelectedPage(), 2);
   EXPECT_EQ(E.SelectPage(4), 0);  // outside: the current page stays
@@ -80,18 +80,17 @@ TEST(TPDFEngine, PagesSizesAndModes) {
   E.SelectPage(1);
   EXPECT_NEAR(E.PageWidth(), 215.9, 1e-9);
   EXPECT_NEAR(E.PageHeight(), 279.4, 1e-9);
-  EXPECT_EQ(E.GetPageText(5), "");
-  EXPECT_EQ(E.GetPageText(-1), "");
-  EXPECT_EQ(E.LastErrorCode(), 0);
+  EXPECT_EQ(E.GetPageText(static_cast<TPDFTextMode>(5)), "");
+  EXPECT_EQ(E.GetPageText(static_cast<TPDFTextMode>(-1)), "");
 }
 
 TEST(TPDFEngine, PositionedModesFollowOriginAndScale) {
   TPDFEngine E;
-  ASSERT_EQ(E.LoadFromFile(Sample), 1);
+  ASSERT_TRUE(E.LoadFromFile(Sample));
   E.SelectPage(1);
   // Field 4 of the first row: P0's y.
   auto FirstY = [&] {
-    const std::string Rows = E.GetPageText(3);
+    const std::string Rows = E.GetPageText(TPDFTextMode::Blocks);
     return std::stod(SplitString(Rows.substr(0, Rows.find("\r\n")), ",", '\\', "\"").at(4));
   };
   const double Bottom = FirstY();
@@ -100,12 +99,12 @@ TEST(TPDFEngine, PositionedModesFollowOriginAndScale) {
   E.SelectedDocument()->Origin = 0;
   E.SelectedDocument()->UnitScale = 0.5;
   EXPECT_NEAR(FirstY(), Bottom / 2, 0.001);
-  EXPECT_FALSE(E.GetPageText(4).empty());
+  EXPECT_FALSE(E.GetPageText(TPDFTextMode::Words).empty());
 }
 
 TEST(TPDFEngine, PageBlocksAreTheRowsOfMode3) {
   TPDFEngine E;
-  ASSERT_EQ(E.LoadFromFile(Sample), 1);
+  ASSERT_TRUE(E.LoadFromFile(Sample));
   TPDFTextFunnel Funnel;
   for (int Origin : {0, 1, 2, 3})
     for (double Scale : {1.0, 25.4 / 72})
@@ -116,7 +115,7 @@ TEST(TPDFEngine, PageBlocksAreTheRowsOfMode3) {
         // The same funnel each time: it is cleared first.
         E.GetPageBlocks(Funnel);
         EXPECT_FALSE(Funnel.Blocks().empty()) << Page;
-        EXPECT_EQ(Funnel.GetRows(), E.GetPageText(3)) << Origin << " " << Scale << " " << Page;
+        EXPECT_EQ(Funnel.GetRows(), E.GetPageText(TPDFTextMode::Blocks)) << Origin << " " << Scale << " " << Page;
       }
   // No page: no blocks.
   TPDFEngine Empty;
@@ -133,14 +132,14 @@ std::string AllText(TPDFEngine& E) {
   std::string Text;
   for (int Page = 1; Page <= E.PageCount(); ++Page) {
     E.SelectPage(Page);
-    Text += E.GetPageText(0) + "\n" + E.GetPageText(3) + "\n";
+    Text += E.GetPageText(TPDFTextMode::Plain) + "\n" + E.GetPageText(TPDFTextMode::Blocks) + "\n";
   }
   return Text;
 }
 
 TEST(TPDFEngineSecurity, PasswordsAndText) {
   TPDFEngine Plain;
-  ASSERT_EQ(Plain.LoadFromFile(Sample), 1);
+  ASSERT_TRUE(Plain.LoadFromFile(Sample));
   const std::string SampleText = AllText(Plain);
   ASSERT_NE(SampleText.find("Second page"), std::string::npos);
   struct Case {
@@ -168,14 +167,14 @@ TEST(TPDFEngineSecurity, PasswordsAndText) {
   for (const auto& C : Cases) {
     for (const char* Password : {C.User, C.Owner, "wrong"}) {
       TPDFEngine E;
-      ASSERT_EQ(E.LoadFromFile(Fixture(C.File)), 1) << C.File;
+      ASSERT_TRUE(E.LoadFromFile(Fixture(C.File))) << C.File;
       TPDFDocument* Doc = E.SelectedDocument();
-      EXPECT_EQ(E.Encrypted(), C.State) << C.File;
+      EXPECT_EQ(static_cast<int>(E.Encrypted()), C.State) << C.File;
       EXPECT_EQ(Doc->EncryptionStrength(), C.Strength) << C.File;
       std::string Security;
-      for (int Item = 0; Item <= 10; ++Item) Security += (Item ? " " : "") + std::to_string(E.SecurityInfo(Item));
+      for (int Item = 0; Item <= 10; ++Item) Security += (Item ? " " : "") + std::to_string(static_cast<int>(E.SecurityInfo(static_cast<TPDFSecurityItem>(Item))));
       EXPECT_EQ(Security, C.Security) << C.File;
-      const int Result = E.SetPassword(Password);
+      const int Result = static_cast<int>(E.SetPassword(Password));
       const std::string Wrong = "wrong";
       const int Expected = Password == Wrong ? 0 : Password == std::string(C.Owner) ? 2 : 1;
       EXPECT_EQ(Result, Expected) << C.File << " " << Password;
@@ -196,17 +195,17 @@ TEST(TPDFEngineSecurity, PasswordsAndText) {
 TEST(TPDFEngineSecurity, ObjectKeysByMethod) {
   using M = TPDFDocument::TCryptMethod;
   TPDFEngine E;
-  ASSERT_EQ(E.LoadFromFile(Fixture("aes-128.pdf")), 1);
+  ASSERT_TRUE(E.LoadFromFile(Fixture("aes-128.pdf")));
   TPDFDocument* Doc = E.SelectedDocument();
   EXPECT_EQ(Doc->StringMethod(), M::AESV2);
   EXPECT_EQ(Doc->StreamMethod(), M::AESV2);
-  ASSERT_EQ(E.SetPassword("user"), 1);
+  ASSERT_EQ(E.SetPassword("user"), TPDFPasswordResult::User);
   // AES-128 keys are salted: not the RC4 key of the same object.
   EXPECT_EQ(Doc->ObjectKey(7, 0, M::AESV2).size(), 16u);
   EXPECT_NE(Doc->ObjectKey(7, 0, M::AESV2), Doc->ObjectKey(7, 0, M::RC4));
   TPDFEngine E256;
-  ASSERT_EQ(E256.LoadFromFile(Fixture("aes-256.pdf")), 1);
-  ASSERT_EQ(E256.SetPassword("owner"), 2);
+  ASSERT_TRUE(E256.LoadFromFile(Fixture("aes-256.pdf")));
+  ASSERT_EQ(E256.SetPassword("owner"), TPDFPasswordResult::Owner);
   // AES-256 uses the file key for every object.
   TPDFDocument* Doc256 = E256.SelectedDocument();
   EXPECT_EQ(Doc256->ObjectKey(7, 0, M::AESV3).size(), 32u);
@@ -217,21 +216,21 @@ TEST(TPDFEngineSecurity, StreamsWithTheirOwnCryptFilter) {
   // Page 1's content is stored in clear under the Identity crypt filter of an
   // AES-256 file; page 2's is encrypted as usual.
   TPDFEngine E;
-  ASSERT_EQ(E.LoadFromFile(Fixture("aes-256-crypt-filter.pdf")), 1);
-  ASSERT_EQ(E.SetPassword("user"), 1);
+  ASSERT_TRUE(E.LoadFromFile(Fixture("aes-256-crypt-filter.pdf")));
+  ASSERT_EQ(E.SetPassword("user"), TPDFPasswordResult::User);
   ASSERT_EQ(E.SelectPage(1), 1);
-  EXPECT_EQ(E.GetPageText(0), "Stored in clear");
+  EXPECT_EQ(E.GetPageText(TPDFTextMode::Plain), "Stored in clear");
   ASSERT_EQ(E.SelectPage(2), 1);
-  EXPECT_EQ(E.GetPageText(0).substr(0, 11), "Second page");
+  EXPECT_EQ(E.GetPageText(TPDFTextMode::Plain).substr(0, 11), "Second page");
 }
 
 TEST(TPDFEngineSecurity, FormsNamedOnlyInFormResources) {
   // A form named by another form's resources is decrypted with the page.
   TPDFEngine E;
-  ASSERT_EQ(E.LoadFromFile(Fixture("aes-128-nested-form.pdf")), 1);
-  ASSERT_EQ(E.SetPassword("owner"), 2);
+  ASSERT_TRUE(E.LoadFromFile(Fixture("aes-128-nested-form.pdf")));
+  ASSERT_EQ(E.SetPassword("owner"), TPDFPasswordResult::Owner);
   ASSERT_EQ(E.SelectPage(1), 1);
-  EXPECT_NE(E.GetPageText(3).find("\"Nested form text\""), std::string::npos);
+  EXPECT_NE(E.GetPageText(TPDFTextMode::Blocks).find("\"Nested form text\""), std::string::npos);
 }
 
 TEST(TPDFEngineSecurity, PasswordsBeyondASCII) {
@@ -262,12 +261,12 @@ TEST(TPDFEngineSecurity, PasswordsBeyondASCII) {
     TPDFEngine E;
     E.CodePage = TCodePage::Create(C.CodePage);
     ASSERT_TRUE(E.CodePage);
-    ASSERT_EQ(E.LoadFromFile(Fixture(C.File)), 1);
-    EXPECT_EQ(E.SetPassword(C.Password), C.Result) << C.File << " " << C.CodePage << " " << C.Password;
+    ASSERT_TRUE(E.LoadFromFile(Fixture(C.File)));
+    EXPECT_EQ(static_cast<int>(E.SetPassword(C.Password)), C.Result) << C.File << " " << C.CodePage << " " << C.Password;
     if (C.Result == 0) continue;
     EXPECT_EQ(E.SelectedDocument()->StoredPassword(), "!" + C.Password);  // as typed
     ASSERT_EQ(E.SelectPage(2), 1);
-    EXPECT_EQ(E.GetPageText(0).substr(0, 11), "Second page") << C.File << " " << C.Password;
+    EXPECT_EQ(E.GetPageText(TPDFTextMode::Plain).substr(0, 11), "Second page") << C.File << " " << C.Password;
   }
 }
 
@@ -298,12 +297,12 @@ TEST(TPDFEngineSecurity, PermsMismatchIsReportedNotFatal) {
     TPDFEngine E;
     std::vector<std::string> Seen;
     E.OnWarning = [&](const std::string& Text) { Seen.push_back(Text); };
-    ASSERT_EQ(E.LoadFromData(File), 1);
-    ASSERT_EQ(E.SetPassword("user"), 1);
+    ASSERT_TRUE(E.LoadFromData(File));
+    ASSERT_EQ(E.SetPassword("user"), TPDFPasswordResult::User);
     EXPECT_EQ(static_cast<int>(Seen.size()), Warnings);
     for (const std::string& Text : Seen) EXPECT_EQ(Text.find("user"), std::string::npos);  // no password in it
     ASSERT_EQ(E.SelectPage(2), 1);
-    EXPECT_EQ(E.GetPageText(0).substr(0, 11), "Second page");
+    EXPECT_EQ(E.GetPageText(TPDFTextMode::Plain).substr(0, 11), "Second page");
   }
 }
 
@@ -327,9 +326,9 @@ TEST(TPDFEngineSecurity, ShortAndHugeKeyValuesAreRefusedQuietly) {
     ASSERT_FALSE(Patched.empty()) << C.Key;
     for (const auto& [Password, Expected] : {std::pair{"user", C.User}, std::pair{"owner", C.Owner}}) {
       TPDFEngine E;
-      ASSERT_EQ(E.LoadFromData(Patched), 1) << C.Key;
-      EXPECT_EQ(E.Encrypted(), 1);
-      EXPECT_EQ(E.SetPassword(Password), Expected) << C.Key << " " << Password;
+      ASSERT_TRUE(E.LoadFromData(Patched)) << C.Key;
+      EXPECT_EQ(E.Encrypted(), TPDFEncryption::Supported);
+      EXPECT_EQ(static_cast<int>(E.SetPassword(Password)), Expected) << C.Key << " " << Password;
       if (Expected) {
         EXPECT_EQ(E.PageCount(), 3) << C.Key;
       }
@@ -377,15 +376,15 @@ TEST(TPDFEngineSecurity, UnsupportedFormsAndOddSizes) {
   };
   for (const TCase& C : Cases) {
     TPDFEngine E;
-    ASSERT_EQ(E.LoadFromData(Document(C.Encrypt)), 1) << C.Name;
-    EXPECT_EQ(E.Encrypted(), C.State) << C.Name;
+    ASSERT_TRUE(E.LoadFromData(Document(C.Encrypt))) << C.Name;
+    EXPECT_EQ(static_cast<int>(E.Encrypted()), C.State) << C.Name;
     if (C.State == 2) {
-      EXPECT_EQ(E.SecurityInfo(10), 9) << C.Name;
-      EXPECT_EQ(E.SetPassword(""), 4) << C.Name;
+      EXPECT_EQ(E.SecurityInfo(TPDFSecurityItem::KeyLength), TPDFSecurityValue::UnsupportedEncryption) << C.Name;
+      EXPECT_EQ(E.SetPassword(""), TPDFPasswordResult::Unsupported) << C.Name;
       continue;
     }
-    for (int Item = 0; Item <= 10; ++Item) E.SecurityInfo(Item);
-    for (const char* Password : {"", "user"}) EXPECT_EQ(E.SetPassword(Password), 0) << C.Name;
+    for (int Item = 0; Item <= 10; ++Item) E.SecurityInfo(static_cast<TPDFSecurityItem>(Item));
+    for (const char* Password : {"", "user"}) EXPECT_EQ(E.SetPassword(Password), TPDFPasswordResult::Wrong) << C.Name;
   }
 }
 
@@ -399,34 +398,34 @@ TEST(TPDFEngineSecurity, DamagedEncryptedFilesAreRebuilt) {
     for (bool Repair : {true, false}) {
       TPDFEngine E;
       E.Repair = Repair;
-      ASSERT_EQ(E.LoadFromData(File), Repair ? 1 : 0) << Name;
+      ASSERT_EQ(E.LoadFromData(File).Ok(), Repair) << Name;
       if (!Repair) continue;
       EXPECT_TRUE(E.Rebuilt()) << Name;
-      EXPECT_EQ(E.Encrypted(), 1) << Name;
+      EXPECT_EQ(E.Encrypted(), TPDFEncryption::Supported) << Name;
       if (std::string(Name) != "rc4-40-empty-user.pdf") {
-        EXPECT_EQ(E.SetPassword("user"), 1) << Name;
+        EXPECT_EQ(E.SetPassword("user"), TPDFPasswordResult::User) << Name;
       }
       ASSERT_EQ(E.PageCount(), 3) << Name;
       EXPECT_EQ(E.SelectPage(2), 1);
-      EXPECT_EQ(E.GetPageText(0).substr(0, 11), "Second page") << Name;
+      EXPECT_EQ(E.GetPageText(TPDFTextMode::Plain).substr(0, 11), "Second page") << Name;
     }
   }
 }
 
 TEST(TPDFEngineSecurity, SetPasswordResults) {
   TPDFEngine Plain;
-  ASSERT_EQ(Plain.LoadFromFile(Sample), 1);
-  EXPECT_EQ(Plain.SetPassword("anything"), 3);
+  ASSERT_TRUE(Plain.LoadFromFile(Sample));
+  EXPECT_EQ(Plain.SetPassword("anything"), TPDFPasswordResult::NotEncrypted);
   EXPECT_EQ(Plain.SelectedDocument()->StoredPassword(), "!");
   for (const char* File : {"rc4-128-same.pdf", "aes-256-same.pdf"}) {
     TPDFEngine Same;
-    ASSERT_EQ(Same.LoadFromFile(Fixture(File)), 1);
-    EXPECT_EQ(Same.SetPassword("same"), 5) << File;
+    ASSERT_TRUE(Same.LoadFromFile(Fixture(File)));
+    EXPECT_EQ(Same.SetPassword("same"), TPDFPasswordResult::UserAndOwner) << File;
     EXPECT_EQ(Same.PageCount(), 3) << File;
   }
   // The empty user password opens at load.
   TPDFEngine Empty;
-  ASSERT_EQ(Empty.LoadFromFile(Fixture("rc4-40-empty-user.pdf")), 1);
+  ASSERT_TRUE(Empty.LoadFromFile(Fixture("rc4-40-empty-user.pdf")));
   EXPECT_EQ(Empty.SelectedDocument()->StoredPassword(), "!");
   EXPECT_EQ(Empty.PageCount(), 3);
 }
@@ -434,14 +433,14 @@ TEST(TPDFEngineSecurity, SetPasswordResults) {
 TEST(TPDFEngineSecurity, LongPasswordsAndPermissions) {
   // Only the first 32 bytes of a password count.
   TPDFEngine Long;
-  ASSERT_EQ(Long.LoadFromFile(Fixture("rc4-128-long-password.pdf")), 1);
-  EXPECT_EQ(Long.SetPassword("0123456789abcdefghijklmnopqrstu"), 0);  // 31 bytes: one short
-  EXPECT_EQ(Long.SetPassword("0123456789abcdefghijklmnopqrstuv-anything"), 1);
+  ASSERT_TRUE(Long.LoadFromFile(Fixture("rc4-128-long-password.pdf")));
+  EXPECT_EQ(Long.SetPassword("0123456789abcdefghijklmnopqrstu"), TPDFPasswordResult::Wrong);  // 31 bytes: one short
+  EXPECT_EQ(Long.SetPassword("0123456789abcdefghijklmnopqrstuv-anything"), TPDFPasswordResult::User);
   // No permission but accessibility (qpdf keeps that bit): item 8 alone allowed.
   TPDFEngine None;
-  ASSERT_EQ(None.LoadFromFile(Fixture("rc4-128-no-permissions.pdf")), 1);
+  ASSERT_TRUE(None.LoadFromFile(Fixture("rc4-128-no-permissions.pdf")));
   std::string Items;
-  for (int Item = 3; Item <= 9; ++Item) Items += std::to_string(None.SecurityInfo(Item));
+  for (int Item = 3; Item <= 9; ++Item) Items += std::to_string(static_cast<int>(None.SecurityInfo(static_cast<TPDFSecurityItem>(Item))));
   EXPECT_EQ(Items, "5555565");
 }
 
@@ -449,11 +448,11 @@ TEST(TPDFEngineSecurity, SharedStreamsAndStreamDictionaries) {
   // Two pages share one content stream: it is decrypted once, and the
   // string in its dictionary with the stream's key.
   TPDFEngine E;
-  ASSERT_EQ(E.LoadFromFile(Fixture("rc4-40-shared-content.pdf")), 1);
-  ASSERT_EQ(E.SetPassword("user"), 1);
+  ASSERT_TRUE(E.LoadFromFile(Fixture("rc4-40-shared-content.pdf")));
+  ASSERT_EQ(E.SetPassword("user"), TPDFPasswordResult::User);
   for (int Page : {1, 2, 1}) {
     ASSERT_EQ(E.SelectPage(Page), 1);
-    EXPECT_EQ(E.GetPageText(0), "Shared text") << Page;
+    EXPECT_EQ(E.GetPageText(TPDFTextMode::Plain), "Shared text") << Page;
   }
   TPDFPageTree* Tree = E.SelectedDocument()->PageTree();
   ASSERT_GE(Tree->ContentCount(), 1);
@@ -467,9 +466,9 @@ TEST(TPDFEngineSecurity, CorpusFilesOpenWithUserAndOwnerPasswords) {
   for (const char* Password : {"view", "master"}) {
     TPDFEngine E;
     if (!E.LoadFromFile(File)) GTEST_SKIP() << "no corpus";
-    ASSERT_NE(E.SetPassword(Password), 0) << Password;
+    ASSERT_NE(E.SetPassword(Password), TPDFPasswordResult::Wrong) << Password;
     E.SelectPage(1);
-    Texts[I++] = E.GetPageText(0);
+    Texts[I++] = E.GetPageText(TPDFTextMode::Plain);
   }
   EXPECT_FALSE(Texts[0].empty());
   EXPECT_EQ(Texts[0], Texts[1]);

@@ -18,7 +18,7 @@ LAYERS = [
     # src/platform: the platform at the edge
     ["CodePage", "ResourceData", "SettingsStore", "Shell", "SystemFonts", "TempFile"],
     # src/PDFLib: the engine
-    ["uPDFExtra"],
+    ["uPDFExtra", "uPDFStatus"],
     ["uPDFFlate", "uPDFLZW", "uPDFAscii85"],
     ["uPDFLibCrypto"],
     ["uPDFDigest", "uPDFEncrypt", "uPDFPassword"],

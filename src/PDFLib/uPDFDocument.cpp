@@ -8,6 +8,7 @@
 #include <istream>
 #include <iterator>
 #include <limits>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <unordered_map>
@@ -29,6 +30,9 @@ constexpr int MaxLoadDepth = 64;
 // References below an object are walked no deeper than this when the objects
 // a page reaches are decrypted.
 constexpr int MaxDecryptDepth = 256;
+
+// Why a file of 2 GiB or more is refused.
+constexpr const char* TooLarge = "the file is 2 GiB or more, more than can be held";
 
 // Files are read in chunks of this size.
 constexpr int64_t ReadChunk = 32 << 20;
@@ -144,6 +148,7 @@ bool TPDFDocument::LoadFromStream(std::istream& Stream) {
     if (Size >= (int64_t{1} << 31)) {
       Clear();
       ApplyPassword("");
+      FLoadStatus = TPDFStatus::Failure(TPDFStatusKind::Memory, TooLarge);
       return false;
     }
     Data.resize(static_cast<size_t>(Size));
@@ -153,9 +158,15 @@ bool TPDFDocument::LoadFromStream(std::istream& Stream) {
       if (Stream.gcount() < Want) throw std::runtime_error("Read file error. code: " + std::to_string(errno));
       Done += Want;
     }
-  } catch (const std::exception&) {
+  } catch (const std::bad_alloc&) {
     Clear();
     ApplyPassword("");
+    FLoadStatus = TPDFStatus::Failure(TPDFStatusKind::Memory, "out of memory");
+    return false;
+  } catch (const std::exception& E) {
+    Clear();
+    ApplyPassword("");
+    FLoadStatus = TPDFStatus::Failure(TPDFStatusKind::Unreadable, E.what());
     return false;
   }
   return LoadFromData(std::move(Data));
@@ -163,22 +174,37 @@ bool TPDFDocument::LoadFromStream(std::istream& Stream) {
 
 bool TPDFDocument::LoadFromData(std::string Data) {
   Clear();
-  if (Data.size() >= (size_t{1} << 31)) return false;
+  FLoadStatus = {};
+  if (Data.size() >= (size_t{1} << 31)) {
+    FLoadStatus = TPDFStatus::Failure(TPDFStatusKind::Memory, TooLarge);
+    return false;
+  }
   FFileData = std::move(Data);
   bool Ok = false;
   try {
     Ok = LoadSequence();
-  } catch (const std::exception&) {
-    Ok = false;
+  } catch (const std::bad_alloc&) {
+    FLoadStatus = TPDFStatus::Failure(TPDFStatusKind::Memory, "out of memory");
+  } catch (const std::exception& E) {
+    FLoadStatus = TPDFStatus::Failure(TPDFStatusKind::Internal, E.what());
   }
-  if (!Ok) Clear();
+  if (!Ok) {
+    if (FLoadStatus.Ok()) FLoadStatus = TPDFStatus::Failure(TPDFStatusKind::Internal, "the load failed");
+    Clear();
+  }
   ApplyPassword("");
   return Ok;
 }
 
 bool TPDFDocument::LoadSequence() {
-  if (!CheckHeader()) return false;
-  if (!ReadCrossReferences()) return false;
+  if (!CheckHeader()) {
+    FLoadStatus = TPDFStatus::Failure(TPDFStatusKind::NotPDF, "not a PDF (no header)");
+    return false;
+  }
+  if (!ReadCrossReferences()) {
+    FLoadStatus = TPDFStatus::Failure(TPDFStatusKind::DamagedRefused, "damaged beyond repair");
+    return false;
+  }
   // The empty password first, so that a document that opens with it reads
   // its catalog and page tree (often in object streams) decrypted. A
   // document that needs a password gets its page tree once one is accepted.
@@ -186,6 +212,7 @@ bool TPDFDocument::LoadSequence() {
   if (EncryptionState() == 1 && StoredPassword().empty()) {
     FPageTreeDeferred = true;
   } else if (!BuildPageTree()) {
+    FLoadStatus = TPDFStatus::Failure(TPDFStatusKind::DamagedRefused, "damaged beyond repair");
     return false;
   }
   CheckLinearized();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "uPDFSecurity.h"
+#include "uPDFStatus.h"
 #include "uPDFStructure.h"
 
 class TCodePage;
@@ -77,6 +78,9 @@ class TPDFDocument {
   bool LoadFromStream(std::istream& Stream);
   // The same for bytes already in memory.
   bool LoadFromData(std::string Data);
+  // Why the last load failed (not_pdf, damaged_refused, unreadable, memory,
+  // internal); Ok after a load that succeeded.
+  const TPDFStatus& LoadStatus() const { return FLoadStatus; }
   // Back to the empty state.
   void Clear();
 
@@ -277,4 +281,5 @@ class TPDFDocument {
   // The page tree waits for a password.
   bool FPageTreeDeferred = false;
   int FLoadDepth = 0;
+  TPDFStatus FLoadStatus;
 };

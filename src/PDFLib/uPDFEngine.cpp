@@ -2,6 +2,8 @@
 #include "uPDFEngine.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -57,34 +59,38 @@ std::unique_ptr<TPDFDocument> TPDFEngine::NewDocument() const {
   return Doc;
 }
 
-int TPDFEngine::LoadFromFile(const std::string& FileName) {
+TPDFStatus TPDFEngine::LoadFromFile(const std::string& FileName) {
   std::error_code Ec;
-  if (!std::filesystem::is_regular_file(FileName, Ec)) return 0;
+  const auto Kind = std::filesystem::status(FileName, Ec).type();
+  if (Kind == std::filesystem::file_type::not_found)
+    return TPDFStatus::Failure(TPDFStatusKind::Unreadable, "no such file");
+  if (Kind == std::filesystem::file_type::directory)
+    return TPDFStatus::Failure(TPDFStatusKind::Unreadable, "a folder");
+  if (Kind != std::filesystem::file_type::regular)
+    return TPDFStatus::Failure(TPDFStatusKind::Unreadable, Ec ? Ec.message() : "not a regular file");
   std::ifstream In(FileName, std::ios::binary);
-  if (!In) return 0;
+  if (!In) return TPDFStatus::Failure(TPDFStatusKind::Unreadable, std::strerror(errno));
   return LoadFromStream(In);
 }
 
-int TPDFEngine::LoadFromStream(std::istream& Stream) {
-  FErrorCode = 0;
+TPDFStatus TPDFEngine::LoadFromStream(std::istream& Stream) {
   auto Doc = NewDocument();
   const bool Loaded = Doc->LoadFromStream(Stream);
   return AddLoaded(std::move(Doc), Loaded);
 }
 
-int TPDFEngine::LoadFromData(std::string Data) {
-  FErrorCode = 0;
+TPDFStatus TPDFEngine::LoadFromData(std::string Data) {
   auto Doc = NewDocument();
   const bool Loaded = Doc->LoadFromData(std::move(Data));
   return AddLoaded(std::move(Doc), Loaded);
 }
 
-int TPDFEngine::AddLoaded(std::unique_ptr<TPDFDocument> Document, bool Loaded) {
-  if (!Loaded) return 0;
+TPDFStatus TPDFEngine::AddLoaded(std::unique_ptr<TPDFDocument> Document, bool Loaded) {
+  if (!Loaded) return Document->LoadStatus();
   TPDFDocument* Raw = Document.get();
   FDocuments.push_back(std::move(Document));
   SelectDocument(Raw);
-  return 1;
+  return {};
 }
 
 TPDFDocument* TPDFEngine::DocumentID(int Index) const {
@@ -112,56 +118,62 @@ int TPDFEngine::RemoveDocument(TPDFDocument* Document) {
 
 bool TPDFEngine::Rebuilt() const { return FSelected->Rebuilt(); }
 
-int TPDFEngine::Encrypted() { return FSelected->EncryptionState(); }
+TPDFEncryption TPDFEngine::Encrypted() { return static_cast<TPDFEncryption>(FSelected->EncryptionState()); }
 
-int TPDFEngine::SecurityInfo(int Item) {
-  FErrorCode = 0;
+TPDFSecurityValue TPDFEngine::SecurityInfo(TPDFSecurityItem Item) {
+  using V = TPDFSecurityValue;
+  using I = TPDFSecurityItem;
   TPDFDocument& D = *FSelected;
   const int State = D.EncryptionState();
-  if (State == 2) return 9;
+  if (State == 2) return V::UnsupportedEncryption;
   if (State == 0) {
-    static const int NotEncrypted[] = {0, 2, 2, 4, 6, 6, 6, 6, 6, 6, 11};
-    return Item >= 0 && Item <= 10 ? NotEncrypted[Item] : 11;
+    static const V NotEncrypted[] = {V::NotEncrypted, V::PasswordNotNeeded, V::PasswordNotNeeded,
+                                     V::PrintingAllowed, V::Allowed, V::Allowed, V::Allowed, V::Allowed,
+                                     V::Allowed, V::Allowed, V::KeyOther};
+    const int Index = static_cast<int>(Item);
+    return Index >= 0 && Index <= 10 ? NotEncrypted[Index] : V::KeyOther;
   }
   const int Bits = D.EncryptionStrength();
   switch (Item) {
-    case 0: return 1;
-    case 1: return D.CheckUserPassword("") ? 2 : 3;
-    case 2: {
+    case I::Encrypted: return V::Encrypted;
+    case I::UserPassword: return D.CheckUserPassword("") ? V::PasswordNotNeeded : V::PasswordNeeded;
+    case I::OwnerPassword: {
       const std::string& Stored = D.StoredPassword();
       const bool Owner = D.CheckOwnerPassword("") || (!Stored.empty() && D.CheckOwnerPassword(Stored.substr(1)));
-      return Owner ? 2 : 3;
+      return Owner ? V::PasswordNotNeeded : V::PasswordNeeded;
     }
     default: break;
   }
   D.CheckUserPassword("");  // the permission value of the document
   const uint32_t P = static_cast<uint32_t>(D.Permissions());
+  const auto Permitted = [](bool Yes) { return Yes ? V::Allowed : V::Denied; };
   switch (Item) {
-    case 3: return !(P & 4) ? 5 : (Bits == 40 || (P & 2048)) ? 4 : 10;
-    case 4: return P & 8 ? 6 : 5;
-    case 5: return P & 16 ? 6 : 5;
-    case 6: return P & 32 ? 6 : 5;
+    case I::Printing: return !(P & 4) ? V::Denied : (Bits == 40 || (P & 2048)) ? V::PrintingAllowed : V::PrintingLowQuality;
+    case I::Changing: return Permitted(P & 8);
+    case I::Copying: return Permitted(P & 16);
+    case I::Annotations: return Permitted(P & 32);
     // AES-256 keys count as 128 bits and more.
-    case 7: return Bits >= 128 && (P & 256) ? 6 : 5;
-    case 8: return Bits >= 128 && (P & 512) ? 6 : 5;
-    case 9: return Bits >= 128 && (P & 1024) ? 6 : 5;
-    case 10: return Bits == 256 ? 12 : Bits == 128 ? 8 : Bits == 40 ? 7 : 11;
-    default: return 11;
+    case I::FillingForms: return Permitted(Bits >= 128 && (P & 256));
+    case I::Accessibility: return Permitted(Bits >= 128 && (P & 512));
+    case I::Assembling: return Permitted(Bits >= 128 && (P & 1024));
+    case I::KeyLength: return Bits == 256 ? V::Key256 : Bits == 128 ? V::Key128 : Bits == 40 ? V::Key40 : V::KeyOther;
+    default: return V::KeyOther;
   }
 }
 
-int TPDFEngine::SetPassword(const std::string& Password) {
+TPDFPasswordResult TPDFEngine::SetPassword(const std::string& Password) {
+  using R = TPDFPasswordResult;
   TPDFDocument& D = *FSelected;
   switch (D.EncryptionState()) {
-    case 0: return 3;
-    case 2: return 4;
+    case 0: return R::NotEncrypted;
+    case 2: return R::Unsupported;
     case 1: break;
-    default: return 0;
+    default: return R::Wrong;
   }
   const bool User = D.CheckUserPassword(Password);
   const bool Owner = D.CheckOwnerPassword(Password);
-  const int Result = User && Owner ? 5 : User ? 1 : Owner ? 2 : 0;
-  if (Result) D.ApplyPassword(Password);
+  const R Result = User && Owner ? R::UserAndOwner : User ? R::User : Owner ? R::Owner : R::Wrong;
+  if (Result != R::Wrong) D.ApplyPassword(Password);
   return Result;
 }
 
@@ -181,13 +193,13 @@ double TPDFEngine::PageWidth() const { return FSelected->PageTree()->PageWidth()
 
 double TPDFEngine::PageHeight() const { return FSelected->PageTree()->PageHeight() * FSelected->UnitScale; }
 
-std::string TPDFEngine::GetPageText(int Mode) {
-  FErrorCode = 0;
-  if (Mode < 0 || Mode > 4) return {};
-  if (Mode <= 2) return ::GetPageText(*FSelected, Mode);
+std::string TPDFEngine::GetPageText(TPDFTextMode Mode) {
+  const int Number = static_cast<int>(Mode);
+  if (Number < 0 || Number > 4) return {};
+  if (Number <= 2) return ::GetPageText(*FSelected, Number);
   TPDFTextFunnel Funnel;
-  SetUpFunnel(Funnel, Mode == 4);
-  return ::GetPageText(*FSelected, Mode, &Funnel);
+  SetUpFunnel(Funnel, Mode == TPDFTextMode::Words);
+  return ::GetPageText(*FSelected, Number, &Funnel);
 }
 
 void TPDFEngine::SetUpFunnel(TPDFTextFunnel& Funnel, bool WordMode) const {
@@ -201,13 +213,11 @@ void TPDFEngine::SetUpFunnel(TPDFTextFunnel& Funnel, bool WordMode) const {
 }
 
 void TPDFEngine::GetPageBlocks(TPDFTextFunnel& Funnel) {
-  FErrorCode = 0;
   SetUpFunnel(Funnel, false);
   RenderPageText(*FSelected, Funnel);
 }
 
 std::vector<TPDFTextFunnel::TWord> TPDFEngine::GetPageWords() {
-  FErrorCode = 0;
   TPDFTextFunnel Funnel;
   Funnel.WordMode = true;
   Funnel.KeepWords = true;

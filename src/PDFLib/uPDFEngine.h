@@ -9,16 +9,77 @@
 #include <string>
 #include <vector>
 
+#include "uPDFStatus.h"
 #include "uPDFStructure.h"
 #include "uPDFTextFunnel.h"
 
 class TCodePage;
 class TPDFDocument;
 
+// The codes of the facade's calls, by name; the numbers are the ones the
+// calls have always given.
+
+// How the selected document is encrypted (Encrypted).
+enum class TPDFEncryption : int { None = 0, Supported = 1, Unsupported = 2 };
+
+// What a password opened (SetPassword).
+enum class TPDFPasswordResult : int {
+  Wrong = 0,
+  User = 1,
+  Owner = 2,
+  NotEncrypted = 3,
+  Unsupported = 4,
+  UserAndOwner = 5,
+};
+// Whether the document opens after SetPassword gave Result.
+inline bool PasswordOpens(TPDFPasswordResult Result) {
+  return Result == TPDFPasswordResult::User || Result == TPDFPasswordResult::Owner ||
+         Result == TPDFPasswordResult::NotEncrypted || Result == TPDFPasswordResult::UserAndOwner;
+}
+
+// The items SecurityInfo answers.
+enum class TPDFSecurityItem : int {
+  Encrypted = 0,
+  UserPassword = 1,
+  OwnerPassword = 2,
+  Printing = 3,
+  Changing = 4,
+  Copying = 5,
+  Annotations = 6,
+  FillingForms = 7,
+  Accessibility = 8,
+  Assembling = 9,
+  KeyLength = 10,
+};
+
+// SecurityInfo's answers.
+enum class TPDFSecurityValue : int {
+  NotEncrypted = 0,
+  Encrypted = 1,
+  PasswordNotNeeded = 2,
+  PasswordNeeded = 3,
+  PrintingAllowed = 4,
+  Denied = 5,
+  Allowed = 6,
+  Key40 = 7,
+  Key128 = 8,
+  UnsupportedEncryption = 9,
+  PrintingLowQuality = 10,
+  KeyOther = 11,
+  Key256 = 12,
+};
+
+// The engine's page text modes (GetPageText): the plain text in content
+// order (Plain; PlainAlso is handled as Plain), one row per text operator,
+// one row per block of positioned fragments, one row per word.
+enum class TPDFTextMode : int { Plain = 0, PlainAlso = 1, Operators = 2, Blocks = 3, Words = 4 };
+
 // Holds the loaded documents (never none: a new engine holds one empty
-// document) and the selected one. Calls report success by result (1, or a
-// positive code; 0 for failure) and leave a code for LastErrorCode. A bad file
-// never makes a call throw.
+// document) and the selected one. Loads report a status with its cause; the
+// other calls report by result (1, or a code of the enumerations above). A
+// bad file never makes a call throw. An engine and its documents are used
+// from one thread at a time; engines made with their own code page may live
+// on several threads at once.
 class TPDFEngine {
  public:
   // The locale's code page (TCodePage::Default, which reads the environment
@@ -31,11 +92,13 @@ class TPDFEngine {
   TPDFEngine(const TPDFEngine&) = delete;
   TPDFEngine& operator=(const TPDFEngine&) = delete;
 
-  // 1 when the file loaded (it is then appended and selected), else 0.
-  int LoadFromFile(const std::string& FileName);
-  int LoadFromStream(std::istream& Stream);
+  // Ok when the file loaded (it is then appended and selected); else the
+  // cause (unreadable, not_pdf, damaged_refused, memory, internal) and
+  // nothing changes.
+  TPDFStatus LoadFromFile(const std::string& FileName);
+  TPDFStatus LoadFromStream(std::istream& Stream);
   // The same for bytes in memory.
-  int LoadFromData(std::string Data);
+  TPDFStatus LoadFromData(std::string Data);
 
   int DocumentCount() const { return static_cast<int>(FDocuments.size()); }
   // Document Index (1-based), or null.
@@ -45,14 +108,14 @@ class TPDFEngine {
   // Removes and frees Document; the last document is never removed (0).
   int RemoveDocument(TPDFDocument* Document);
 
-  // Encryption state of the selected document: 0 none, 1 the standard
-  // handler in a supported form, 2 anything else.
-  virtual int Encrypted();
-  // Security item Item (0..10) of the selected document.
-  virtual int SecurityInfo(int Item);
-  // Tries Password on the selected document: 3 not encrypted, 4 unsupported,
-  // 1 user, 2 owner, 5 both, 0 wrong.
-  virtual int SetPassword(const std::string& Password);
+  // Encryption state of the selected document: none, the standard handler
+  // in a supported form, or anything else.
+  virtual TPDFEncryption Encrypted();
+  // Security item Item of the selected document (KeyOther for items outside
+  // the enumeration).
+  virtual TPDFSecurityValue SecurityInfo(TPDFSecurityItem Item);
+  // Tries Password on the selected document.
+  virtual TPDFPasswordResult SetPassword(const std::string& Password);
 
   int PageCount() const;
   // 1 when page Index is now selected; other numbers keep the current page (0).
@@ -61,8 +124,9 @@ class TPDFEngine {
   // Size of the selected page times the document's unit scale.
   double PageWidth() const;
   double PageHeight() const;
-  // The text of the selected page in mode 0..4; empty for other modes.
-  std::string GetPageText(int Mode);
+  // The text of the selected page in Mode; empty for numbers outside the
+  // enumeration.
+  std::string GetPageText(TPDFTextMode Mode);
   // The blocks of the selected page in Funnel, set up as page text mode 3
   // sets up its own (origin, unit scale, page size; joined fragments) and
   // cleared first: Funnel.GetRows() is then GetPageText(3).
@@ -71,8 +135,6 @@ class TPDFEngine {
   // mode 4, unjoined): corners in the page's default user space, unrotated,
   // with text, font and font size. Empty-text words are left out.
   std::vector<TPDFTextFunnel::TWord> GetPageWords();
-
-  int LastErrorCode() const { return FErrorCode; }
 
   // Whether damaged files are repaired, for documents loaded from now on
   // (TPDFDocument::Repair).
@@ -88,12 +150,11 @@ class TPDFEngine {
   std::function<void(const std::string&)> OnWarning;
 
  private:
-  int AddLoaded(std::unique_ptr<TPDFDocument> Document, bool Loaded);
+  TPDFStatus AddLoaded(std::unique_ptr<TPDFDocument> Document, bool Loaded);
   std::unique_ptr<TPDFDocument> NewDocument() const;
   // Funnel set up for the positioned page text modes of the selected page.
   void SetUpFunnel(TPDFTextFunnel& Funnel, bool WordMode) const;
 
   std::vector<std::unique_ptr<TPDFDocument>> FDocuments;
   TPDFDocument* FSelected = nullptr;
-  int FErrorCode = 0;
 };

@@ -242,18 +242,18 @@ std::string PositionedLayout(const std::vector<TPDFTextFunnel::TRow>& Rows) {
   return First < Last ? std::string(First, Last) : std::string();
 }
 
-void GetPageTextByType(TPDFEngine& Engine, uint8_t TextType, std::string& Text) {
+void GetPageTextByType(TPDFEngine& Engine, TTextType TextType, std::string& Text) {
   switch (TextType) {
-    case 0:
-      Text = Engine.GetPageText(0);
+    case TTextType::Content:
+      Text = Engine.GetPageText(TPDFTextMode::Plain);
       break;
-    case 1:
+    case TTextType::Reflow:
       Text = ReflowLayout(PageRows(Engine), Engine.PageHeight());
       break;
-    case 2:
+    case TTextType::Positioned:
       Text = PositionedLayout(PageRows(Engine));
       break;
-    case 3:
+    case TTextType::Reading:
       Text = ReadingOrderLayout(Engine.GetPageWords());
       break;
     default:

@@ -6,14 +6,15 @@
 #include <string_view>
 #include <vector>
 
+#include "Names.h"
 #include "uPDFTextFunnel.h"
 
 class TPDFEngine;
 
-// The selected page of Engine laid out by TextType: 0 content order, 1
-// reflowed lines, 2 positioned records, 3 reading order (ReadingOrder.h). Any
-// other TextType leaves Text as it is.
-void GetPageTextByType(TPDFEngine& Engine, uint8_t TextType, std::string& Text);
+// The selected page of Engine laid out by TextType: content order, reflowed
+// lines, positioned records or reading order (ReadingOrder.h). Any other
+// TextType leaves Text as it is.
+void GetPageTextByType(TPDFEngine& Engine, TTextType TextType, std::string& Text);
 
 // Both layouts read the rows of page text mode 3 (twelve comma-separated
 // fields: font, colour, size, the x and y of four corners, the text). Lines end

@@ -117,10 +117,10 @@ std::string TMainLogic::ExpandMacros(const std::string& Text, int32_t Page) cons
   return ::ExpandMacros(Text, Page, CurrentPageCount, CurrentFile);
 }
 
-bool TMainLogic::OpenPDFFile(const std::string& FileName) {
+TPDFStatus TMainLogic::OpenPDFFile(const std::string& FileName) {
   if (SameTextIgnoringCase(FileName, CurrentFile)) {
     AddLog(MessageTable::AlreadyOpen);
-    return false;
+    return TPDFStatus::Failure(TPDFStatusKind::Internal, "the file is already open");
   }
   SetCurrentFile("");
   // What the engine recovers from while the file opens goes to the log (once:
@@ -131,9 +131,9 @@ bool TMainLogic::OpenPDFFile(const std::string& FileName) {
   } Warnings{FEngine};
   FEngine.OnWarning = [this](const std::string& Text) { AddLog(Text); };
   FEngine.Repair = FSettings.Repair != 0;
-  if (FEngine.LoadFromFile(FileName) != 1) {
+  if (TPDFStatus Loaded = FEngine.LoadFromFile(FileName); !Loaded) {
     AddLog(FormatText(MessageTable::LoadFailed, FileName.c_str()));
-    return false;
+    return Loaded;
   }
   TPDFDocument* Doc = FEngine.SelectedDocument();
   CurrentPassword.clear();
@@ -145,20 +145,21 @@ bool TMainLogic::OpenPDFFile(const std::string& FileName) {
   } Remove{FEngine, Doc};
 
   switch (FEngine.Encrypted()) {
-    case 0:
+    case TPDFEncryption::None:
       break;
-    case 2:
+    case TPDFEncryption::Unsupported:
       AddLog(MessageTable::UnknownEncryption);
-      return false;
+      return TPDFStatus::Failure(TPDFStatusKind::UnknownEncryption, "unknown encryption");
     default:
-      if (FEngine.SecurityInfo(1) == 3) {
+      if (FEngine.SecurityInfo(TPDFSecurityItem::UserPassword) == TPDFSecurityValue::PasswordNeeded) {
         const std::string Prompt = FormatText(MessageTable::PasswordPrompt, ExtractFileName(FileName).c_str());
-        for (;;) {
+        for (bool Tried = false;; Tried = true) {
           std::string Typed;
-          if (!FHost.AskPassword(Prompt, Typed)) return false;
+          if (!FHost.AskPassword(Prompt, Typed))
+            return TPDFStatus::Failure(TPDFStatusKind::Password,
+                                       Tried ? "the password is wrong" : "a password is needed");
           CurrentPassword = Typed;
-          const int R = FEngine.SetPassword(CurrentPassword);
-          if (R == 1 || R == 2 || R == 3 || R == 5) break;
+          if (PasswordOpens(FEngine.SetPassword(CurrentPassword))) break;
         }
       }
   }
@@ -169,10 +170,26 @@ bool TMainLogic::OpenPDFFile(const std::string& FileName) {
   SetCurrentFile(FileName);
   CurrentPageCount = Pages;
   FSettings.ResetRange(CurrentPageCount);
-  return true;
+  return {};
 }
 
 TRunResult TMainLogic::aExtractExecute() {
+  FRunStatus = {};
+  try {
+    return ExtractRun();
+  } catch (const EWriteError& E) {
+    FRunStatus = TPDFStatus::Failure(TPDFStatusKind::WriteError, E.what());
+    throw;
+  } catch (const std::bad_alloc&) {
+    FRunStatus = TPDFStatus::Failure(TPDFStatusKind::Memory, "out of memory");
+    throw;
+  } catch (const std::exception& E) {
+    FRunStatus = TPDFStatus::Failure(TPDFStatusKind::Internal, E.what());
+    throw;
+  }
+}
+
+TRunResult TMainLogic::ExtractRun() {
   std::string Output;
   if (!FHost.ChooseOutputFile(ChangeFileExt(CurrentFile, ".txt"), Output)) return TRunResult::Cancelled;
 
@@ -193,8 +210,9 @@ TRunResult TMainLogic::aExtractExecute() {
   } Busy(*this);
 
   FEngine.Repair = FSettings.Repair != 0;
-  if (FEngine.LoadFromFile(CurrentFile) == 0) {
+  if (TPDFStatus Loaded = FEngine.LoadFromFile(CurrentFile); !Loaded) {
     AddLog(FormatText(MessageTable::LoadFailed, CurrentFile.c_str()));
+    FRunStatus = Loaded;
     return TRunResult::LoadFailed;
   }
   FEngine.SetPassword(CurrentPassword);
@@ -206,10 +224,10 @@ TRunResult TMainLogic::aExtractExecute() {
     } Remove{FEngine};
 
     int32_t First, Last;
-    if (FSettings.Range == 1) {
+    if (FSettings.Range == TPageRange::All) {
       First = 1;
       Last = CurrentPageCount;
-    } else if (FSettings.Range == 2) {
+    } else if (FSettings.Range == TPageRange::FromTo) {
       First = FSettings.From < 1 ? 1 : FSettings.From;
       Last = FSettings.To > CurrentPageCount ? CurrentPageCount : FSettings.To;
     } else {
@@ -221,7 +239,8 @@ TRunResult TMainLogic::aExtractExecute() {
     if (!Items.TempName().empty()) FHost.TemporaryFileCreated(Items.TempName());
     for (int64_t Page = First; Page <= Last; ++Page) {
       const int32_t P = static_cast<int32_t>(Page);
-      const bool Taken = FSettings.Page == 1 || (FSettings.Page == 2 && P % 2 == 1) || (FSettings.Page == 3 && P % 2 == 0);
+      const bool Taken = FSettings.Page == TPageChoice::Every || (FSettings.Page == TPageChoice::Odd && P % 2 == 1) ||
+                         (FSettings.Page == TPageChoice::Even && P % 2 == 0);
       if (!Taken) continue;
       FEngine.SelectPage(P);
       std::string Text;
@@ -284,7 +303,7 @@ void TItemWriter::Commit() {
   if (FFileName == "-") {
     std::cout.write(FBuffer.data(), static_cast<std::streamsize>(FBuffer.size()));
     std::cout.flush();
-    if (!std::cout) throw std::runtime_error("Cannot write to standard output.");
+    if (!std::cout) throw EWriteError("Cannot write to standard output.");
     FCommitted = true;
     return;
   }
@@ -294,9 +313,9 @@ void TItemWriter::Commit() {
   if (FFile && std::fclose(FFile) != 0 && FError.empty())
     FError = "Cannot write file \"" + FFileName + "\". " + std::strerror(errno);
   FFile = nullptr;
-  if (!FError.empty()) throw std::runtime_error(FError);
+  if (!FError.empty()) throw EWriteError(FError);
   std::error_code Ec;
   std::filesystem::rename(FTemp, FFileName, Ec);
-  if (Ec) throw std::runtime_error("Cannot create file \"" + FFileName + "\". " + Ec.message());
+  if (Ec) throw EWriteError("Cannot create file \"" + FFileName + "\". " + Ec.message());
   FCommitted = true;
 }

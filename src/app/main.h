@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-class TPDFEngine;
+#include "uPDFEngine.h"
+#include "uPDFStatus.h"
+
 class TSettings;
 
 // The fixed texts the main window shows.
@@ -31,6 +33,13 @@ inline constexpr const char* Rebuilt = " The file is damaged: its cross-referenc
 // An error of the program's own making ("INNER ERROR: ..."), shown to the user
 // by the host's top-level handler.
 class EInnerError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The output of a run could not be written (the message says which file and
+// why).
+class EWriteError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
@@ -82,7 +91,9 @@ struct TPageFrame {
 // How an extraction run ended (an error ends it by an exception instead).
 enum class TRunResult { Cancelled, LoadFailed, Stopped, Finished };
 
-// The state and operations of the main window.
+// The state and operations of the main window. Not for use from several
+// threads; each thread (each batch worker) has its own logic and engine.
+
 class TMainLogic {
  public:
   // Engine, Settings and Host must outlive the logic.
@@ -97,17 +108,23 @@ class TMainLogic {
   std::vector<std::string> Log;
   // When set, each page's text is the engine's page text in this mode instead
   // of the layout's (for diagnostics).
-  std::optional<int> PageTextMode;
+  std::optional<TPDFTextMode> PageTextMode;
   // Whether a stopped run writes the pages done so far (the window and the
   // single-file console form); when not, a stopped run leaves any earlier
   // output as it was.
   bool WriteWhenStopped = true;
 
-  // Inspects FileName and makes it current; false when it did not become current.
-  bool OpenPDFFile(const std::string& FileName);
-  // The extraction run. Throws EInnerError (and errors of writing the output)
-  // after leaving the busy state and removing the document.
+  // Inspects FileName and makes it current; Ok, or why it did not become
+  // current (the load's cause, password, unknown_encryption; internal when
+  // it is current already). The log says it in the window's words.
+  TPDFStatus OpenPDFFile(const std::string& FileName);
+  // The extraction run. Throws EInnerError, EWriteError (the output could
+  // not be written) and other errors after leaving the busy state and
+  // removing the document; RunStatus then tells the kind.
   TRunResult aExtractExecute();
+  // Why the last run did not finish: the load's cause for LoadFailed, or the
+  // kind of the error it threw (write_error, memory, internal); Ok otherwise.
+  const TPDFStatus& RunStatus() const { return FRunStatus; }
   void aStopExecute() { StopRequested = true; }
   // Files dropped on the window: the last existing one is opened.
   void WMDropFiles(const std::vector<std::string>& FileNames);
@@ -122,9 +139,12 @@ class TMainLogic {
 
 
  private:
+  TRunResult ExtractRun();
+
   TPDFEngine& FEngine;
   TSettings& FSettings;
   TMainHost& FHost;
+  TPDFStatus FRunStatus;
 };
 
 // The output of a run: items, each followed by CR LF, go to a temporary file

@@ -11,9 +11,11 @@ TSettings::TSettings(TSettingsStore& Store) : FStore(Store) { Load(); }
 
 namespace {
 // The defaults of a first start.
-constexpr int32_t DefaultRange = 1, DefaultPage = 1, DefaultFrom = 1, DefaultTo = 1;
+constexpr TPageRange DefaultRange = TPageRange::All;
+constexpr TPageChoice DefaultPage = TPageChoice::Every;
+constexpr int32_t DefaultFrom = 1, DefaultTo = 1;
 constexpr const char* DefaultFooter = " = Page &p =";
-constexpr uint8_t DefaultTextType = 1;
+constexpr TTextType DefaultTextType = TTextType::Reflow;
 constexpr int32_t DefaultRepair = 1;
 }  // namespace
 
@@ -29,25 +31,25 @@ void TSettings::Load() {
     auto It = Values->find(Name);
     return It == Values->end() ? Default : ReadInt32(It->second).value_or(Default);
   };
-  Range = Integer("Range", DefaultRange);
-  Page = Integer("Page", DefaultPage);
+  Range = static_cast<TPageRange>(Integer("Range", static_cast<int32_t>(DefaultRange)));
+  Page = static_cast<TPageChoice>(Integer("Page", static_cast<int32_t>(DefaultPage)));
   From = Integer("From", DefaultFrom);
   To = Integer("To", DefaultTo);
   Footer = Text("Footer", DefaultFooter);
   Header = Text("Header", "");
   // Read as an integer, kept as its low byte.
-  TextType = static_cast<uint8_t>(Integer("TextType", DefaultTextType) & 0xFF);
+  TextType = static_cast<TTextType>(Integer("TextType", static_cast<int32_t>(DefaultTextType)) & 0xFF);
   Repair = Integer("Repair", DefaultRepair);
 }
 
 bool TSettings::Save() {
-  return FStore.Write({{"Range", std::to_string(Range)},
-                       {"Page", std::to_string(Page)},
+  return FStore.Write({{"Range", std::to_string(static_cast<int32_t>(Range))},
+                       {"Page", std::to_string(static_cast<int32_t>(Page))},
                        {"From", std::to_string(From)},
                        {"To", std::to_string(To)},
                        {"Footer", Footer},
                        {"Header", Header},
-                       {"TextType", std::to_string(TextType)},
+                       {"TextType", std::to_string(static_cast<int>(TextType))},
                        {"Repair", std::to_string(Repair)}});
 }
 

@@ -4,24 +4,27 @@
 #include <cstdint>
 #include <string>
 
+#include "Names.h"
+
 class TSettingsStore;
 
-// Range (1 all pages, 2 From..To), Page (1 all, 2 odd, 3 even), Header and
-// Footer lines with macros, and TextType (0 content order, 1 reflow, 2
-// positioned), and Repair (1: damaged files are repaired, 0: refused).
-// Setters only store in memory; Save writes all eight values.
+// Range (all pages or From..To), Page (every, odd or even pages of the
+// range), Header and Footer lines with macros, TextType (the layout), and
+// Repair (1: damaged files are repaired, 0: refused), stored as the numbers
+// of their codes. Setters only store in memory; Save writes all eight
+// values. Not for use from several threads.
 class TSettings {
  public:
   // Loads at once; Store must outlive the settings.
   explicit TSettings(TSettingsStore& Store);
 
   int32_t To = 0;
-  int32_t Range = 0;
+  TPageRange Range = TPageRange::All;
   int32_t From = 0;
   std::string Header;
   std::string Footer;
-  int32_t Page = 0;
-  uint8_t TextType = 0;
+  TPageChoice Page = TPageChoice::Every;
+  TTextType TextType = TTextType::Content;
   int32_t Repair = 0;
 
   // Each value from the store, or its default when missing or unreadable.

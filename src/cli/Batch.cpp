@@ -156,8 +156,6 @@ class TWorkerHost : public TMainHost {
   TWorkerHost(const TBatchOptions& O, std::string Output, int ReportFd)
       : FOptions(O), FOutput(std::move(Output)), FReportFd(ReportFd) {}
   TMainLogic* Logic = nullptr;
-  // The last line the run logic logged, and whether a password was refused.
-  std::string LastLog;
   bool PasswordTried = false;
 
   bool ChooseOutputFile(const std::string&, std::string& FileName) override {
@@ -176,9 +174,7 @@ class TWorkerHost : public TMainHost {
   }
   bool AskYesNo(const std::string&) override { return false; }
   void OpenFile(const std::string&) override {}
-  void LogAppend(const std::string& Line) override {
-    if (!Line.empty()) LastLog = Line;
-  }
+  void LogAppend(const std::string&) override {}
   void LogReplaceLast(const std::string&) override {}
   void EnableAction(TAction, bool) override {}
   void ProcessMessages() override {
@@ -194,8 +190,8 @@ class TWorkerHost : public TMainHost {
 };
 
 // One file, as the single-file form extracts it; gives the result and its
-// message.
-std::pair<TResult, std::string> ExtractOne(const TBatchOptions& O, const TBatchJob& Job, int ReportFd) {
+// cause.
+std::pair<TResult, TPDFStatus> ExtractOne(const TBatchOptions& O, const TBatchJob& Job, int ReportFd) {
   try {
     TPDFEngine Engine;
     Engine.CodePage = O.CodePage;
@@ -207,30 +203,30 @@ std::pair<TResult, std::string> ExtractOne(const TBatchOptions& O, const TBatchJ
     Host.Logic = &Logic;
     Logic.WriteWhenStopped = false;
     Logic.PageTextMode = O.PageText;
-    if (!Logic.OpenPDFFile(Job.Input)) {
-      if (Host.PasswordTried) return {TResult::NotOpened, "the password was refused"};
-      if (Host.LastLog.empty()) return {TResult::NotOpened, "it needs a password"};
-      return {TResult::NotOpened, Host.LastLog};
-    }
+    if (TPDFStatus Opened = Logic.OpenPDFFile(Job.Input); !Opened) return {TResult::NotOpened, Opened};
     if (O.ApplyOptions) O.ApplyOptions(Settings);
     switch (Logic.aExtractExecute()) {
       case TRunResult::Finished:
       case TRunResult::Cancelled:
-        return {TResult::Extracted, ""};
+        return {TResult::Extracted, {}};
       case TRunResult::Stopped:
-        return {TResult::Stopped, ""};
+        return {TResult::Stopped, {}};
       case TRunResult::LoadFailed:
-        return {TResult::NotOpened, Host.LastLog};
+        return {TResult::NotOpened, Logic.RunStatus()};
     }
-    return {TResult::Failed, "unknown result"};
+    return {TResult::Failed, TPDFStatus::Failure(TPDFStatusKind::Internal, "unknown result")};
+  } catch (const EWriteError& E) {
+    return {TResult::Failed, TPDFStatus::Failure(TPDFStatusKind::WriteError, E.what())};
+  } catch (const std::bad_alloc&) {
+    return {TResult::Failed, TPDFStatus::Failure(TPDFStatusKind::Memory, "out of memory")};
   } catch (const std::exception& E) {
-    return {TResult::Failed, E.what()};
+    return {TResult::Failed, TPDFStatus::Failure(TPDFStatusKind::Internal, E.what())};
   }
 }
 
 // A worker's life: job numbers come in on JobFd, one per line; reports go
 // out on ReportFd ("P" per page, "T NAME" for a temporary file, "R RESULT
-// MESSAGE" per file). Ends when JobFd closes.
+// KIND MESSAGE" per file). Ends when JobFd closes.
 void WorkerLoop(const TBatchOptions& O, const std::vector<TBatchJob>& Jobs, int JobFd, int ReportFd) {
   std::string Buffer;
   char Chunk[64];
@@ -245,8 +241,10 @@ void WorkerLoop(const TBatchOptions& O, const std::vector<TBatchJob>& Jobs, int 
     const size_t Index = std::strtoul(Buffer.substr(0, End).c_str(), nullptr, 10);
     Buffer.erase(0, End + 1);
     if (Index >= Jobs.size()) return;
-    const auto [Result, Message] = ExtractOne(O, Jobs[Index], ReportFd);
-    if (!WriteLine(ReportFd, "R " + std::to_string(static_cast<int>(Result)) + " " + Message)) return;
+    const auto [Result, Status] = ExtractOne(O, Jobs[Index], ReportFd);
+    if (!WriteLine(ReportFd, "R " + std::to_string(static_cast<int>(Result)) + " " +
+                                 std::to_string(static_cast<int>(Status.Kind)) + " " + Status.Message))
+      return;
   }
 }
 
@@ -414,8 +412,11 @@ class TBatchRun {
       } else if (Line.rfind("T ", 0) == 0) {
         W.Temp = Line.substr(2);
       } else if (Line.rfind("R ", 0) == 0 && W.Job >= 0) {
+        // "R RESULT KIND MESSAGE": the kind is the worker's to know; the
+        // message is what the line shows.
         const int Code = std::atoi(Line.c_str() + 2);
-        const size_t Space = Line.find(' ', 2);
+        const size_t KindAt = Line.find(' ', 2);
+        const size_t Space = KindAt == std::string::npos ? KindAt : Line.find(' ', KindAt + 1);
         const std::string Message = Space == std::string::npos ? "" : Line.substr(Space + 1);
         const size_t Job = static_cast<size_t>(W.Job);
         W.Job = -1;

@@ -11,6 +11,7 @@
 
 class TCodePage;
 class TSettings;
+enum class TPDFTextMode : int;
 
 // One input file and the text file it is written to. Error is set for an
 // input that cannot be extracted at all (missing, or its output is taken by
@@ -36,7 +37,7 @@ struct TBatchOptions {
   bool Quiet = false;
   // Tried on every file that needs a password; no one is ever prompted.
   std::optional<std::string> Password;
-  std::optional<int> PageText;
+  std::optional<TPDFTextMode> PageText;
   // The stored settings, as read once from the store.
   std::optional<std::map<std::string, std::string>> StoredSettings;
   // Changes the settings of one file's run, after its page range was reset

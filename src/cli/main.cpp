@@ -19,6 +19,7 @@
 
 #include "Batch.h"
 #include "CodePage.h"
+#include "Names.h"
 #include "SettingsStore.h"
 #include "Shell.h"
 #include "main.h"
@@ -90,7 +91,8 @@ struct TOptions {
   std::optional<int> Jobs;
   bool SkipExisting = false;
   std::optional<int32_t> First, Last;
-  std::optional<int32_t> Range, Page;
+  std::optional<TPageRange> Range;
+  std::optional<TPageChoice> Page;
   std::optional<std::string> Header, Footer;
   std::optional<int> TextType, PageText;
   std::optional<int32_t> Repair;
@@ -132,26 +134,24 @@ int ParseArgs(const std::vector<std::string>& Args, TOptions& O) {
     std::string S;
     if (A == "-f" || A == "--first") {
       if (!Number(INT32_MIN, INT32_MAX, N)) return UsageError(A + " needs a page number");
-      O.Range = 2;
+      O.Range = TPageRange::FromTo;
       O.First = static_cast<int32_t>(N);
     } else if (A == "-l" || A == "--last") {
       if (!Number(INT32_MIN, INT32_MAX, N)) return UsageError(A + " needs a page number");
-      O.Range = 2;
+      O.Range = TPageRange::FromTo;
       O.Last = static_cast<int32_t>(N);
     } else if (A == "--all-pages") {
-      O.Range = 1;
+      O.Range = TPageRange::All;
     } else if (A == "--odd" || A == "--even" || A == "--every-page") {
-      O.Page = A == "--odd" ? 2 : A == "--even" ? 3 : 1;
+      O.Page = A == "--odd" ? TPageChoice::Odd : A == "--even" ? TPageChoice::Even : TPageChoice::Every;
     } else if (A == "--header" || A == "--footer") {
       if (!Value(S)) return UsageError(A + " needs a text");
       (A == "--header" ? O.Header : O.Footer) = S;
     } else if (A == "--layout") {
-      if (!Value(S)) return UsageError("--layout needs content, reflow, positioned or reading");
-      if (S == "content") O.TextType = 0;
-      else if (S == "reflow") O.TextType = 1;
-      else if (S == "positioned") O.TextType = 2;
-      else if (S == "reading") O.TextType = 3;
-      else return UsageError("unknown layout: " + S);
+      if (!Value(S)) return UsageError("--layout needs " + NamesForMessage(LayoutNameList()));
+      const std::optional<TTextType> Layout = LayoutFromName(S);
+      if (!Layout) return UsageError("unknown layout: " + S);
+      O.TextType = static_cast<int>(*Layout);
     } else if (A == "--text-type") {
       if (!Number(0, 255, N)) return UsageError("--text-type needs a number from 0 to 255");
       O.TextType = static_cast<int>(N);
@@ -330,8 +330,9 @@ int PrintInfo(const TOptions& O, TPDFEngine& Engine, const TSettings& Settings) 
   };
   const int Count = Engine.PageCount();
   std::printf("Pages: %d\n", Count);
-  std::printf("Encrypted: %d\nSecurity:", Engine.Encrypted());
-  for (int Item = 0; Item <= 10; ++Item) std::printf(" %d", Engine.SecurityInfo(Item));
+  std::printf("Encrypted: %d\nSecurity:", static_cast<int>(Engine.Encrypted()));
+  for (int Item = 0; Item <= 10; ++Item)
+    std::printf(" %d", static_cast<int>(Engine.SecurityInfo(static_cast<TPDFSecurityItem>(Item))));
   std::printf("\n");
   for (int I = 1; I <= Count; ++I) {
     Engine.SelectPage(I);
@@ -347,7 +348,7 @@ void ApplyOptions(const TOptions& O, TSettings& S) {
   if (O.Page) S.Page = *O.Page;
   if (O.Header) S.Header = *O.Header;
   if (O.Footer) S.Footer = *O.Footer;
-  if (O.TextType) S.TextType = static_cast<uint8_t>(*O.TextType);
+  if (O.TextType) S.TextType = static_cast<TTextType>(*O.TextType);
   if (O.Repair) S.Repair = *O.Repair;
 }
 
@@ -394,7 +395,7 @@ int main(int argc, char** argv) {
     B.SkipExisting = O.SkipExisting;
     B.Quiet = O.Quiet;
     B.Password = O.Password;
-    B.PageText = O.PageText;
+    if (O.PageText) B.PageText = static_cast<TPDFTextMode>(*O.PageText);
     B.StoredSettings = TIniSettingsStore(TIniSettingsStore::DefaultPath()).Read();
     B.ApplyOptions = [&O](TSettings& S) { ApplyOptions(O, S); };
     B.CodePage = CodePage;
@@ -415,7 +416,7 @@ int main(int argc, char** argv) {
     if (!Logic.OpenPDFFile(O.File)) return 3;
     ApplyOptions(O, Settings);
     if (O.Save && !Settings.Save()) throw std::runtime_error("Can not save the settings to " + Store.Path() + ".");
-    Logic.PageTextMode = O.PageText;
+    if (O.PageText) Logic.PageTextMode = static_cast<TPDFTextMode>(*O.PageText);
     std::signal(SIGINT, OnInterrupt);
     switch (Logic.aExtractExecute()) {
       case TRunResult::Finished: return 0;

@@ -275,14 +275,14 @@ void TfrmMain::PageDone(int32_t Page, int32_t First, int32_t Last) {
   emit PageExtracted(Page);
 }
 
-int SelectedPages(int32_t Kind, int32_t First, int32_t Last) {
+int SelectedPages(TPageChoice Kind, int32_t First, int32_t Last) {
   if (First < 1) First = 1;
   if (Last < First) return 0;
-  // Pages of 1..N taken by Kind: all, the odd (2) or the even (3) ones.
+  // Pages of 1..N taken by Kind: all, the odd or the even ones.
   const auto Upto = [Kind](int64_t N) -> int64_t {
-    if (Kind == 2) return (N + 1) / 2;
-    if (Kind == 3) return N / 2;
-    return Kind == 1 ? N : 0;
+    if (Kind == TPageChoice::Odd) return (N + 1) / 2;
+    if (Kind == TPageChoice::Even) return N / 2;
+    return Kind == TPageChoice::Every ? N : 0;
   };
   return static_cast<int>(Upto(Last) - Upto(int64_t(First) - 1));
 }

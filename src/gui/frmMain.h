@@ -8,6 +8,7 @@
 #include <string>
 
 #include "GuiUtility.h"
+#include "Names.h"
 #include "main.h"
 
 class QAction;
@@ -105,7 +106,7 @@ class TfrmMain : public QMainWindow, public TMainHost {
   std::unique_ptr<TMainLogic> FLogic;
 };
 
-// How many pages of First..Last a run extracts with the Page setting Kind (1
-// all, 2 odd, 3 even; another value takes none, as in the run); 0 when
+// How many pages of First..Last a run extracts with the Page setting Kind
+// (every, odd or even; another value takes none, as in the run); 0 when
 // Last < First. Pages below 1 are not counted.
-int SelectedPages(int32_t Kind, int32_t First, int32_t Last);
+int SelectedPages(TPageChoice Kind, int32_t First, int32_t Last);

@@ -19,6 +19,7 @@
 #include <stdexcept>
 
 #include "GuiUtility.h"
+#include "Names.h"
 #include "main.h"
 #include "option.h"
 
@@ -91,7 +92,8 @@ TfrmOption::TfrmOption(TSettings& Settings, const TTextCodec& Codec, QWidget* Pa
   Label4->setObjectName("Label4");
   cbTextType = new QComboBox(GroupBox2);
   cbTextType->setObjectName("cbTextType");
-  cbTextType->addItems({tr("Content order"), tr("Reflow"), tr("Positioned"), tr("Reading order")});
+  // One item per layout of the names table, in its order, holding its code.
+  for (const auto& Layout : LayoutNames()) cbTextType->addItem(LayoutCaption(Layout.Value), static_cast<int>(Layout.Value));
   cbRepair = new QCheckBox(tr("Repair damaged files"), GroupBox2);
   cbRepair->setObjectName("cbRepair");
   auto* PageLayout = new QGridLayout(GroupBox2);
@@ -144,32 +146,44 @@ void TfrmOption::SetExtractItemIndex(int Index) {
   FExtractItems->button(Index)->setChecked(true);
 }
 
+QString TfrmOption::LayoutCaption(TTextType Layout) {
+  switch (Layout) {
+    case TTextType::Content: return tr("Content order");
+    case TTextType::Reflow: return tr("Reflow");
+    case TTextType::Positioned: return tr("Positioned");
+    case TTextType::Reading: return tr("Reading order");
+  }
+  return QString::fromUtf8(NameOf(Layout));
+}
+
 void TfrmOption::LoadFromSettings() {
   switch (FSettings.Range) {
-    case 1: rbPRAll->setChecked(true); break;
-    case 2: rbPRRange->setChecked(true); break;
+    case TPageRange::All: rbPRAll->setChecked(true); break;
+    case TPageRange::FromTo: rbPRRange->setChecked(true); break;
     default: throw EInnerError("INNER ERROR: Error page range type");
   }
   eBegin->setText(QString::number(FSettings.From));
   eEnd->setText(QString::number(FSettings.To));
-  if (FSettings.Page < 1 || FSettings.Page > 3) throw EInnerError("INNER ERROR: Error Extract type");
-  SetExtractItemIndex(FSettings.Page - 1);
+  const int32_t Page = static_cast<int32_t>(FSettings.Page);
+  if (Page < 1 || Page > 3) throw EInnerError("INNER ERROR: Error Extract type");
+  SetExtractItemIndex(Page - 1);
   eFooter->setText(FCodec.ToQ(FSettings.Footer));
   eHeader->setText(FCodec.ToQ(FSettings.Header));
-  cbTextType->setCurrentIndex(FSettings.TextType <= 3 ? FSettings.TextType : -1);
+  // A stored number without a layout selects no item.
+  cbTextType->setCurrentIndex(cbTextType->findData(static_cast<int>(FSettings.TextType)));
   cbRepair->setChecked(FSettings.Repair != 0);
 }
 
 void TfrmOption::SaveToSettings() {
   FSettings.From = StrToInt(eBegin->text());
   FSettings.To = StrToInt(eEnd->text());
-  FSettings.Range = rbPRAll->isChecked() ? 1 : 2;
+  FSettings.Range = rbPRAll->isChecked() ? TPageRange::All : TPageRange::FromTo;
   const int Item = ExtractItemIndex();
   if (Item < 0) throw EInnerError("INNER ERROR: Selected extract does not exist!");
-  FSettings.Page = Item + 1;
+  FSettings.Page = static_cast<TPageChoice>(Item + 1);
   FSettings.Footer = FCodec.FromQ(eFooter->text());
   FSettings.Header = FCodec.FromQ(eHeader->text());
-  if (cbTextType->currentIndex() >= 0) FSettings.TextType = static_cast<uint8_t>(cbTextType->currentIndex());
+  if (cbTextType->currentIndex() >= 0) FSettings.TextType = static_cast<TTextType>(cbTextType->currentData().toInt());
   FSettings.Repair = cbRepair->isChecked() ? 1 : 0;
   if (!FSettings.Save()) throw std::runtime_error("Can not save the settings.");
 }

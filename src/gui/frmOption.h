@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include "Names.h"
+
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -32,6 +34,8 @@ class TfrmOption : public QDialog {
              TErrorHandler ShowError = {});
 
   void LoadFromSettings();
+  // The caption of a layout in the dialog's language.
+  static QString LayoutCaption(TTextType Layout);
   // Throws on a page text that is not an integer, and EInnerError when no
   // item of rgExtract is selected.
   void SaveToSettings();

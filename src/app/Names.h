@@ -1,0 +1,53 @@
+// The codes of the run's settings by name, and the one table of the names
+// that the console program, the window and the Python module take and show
+// for the page text layouts and the output formats.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The stored TextType: how each page's text is laid out. Any value 0..255
+// may be stored; values above Reading add no page text.
+enum class TTextType : uint8_t { Content = 0, Reflow = 1, Positioned = 2, Reading = 3 };
+
+// The stored Range: all pages, or From..To. Other stored values are kept and
+// refused by the run.
+enum class TPageRange : int32_t { All = 1, FromTo = 2 };
+
+// The stored Page: which pages of the range are taken. Other stored values
+// are kept and take no page.
+enum class TPageChoice : int32_t { Every = 1, Odd = 2, Even = 3 };
+
+// What a run writes for each file.
+enum class TOutputFormat : uint8_t { Text = 0 };
+
+// A name and the code it stands for.
+template <typename T>
+struct TNamed {
+  const char* Name;
+  T Value;
+};
+
+// The layouts by name, in the order of their codes: "content", "reflow",
+// "positioned", "reading".
+const std::vector<TNamed<TTextType>>& LayoutNames();
+// The output formats by name: "text".
+const std::vector<TNamed<TOutputFormat>>& FormatNames();
+
+// The layout or format Name stands for; none for other names (case matters).
+std::optional<TTextType> LayoutFromName(std::string_view Name);
+std::optional<TOutputFormat> FormatFromName(std::string_view Name);
+// The name of a layout or format; "" for a number without one.
+const char* NameOf(TTextType Layout);
+const char* NameOf(TOutputFormat Format);
+// The file name suffix of a format's output (".txt").
+const char* FormatSuffix(TOutputFormat Format);
+
+// The names joined for a message: "content, reflow, positioned or reading",
+// each in Quote.
+std::string NamesForMessage(const std::vector<std::string>& Names, const char* Quote = "");
+std::vector<std::string> LayoutNameList();
+std::vector<std::string> FormatNameList();
