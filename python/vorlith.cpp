@@ -57,11 +57,9 @@ struct TSource {
   std::string Name;
 };
 
-// Everything of one call lives in this object and goes with it: the engine,
-// its document and a code page of its own. Code pages cache their conversions
-// without locks, and TCodePage::Default reads the locale through setlocale,
-// so a code page shared by threads (or the default engine constructor) would
-// race; a fresh UTF-8 code page per call costs about as much as the engine.
+// Everything of one call lives in this object and goes with it: the engine
+// and its document. Every call shares one UTF-8 code page, which may be used
+// from several threads at once.
 class TCall {
  public:
   // Loads the document and applies Password (see Open). Throws EPDFError.
@@ -78,9 +76,9 @@ class TCall {
 
  private:
   static std::shared_ptr<const TCodePage> UTF8() {
-    auto Page = TCodePage::Create("UTF-8");
-    if (!Page) throw EPDFError("The UTF-8 conversion of iconv is not available.");
-    return Page;
+    static const std::shared_ptr<const TCodePage> Shared = TCodePage::Create("UTF-8");
+    if (!Shared) throw EPDFError("The UTF-8 conversion of iconv is not available.");
+    return Shared;
   }
 
   // As the console program opens a file: a password is tried when one is

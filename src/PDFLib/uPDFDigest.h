@@ -18,6 +18,7 @@ std::string SHA512Digest(std::string_view Data);
 
 // Incremental MD5: the digest of the concatenation of all Update calls since
 // construction or the last Final.
+// One thread at a time (each digest is its own object).
 class TPDFMD5 {
  public:
   TPDFMD5();

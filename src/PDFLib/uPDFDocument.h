@@ -24,6 +24,7 @@ class TPDFPageTree;
 // ================================================================ TPDFIndObj
 // One indirect object announced by the cross-reference chain: where its text
 // lies and, once asked for, its parsed value. Owned by its document.
+// Used from the thread that uses its document.
 class TPDFIndObj {
  public:
   TPDFDocument* Document = nullptr;
@@ -63,10 +64,12 @@ struct TPDFXRefEntry {
 // ================================================================ TPDFDocument
 // A PDF file loaded whole into memory. Owns the file bytes, the structure that
 // owns every object, the object table and the page tree.
+// One thread at a time: loading, page text and decryption change it and
+// its objects. Documents of different engines may be used on different
+// threads at once.
 class TPDFDocument {
  public:
-  // CodePage null takes the locale's (TCodePage::Default, which reads the
-  // environment through setlocale: not to be called while other threads run).
+  // CodePage null takes the locale's (TCodePage::Default).
   explicit TPDFDocument(std::shared_ptr<const TCodePage> CodePage = nullptr);
   ~TPDFDocument();
   TPDFDocument(const TPDFDocument&) = delete;

@@ -82,11 +82,10 @@ enum class TPDFTextMode : int { Plain = 0, PlainAlso = 1, Operators = 2, Blocks 
 // on several threads at once.
 class TPDFEngine {
  public:
-  // The locale's code page (TCodePage::Default, which reads the environment
-  // through setlocale: not to be called while other threads run).
+  // The locale's code page (TCodePage::Default).
   TPDFEngine();
-  // The given code page (not null) for all page text; this one touches no
-  // process-wide state, so that engines can be made on several threads.
+  // The given code page (not null) for all page text; one code page may serve
+  // engines on several threads.
   explicit TPDFEngine(std::shared_ptr<const TCodePage> Page);
   virtual ~TPDFEngine();
   TPDFEngine(const TPDFEngine&) = delete;

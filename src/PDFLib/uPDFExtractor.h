@@ -22,6 +22,7 @@ class TPDFStructure;
 
 // Walks the content tokens once. Mode 0 gives the page's plain text; mode 2
 // one quoted row per text-showing operator (x, y, colour, size, font, text).
+// One thread at a time (it lives for one page-text request).
 class TPDFExtractor {
  public:
   // Resources may be null; FontCollection and CodePage must outlive the extractor.

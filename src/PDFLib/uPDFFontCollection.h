@@ -70,6 +70,7 @@ struct TPDFFontCollectionData {
 // selected with: a font dictionary gives the same record on every page, so a
 // collection that shares this cache loads each font once per document. The
 // records never change once cached.
+// Used from the thread that uses its document.
 class TPDFFontCache {
  public:
   std::shared_ptr<TPDFFontCollectionData> Find(int32_t Number) const {
@@ -106,6 +107,8 @@ class TPDFFontCache {
 // ================================================================ TPDFFontCollection
 // The fonts of one page-text request: each font is loaded the first time it
 // is selected and kept until the collection goes.
+// One thread at a time (it lives for one page-text request); the records
+// it hands out never change.
 class TPDFFontCollection {
  public:
   // CodePage (and Cache, when given) must outlive the collection.

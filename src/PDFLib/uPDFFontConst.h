@@ -77,6 +77,7 @@ void ApplyWidthsArray(const TPDFDictionary* Font, TPDFGlyphWidths& Widths, int32
 // CID widths from a W array with default DW: the first entry listed for a CID
 // wins. Lookups are constant time; building costs time in proportion to the
 // array plus the CID range (0..65535), however the ranges overlap.
+// Immutable once built: safe to read from several threads.
 class TPDFCIDWidths {
  public:
   int32_t Default = 1000;

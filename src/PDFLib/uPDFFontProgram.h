@@ -12,6 +12,7 @@ class TPDFDictionary;
 
 // A font's glyph program, as far as text needs it. Immutable once loaded, so
 // that one program can serve every font record that uses it.
+// Every kind is safe to read from several threads once loaded.
 class TPDFFontRasterizer {
  public:
   virtual ~TPDFFontRasterizer() = default;

@@ -12,6 +12,7 @@
 // holds 4096 entries (from 4095 on, every further entry replaces entry 4095
 // until a clear code comes). Set the three settings, then call Decode; a
 // decompressor keeps no state between calls.
+// One thread at a time.
 class TPDFLZWDecompressor {
  public:
   // Codes are packed most significant bit first; false selects least

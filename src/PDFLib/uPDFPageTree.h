@@ -17,6 +17,7 @@
 // are found by walking Kids arrays from the root and skipping subtrees by their
 // Count; found pages are cached by number. Everything it points to belongs to
 // the document.
+// Used from the thread that uses its document.
 class TPDFPageTree {
  public:
   // Root may be null (a tree without pages). With a root, page 1 is selected.

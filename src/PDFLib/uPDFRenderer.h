@@ -26,6 +26,7 @@ class TCodePage;
 // Interprets content in output mode 5 (text). Painting operators have no
 // effect; inline image data is skipped. The font collection and code page must
 // outlive the renderer.
+// One thread at a time (it lives for one page-text request).
 class TPDFRenderer {
  public:
   using TMatrix = TPDFMatrix;

@@ -55,6 +55,7 @@ inline constexpr int MaxObjectDepth = 256;
 // ================================================================ TPDFObject
 // Base of the nine kinds. Every object is created by, registered with and owned
 // by one TPDFStructure; nobody else deletes it. Containers hold plain pointers.
+// Objects are used from the thread that uses their structure.
 class TPDFObject {
  public:
   TPDFObject(const TPDFObject&) = delete;
@@ -344,6 +345,7 @@ class TPDFStream final : public TPDFObject {
 // ================================================================ TPDFStructure
 // Owns every object created through it, in creation order. Objects live until
 // FreeObject frees them, Clear is called or the structure is destroyed.
+// One thread at a time: parsing and resolving add objects.
 class TPDFStructure {
  public:
   // Resolves a reference (the reference, its number, its generation) to an
@@ -473,6 +475,7 @@ class TPDFRectangle {
 
 // ================================================================ TPDFNameTree
 // A flat name tree: the /Names array of its root only (no /Kids).
+// Used from the thread that uses its structure.
 class TPDFNameTree {
  public:
   TPDFNameTree(TPDFStructure* Structure, TPDFDictionary* Root);

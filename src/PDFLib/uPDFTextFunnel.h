@@ -14,6 +14,7 @@
 // Collects the fragments a content interpreter shows, joins each onto the
 // earliest block that it continues (same font name, matrix key and colour,
 // its start near the block's end), and writes one row per block.
+// One thread at a time.
 class TPDFTextFunnel {
  public:
   struct TPoint {

@@ -19,6 +19,7 @@ struct TTrueTypeTable {
 // Reads a TrueType program once; afterwards it answers questions about it.
 // Every read stops at the end of the data: a truncated or malformed program
 // gives what could be read, and the defaults for the rest.
+// Immutable once loaded: safe to read from several threads.
 class TPDFTrueTypeParser {
  public:
   // Parses Data (any bytes). A program whose version is not 1.0, "true" or

@@ -17,6 +17,7 @@
 class TSystemFonts;
 
 // An embedded TrueType program, or the installed font chosen as a substitute.
+// Safe to read from several threads once made.
 class TPDFTrueTypeRasterizer2 final : public TPDFFontRasterizer {
  public:
   // Parser is never null (an empty parser for a font with no program).

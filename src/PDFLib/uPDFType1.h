@@ -12,6 +12,7 @@
 
 class TPDFStream;
 
+// A Type 1 or CFF program; safe to read from several threads once loaded.
 class TPDFType1Decoder final : public TPDFFontRasterizer {
  public:
   TPDFType1Decoder();

@@ -11,6 +11,7 @@
 
 // A read-only stream over bytes it borrows (the document's copy of the file,
 // which must outlive it).
+// One thread at a time.
 class TXRStringStream {
  public:
   explicit TXRStringStream(std::string_view Text) : FData(Text) {}
@@ -30,6 +31,7 @@ class TXRStringStream {
 // Reads the chain of cross-reference sections of a file held in memory and
 // reports every entry, trailer and section offset through its callbacks, newest
 // section first. It never scans the whole file: each step reads a bounded window.
+// One thread at a time.
 class TPDFXRefReader {
  public:
   // (ObjectNumber, Value1, Kind, Value2). Kind 'n': in use at offset Value1 with

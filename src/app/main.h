@@ -48,6 +48,7 @@ class EWriteError : public std::runtime_error {
 enum class TAction { OpenFile, Option, Extract, Stop };
 
 // What the run logic needs from its host.
+// Called from the thread that runs the logic.
 class TMainHost {
  public:
   virtual ~TMainHost() = default;
@@ -153,6 +154,7 @@ class TMainLogic {
 // half-written one. A temporary file that cannot be written fails at Commit,
 // where writing the whole list would have failed. "-" is standard output,
 // written at Commit.
+// One thread at a time.
 class TItemWriter {
  public:
   explicit TItemWriter(std::string FileName);

@@ -26,6 +26,7 @@ void CenterForm(QWidget& Form);
 // Conversion between the 8-bit text of the run logic and the engine (in one
 // code page, see TCodePage) and Qt's strings. A code page Qt does not know is
 // read as UTF-8.
+// Safe to read from several threads (its code page is).
 class TTextCodec {
  public:
   explicit TTextCodec(std::string CodePageName);

@@ -9,6 +9,7 @@ class QPushButton;
 
 // A fixed-size dialog: the prompt lblMsg, the edit Edit1, the default button
 // bOk and bCancel. Closing it with the close box counts as Cancel.
+// On the GUI thread only, as every Qt widget.
 class TFrmInputString : public QDialog {
   Q_OBJECT
  public:

@@ -12,6 +12,7 @@ class QWidget;
 // A fixed-size dialog: the logo Image1, the product's name, "版本:" with the
 // version lVersion ("%d.%d.%d" of the build), a link to the project's page,
 // and in the panel pReg the buttons Button1 (close) and bOnline (the page).
+// On the GUI thread only, as every Qt widget.
 class TfrmRegBox : public QDialog {
   Q_OBJECT
  public:

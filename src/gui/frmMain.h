@@ -26,6 +26,7 @@ class TSettings;
 // the real dialog; tests replace the hooks to answer without a person.
 // Errors that reach an action's handler (after the run's own clean-up ran)
 // are shown by OnShowError.
+// On the GUI thread only, as every Qt widget.
 class TfrmMain : public QMainWindow, public TMainHost {
   Q_OBJECT
  public:

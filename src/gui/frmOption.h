@@ -24,6 +24,7 @@ class TTextCodec;
 // stores the controls into the settings and saves them; an error on the way
 // (a page text that is not an integer, ...) goes to ShowError and keeps the
 // dialog open.
+// On the GUI thread only, as every Qt widget.
 class TfrmOption : public QDialog {
   Q_OBJECT
  public:

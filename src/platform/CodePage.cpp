@@ -2,10 +2,12 @@
 #include "CodePage.h"
 
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <mutex>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include <iconv.h>
 #include <langinfo.h>
@@ -67,12 +69,24 @@ class TIconvCodePage final : public TCodePage {
   bool IsWinAnsi() const override { return WinAnsi_; }
 
   const std::string& FromUTF16(uint16_t Unit) const override {
-    auto& Block = Blocks_[Unit >> 8];
-    if (!Block) Block = std::make_unique<TBlock>();
+    std::atomic<TBlock*>& Slot = Blocks_[Unit >> 8];
+    TBlock* Block = Slot.load(std::memory_order_acquire);
+    if (!Block) {
+      std::lock_guard<std::mutex> Guard(Lock_);
+      Block = Slot.load(std::memory_order_relaxed);
+      if (!Block) {
+        Owned_.push_back(std::make_unique<TBlock>());
+        Block = Owned_.back().get();
+        Slot.store(Block, std::memory_order_release);
+      }
+    }
     TEntry& Entry = (*Block)[Unit & 0xFF];
-    if (!Entry.Filled) {
-      if (IsSurrogate(Unit) || !Convert(Unit, Entry.Text)) Entry.Text.assign(1, '?');
-      Entry.Filled = true;
+    if (!Entry.Filled.load(std::memory_order_acquire)) {
+      std::lock_guard<std::mutex> Guard(Lock_);
+      if (!Entry.Filled.load(std::memory_order_relaxed)) {
+        if (IsSurrogate(Unit) || !Convert(Unit, Entry.Text)) Entry.Text.assign(1, '?');
+        Entry.Filled.store(true, std::memory_order_release);
+      }
     }
     return Entry.Text;
   }
@@ -80,7 +94,7 @@ class TIconvCodePage final : public TCodePage {
   std::string FromCodePoint(char32_t Char) const override {
     if (Char < 0x10000) return FromUTF16(static_cast<uint16_t>(Char));
     if (Char > 0x10FFFF) return "?";
-    std::lock_guard<std::mutex> Guard(WideLock_);
+    std::lock_guard<std::mutex> Guard(Lock_);
     auto [It, New] = Wide_.try_emplace(Char);
     if (New && !Convert(Char, It->second)) It->second.assign(1, '?');
     return It->second;
@@ -88,29 +102,34 @@ class TIconvCodePage final : public TCodePage {
 
   const std::string& FromWinAnsi(unsigned char Byte) const override {
     TEntry& Entry = WinAnsiTable_[Byte];
-    if (!Entry.Filled) {
+    if (!Entry.Filled.load(std::memory_order_acquire)) {
       const uint16_t Char = WinAnsiChar(Byte);
-      if (WinAnsi_ || Byte < 0x20 || Byte == 0x7F) {
-        Entry.Text.assign(1, static_cast<char>(Byte));
-      } else if (Char == 0) {
-        Entry.Text.assign(1, '?');
-      } else {
-        Entry.Text = FromUTF16(Char);
+      // Converted before the lock is taken (FromUTF16 takes it itself).
+      const std::string Text = WinAnsi_ || Byte < 0x20 || Byte == 0x7F ? std::string(1, static_cast<char>(Byte))
+                               : Char == 0                               ? std::string(1, '?')
+                                                                         : FromUTF16(Char);
+      std::lock_guard<std::mutex> Guard(Lock_);
+      if (!Entry.Filled.load(std::memory_order_relaxed)) {
+        Entry.Text = Text;
+        Entry.Filled.store(true, std::memory_order_release);
       }
-      Entry.Filled = true;
     }
     return Entry.Text;
   }
 
  private:
+  // A conversion, filled once under the lock and read without it once
+  // Filled is seen set: its text never changes after that.
   struct TEntry {
     std::string Text;
-    bool Filled = false;
+    std::atomic<bool> Filled{false};
   };
   using TBlock = std::array<TEntry, 256>;
 
   // One code point into the code page, with the shift state of a stateful
-  // code page closed at the end; false when it has no form for it.
+  // code page closed at the end; false when it has no form for it. The
+  // iconv handle is not shared: called under the lock (or before the code
+  // page is handed out).
   bool Convert(uint32_t CodePoint, std::string& Out) const {
     char In[4] = {static_cast<char>(CodePoint & 0xFF), static_cast<char>((CodePoint >> 8) & 0xFF),
                   static_cast<char>((CodePoint >> 16) & 0xFF), static_cast<char>(CodePoint >> 24)};
@@ -132,10 +151,14 @@ class TIconvCodePage final : public TCodePage {
   std::string Name_;
   iconv_t Handle_;
   bool WinAnsi_ = false;
-  mutable std::array<std::unique_ptr<TBlock>, 256> Blocks_;
+  // The caches, shared by every thread that uses the code page: blocks of
+  // 256 UTF-16 units made on first use (published through their slot, owned
+  // by Owned_), the WinAnsiEncoding bytes, and characters beyond the Basic
+  // Multilingual Plane. Lock_ guards the iconv handle and every fill.
+  mutable std::mutex Lock_;
+  mutable std::array<std::atomic<TBlock*>, 256> Blocks_{};
+  mutable std::vector<std::unique_ptr<TBlock>> Owned_;
   mutable std::array<TEntry, 256> WinAnsiTable_;
-  // Characters beyond the Basic Multilingual Plane, converted once.
-  mutable std::mutex WideLock_;
   mutable std::unordered_map<char32_t, std::string> Wide_;
 };
 
@@ -152,14 +175,13 @@ std::shared_ptr<const TCodePage> TCodePage::Create(std::string_view Name) {
 }
 
 std::string TCodePage::LocaleName() {
-  // LC_CTYPE alone is taken from the environment, and put back afterwards,
-  // so that the process's locale stays as it was in every category.
+  // The character set of the environment's LC_CTYPE (LC_ALL, LC_CTYPE, LANG),
+  // read through a locale object of its own: the process's locale is neither
+  // read nor changed, so any thread may ask.
   std::string Codeset;
-  const char* Current = setlocale(LC_CTYPE, nullptr);
-  const std::string Saved = Current ? Current : "C";
-  if (setlocale(LC_CTYPE, "")) {
-    if (const char* Name = nl_langinfo(CODESET)) Codeset = Name;
-    setlocale(LC_CTYPE, Saved.c_str());
+  if (locale_t Environment = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr))) {
+    if (const char* Name = nl_langinfo_l(CODESET, Environment)) Codeset = Name;
+    freelocale(Environment);
   }
   const std::string Key = Upper(Codeset);
   if (Key.empty() || Key == "UTF-8" || Key == "UTF8" || Key == "ANSI_X3.4-1968" || Key == "ASCII" ||
@@ -172,8 +194,9 @@ std::string TCodePage::LocaleName() {
 std::shared_ptr<const TCodePage> TCodePage::Default() {
   // Every engine and document starts from the default, so the last one made
   // is kept for the locale it was made for: opening the conversion and
-  // settling what it keeps of ASCII and Windows-1252 is done once. Kept per
-  // thread, as the conversion caches are not shared between threads.
+  // settling what it keeps of ASCII and Windows-1252 is done once per
+  // thread (a code page may be shared, but each thread keeps its own
+  // default without a lock).
   thread_local std::string KeptName;
   thread_local std::shared_ptr<const TCodePage> Kept;
   std::string Name = LocaleName();

@@ -9,7 +9,9 @@
 #include <string_view>
 
 // One code page, chosen once per process. Conversions are cached; a character
-// the code page lacks becomes "?".
+// the code page lacks becomes "?". A code page may be shared by several
+// threads: its caches are filled under a lock and read without one, and
+// references it returns stay valid and unchanged for its life.
 class TCodePage {
  public:
   // The code page NAME as iconv knows it ("CP1252", "UTF-8", "CP936",
@@ -17,8 +19,9 @@ class TCodePage {
   // does not keep ASCII as it is (UTF-16, UTF-32, EBCDIC, ...). The name is
   // kept in upper case.
   static std::shared_ptr<const TCodePage> Create(std::string_view Name);
-  // The locale's character set (nl_langinfo(CODESET) after setlocale), UTF-8
-  // when that is UTF-8, ASCII or the C/POSIX locale.
+  // The character set of the environment's locale (LC_ALL, LC_CTYPE, LANG),
+  // UTF-8 when that is UTF-8, ASCII or the C/POSIX locale. Leaves the
+  // process's locale alone; any thread may call it.
   static std::string LocaleName();
   // The process default: Create(LocaleName()), or UTF-8; the same object
   // again while the locale's character set stays the same (per thread).

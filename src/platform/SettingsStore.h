@@ -9,6 +9,8 @@
 
 // One key's values. Reads give no value for a missing or unreadable entry;
 // Write replaces the whole set of values at once.
+// One thread at a time; two processes may share the file (a write replaces
+// it whole).
 class TSettingsStore {
  public:
   virtual ~TSettingsStore() = default;
