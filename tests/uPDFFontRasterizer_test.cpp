@@ -145,6 +145,47 @@ TEST(TPDFFontCollection, CompositeFonts) {
   EXPECT_EQ(F.Fonts.FontCount(), 4u);
 }
 
+TEST(TPDFFontCollection, CompositeTextWithoutToUnicodeComesOnlyFromAnEmbeddedProgram) {
+  // The installed Arial maps A and B to glyphs 1 and 2, as does the embedded
+  // program; codes are their own CIDs and glyphs (Identity).
+  TTestTrueType Program;
+  Program.Advances = {0, 600, 700};
+  Program.Names = {".notdef", "", ""};
+  Program.Characters = {{'A', 1}, {'B', 2}};
+  const std::string Type0 = "<< /Subtype /Type0 /BaseFont /Sub /Encoding /Identity-H /DescendantFonts [2 0 R] >>";
+  const std::string Identity = "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> ";
+  struct Case {
+    const char* What;
+    std::string Descendant;
+    const char32_t* Text;  // of code 2; null: no text
+  } Cases[] = {
+      {"no program: the installed substitute's cmap is not read",
+       "<< /Subtype /CIDFontType2 /BaseFont /Arial " + Identity + "/FontDescriptor << /Flags 32 >> >>", nullptr},
+      {"no program, CFF kind", "<< /Subtype /CIDFontType0 /BaseFont /Arial " + Identity + "/FontDescriptor << /Flags 4 >> >>",
+       nullptr},
+      {"a program that decodes to nothing",
+       "<< /Subtype /CIDFontType2 /BaseFont /Arial " + Identity + "/FontDescriptor << /Flags 32 /FontFile2 21 0 R >> >>",
+       nullptr},
+      {"an embedded program: its cmap read backwards",
+       "<< /Subtype /CIDFontType2 /BaseFont /Sub " + Identity + "/FontDescriptor << /Flags 32 /FontFile2 20 0 R >> >>",
+       U"B"},
+  };
+  for (const auto& C : Cases) {
+    TFonts F;
+    F.Installed.AddFile("Arial", MakeTrueType(Program));
+    F.AddStream(20, "<< >>", MakeTrueType(Program));
+    F.AddStream(21, "<< >>", "");
+    F.Add(1, Type0);
+    F.Add(2, C.Descendant);
+    const TPDFFontCollectionData* Font = F.Select(1);
+    ASSERT_NE(Font, nullptr) << C.What;
+    std::u32string Chars;
+    EXPECT_EQ(Font->CodeUnicode(2, Chars), C.Text != nullptr) << C.What;
+    EXPECT_EQ(Chars, C.Text ? C.Text : U"") << C.What;
+    EXPECT_TRUE(F.Installed.Requests.empty()) << C.What;
+  }
+}
+
 // Fonts whose programs decide their glyph names, widths or units.
 struct TProgramFonts : TFonts {
   // A Type1 font with a FontFile program and the given extra entries.
@@ -291,11 +332,11 @@ TEST(TPDFFontCollection, InstalledFontsAreAskedOnlyWhenTheTextNeedsThem) {
        "<< /Subtype /CIDFontType0 /BaseFont /Ryumin-Light /CIDSystemInfo << /Registry (Adobe) /Ordering (Japan1) >> "
        "/FontDescriptor << /Flags 4 >> >>",
        {}},
-      {"a descendant in the Identity ordering: the substitute's glyphs give its text",
+      {"a descendant in the Identity ordering without a program: W widths, no text",
        "<< /Subtype /Type0 /BaseFont /Sub /Encoding /Identity-H /DescendantFonts [2 0 R] >>",
        "<< /Subtype /CIDFontType2 /BaseFont /Sub /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) >> "
        "/FontDescriptor << /Flags 32 >> >>",
-       {"Arial//"}},
+       {}},
       {"a simple font without a program: the substitute's widths",
        "<< /Subtype /TrueType /BaseFont /Arial /FontDescriptor << /Flags 32 >> >>", "", {"Arial//"}},
   };

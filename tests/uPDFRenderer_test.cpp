@@ -175,6 +175,21 @@ TEST(TPDFRenderer, FormsAndAnnotations) {
   EXPECT_FALSE(Doc.MayHoldKey(99, 0, "AP"));
 }
 
+TEST(TPDFRenderer, CompositeCodesTheFileGivesNoTextFor) {
+  // /F4: Identity-H without ToUnicode, its descendant in the Identity
+  // ordering with no program. An installed font stands in for drawing, but
+  // its cmap is no source of text: the codes advance and show nothing.
+  TPage P("BT /F4 12 Tf 72 700 Td <00240025001F> Tj ET", "",
+          {{10, "<< /Type /Font /Subtype /Type0 /BaseFont /ArialMT /Encoding /Identity-H /DescendantFonts [11 0 R] >>"},
+           {11, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /ArialMT /DW 500 /W [36 [500 500]] "
+                "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
+                "/FontDescriptor << /Flags 32 /Ascent 900 /Descent -100 >> >>"}},
+          "", {}, "/F4 10 0 R");
+  EXPECT_EQ(P.Rows(), "\"ArialMT\",#000000,12.00,72.0000,698.8000,90.0000,698.8000,90.0000,710.8000,72.0000,710.8000,"
+                      "\"\"\r\n");
+  EXPECT_EQ(P.Rows(0), "");
+}
+
 TEST(TPDFRenderer, WordMode) {
   // "one two three" with a space narrower than Size and wider than Size / 5.
   TPage P("BT /F2 12 Tf 72 700 Td (one two three) Tj ET");
