@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TestFonts.h"
+#include "PDFCommon.h"
 #include "TestPDFWriter.h"
 #include "uPDFDocument.h"
 #include "uPDFPageTree.h"
@@ -188,6 +189,16 @@ TEST(TPDFRenderer, CompositeCodesTheFileGivesNoTextFor) {
   EXPECT_EQ(P.Rows(), "\"ArialMT\",#000000,12.00,72.0000,698.8000,90.0000,698.8000,90.0000,710.8000,72.0000,710.8000,"
                       "\"\"\r\n");
   EXPECT_EQ(P.Rows(0), "");
+}
+
+TEST(TPDFRenderer, LinesThatMixFontsKeepTheirOrder) {
+  // Code upright, argument names slanted: "name" is near the end of
+  // "object", but the comma between them is another block's text.
+  TPage P("BT /F2 12 Tf 72 700 Td (attr\\() Tj /F5 12 Tf (object) Tj /F2 12 Tf (, ) Tj /F5 12 Tf (name) Tj "
+          "/F2 12 Tf (\\)) Tj ET",
+          "", {{10, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica-Oblique >>"}}, "", {}, "/F5 10 0 R");
+  EXPECT_EQ(P.Texts(), "attr(|object|, |name|)");
+  EXPECT_EQ(ReflowLayout(P.Rows(), 792), "attr(  object  ,   name  )");
 }
 
 TEST(TPDFRenderer, WordMode) {
