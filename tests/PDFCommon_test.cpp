@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "TestPDFWriter.h"
 #include "uPDFEngine.h"
 
 namespace {
@@ -325,6 +326,37 @@ TEST(GetPageTextByType, LayoutsOfAnEmptyEngine) {
     GetPageTextByType(Engine, static_cast<uint8_t>(Type), Text);
     EXPECT_EQ(Text, "before") << Type;
   }
+}
+
+// The layouts of a one-page file in Helvetica that shows Content.
+std::string PageLayout(const std::string& Content, uint8_t TextType) {
+  TTestPDFWriter W;
+  W.Add(1, 0, "<< /Type /Catalog /Pages 2 0 R >>");
+  W.Add(2, 0, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>");
+  W.Add(3, 0, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>");
+  W.AddStream(4, "", Content, false);
+  W.Add(5, 0, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  W.Section().Root = "1 0 R";
+  TPDFEngine Engine;
+  EXPECT_EQ(Engine.LoadFromData(W.Finish()), 1);
+  EXPECT_EQ(Engine.SelectPage(1), 1);
+  std::string Text;
+  GetPageTextByType(Engine, TextType, Text);
+  return Text;
+}
+
+TEST(GetPageTextByType, ReadingLayoutKeepsLettersThatFollowThemselves) {
+  struct Case {
+    const char* What;
+    std::string Content, Expected;
+  } Cases[] = {
+      // Each l of "will" shown on its own, an advance (2.66 points) apart.
+      {"letters shown one by one", "BT /F1 12 Tf 72 700 Td (wi) Tj (l) Tj (l) Tj ET", "will"},
+      // A bold effect: the word again, a quarter point to the right.
+      {"a word drawn twice over itself", "BT /F1 12 Tf 72 700 Td (Bold) Tj ET BT /F1 12 Tf 72.25 700 Td (Bold) Tj ET",
+       "Bold"},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(PageLayout(C.Content, 3), C.Expected) << C.What;
 }
 
 }  // namespace
