@@ -301,6 +301,44 @@ TEST(GlyphNameToUnicode, TheGlyphListRules) {
   for (const auto& C : Cases) EXPECT_EQ(GlyphNameToUnicode(C.Name), C.Chars) << C.Name;
 }
 
+TEST(GlyphNameToUnicode, NamesOfTeXsMathFonts) {
+  struct Case {
+    const char* Name;
+    std::u32string Chars;
+  } Cases[] = {
+      {"summationdisplay", U"\u2211"}, {"summationtext", U"\u2211"}, {"integraldisplay", U"\u222B"},
+      {"uniondisplay", U"\u22C3"},     {"bracketleftbig", U"["},       {"parenleftbigg", U"("},
+      {"parenrightBigg", U")"},         {"braceleftBig", U"{"},         {"angbracketrightbig", U"\u27E9"},
+      {"radicalBigg", U"\u221A"},      {"radicalbig", U"\u221A"},     {"circleplusdisplay", U"\u2A01"},
+      {"mapsto", U"\u21A6"},           {"longmapsto", U"\u27FC"},       {"lessorequalslant", U"\u2A7D"},
+      {"llbracket", U"\u27E6"},        {"summation.v1", U"\u2211"},  // Latin Modern Math's variants
+      {"summationhuge", U""},  // no size of cmex
+  };
+  for (const auto& C : Cases) EXPECT_EQ(GlyphNameToUnicode(C.Name), C.Chars) << C.Name;
+}
+
+TEST(NumericGlyphNameCode, NamesThatOnlyNumberACode) {
+  struct Case {
+    const char* Name;
+    int Code;
+  } Cases[] = {
+      {"a96", 96},  {"g3", 3},     {"cs65", 65}, {"G255", 255}, {"x41", 0x41}, {"X7f", 0x7F}, {"a0", 0},
+      {"a256", -1}, {"a1000", -1}, {"abc1", -1}, {"a", -1},     {"x4G", -1},   {"96", -1},   {"a9b", -1},
+      {"minus", -1}, {"uni0041", -1}, {"u1D461", -1},  // names the glyph list knows
+  };
+  for (const auto& C : Cases) EXPECT_EQ(NumericGlyphNameCode(C.Name), C.Code) << C.Name;
+  TPDFGlyphNames Names = NamesOf(Std), Encoding = NamesOf(Std);
+  Names[65] = "a66";
+  Names[66] = "x43";
+  Names[67] = "g3";   // code 3 has no glyph in StandardEncoding: stays
+  Names[68] = "Bogus";
+  ResolveNumericGlyphNames(Names, Encoding);
+  EXPECT_EQ(Names[65], "B");
+  EXPECT_EQ(Names[66], "C");
+  EXPECT_EQ(Names[67], "g3");
+  EXPECT_EQ(Names[68], "Bogus");
+}
+
 TEST(GlyphNamesToTexts, NamesWinAnsiLacksByTheGlyphListInTheCodePage) {
   auto RealCP1252 = TCodePage::Create("CP1252");
   auto RealUTF8 = TCodePage::Create("UTF-8");
@@ -315,7 +353,7 @@ TEST(GlyphNamesToTexts, NamesWinAnsiLacksByTheGlyphListInTheCodePage) {
       {"f_f_i", "ffi", "ffi"},             // ligatures keep their letters
       {"fl", "fl", "fl"},
       {"u1D44F", "u1D44F", "\xF0\x9D\x91\x8F"},
-      {"g35", "g35", "g35"},
+      {"g35", "g35", "\xEF\xBF\xBD"},  // no character: U+FFFD where the code page has it
       {"quoteright", "\x92", "\xE2\x80\x99"},  // WinAnsiEncoding's names as before
   };
   for (const auto& C : Cases) {

@@ -186,6 +186,30 @@ TEST(TPDFFontCollection, CompositeTextWithoutToUnicodeComesOnlyFromAnEmbeddedPro
   }
 }
 
+TEST(TPDFFontCollection, GlyphNamesThatAreNoCharacters) {
+  // In a Unicode code page: TeX's math names by the table, numbering names
+  // through the encoding, and no name's letters for a glyph of no character.
+  TFonts F;
+  const auto UTF8 = TCodePage::Create("UTF-8");
+  TPDFFontCollection Fonts(*UTF8);
+  Fonts.LoadFontPrograms = true;
+  Fonts.SubstituteFonts = &F.Substitutes;
+  const std::string Differences = "/Encoding << /Differences [65 /a66 /x43 /g3 /summationdisplay /Bogus /mapsto] >>";
+  F.Add(1, "<< /Subtype /Type3 /FontMatrix [0.001 0 0 0.001 0 0] /CharProcs << >> " + Differences + " >>");
+  F.Add(2, "<< /Subtype /Type1 /BaseFont /ZapfDingbats " + Differences + " >>");
+  const TPDFFontCollectionData* Font = Fonts.SelectFont(F.S.NewIndRef(1, 0));
+  ASSERT_NE(Font, nullptr);
+  const std::string Replacement = "\xEF\xBF\xBD";
+  const std::vector<std::string> Expected = {"B", "C", Replacement, "\xE2\x88\x91", Replacement, "\xE2\x86\xA6"};
+  for (size_t I = 0; I < Expected.size(); ++I) {
+    EXPECT_EQ(Font->CodeTexts[65 + I], Expected[I]) << I;
+    EXPECT_EQ(Font->RenderTexts[65 + I], Expected[I]) << I;
+  }
+  EXPECT_EQ(Font->GlyphNames[65], "a66");  // the program's own name stays
+  // ZapfDingbats names its own glyphs a1, a2, ...: not read as numbers.
+  EXPECT_EQ(Fonts.SelectFont(F.S.NewIndRef(2, 0))->CodeTexts[65], Replacement);
+}
+
 // Fonts whose programs decide their glyph names, widths or units.
 struct TProgramFonts : TFonts {
   // A Type1 font with a FontFile program and the given extra entries.

@@ -212,6 +212,8 @@ bool ComponentToUnicode(std::string_view Name, std::u32string& Out) {
 
 constexpr std::string_view LigatureLetters[] = {"ff", "fi", "fl", "ffi", "ffl", "st", "st"};
 
+constexpr char32_t ReplacementCharacter = 0xFFFD;
+
 }  // namespace
 
 std::u32string GlyphNameToUnicode(std::string_view GlyphName) {
@@ -252,9 +254,45 @@ void GlyphNamesToTexts(const TPDFGlyphNames& Names, TPDFCodeTexts& Texts, const 
       continue;
     }
     // A name WinAnsiEncoding lacks: its characters when the code page has
-    // them all, else its own letters.
+    // them all. A name that stands for no character shows as U+FFFD in a
+    // code page that has it, never as its letters; elsewhere, as those
+    // other names, as its own letters.
     const std::u32string Chars = GlyphNameToUnicode(Names[C]);
-    Texts[C] = !Chars.empty() && CodePageHasAll(Chars, CodePage) ? UnicodeToText(Chars, CodePage) : Names[C];
+    if (!Chars.empty() && CodePageHasAll(Chars, CodePage))
+      Texts[C] = UnicodeToText(Chars, CodePage);
+    else if (Chars.empty() && !Names[C].empty() && CodePage.Has(ReplacementCharacter))
+      Texts[C] = CodePage.FromCodePoint(ReplacementCharacter);
+    else
+      Texts[C] = Names[C];
+  }
+}
+
+int NumericGlyphNameCode(std::string_view Name) {
+  if (!GlyphNameToUnicode(Name).empty()) return -1;
+  auto IsLetter = [](char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); };
+  int64_t Value = -1;
+  if (Name.size() >= 2 && Name.size() <= 3 && (Name[0] == 'x' || Name[0] == 'X')) {
+    Value = HexValue(Name.substr(1));  // "x41"
+  } else {
+    size_t Letters = 0;
+    while (Letters < Name.size() && Letters < 2 && IsLetter(Name[Letters])) ++Letters;
+    const std::string_view Digits = Name.substr(Letters);
+    if (Letters == 0 || Digits.empty() || Digits.size() > 3) return -1;
+    Value = 0;
+    for (char D : Digits) {
+      if (D < '0' || D > '9') return -1;
+      Value = Value * 10 + (D - '0');
+    }
+  }
+  return Value >= 0 && Value <= 255 ? static_cast<int>(Value) : -1;
+}
+
+void ResolveNumericGlyphNames(TPDFGlyphNames& Names, const TPDFGlyphNames& Encoding) {
+  for (std::string& Name : Names) {
+    const int Code = NumericGlyphNameCode(Name);
+    if (Code < 0) continue;
+    const std::string& Named = Encoding[static_cast<size_t>(Code)];
+    if (!Named.empty() && Named != ".notdef") Name = Named;
   }
 }
 

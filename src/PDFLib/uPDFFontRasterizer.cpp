@@ -253,9 +253,17 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
       }
     }
 
+    const TPDFGlyphNames Encoded = Names;  // before the Differences
     if (Differences) ApplyDifferences(Names, Differences);
     if (Standard > 0) GetStandardFontWidths(Standard, Names, Widths);
-    if (!CodeKeyed) GlyphNamesToTexts(Names, CodeTexts, FCodePage);
+    if (!CodeKeyed) {
+      // A name that only numbers a code ("a96") reads as the encoding's
+      // glyph of that code (ZapfDingbats' own names look the same); the
+      // glyph names themselves stay for the program.
+      TPDFGlyphNames TextNames = Names;
+      if (Differences && Standard != 14) ResolveNumericGlyphNames(TextNames, Encoded);
+      GlyphNamesToTexts(TextNames, CodeTexts, FCodePage);
+    }
     if (Subtype == "CIDFontType0" || Subtype == "CIDFontType2") {
       CIDWidths = BuildCIDWidths(As<TPDFArray>(Font->GetValue("W", true)), Font);
       if (Subtype == "CIDFontType2")
