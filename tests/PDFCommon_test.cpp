@@ -328,14 +328,22 @@ TEST(GetPageTextByType, LayoutsOfAnEmptyEngine) {
   }
 }
 
-// The layouts of a one-page file in Helvetica that shows Content.
+// The layouts of a one-page file that shows Content: /F1 is Helvetica, /F2
+// a composite font written vertically (Identity-V; codes 1..5 read A..E and
+// advance an em down the page).
 std::string PageLayout(const std::string& Content, uint8_t TextType) {
   TTestPDFWriter W;
   W.Add(1, 0, "<< /Type /Catalog /Pages 2 0 R >>");
   W.Add(2, 0, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>");
-  W.Add(3, 0, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>");
+  W.Add(3, 0, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << /Font << /F1 5 0 R /F2 6 0 R >> >> >>");
   W.AddStream(4, "", Content, false);
   W.Add(5, 0, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  W.Add(6, 0, "<< /Type /Font /Subtype /Type0 /BaseFont /Mincho /Encoding /Identity-V /DescendantFonts [7 0 R] "
+              "/ToUnicode 8 0 R >>");
+  W.Add(7, 0, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Mincho "
+              "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> >>");
+  W.AddStream(8, "", "begincodespacerange <0000> <FFFF> endcodespacerange 1 beginbfrange <0001> <0005> <0041> endbfrange",
+              false);
   W.Section().Root = "1 0 R";
   TPDFEngine Engine;
   EXPECT_EQ(Engine.LoadFromData(W.Finish()), 1);
@@ -357,6 +365,13 @@ TEST(GetPageTextByType, ReadingLayoutKeepsLettersThatFollowThemselves) {
        "Bold"},
   };
   for (const auto& C : Cases) EXPECT_EQ(PageLayout(C.Content, 3), C.Expected) << C.What;
+}
+
+TEST(GetPageTextByType, ReadingLayoutReadsVerticalColumnsRightToLeft) {
+  // The left column is drawn first; each column reads down the page.
+  const std::string Content =
+      "BT /F2 12 Tf 1 0 0 1 460 700 Tm <00040005> Tj ET BT /F2 12 Tf 1 0 0 1 480 700 Tm <000100020003> Tj ET";
+  EXPECT_EQ(PageLayout(Content, 3), "ABC\r\nDE");
 }
 
 }  // namespace

@@ -626,6 +626,40 @@ TEST(BuildCIDWidths, HugeArraysFinish) {
   EXPECT_EQ(List->Width(65535), 321);
 }
 
+TEST(BuildCIDVerticalMetrics, W2AndDW2) {
+  struct Metric {
+    int64_t Cid;
+    int32_t W1, VX, VY;
+  };
+  constexpr int32_t Half = TPDFCIDVerticalMetrics::HalfWidth;
+  struct Case {
+    const char* Font;
+    std::vector<Metric> Expected;
+  } Cases[] = {
+      {"<< >>", {{0, -1000, Half, 880}, {65535, -1000, Half, 880}}},
+      {"<< /DW2 [900 -1100] >>", {{7, -1100, Half, 900}}},
+      {"<< /DW2 [900] >>", {{7, -1000, Half, 880}}},  // not a pair: the default
+      {"<< /W2 [1 [-500 250 800 -600 300 900] 10 20 -700 400 860] >>",
+       {{1, -500, 250, 800}, {2, -600, 300, 900}, {3, -1000, Half, 880}, {10, -700, 400, 860}, {20, -700, 400, 860},
+        {21, -1000, Half, 880}}},
+      // The first entry for a CID wins; a malformed entry ends the array.
+      {"<< /W2 [5 5 -400 1 2 4 6 -300 3 4 9 (x) 12 12 -1 1 1] >>",
+       {{4, -300, 3, 4}, {5, -400, 1, 2}, {6, -300, 3, 4}, {12, -1000, Half, 880}}},
+      {"<< /W2 [1 [-500 250] 2 [-600 1 2 -700]] >>", {{1, -1000, Half, 880}, {2, -600, 1, 2}, {3, -1000, Half, 880}}},
+  };
+  TObjects Objects;
+  for (const auto& C : Cases) {
+    const auto Metrics = BuildCIDVerticalMetrics(As<TPDFDictionary>(Objects.Parse(C.Font)));
+    ASSERT_NE(Metrics, nullptr) << C.Font;
+    for (const auto& M : C.Expected) {
+      EXPECT_EQ(Metrics->W1.Width(M.Cid), M.W1) << C.Font << " CID " << M.Cid;
+      EXPECT_EQ(Metrics->VX.Width(M.Cid), M.VX) << C.Font << " CID " << M.Cid;
+      EXPECT_EQ(Metrics->VY.Width(M.Cid), M.VY) << C.Font << " CID " << M.Cid;
+    }
+  }
+  EXPECT_EQ(BuildCIDVerticalMetrics(nullptr)->W1.Width(3), -1000);
+}
+
 TEST(TPDFCIDWidths, RangesFillOnlyFreeSlots) {
   // Ranges in the order given, then the expected width of some CIDs.
   struct Range {

@@ -201,6 +201,32 @@ TEST(TPDFRenderer, LinesThatMixFontsKeepTheirOrder) {
   EXPECT_EQ(ReflowLayout(P.Rows(), 792), "attr(  object  ,   name  )");
 }
 
+// /F6: Identity-V with ToUnicode (codes 1..5 read A..E); code 2 advances
+// 500 down by W2, the others by DW2's 1100.
+const std::vector<std::pair<int, std::string>> VerticalFont = {
+    {10, "<< /Type /Font /Subtype /Type0 /BaseFont /Mincho /Encoding /Identity-V /DescendantFonts [11 0 R] "
+         "/ToUnicode 12 0 R >>"},
+    {11, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Mincho /DW2 [880 -1100] /W2 [2 [-500 500 880]] "
+         "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> >>"}};
+const std::vector<std::pair<int, std::pair<std::string, std::string>>> VerticalMap = {
+    {12, {"", "begincodespacerange <0000> <FFFF> endcodespacerange 1 beginbfrange <0001> <0005> <0041> endbfrange"}}};
+
+TEST(TPDFRenderer, VerticalWritingAdvancesDownThePage) {
+  // Down from 700 by 11 + 5 + 11 + 11, a positive TJ number 4 further
+  // down, 11 + 11 more: one block, an em wide about x 500, its own x running
+  // down the page; a negative number moves back up.
+  TPage P("BT /F6 10 Tf 1 0 0 1 500 700 Tm <000100020003> Tj [<0004> 400 <0005>] TJ <0001> Tj ET", "", VerticalFont, "",
+          VerticalMap, "/F6 10 0 R");
+  EXPECT_EQ(P.Rows(),
+            "\"Mincho\",#000000,10.00,495.0000,700.0000,495.0000,636.0000,505.0000,636.0000,505.0000,700.0000,"
+            "\"ABCD EA\"\r\n");
+  TPage Back("BT /F6 10 Tf 1 0 0 1 500 700 Tm [<0001> -1100 <0002>] TJ ET", "", VerticalFont, "", VerticalMap,
+             "/F6 10 0 R");
+  EXPECT_EQ(Back.Rows(),
+            "\"Mincho\",#000000,10.00,495.0000,700.0000,495.0000,689.0000,505.0000,689.0000,505.0000,700.0000,\"A\"\r\n"
+            "\"Mincho\",#000000,10.00,495.0000,700.0000,495.0000,695.0000,505.0000,695.0000,505.0000,700.0000,\"B\"\r\n");
+}
+
 TEST(TPDFRenderer, WordMode) {
   // "one two three" with a space narrower than Size and wider than Size / 5.
   TPage P("BT /F2 12 Tf 72 700 Td (one two three) Tj ET");

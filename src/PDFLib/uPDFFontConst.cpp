@@ -18,6 +18,8 @@ inline constexpr std::string_view FirstChar = "FirstChar";
 inline constexpr std::string_view LastChar = "LastChar";
 inline constexpr std::string_view Widths = "Widths";
 inline constexpr std::string_view DW = "DW";
+inline constexpr std::string_view W2 = "W2";
+inline constexpr std::string_view DW2 = "DW2";
 }  // namespace FontKey
 
 // One row of the Latin character set. Codes are indexed by TPDFBaseEncoding
@@ -426,3 +428,58 @@ std::unique_ptr<TPDFCIDWidths> BuildCIDWidths(const TPDFArray* W, const TPDFDict
 }
 
 double GetCIDWidth(const TPDFCIDWidths* List, int64_t Cid) { return List ? List->Width(Cid) : 1000.0; }
+
+TPDFCIDVerticalMetrics::TPDFCIDVerticalMetrics() {
+  W1.Default = -1000;
+  VY.Default = 880;
+  VX.Default = HalfWidth;
+}
+
+std::unique_ptr<TPDFCIDVerticalMetrics> BuildCIDVerticalMetrics(const TPDFDictionary* Font) {
+  auto Metrics = std::make_unique<TPDFCIDVerticalMetrics>();
+  if (!Font) return Metrics;
+  if (const auto* DW2 = As<TPDFArray>(Font->GetValue(FontKey::DW2, true)); DW2 && DW2->Count() == 2) {
+    const auto* VY = As<TPDFNumeric>(DW2->GetItem(0));
+    const auto* W1 = As<TPDFNumeric>(DW2->GetItem(1));
+    if (VY && W1) {
+      Metrics->VY.Default = VY->IntValue();
+      Metrics->W1.Default = W1->IntValue();
+    }
+  }
+  const auto* W2 = As<TPDFArray>(Font->GetValue(FontKey::W2, true));
+  if (!W2) return Metrics;
+  auto Add = [&](int64_t First, int64_t Last, const TPDFNumeric* W1, const TPDFNumeric* VX, const TPDFNumeric* VY) {
+    Metrics->W1.AddRange(First, Last, W1->IntValue());
+    Metrics->VX.AddRange(First, Last, VX->IntValue());
+    Metrics->VY.AddRange(First, Last, VY->IntValue());
+  };
+  const int64_t Count = W2->Count();
+  auto NumberAt = [&](int64_t I) { return I < Count ? As<TPDFNumeric>(W2->GetItem(static_cast<int>(I))) : nullptr; };
+  for (int64_t P = 0; P < Count - 1;) {
+    const auto* First = NumberAt(P);
+    if (!First || First->IntValue() < 0) break;
+    const int64_t Cid = First->IntValue();
+    TPDFObject* Second = W2->GetItem(static_cast<int>(P + 1));
+    if (auto* Ref = As<TPDFIndRef>(Second)) Second = Ref->Resolve();
+    if (const auto* Last = As<TPDFNumeric>(Second)) {
+      // c_first c_last w1y vx vy
+      const auto *W1 = NumberAt(P + 2), *VX = NumberAt(P + 3), *VY = NumberAt(P + 4);
+      if (!W1 || !VX || !VY) break;
+      Add(Cid, Last->IntValue(), W1, VX, VY);
+      P += 5;
+    } else if (const auto* List = As<TPDFArray>(Second)) {
+      // c [w1y vx vy w1y vx vy ...]
+      int64_t Next = Cid;
+      for (int64_t I = 0; I + 2 < List->Count() && Next < CIDSlots; I += 3, ++Next) {
+        const auto* W1 = As<TPDFNumeric>(List->GetItem(static_cast<int>(I)));
+        const auto* VX = As<TPDFNumeric>(List->GetItem(static_cast<int>(I + 1)));
+        const auto* VY = As<TPDFNumeric>(List->GetItem(static_cast<int>(I + 2)));
+        if (W1 && VX && VY) Add(Next, Next, W1, VX, VY);
+      }
+      P += 2;
+    } else {
+      break;
+    }
+  }
+  return Metrics;
+}

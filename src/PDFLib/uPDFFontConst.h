@@ -110,3 +110,20 @@ std::unique_ptr<TPDFCIDWidths> BuildCIDWidths(const TPDFArray* W, const TPDFDict
 
 // 1000 without a list; otherwise the CID's width or the list's default.
 double GetCIDWidth(const TPDFCIDWidths* List, int64_t Cid);
+
+// The vertical metrics of a CID font written vertically: for each CID the
+// vertical advance W1 (w1y in 1/1000 em, negative for down the page) and the
+// position vector (VX, VY) from its horizontal origin to its vertical one.
+// Each has the first entry listed for a CID, else its default: DW2 (VY 880,
+// W1 -1000 without one), and for VX HalfWidth, half the CID's horizontal
+// width.
+class TPDFCIDVerticalMetrics {
+ public:
+  static constexpr int32_t HalfWidth = INT32_MIN;
+  TPDFCIDVerticalMetrics();
+  TPDFCIDWidths W1, VX, VY;
+};
+
+// The vertical metrics of a CIDFont dictionary from its W2 and DW2 (each as
+// far as it reads: a malformed entry ends the array); never null.
+std::unique_ptr<TPDFCIDVerticalMetrics> BuildCIDVerticalMetrics(const TPDFDictionary* Font);

@@ -399,6 +399,13 @@ void TPDFFontCollection::LoadCompositeText(TPDFFontCollectionData& Rec, TPDFDict
     Rec.Encoding = std::move(Map);
   }
   if (!Rec.TextEncoding) Rec.TextEncoding = Rec.Encoding;
+  // Vertical writing: a CMap of WMode 1, or one named as vertical (Identity-V
+  // is read as no CMap at all).
+  const auto* EncodingName = As<TPDFName>(Encoding);
+  const bool VerticalName = EncodingName && EncodingName->Value().size() > 2 &&
+                            EncodingName->Value().compare(EncodingName->Value().size() - 2, 2, "-V") == 0;
+  if (VerticalName || (Rec.Encoding && Rec.Encoding->WMode == 1))
+    Rec.VerticalMetrics = BuildCIDVerticalMetrics(Descendant);
   if (Rec.Encoding) {
     Registry = Rec.Encoding->Registry;
     Ordering = Rec.Encoding->Ordering;
