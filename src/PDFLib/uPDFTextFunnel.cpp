@@ -148,7 +148,10 @@ struct TPDFTextFunnel::TIndex {
   // block, filed in a second grid (of all groups) under every cell their
   // bounding box touches, so that a join can see whether another block's
   // text lies in its gap. Edges that would touch more than MaxTextCells
-  // cells, or come before any usable Size, are kept in Wide and always read.
+  // cells, or come before any usable Size, are kept in Wide and always read
+  // (as the blocks of a group are scanned where its grid cannot help). An
+  // edge with a coordinate that is not finite never lies between anything
+  // and is not kept.
   struct TTextEdge {
     uint32_t Block;
     TPoint S0, S1;
@@ -318,11 +321,14 @@ struct TPDFTextFunnel::TIndex {
   // Files the bottom edge of a fragment of block Block.
   void AddEdge(uint32_t Block, const TPoint& S0, const TPoint& S1, double Size) {
     if (EdgeSide == 0 && Size > 0 && std::isfinite(Size * 2)) EdgeSide = Size * 2;
+    if (!std::isfinite(S0.X) || !std::isfinite(S0.Y) || !std::isfinite(S1.X) || !std::isfinite(S1.Y)) return;
+    int64_t R[4];
+    const bool Filed =
+        EdgeCellRange(std::min(S0.X, S1.X), std::min(S0.Y, S1.Y), std::max(S0.X, S1.X), std::max(S0.Y, S1.Y), R) &&
+        (static_cast<double>(R[2]) - R[0] + 1) * (static_cast<double>(R[3]) - R[1] + 1) <= MaxTextCells;
     const uint32_t Index = static_cast<uint32_t>(Edges.size());
     Edges.push_back(TTextEdge{Block, S0, S1});
-    int64_t R[4];
-    if (!EdgeCellRange(std::min(S0.X, S1.X), std::min(S0.Y, S1.Y), std::max(S0.X, S1.X), std::max(S0.Y, S1.Y), R) ||
-        (static_cast<double>(R[2]) - R[0] + 1) * (static_cast<double>(R[3]) - R[1] + 1) > MaxTextCells) {
+    if (!Filed) {
       Wide.push_back(Index);
       return;
     }
