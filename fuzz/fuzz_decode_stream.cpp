@@ -7,6 +7,7 @@
 
 #include "uPDFAscii85.h"
 #include "uPDFFlate.h"
+#include "uPDFHexRunLength.h"
 #include "uPDFLZW.h"
 #include "uPDFStructure.h"
 
@@ -33,6 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     LZW.Decode(In.substr(4), Cap);
   }
   DecodeASCII85(In, Cap);
+  DecodeASCIIHex(In, Cap);
+  DecodeRunLength(In, Cap);
   InflateBytes(In, Cap);
   return 0;
 }

@@ -40,8 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   Objects[7] = Stream("<< /Subtype /Form /BBox [0 0 1 1] /Resources << /XObject << /X 5 0 R >> /Font << /F1 1 0 R >> >> >>",
                       FormContent);
   Objects[8] = Stream("<< >>", PageContent);
+  Objects[9] = S.ParseObject("<< /Subtype /Type0 /Encoding /Identity-V /DescendantFonts [10 0 R] /ToUnicode 4 0 R >>");
+  Objects[10] = S.ParseObject("<< /Subtype /CIDFontType2 /DW2 [880 -1100] /W2 [1 [-500 250 880] 10 20 -700 400 860] >>");
   auto* Page = As<TPDFDictionary>(S.ParseObject(
-      "<< /Type /Page /Contents [8 0 R] /Annots [6 0 R] /Resources << /Font << /F1 1 0 R /F2 2 0 R >> "
+      "<< /Type /Page /Contents [8 0 R] /Annots [6 0 R] /Resources << /Font << /F1 1 0 R /F2 2 0 R /F3 9 0 R >> "
       "/XObject << /X 5 0 R >> /ExtGState << /G << /Font [2 0 R 9] >> >> /ColorSpace << /C [/ICCBased 4 0 R] >> >> >>"));
   for (bool Words : {false, true}) {
     TPDFFontCollection Fonts(*CodePage);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "TestPDFWriter.h"
 #include "uPDFEngine.h"
 
 namespace {
@@ -325,6 +326,52 @@ TEST(GetPageTextByType, LayoutsOfAnEmptyEngine) {
     GetPageTextByType(Engine, static_cast<TTextType>(Type), Text);
     EXPECT_EQ(Text, "before") << Type;
   }
+}
+
+// The layouts of a one-page file that shows Content: /F1 is Helvetica, /F2
+// a composite font written vertically (Identity-V; codes 1..5 read A..E and
+// advance an em down the page).
+std::string PageLayout(const std::string& Content, TTextType TextType) {
+  TTestPDFWriter W;
+  W.Add(1, 0, "<< /Type /Catalog /Pages 2 0 R >>");
+  W.Add(2, 0, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>");
+  W.Add(3, 0, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << /Font << /F1 5 0 R /F2 6 0 R >> >> >>");
+  W.AddStream(4, "", Content, false);
+  W.Add(5, 0, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  W.Add(6, 0, "<< /Type /Font /Subtype /Type0 /BaseFont /Mincho /Encoding /Identity-V /DescendantFonts [7 0 R] "
+              "/ToUnicode 8 0 R >>");
+  W.Add(7, 0, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Mincho "
+              "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> >>");
+  W.AddStream(8, "", "begincodespacerange <0000> <FFFF> endcodespacerange 1 beginbfrange <0001> <0005> <0041> endbfrange",
+              false);
+  W.Section().Root = "1 0 R";
+  TPDFEngine Engine;
+  EXPECT_TRUE(Engine.LoadFromData(W.Finish()));
+  EXPECT_EQ(Engine.SelectPage(1), 1);
+  std::string Text;
+  GetPageTextByType(Engine, TextType, Text);
+  return Text;
+}
+
+TEST(GetPageTextByType, ReadingLayoutKeepsLettersThatFollowThemselves) {
+  struct Case {
+    const char* What;
+    std::string Content, Expected;
+  } Cases[] = {
+      // Each l of "will" shown on its own, an advance (2.66 points) apart.
+      {"letters shown one by one", "BT /F1 12 Tf 72 700 Td (wi) Tj (l) Tj (l) Tj ET", "will"},
+      // A bold effect: the word again, a quarter point to the right.
+      {"a word drawn twice over itself", "BT /F1 12 Tf 72 700 Td (Bold) Tj ET BT /F1 12 Tf 72.25 700 Td (Bold) Tj ET",
+       "Bold"},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(PageLayout(C.Content, TTextType::Reading), C.Expected) << C.What;
+}
+
+TEST(GetPageTextByType, ReadingLayoutReadsVerticalColumnsRightToLeft) {
+  // The left column is drawn first; each column reads down the page.
+  const std::string Content =
+      "BT /F2 12 Tf 1 0 0 1 460 700 Tm <00040005> Tj ET BT /F2 12 Tf 1 0 0 1 480 700 Tm <000100020003> Tj ET";
+  EXPECT_EQ(PageLayout(Content, TTextType::Reading), "ABC\r\nDE");
 }
 
 }  // namespace

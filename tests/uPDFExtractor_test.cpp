@@ -133,6 +133,69 @@ TEST(TPDFExtractor, InsertedWordBreaksAreSpacesInAnyFont) {
   EXPECT_EQ(P.Text("BT /F1 12 Tf [(x) -300 (y)] TJ ET"), "x y");
 }
 
+// Page resources with /F1 and the forms /Fm1 (shows "Inside" in /F1 from
+// the page's resources), /Fm2 (its own resources: /F1 there is a font whose
+// code A reads B; it invokes /Fm1 of its own resources), /Me (invokes itself),
+// /Im (an image), /Half (Matrix scale 0.5, shifted) and /Wide (forty
+// levels of forms, each invoking the next twice).
+struct TFormPage : TPage {
+  TFormPage()
+      : TPage("<< /Font << /F1 1 0 R >> /XObject << /Fm1 10 0 R /Fm2 11 0 R /Me 12 0 R /Im 13 0 R /Half 14 0 R "
+              "/Wide 15 0 R >> >>") {
+    Objects[5] = S.ParseObject("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding << /Differences [65 /B] >> >>");
+    AddForm(10, "/Subtype /Form", "BT /F1 12 Tf 72 650 Td (Inside) Tj ET");
+    AddForm(11, "/Subtype /Form /Resources << /Font << /F1 5 0 R >> /XObject << /Fm1 10 0 R >> >>",
+            "BT /F1 12 Tf 72 600 Td (A) Tj ET /Fm1 Do");
+    AddForm(12, "/Subtype /Form /Resources << /Font << /F1 1 0 R >> /XObject << /Me 12 0 R >> >>",
+            "BT /F1 12 Tf 72 600 Td (Me) Tj ET /Me Do");
+    AddForm(13, "/Subtype /Image /Width 1 /Height 1", "BT /F1 12 Tf (Image) Tj ET");
+    AddForm(14, "/Subtype /Form /Matrix [0.5 0 0 0.5 10 10]", "BT /F1 12 Tf 1 0 0 1 100 100 Tm (Half) Tj ET");
+    for (int Level = 0; Level < 40; ++Level) {
+      const int N = Level == 0 ? 15 : 100 + Level;
+      const std::string Next = "/N " + std::to_string(101 + Level) + " 0 R";
+      AddForm(N, "/Subtype /Form /Resources << /Font << /F1 1 0 R >> /XObject << " + Next + " >> >>",
+              "BT /F1 12 Tf (w) Tj ET /N Do /N Do");
+    }
+  }
+  void AddForm(int N, const std::string& Dict, const std::string& Content) {
+    TPDFStream* Stream = S.NewStream(Content);
+    Stream->SetDictionary(As<TPDFDictionary>(S.ParseObject("<< /Type /XObject " + Dict + " >>")));
+    Objects[N] = Stream;
+  }
+};
+
+TEST(TPDFExtractor, FormsAreReadWhereTheyAreInvoked) {
+  // Breaks between the page's text and a form's come from the positions, as
+  // between any two texts (a move down and back to the line start: a space
+  // and a line break; up: an empty line too).
+  struct Case {
+    const char* What;
+    std::string Content, Expected;
+  } Cases[] = {
+      {"a page drawn by one form", "/Fm1 Do", "Inside"},
+      {"in content order", "BT /F1 12 Tf 72 700 Td (Before) Tj ET /Fm1 Do BT /F1 12 Tf 72 600 Td (After) Tj ET",
+       "Before \r\nInside \r\nAfter"},
+      {"a form's own resources, and a form inside a form", "/Fm2 Do", "B \r\n\r\nInside"},
+      {"the caller's font comes back after the form", "BT /F1 12 Tf 72 700 Td (A) Tj ET /Fm2 Do BT 72 500 Td (A) Tj ET",
+       "A \r\nB \r\n\r\nInside \r\nA"},
+      {"a form met again inside itself is not read again", "/Me Do", "Me"},
+      {"an image", "/Im Do", ""},
+      {"an unknown name, a missing operand", "/Nothing Do Do", ""},
+      {"the form's matrix", "/Half Do", "Half"},
+  };
+  for (const auto& C : Cases) {
+    TFormPage P;
+    EXPECT_EQ(P.Text(C.Content), C.Expected) << C.What;
+  }
+  TFormPage P;
+  // Rows in page space: the form's matrix scales and shifts the text matrix.
+  EXPECT_EQ(P.Text("/Half Do", 2), "60.00,60.00,#000000,12.00,\"Helvetica\",\"Half\"");
+  // Forms that multiply stop at a limit of forms read.
+  const std::string Wide = P.Text("/Wide Do");
+  EXPECT_GT(Wide.size(), 1000u);
+  EXPECT_LT(Wide.size(), 1000000u);
+}
+
 TEST(TPDFExtractor, Rows) {
   struct Case {
     const char* What;

@@ -145,6 +145,71 @@ TEST(TPDFFontCollection, CompositeFonts) {
   EXPECT_EQ(F.Fonts.FontCount(), 4u);
 }
 
+TEST(TPDFFontCollection, CompositeTextWithoutToUnicodeComesOnlyFromAnEmbeddedProgram) {
+  // The installed Arial maps A and B to glyphs 1 and 2, as does the embedded
+  // program; codes are their own CIDs and glyphs (Identity).
+  TTestTrueType Program;
+  Program.Advances = {0, 600, 700};
+  Program.Names = {".notdef", "", ""};
+  Program.Characters = {{'A', 1}, {'B', 2}};
+  const std::string Type0 = "<< /Subtype /Type0 /BaseFont /Sub /Encoding /Identity-H /DescendantFonts [2 0 R] >>";
+  const std::string Identity = "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> ";
+  struct Case {
+    const char* What;
+    std::string Descendant;
+    const char32_t* Text;  // of code 2; null: no text
+  } Cases[] = {
+      {"no program: the installed substitute's cmap is not read",
+       "<< /Subtype /CIDFontType2 /BaseFont /Arial " + Identity + "/FontDescriptor << /Flags 32 >> >>", nullptr},
+      {"no program, CFF kind", "<< /Subtype /CIDFontType0 /BaseFont /Arial " + Identity + "/FontDescriptor << /Flags 4 >> >>",
+       nullptr},
+      {"a program that decodes to nothing",
+       "<< /Subtype /CIDFontType2 /BaseFont /Arial " + Identity + "/FontDescriptor << /Flags 32 /FontFile2 21 0 R >> >>",
+       nullptr},
+      {"an embedded program: its cmap read backwards",
+       "<< /Subtype /CIDFontType2 /BaseFont /Sub " + Identity + "/FontDescriptor << /Flags 32 /FontFile2 20 0 R >> >>",
+       U"B"},
+  };
+  for (const auto& C : Cases) {
+    TFonts F;
+    F.Installed.AddFile("Arial", MakeTrueType(Program));
+    F.AddStream(20, "<< >>", MakeTrueType(Program));
+    F.AddStream(21, "<< >>", "");
+    F.Add(1, Type0);
+    F.Add(2, C.Descendant);
+    const TPDFFontCollectionData* Font = F.Select(1);
+    ASSERT_NE(Font, nullptr) << C.What;
+    std::u32string Chars;
+    EXPECT_EQ(Font->CodeUnicode(2, Chars), C.Text != nullptr) << C.What;
+    EXPECT_EQ(Chars, C.Text ? C.Text : U"") << C.What;
+    EXPECT_TRUE(F.Installed.Requests.empty()) << C.What;
+  }
+}
+
+TEST(TPDFFontCollection, GlyphNamesThatAreNoCharacters) {
+  // In a Unicode code page: TeX's math names by the table, numbering names
+  // through the encoding, and no name's letters for a glyph of no character.
+  TFonts F;
+  const auto UTF8 = TCodePage::Create("UTF-8");
+  TPDFFontCollection Fonts(*UTF8);
+  Fonts.LoadFontPrograms = true;
+  Fonts.SubstituteFonts = &F.Substitutes;
+  const std::string Differences = "/Encoding << /Differences [65 /a66 /x43 /g3 /summationdisplay /Bogus /mapsto] >>";
+  F.Add(1, "<< /Subtype /Type3 /FontMatrix [0.001 0 0 0.001 0 0] /CharProcs << >> " + Differences + " >>");
+  F.Add(2, "<< /Subtype /Type1 /BaseFont /ZapfDingbats " + Differences + " >>");
+  const TPDFFontCollectionData* Font = Fonts.SelectFont(F.S.NewIndRef(1, 0));
+  ASSERT_NE(Font, nullptr);
+  const std::string Replacement = "\xEF\xBF\xBD";
+  const std::vector<std::string> Expected = {"B", "C", Replacement, "\xE2\x88\x91", Replacement, "\xE2\x86\xA6"};
+  for (size_t I = 0; I < Expected.size(); ++I) {
+    EXPECT_EQ(Font->CodeTexts[65 + I], Expected[I]) << I;
+    EXPECT_EQ(Font->RenderTexts[65 + I], Expected[I]) << I;
+  }
+  EXPECT_EQ(Font->GlyphNames[65], "a66");  // the program's own name stays
+  // ZapfDingbats names its own glyphs a1, a2, ...: not read as numbers.
+  EXPECT_EQ(Fonts.SelectFont(F.S.NewIndRef(2, 0))->CodeTexts[65], Replacement);
+}
+
 // Fonts whose programs decide their glyph names, widths or units.
 struct TProgramFonts : TFonts {
   // A Type1 font with a FontFile program and the given extra entries.
@@ -291,11 +356,11 @@ TEST(TPDFFontCollection, InstalledFontsAreAskedOnlyWhenTheTextNeedsThem) {
        "<< /Subtype /CIDFontType0 /BaseFont /Ryumin-Light /CIDSystemInfo << /Registry (Adobe) /Ordering (Japan1) >> "
        "/FontDescriptor << /Flags 4 >> >>",
        {}},
-      {"a descendant in the Identity ordering: the substitute's glyphs give its text",
+      {"a descendant in the Identity ordering without a program: W widths, no text",
        "<< /Subtype /Type0 /BaseFont /Sub /Encoding /Identity-H /DescendantFonts [2 0 R] >>",
        "<< /Subtype /CIDFontType2 /BaseFont /Sub /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) >> "
        "/FontDescriptor << /Flags 32 >> >>",
-       {"Arial//"}},
+       {}},
       {"a simple font without a program: the substitute's widths",
        "<< /Subtype /TrueType /BaseFont /Arial /FontDescriptor << /Flags 32 >> >>", "", {"Arial//"}},
   };

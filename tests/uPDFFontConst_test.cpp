@@ -301,6 +301,44 @@ TEST(GlyphNameToUnicode, TheGlyphListRules) {
   for (const auto& C : Cases) EXPECT_EQ(GlyphNameToUnicode(C.Name), C.Chars) << C.Name;
 }
 
+TEST(GlyphNameToUnicode, NamesOfTeXsMathFonts) {
+  struct Case {
+    const char* Name;
+    std::u32string Chars;
+  } Cases[] = {
+      {"summationdisplay", U"\u2211"}, {"summationtext", U"\u2211"}, {"integraldisplay", U"\u222B"},
+      {"uniondisplay", U"\u22C3"},     {"bracketleftbig", U"["},       {"parenleftbigg", U"("},
+      {"parenrightBigg", U")"},         {"braceleftBig", U"{"},         {"angbracketrightbig", U"\u27E9"},
+      {"radicalBigg", U"\u221A"},      {"radicalbig", U"\u221A"},     {"circleplusdisplay", U"\u2A01"},
+      {"mapsto", U"\u21A6"},           {"longmapsto", U"\u27FC"},       {"lessorequalslant", U"\u2A7D"},
+      {"llbracket", U"\u27E6"},        {"summation.v1", U"\u2211"},  // Latin Modern Math's variants
+      {"summationhuge", U""},  // no size of cmex
+  };
+  for (const auto& C : Cases) EXPECT_EQ(GlyphNameToUnicode(C.Name), C.Chars) << C.Name;
+}
+
+TEST(NumericGlyphNameCode, NamesThatOnlyNumberACode) {
+  struct Case {
+    const char* Name;
+    int Code;
+  } Cases[] = {
+      {"a96", 96},  {"g3", 3},     {"cs65", 65}, {"G255", 255}, {"x41", 0x41}, {"X7f", 0x7F}, {"a0", 0},
+      {"a256", -1}, {"a1000", -1}, {"abc1", -1}, {"a", -1},     {"x4G", -1},   {"96", -1},   {"a9b", -1},
+      {"minus", -1}, {"uni0041", -1}, {"u1D461", -1},  // names the glyph list knows
+  };
+  for (const auto& C : Cases) EXPECT_EQ(NumericGlyphNameCode(C.Name), C.Code) << C.Name;
+  TPDFGlyphNames Names = NamesOf(Std), Encoding = NamesOf(Std);
+  Names[65] = "a66";
+  Names[66] = "x43";
+  Names[67] = "g3";   // code 3 has no glyph in StandardEncoding: stays
+  Names[68] = "Bogus";
+  ResolveNumericGlyphNames(Names, Encoding);
+  EXPECT_EQ(Names[65], "B");
+  EXPECT_EQ(Names[66], "C");
+  EXPECT_EQ(Names[67], "g3");
+  EXPECT_EQ(Names[68], "Bogus");
+}
+
 TEST(GlyphNamesToTexts, NamesWinAnsiLacksByTheGlyphListInTheCodePage) {
   auto RealCP1252 = TCodePage::Create("CP1252");
   auto RealUTF8 = TCodePage::Create("UTF-8");
@@ -315,7 +353,7 @@ TEST(GlyphNamesToTexts, NamesWinAnsiLacksByTheGlyphListInTheCodePage) {
       {"f_f_i", "ffi", "ffi"},             // ligatures keep their letters
       {"fl", "fl", "fl"},
       {"u1D44F", "u1D44F", "\xF0\x9D\x91\x8F"},
-      {"g35", "g35", "g35"},
+      {"g35", "g35", "\xEF\xBF\xBD"},  // no character: U+FFFD where the code page has it
       {"quoteright", "\x92", "\xE2\x80\x99"},  // WinAnsiEncoding's names as before
   };
   for (const auto& C : Cases) {
@@ -586,6 +624,40 @@ TEST(BuildCIDWidths, HugeArraysFinish) {
   EXPECT_EQ(List->EntryCount(), 65536u);
   EXPECT_EQ(List->Width(0), 0);
   EXPECT_EQ(List->Width(65535), 321);
+}
+
+TEST(BuildCIDVerticalMetrics, W2AndDW2) {
+  struct Metric {
+    int64_t Cid;
+    int32_t W1, VX, VY;
+  };
+  constexpr int32_t Half = TPDFCIDVerticalMetrics::HalfWidth;
+  struct Case {
+    const char* Font;
+    std::vector<Metric> Expected;
+  } Cases[] = {
+      {"<< >>", {{0, -1000, Half, 880}, {65535, -1000, Half, 880}}},
+      {"<< /DW2 [900 -1100] >>", {{7, -1100, Half, 900}}},
+      {"<< /DW2 [900] >>", {{7, -1000, Half, 880}}},  // not a pair: the default
+      {"<< /W2 [1 [-500 250 800 -600 300 900] 10 20 -700 400 860] >>",
+       {{1, -500, 250, 800}, {2, -600, 300, 900}, {3, -1000, Half, 880}, {10, -700, 400, 860}, {20, -700, 400, 860},
+        {21, -1000, Half, 880}}},
+      // The first entry for a CID wins; a malformed entry ends the array.
+      {"<< /W2 [5 5 -400 1 2 4 6 -300 3 4 9 (x) 12 12 -1 1 1] >>",
+       {{4, -300, 3, 4}, {5, -400, 1, 2}, {6, -300, 3, 4}, {12, -1000, Half, 880}}},
+      {"<< /W2 [1 [-500 250] 2 [-600 1 2 -700]] >>", {{1, -1000, Half, 880}, {2, -600, 1, 2}, {3, -1000, Half, 880}}},
+  };
+  TObjects Objects;
+  for (const auto& C : Cases) {
+    const auto Metrics = BuildCIDVerticalMetrics(As<TPDFDictionary>(Objects.Parse(C.Font)));
+    ASSERT_NE(Metrics, nullptr) << C.Font;
+    for (const auto& M : C.Expected) {
+      EXPECT_EQ(Metrics->W1.Width(M.Cid), M.W1) << C.Font << " CID " << M.Cid;
+      EXPECT_EQ(Metrics->VX.Width(M.Cid), M.VX) << C.Font << " CID " << M.Cid;
+      EXPECT_EQ(Metrics->VY.Width(M.Cid), M.VY) << C.Font << " CID " << M.Cid;
+    }
+  }
+  EXPECT_EQ(BuildCIDVerticalMetrics(nullptr)->W1.Width(3), -1000);
 }
 
 TEST(TPDFCIDWidths, RangesFillOnlyFreeSlots) {

@@ -8,6 +8,7 @@
 
 #include "TestPDFWriter.h"
 #include "uPDFDocument.h"
+#include "uPDFPageText.h"
 
 namespace {
 
@@ -207,11 +208,15 @@ TEST(PageContents, CollectionAddsTheLayerStream) {
     std::string Page;
     int ContentCount;
     std::string Bytes;
+    std::string Text = "";  // of the content layout
   } Cases[] = {
       {"single stream reference", "/Contents 10 0 R", 2, "first"},
       {"no Contents", "", 1, ""},
-      {"array of streams joined without separator", "/Contents [10 0 R 11 0 R 12 0 R]", 4, "firstBT (x) TjET"},
-      {"array reference", "/Contents 13 0 R", 4, "firstBT (x) TjET"},
+      // The streams end on an operator and start with one: a line end keeps
+      // "Tj" and "ET" apart, so the string is shown.
+      {"array of streams joined by line ends", "/Contents [10 0 R 11 0 R 12 0 R]", 4, "first\nBT (x) Tj\nET", "x"},
+      {"array reference", "/Contents 13 0 R", 4, "first\nBT (x) Tj\nET", "x"},
+      {"empty streams add no line end", "/Contents [14 0 R 11 0 R 14 0 R 12 0 R]", 5, "BT (x) Tj\nET", "x"},
       {"dangling and non-stream items become empty streams", "/Contents [10 0 R 99 0 R 5]", 4, "first"},
       {"a direct non-array Contents gives no streams", "/Contents 7", 0, ""},
       {"an empty array", "/Contents []", 1, ""},
@@ -223,10 +228,12 @@ TEST(PageContents, CollectionAddsTheLayerStream) {
     W.AddStream(10, "", "first", false);
     W.AddStream(11, "", "BT (x) Tj", true);
     W.AddStream(12, "", "ET", false);
+    W.AddStream(14, "", "", false);
     TLoaded L(std::move(W));
     TPDFPageTree* T = L.Tree();
     EXPECT_EQ(T->ContentCount(), C.ContentCount) << C.What;
     EXPECT_EQ(T->GetPageContentBytes(), C.Bytes) << C.What;
+    EXPECT_EQ(GetPageText(L.Doc, 0), C.Text) << C.What;
     EXPECT_EQ(T->ContentIndex, T->ContentCount()) << C.What;
     // Selecting again adds no second layer stream.
     T->SelectPage(1);

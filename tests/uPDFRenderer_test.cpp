@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TestFonts.h"
+#include "PDFCommon.h"
 #include "TestPDFWriter.h"
 #include "uPDFDocument.h"
 #include "uPDFPageText.h"
@@ -174,6 +175,57 @@ TEST(TPDFRenderer, FormsAndAnnotations) {
   EXPECT_TRUE(Doc.MayHoldKey(30, 0, "AP"));
   EXPECT_FALSE(Doc.MayHoldKey(32, 0, "AP"));
   EXPECT_FALSE(Doc.MayHoldKey(99, 0, "AP"));
+}
+
+TEST(TPDFRenderer, CompositeCodesTheFileGivesNoTextFor) {
+  // /F4: Identity-H without ToUnicode, its descendant in the Identity
+  // ordering with no program. An installed font stands in for drawing, but
+  // its cmap is no source of text: the codes advance and show nothing.
+  TPage P("BT /F4 12 Tf 72 700 Td <00240025001F> Tj ET", "",
+          {{10, "<< /Type /Font /Subtype /Type0 /BaseFont /ArialMT /Encoding /Identity-H /DescendantFonts [11 0 R] >>"},
+           {11, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /ArialMT /DW 500 /W [36 [500 500]] "
+                "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
+                "/FontDescriptor << /Flags 32 /Ascent 900 /Descent -100 >> >>"}},
+          "", {}, "/F4 10 0 R");
+  EXPECT_EQ(P.Rows(), "\"ArialMT\",#000000,12.00,72.0000,698.8000,90.0000,698.8000,90.0000,710.8000,72.0000,710.8000,"
+                      "\"\"\r\n");
+  EXPECT_EQ(P.Rows(0), "");
+}
+
+TEST(TPDFRenderer, LinesThatMixFontsKeepTheirOrder) {
+  // Code upright, argument names slanted: "name" is near the end of
+  // "object", but the comma between them is another block's text.
+  TPage P("BT /F2 12 Tf 72 700 Td (attr\\() Tj /F5 12 Tf (object) Tj /F2 12 Tf (, ) Tj /F5 12 Tf (name) Tj "
+          "/F2 12 Tf (\\)) Tj ET",
+          "", {{10, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica-Oblique >>"}}, "", {}, "/F5 10 0 R");
+  EXPECT_EQ(P.Texts(), "attr(|object|, |name|)");
+  EXPECT_EQ(ReflowLayout(P.Rows(), 792), "attr(  object  ,   name  )");
+}
+
+// /F6: Identity-V with ToUnicode (codes 1..5 read A..E); code 2 advances
+// 500 down by W2, the others by DW2's 1100.
+const std::vector<std::pair<int, std::string>> VerticalFont = {
+    {10, "<< /Type /Font /Subtype /Type0 /BaseFont /Mincho /Encoding /Identity-V /DescendantFonts [11 0 R] "
+         "/ToUnicode 12 0 R >>"},
+    {11, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Mincho /DW2 [880 -1100] /W2 [2 [-500 500 880]] "
+         "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> >>"}};
+const std::vector<std::pair<int, std::pair<std::string, std::string>>> VerticalMap = {
+    {12, {"", "begincodespacerange <0000> <FFFF> endcodespacerange 1 beginbfrange <0001> <0005> <0041> endbfrange"}}};
+
+TEST(TPDFRenderer, VerticalWritingAdvancesDownThePage) {
+  // Down from 700 by 11 + 5 + 11 + 11, a positive TJ number 4 further
+  // down, 11 + 11 more: one block, an em wide about x 500, its own x running
+  // down the page; a negative number moves back up.
+  TPage P("BT /F6 10 Tf 1 0 0 1 500 700 Tm <000100020003> Tj [<0004> 400 <0005>] TJ <0001> Tj ET", "", VerticalFont, "",
+          VerticalMap, "/F6 10 0 R");
+  EXPECT_EQ(P.Rows(),
+            "\"Mincho\",#000000,10.00,495.0000,700.0000,495.0000,636.0000,505.0000,636.0000,505.0000,700.0000,"
+            "\"ABCD EA\"\r\n");
+  TPage Back("BT /F6 10 Tf 1 0 0 1 500 700 Tm [<0001> -1100 <0002>] TJ ET", "", VerticalFont, "", VerticalMap,
+             "/F6 10 0 R");
+  EXPECT_EQ(Back.Rows(),
+            "\"Mincho\",#000000,10.00,495.0000,700.0000,495.0000,689.0000,505.0000,689.0000,505.0000,700.0000,\"A\"\r\n"
+            "\"Mincho\",#000000,10.00,495.0000,700.0000,495.0000,695.0000,505.0000,695.0000,505.0000,700.0000,\"B\"\r\n");
 }
 
 TEST(TPDFRenderer, WordMode) {

@@ -612,6 +612,16 @@ std::string Rows(std::initializer_list<int> Values) {
   return S;
 }
 
+std::string Hex(const std::string& Bytes) {
+  static const char Digits[] = "0123456789ABCDEF";
+  std::string Out;
+  for (unsigned char C : Bytes) {
+    Out += Digits[C >> 4];
+    Out += Digits[C & 15];
+  }
+  return Out;
+}
+
 TEST(GetDecodedData, FilterChainsAndParameters) {
   const std::string Plain = "BT /F1 12 Tf (Hello world) Tj ET\n";
   const std::string Packed = DeflateBytes(Plain);
@@ -637,7 +647,11 @@ TEST(GetDecodedData, FilterChainsAndParameters) {
       {"<</Filter [/Foo 5 /FlateDecode] /DecodeParms [null <</Predictor 12 /Columns 4>>]>>", PngPacked, Predicted},
       {"<</Filter /DCTDecode>>", "\xFF\xD8jpeg", "\xFF\xD8jpeg"},
       {"<</Filter [/FlateDecode /DCTDecode]>>", DeflateBytes("\xFF\xD8jpeg"), "\xFF\xD8jpeg"},
-      {"<</Filter [/ASCIIHexDecode /RunLengthDecode /Crypt]>>", "414243>", "414243>"},
+      {"<</Filter /ASCIIHexDecode>>", "42 54 0A>", "BT\n"},
+      {"<</Filter [/AHx /FlateDecode]>>", Hex(Packed) + ">", Plain},
+      {"<</Filter /RunLengthDecode>>", "\x01" "BT" "\xFE" " " "\x80", "BT   "},
+      {"<</Filter [/AHx /RL /Crypt]>>", "0141 42 FE 43 80>", "ABCCC"},
+      {"<</Filter [/FlateDecode /RL]>>", DeflateBytes("\x02" "abc" "\x80"), "abc"},
       {"<</Filter 7>>", Packed, Packed},
       {"<</Length 3>>", "abc", "abc"},
       {"<</Filter /FlateDecode>>", Packed.substr(0, 2), ""},
@@ -721,6 +735,10 @@ TEST(GetDecodedData, DecodedSizeIsCapped) {
   EXPECT_EQ(MakeStream(S, "<</Filter [/FlateDecode /FlateDecode]>>", Twice)->GetDecodedData().size(), size_t{1} << 20);
   EXPECT_EQ(MakeStream(S, "<</Filter /ASCII85Decode>>", std::string(3 << 20, 'z') + "~>")->GetDecodedData().size(),
             size_t{1} << 20);
+  std::string Runs;
+  for (int I = 0; I < 10000; ++I) Runs += "\x81z";
+  EXPECT_EQ(MakeStream(S, "<</Filter /RL>>", Runs)->GetDecodedData().size(), size_t{1} << 20);
+  EXPECT_EQ(MakeStream(S, "<</Filter /AHx>>", std::string(3 << 20, 'a'))->GetDecodedData().size(), size_t{1} << 20);
 }
 
 }  // namespace

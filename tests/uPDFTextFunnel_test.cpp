@@ -144,6 +144,50 @@ TEST(TextFunnelJoin, JoinsTheEarliestQualifyingBlock) {
   EXPECT_EQ(Texts(Passes), (std::vector<std::string>{"near", "exact+"}));
 }
 
+TEST(TextFunnelJoin, NeverAcrossAnotherBlocksText) {
+  // Code set upright (Helvetica) with argument names slanted (Oblique), as
+  // attr(object, name): the name may not join "object" across the comma.
+  auto Font = [](TFragment F, const char* Name) {
+    F.FontName = Name;
+    return F;
+  };
+  auto Up = [&](std::string T, double X, double W, double Y = 0) { return Font(At(std::move(T), X, Y, W), "Helvetica"); };
+  auto Slant = [&](std::string T, double X, double W, double Y = 0) {
+    return Font(At(std::move(T), X, Y, W), "Helvetica-Oblique");
+  };
+  struct Case {
+    const char* What;
+    std::vector<TFragment> Fragments;
+    std::vector<std::string> Blocks;
+  } Cases[] = {
+      {"another font's text in the gap", {Up("attr(", 0, 30), Slant("object", 30, 36), Up(", ", 66, 6), Slant("name", 72, 24), Up(")", 96, 4)},
+       {"attr(", "object", ", ", "name", ")"}},
+      {"an empty gap still joins with a space", {Slant("object", 30, 36), Slant("name", 72, 24)}, {"object name"}},
+      {"a blank fragment in the gap does not count", {Slant("object", 30, 36), Up(" ", 66, 6), Slant("name", 72, 24)},
+       {"object name", " "}},
+      {"text on another baseline does not count", {Slant("x", 0, 6), Up("2", 6, 4, 5), Slant("y", 10, 6)}, {"x y", "2"}},
+      // "b" reaches 0.05 into the gap after "a", "c" 0.05 before "d": less
+      // than Size / 100.
+      {"edges that only touch the ends do not count",
+       {Slant("a", 0, 10), Up("b", 5, 5.05), Up("c", 20.95, 10), Slant("d", 21, 10)}, {"a d", "b c"}},
+      // "e" is as near the end of both; "|" lies in the gap of the first only.
+      {"a block blocked by text joins a later one that is not",
+       {Slant("ab", -40, 50), Slant("cd", -40, 50, 4), Up("|", 10, 2), Slant("e", 12, 5, 2)}, {"ab", "cd e", "|"}},
+  };
+  for (const auto& C : Cases) {
+    TPDFTextFunnel Funnel;
+    for (const auto& F : C.Fragments) Add(Funnel, F);
+    EXPECT_EQ(Texts(Funnel), C.Blocks) << C.What;
+  }
+  // The same line turned a quarter: along the text, not along x.
+  TPDFTextFunnel Turned;
+  for (TFragment F : Cases[0].Fragments) {
+    F.Matrix = {0, 1, -1, 0, 300, 100};
+    Add(Turned, F);
+  }
+  EXPECT_EQ(Texts(Turned), Cases[0].Blocks);
+}
+
 TEST(TextFunnelJoin, ExtendingMovesTheEndAndKeepsTheStart) {
   TPDFTextFunnel Funnel;
   TFragment A = At("A", 0, 0, 10), B = At("B", 16, 0, 10), C = At("C", 26, 0, 10);
@@ -415,22 +459,54 @@ class TPlainFunnel {
                  Q3 = Map(F.X, F.Y + F.H);
     const std::string Key =
         FormatNumber(0, 4, M[0]) + FormatNumber(0, 4, M[1]) + FormatNumber(0, 4, M[2]) + FormatNumber(0, 4, M[3]);
+    // The unit direction of the text; none for a matrix without one.
+    double UX = M[0], UY = M[1];
+    const double Length = std::hypot(UX, UY);
+    if (Length > 0 && std::isfinite(Length)) {
+      UX /= Length;
+      UY /= Length;
+    } else {
+      UX = UY = 0;
+    }
+    // Another block's text between block B's end and Q0: an edge of another
+    // block's fragment with both ends within Size / 4 of B's baseline that
+    // covers more than Size / 100 of the stretch from B's end to Q0.
+    auto Between = [&](size_t B) {
+      const TPoint P1 = FBlocks[B].P1;
+      auto Along = [&](TPoint P) { return (P.X - P1.X) * UX + (P.Y - P1.Y) * UY; };
+      auto Across = [&](TPoint P) { return std::fabs((P.Y - P1.Y) * UX - (P.X - P1.X) * UY); };
+      const double L = Along(Q0);
+      if (!(L > F.Size / 100)) return false;
+      for (const auto& [Block, S0, S1] : FEdges) {
+        if (Block == B || !(Across(S0) <= F.Size / 4 && Across(S1) <= F.Size / 4)) continue;
+        const double Lo = std::min(Along(S0), Along(S1)), Hi = std::max(Along(S0), Along(S1));
+        if (std::min(Hi, L) - std::max(Lo, 0.0) > F.Size / 100) return true;
+      }
+      return false;
+    };
+    size_t Joined = FBlocks.size();
     if (F.Merge) {
-      for (int Pass = 1; Pass <= 2; ++Pass) {
+      for (int Pass = 1; Pass <= 2 && Joined == FBlocks.size(); ++Pass) {
         const double Limit = Pass == 1 ? F.Size / 5 : F.Size;
-        for (TBlock& B : FBlocks) {
+        for (size_t I = 0; I < FBlocks.size(); ++I) {
+          TBlock& B = FBlocks[I];
           if (B.FontName != F.FontName || B.MatrixKey != Key || B.Color != F.Color) continue;
           const double DX = B.P1.X - Q0.X, DY = B.P1.Y - Q0.Y;
-          if (std::sqrt(DX * DX + DY * DY) < Limit) {
+          if (std::sqrt(DX * DX + DY * DY) < Limit && !Between(I)) {
             B.Text += (Pass == 1 ? "" : " ") + F.Text;
             B.P1 = Q1;
             B.P2 = Q2;
-            return;
+            Joined = I;
+            break;
           }
         }
       }
     }
-    FBlocks.push_back(TBlock{Q0, Q1, Q2, Q3, F.Text, F.FontName, Key, F.Color, F.Size});
+    if (Joined == FBlocks.size()) FBlocks.push_back(TBlock{Q0, Q1, Q2, Q3, F.Text, F.FontName, Key, F.Color, F.Size});
+    if (F.Text.find_first_not_of(std::string("\0\x01\x02\x03\x04\x05\x06\x07\x08\t\n\x0B\x0C\r\x0E\x0F"
+                                             "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1A\x1B\x1C\x1D\x1E\x1F ",
+                                             33)) != std::string::npos)
+      FEdges.push_back({Joined, Q0, Q1});
   }
 
   std::string Rows() const {
@@ -457,7 +533,12 @@ class TPlainFunnel {
   size_t BlockCount() const { return FBlocks.size(); }
 
  private:
+  struct TEdge {
+    size_t Block;
+    TPoint S0, S1;
+  };
   std::vector<TBlock> FBlocks;
+  std::vector<TEdge> FEdges;  // the bottom edge of every fragment whose text is not blank
 };
 
 // Fragments of a page: mostly words that continue an earlier fragment after a

@@ -268,7 +268,21 @@ std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
   FArrayText.clear();
   FArraySpaces.clear();
   FBaseFontName.clear();
+  FActiveForms.clear();
+  FFormContents.clear();
+  FFormDepth = 0;
+  FFormRuns = 0;
+  FFormBytes = 0;
+  Walk(Content);
+  FFormContents.clear();
+  return CleanUp(std::move(FOut));
+}
 
+void TPDFExtractor::Walk(std::string_view Content) {
+  const std::string_view SavedContent = FContent;
+  const int64_t SavedPos = FPos;
+  FContent = Content;
+  FPos = 1;
   for (std::string Token = NextToken(); !Token.empty(); Token = NextToken()) {
     if (Token[0] == '(') FCurrentString = UnescapeLiteralString(Token);
     else if (Token[0] == '<') FCurrentString = HexStringToBytes(Token);
@@ -377,13 +391,99 @@ std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
         FY -= FLeading;
         if (FMode == 0) FOut += LineBreak;
         FLineY = FY;
+      } else if (Token == "Do") {
+        RunForm(Operand(1));
       }
     }
     FPrevX = FX;
     FPrevY = FY;
     PushOperand(std::move(Token));
   }
-  return CleanUp(std::move(FOut));
+  FContent = SavedContent;
+  FPos = SavedPos;
+}
+
+void TPDFExtractor::RunForm(const std::string& Name) {
+  if (!FResources || Name.size() < 2 || Name[0] != '/') return;
+  auto* XObjects = As<TPDFDictionary>(FResources->GetValue("XObject", true));
+  auto* Form = XObjects ? As<TPDFStream>(XObjects->GetValue(std::string_view(Name).substr(1), true)) : nullptr;
+  if (!Form) return;
+  TPDFDictionary* Dict = Form->Dictionary();
+  const auto* Subtype = As<TPDFName>(Dict->GetValue("Subtype", true));
+  if (!Subtype || Subtype->Value() != "Form") return;  // images and others hold no text
+  // A form that invokes itself, directly or through others, is not read
+  // again; nesting and the forms read in all stop at limits, so that forms
+  // that each invoke the next many times cannot multiply without end.
+  if (FFormDepth >= MaxFormDepth || FFormRuns >= MaxFormRuns || FFormBytes >= MaxFormBytes) return;
+  if (!FActiveForms.insert(Form).second) return;
+  auto Cached = FFormContents.find(Form);
+  if (Cached == FFormContents.end()) Cached = FFormContents.emplace(Form, Form->GetDecodedData()).first;
+  const std::string& Content = Cached->second;
+  ++FFormRuns;
+  FFormBytes += Content.size();
+
+  // What the form changes of the graphics and text state is its own: the
+  // state at the Do comes back after it. The position stays where its text
+  // ended, so what follows is set apart from it as from any text.
+  TPDFDictionary* const SavedResources = FResources;
+  TPDFDictionary* const SavedFontResources = FFontResources;
+  const TMatrix SavedCTM = FCTM, SavedSavedCTM = FSavedCTM;
+  const TPDFGlyphWidths* const SavedWidths = FWidths;
+  const TPDFCodeTexts* const SavedTexts = FCodeTexts;
+  const TPDFFontCollectionData* const SavedFont = FFont;
+  const double SavedSize = FFontSize, SavedScale = FScale, SavedCharSpacing = FCharSpacing,
+               SavedWordSpacing = FWordSpacing, SavedLeading = FLeading, SavedSpaceWidth = FSpaceWidth;
+  const int SavedSpaceCode = FSpaceCode;
+  const std::string SavedBaseFontName = FBaseFontName;
+  std::vector<std::pair<std::string, std::string>> SavedBaseFonts = std::move(FBaseFonts);
+  const std::array<std::string, 6> SavedWindow = FWindow;
+  const int SavedWindowHead = FWindowHead;
+
+  if (auto* Matrix = As<TPDFArray>(Dict->GetValue("Matrix", true)); Matrix && Matrix->Count() == 6) {
+    TMatrix M;
+    bool Numbers = true;
+    for (int I = 0; I < 6; ++I) {
+      const auto* N = As<TPDFNumeric>(Matrix->GetItem(I));
+      Numbers = Numbers && N;
+      M[I] = N ? N->Value() : 0;
+    }
+    if (Numbers) FCTM = MultiplyMatrix(M, FCTM);
+  }
+  FSavedCTM = FCTM;
+  // A form without resources of its own uses those in force at the Do.
+  if (auto* Own = As<TPDFDictionary>(Dict->GetValue("Resources", true))) {
+    FResources = Own;
+    FFontResources = As<TPDFDictionary>(Own->GetValue("Font", true));
+  }
+  FBaseFonts.clear();
+  FWindow.fill(std::string());
+  FWindowHead = 0;
+  ++FFormDepth;
+  Walk(Content);
+  --FFormDepth;
+  FActiveForms.erase(Form);
+
+  FResources = SavedResources;
+  FFontResources = SavedFontResources;
+  FCTM = SavedCTM;
+  FSavedCTM = SavedSavedCTM;
+  FWidths = SavedWidths;
+  FCodeTexts = SavedTexts;
+  FFont = SavedFont;
+  FFontSize = SavedSize;
+  FScale = SavedScale;
+  FCharSpacing = SavedCharSpacing;
+  FWordSpacing = SavedWordSpacing;
+  FLeading = SavedLeading;
+  FSpaceWidth = SavedSpaceWidth;
+  FSpaceCode = SavedSpaceCode;
+  FBaseFontName = SavedBaseFontName;
+  FBaseFonts = std::move(SavedBaseFonts);
+  FWindow = SavedWindow;
+  FWindowHead = SavedWindowHead;
+  FCurrentString.clear();
+  FArrayText.clear();
+  FArraySpaces.clear();
 }
 
 std::string TPDFExtractor::CleanUp(std::string Text) {

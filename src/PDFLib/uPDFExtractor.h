@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -18,10 +19,12 @@ class TPDFDictionary;
 class TPDFFontCollection;
 struct TPDFFontCollectionData;
 class TPDFIndRef;
+class TPDFStream;
 class TPDFStructure;
 
-// Walks the content tokens once. Mode 0 gives the page's plain text; mode 2
-// one quoted row per text-showing operator (x, y, colour, size, font, text).
+// Walks the content tokens once, and the tokens of each form XObject where
+// its Do stands. Mode 0 gives the page's plain text; mode 2 one quoted row
+// per text-showing operator (x, y, colour, size, font, text).
 // One thread at a time (it lives for one page-text request).
 class TPDFExtractor {
  public:
@@ -34,6 +37,12 @@ class TPDFExtractor {
  private:
   using TMatrix = TPDFMatrix;
 
+  // Reads the tokens of Content (the page's, or a form's) in the current
+  // state; the content read before comes back afterwards.
+  void Walk(std::string_view Content);
+  // The text of form XObject Name of the current resources, where its Do
+  // stands; other XObjects and unknown names give nothing.
+  void RunForm(const std::string& Name);
   std::string NextToken();
   double TextWidth(std::string_view Bytes) const;
   // The text of Bytes in the current font; the codes at Spaces (ascending
@@ -91,4 +100,16 @@ class TPDFExtractor {
   std::string FCurrentString, FArrayText, FBaseFontName;
   // Where FArrayText holds inserted word breaks.
   std::vector<size_t> FArraySpaces;
+
+  // Forms: nesting, the forms being read (a form met again inside itself is
+  // skipped), and the forms and bytes read in one extraction, each with its
+  // limit. A form's decoded content is kept for the extraction.
+  static constexpr int MaxFormDepth = 64;
+  static constexpr int MaxFormRuns = 100000;
+  static constexpr size_t MaxFormBytes = size_t{64} << 20;
+  int FFormDepth = 0;
+  int FFormRuns = 0;
+  size_t FFormBytes = 0;
+  std::unordered_set<const TPDFStream*> FActiveForms;
+  std::unordered_map<const TPDFStream*, std::string> FFormContents;
 };

@@ -185,8 +185,8 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
     // by glyph name (before the Differences).
     if (LoadFontPrograms && !Rasterizer && Subtype != "Type0") {
       if (Depth > 0 && (Subtype == "CIDFontType0" || Subtype == "CIDFontType2")) {
-        // A descendant's advances are its W array, and its text needs the
-        // substitute's glyphs only in the Identity ordering: fetched then.
+        // A descendant's advances are its W array, and its text never comes
+        // from a substitute: fetched only if something draws with it.
         Rasterizer = std::make_shared<TPDFDeferredSubstitute>(Substitutes(), FontName, Flags);
       } else {
         auto Substitute = Substitutes().Substitute(FontName, Flags);
@@ -195,9 +195,17 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
       }
     }
 
+    const TPDFGlyphNames Encoded = Names;  // before the Differences
     if (Differences) ApplyDifferences(Names, Differences);
     if (Standard > 0) GetStandardFontWidths(Standard, Names, Widths);
-    if (!CodeKeyed) GlyphNamesToTexts(Names, CodeTexts, FCodePage);
+    if (!CodeKeyed) {
+      // A name that only numbers a code ("a96") reads as the encoding's
+      // glyph of that code (ZapfDingbats' own names look the same); the
+      // glyph names themselves stay for the program.
+      TPDFGlyphNames TextNames = Names;
+      if (Differences && Standard != 14) ResolveNumericGlyphNames(TextNames, Encoded);
+      GlyphNamesToTexts(TextNames, CodeTexts, FCodePage);
+    }
     if (Subtype == "CIDFontType0" || Subtype == "CIDFontType2") {
       CIDWidths = BuildCIDWidths(As<TPDFArray>(Font->GetValue("W", true)), Font);
       if (Subtype == "CIDFontType2")
@@ -333,6 +341,13 @@ void TPDFFontCollection::LoadCompositeText(TPDFFontCollectionData& Rec, TPDFDict
     Rec.Encoding = std::move(Map);
   }
   if (!Rec.TextEncoding) Rec.TextEncoding = Rec.Encoding;
+  // Vertical writing: a CMap of WMode 1, or one named as vertical (Identity-V
+  // is read as no CMap at all).
+  const auto* EncodingName = As<TPDFName>(Encoding);
+  const bool VerticalName = EncodingName && EncodingName->Value().size() > 2 &&
+                            EncodingName->Value().compare(EncodingName->Value().size() - 2, 2, "-V") == 0;
+  if (VerticalName || (Rec.Encoding && Rec.Encoding->WMode == 1))
+    Rec.VerticalMetrics = BuildCIDVerticalMetrics(Descendant);
   if (Rec.Encoding) {
     Registry = Rec.Encoding->Registry;
     Ordering = Rec.Encoding->Ordering;
@@ -350,11 +365,18 @@ void TPDFFontCollection::LoadCompositeText(TPDFFontCollectionData& Rec, TPDFDict
     Rec.CIDToUnicode = CMapStore().CIDToUnicode(Registry, Ordering);
     return;
   }
-  // Identity (or a collection of no known map): the glyphs of the program.
+  // Identity (or a collection of no known map): the glyphs of the embedded
+  // program. An installed substitute is a font the document never names, so
+  // its cmap says nothing about these codes: without a program they have no
+  // text.
+  auto* Descriptor = Descendant ? As<TPDFDictionary>(Descendant->GetValue("FontDescriptor", true)) : nullptr;
+  const bool Embedded = Descriptor && (As<TPDFStream>(Descriptor->GetValue("FontFile", true)) ||
+                                       As<TPDFStream>(Descriptor->GetValue("FontFile2", true)) ||
+                                       As<TPDFStream>(Descriptor->GetValue("FontFile3", true)));
+  if (!Embedded) return;
   auto Texts = std::make_shared<std::vector<std::u32string>>();
-  std::shared_ptr<const TPDFFontRasterizer> Program = Rec.Rasterizer;
-  if (const auto* Deferred = dynamic_cast<const TPDFDeferredSubstitute*>(Program.get())) Program = Deferred->Resolve();
-  if (const auto* TrueType = dynamic_cast<const TPDFTrueTypeRasterizer2*>(Program.get())) {
+  const TPDFFontRasterizer* Program = Rec.Rasterizer.get();
+  if (const auto* TrueType = dynamic_cast<const TPDFTrueTypeRasterizer2*>(Program)) {
     const TPDFTrueTypeParser& P = *TrueType->Parser;
     Texts->resize(std::max(P.GlyphUnicodes.size(), P.GlyphNames.size()));
     for (size_t G = 0; G < Texts->size(); ++G) {
@@ -363,7 +385,7 @@ void TPDFFontCollection::LoadCompositeText(TPDFFontCollectionData& Rec, TPDFDict
       else if (G < P.GlyphNames.size() && !P.GlyphNames[G].empty() && P.GlyphNames[G] != ".notdef")
         (*Texts)[G] = GlyphNameToUnicode(P.GlyphNames[G]);
     }
-  } else if (const auto* CFF = dynamic_cast<const TPDFType1Decoder*>(Program.get());
+  } else if (const auto* CFF = dynamic_cast<const TPDFType1Decoder*>(Program);
              CFF && !CFF->IsCIDKeyed) {
     // A CFF font that is not CID-keyed: CIDs are glyph indices, and the
     // charset names the glyphs.

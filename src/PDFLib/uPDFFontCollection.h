@@ -54,6 +54,9 @@ struct TPDFFontCollectionData {
   // glyphs, by glyph index (null when neither is known).
   std::shared_ptr<const TPDFCMap> Encoding, TextEncoding, CIDToUnicode;
   std::shared_ptr<const std::vector<std::u32string>> GlyphTexts;
+  // A composite font written vertically (its CMap's WMode 1, as the -V
+  // ones have): its vertical metrics; null for horizontal writing.
+  std::shared_ptr<const TPDFCIDVerticalMetrics> VerticalMetrics;
 
   // The next code of a shown string from Pos (one byte for simple fonts, as
   // the encoding splits them for composite fonts); false at the end.

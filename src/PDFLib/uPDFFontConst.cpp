@@ -18,6 +18,8 @@ inline constexpr std::string_view FirstChar = "FirstChar";
 inline constexpr std::string_view LastChar = "LastChar";
 inline constexpr std::string_view Widths = "Widths";
 inline constexpr std::string_view DW = "DW";
+inline constexpr std::string_view W2 = "W2";
+inline constexpr std::string_view DW2 = "DW2";
 }  // namespace FontKey
 
 // One row of the Latin character set. Codes are indexed by TPDFBaseEncoding
@@ -212,6 +214,8 @@ bool ComponentToUnicode(std::string_view Name, std::u32string& Out) {
 
 constexpr std::string_view LigatureLetters[] = {"ff", "fi", "fl", "ffi", "ffl", "st", "st"};
 
+constexpr char32_t ReplacementCharacter = 0xFFFD;
+
 }  // namespace
 
 std::u32string GlyphNameToUnicode(std::string_view GlyphName) {
@@ -252,9 +256,45 @@ void GlyphNamesToTexts(const TPDFGlyphNames& Names, TPDFCodeTexts& Texts, const 
       continue;
     }
     // A name WinAnsiEncoding lacks: its characters when the code page has
-    // them all, else its own letters.
+    // them all. A name that stands for no character shows as U+FFFD in a
+    // code page that has it, never as its letters; elsewhere, as those
+    // other names, as its own letters.
     const std::u32string Chars = GlyphNameToUnicode(Names[C]);
-    Texts[C] = !Chars.empty() && CodePageHasAll(Chars, CodePage) ? UnicodeToText(Chars, CodePage) : Names[C];
+    if (!Chars.empty() && CodePageHasAll(Chars, CodePage))
+      Texts[C] = UnicodeToText(Chars, CodePage);
+    else if (Chars.empty() && !Names[C].empty() && CodePage.Has(ReplacementCharacter))
+      Texts[C] = CodePage.FromCodePoint(ReplacementCharacter);
+    else
+      Texts[C] = Names[C];
+  }
+}
+
+int NumericGlyphNameCode(std::string_view Name) {
+  if (!GlyphNameToUnicode(Name).empty()) return -1;
+  auto IsLetter = [](char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); };
+  int64_t Value = -1;
+  if (Name.size() >= 2 && Name.size() <= 3 && (Name[0] == 'x' || Name[0] == 'X')) {
+    Value = HexValue(Name.substr(1));  // "x41"
+  } else {
+    size_t Letters = 0;
+    while (Letters < Name.size() && Letters < 2 && IsLetter(Name[Letters])) ++Letters;
+    const std::string_view Digits = Name.substr(Letters);
+    if (Letters == 0 || Digits.empty() || Digits.size() > 3) return -1;
+    Value = 0;
+    for (char D : Digits) {
+      if (D < '0' || D > '9') return -1;
+      Value = Value * 10 + (D - '0');
+    }
+  }
+  return Value >= 0 && Value <= 255 ? static_cast<int>(Value) : -1;
+}
+
+void ResolveNumericGlyphNames(TPDFGlyphNames& Names, const TPDFGlyphNames& Encoding) {
+  for (std::string& Name : Names) {
+    const int Code = NumericGlyphNameCode(Name);
+    if (Code < 0) continue;
+    const std::string& Named = Encoding[static_cast<size_t>(Code)];
+    if (!Named.empty() && Named != ".notdef") Name = Named;
   }
 }
 
@@ -435,3 +475,58 @@ int StandardFontIndex(std::string_view BaseFont) {
 const char* StandardFontSubstitute(int Index) { return Index >= 1 && Index <= 14 ? StandardFonts[Index - 1].Substitute : ""; }
 
 const TPDFStandardFont* StandardFont(int Index) { return Index >= 1 && Index <= 14 ? &StandardFonts[Index - 1] : nullptr; }
+
+TPDFCIDVerticalMetrics::TPDFCIDVerticalMetrics() {
+  W1.Default = -1000;
+  VY.Default = 880;
+  VX.Default = HalfWidth;
+}
+
+std::unique_ptr<TPDFCIDVerticalMetrics> BuildCIDVerticalMetrics(const TPDFDictionary* Font) {
+  auto Metrics = std::make_unique<TPDFCIDVerticalMetrics>();
+  if (!Font) return Metrics;
+  if (const auto* DW2 = As<TPDFArray>(Font->GetValue(FontKey::DW2, true)); DW2 && DW2->Count() == 2) {
+    const auto* VY = As<TPDFNumeric>(DW2->GetItem(0));
+    const auto* W1 = As<TPDFNumeric>(DW2->GetItem(1));
+    if (VY && W1) {
+      Metrics->VY.Default = VY->IntValue();
+      Metrics->W1.Default = W1->IntValue();
+    }
+  }
+  const auto* W2 = As<TPDFArray>(Font->GetValue(FontKey::W2, true));
+  if (!W2) return Metrics;
+  auto Add = [&](int64_t First, int64_t Last, const TPDFNumeric* W1, const TPDFNumeric* VX, const TPDFNumeric* VY) {
+    Metrics->W1.AddRange(First, Last, W1->IntValue());
+    Metrics->VX.AddRange(First, Last, VX->IntValue());
+    Metrics->VY.AddRange(First, Last, VY->IntValue());
+  };
+  const int64_t Count = W2->Count();
+  auto NumberAt = [&](int64_t I) { return I < Count ? As<TPDFNumeric>(W2->GetItem(static_cast<int>(I))) : nullptr; };
+  for (int64_t P = 0; P < Count - 1;) {
+    const auto* First = NumberAt(P);
+    if (!First || First->IntValue() < 0) break;
+    const int64_t Cid = First->IntValue();
+    TPDFObject* Second = W2->GetItem(static_cast<int>(P + 1));
+    if (auto* Ref = As<TPDFIndRef>(Second)) Second = Ref->Resolve();
+    if (const auto* Last = As<TPDFNumeric>(Second)) {
+      // c_first c_last w1y vx vy
+      const auto *W1 = NumberAt(P + 2), *VX = NumberAt(P + 3), *VY = NumberAt(P + 4);
+      if (!W1 || !VX || !VY) break;
+      Add(Cid, Last->IntValue(), W1, VX, VY);
+      P += 5;
+    } else if (const auto* List = As<TPDFArray>(Second)) {
+      // c [w1y vx vy w1y vx vy ...]
+      int64_t Next = Cid;
+      for (int64_t I = 0; I + 2 < List->Count() && Next < CIDSlots; I += 3, ++Next) {
+        const auto* W1 = As<TPDFNumeric>(List->GetItem(static_cast<int>(I)));
+        const auto* VX = As<TPDFNumeric>(List->GetItem(static_cast<int>(I + 1)));
+        const auto* VY = As<TPDFNumeric>(List->GetItem(static_cast<int>(I + 2)));
+        if (W1 && VX && VY) Add(Next, Next, W1, VX, VY);
+      }
+      P += 2;
+    } else {
+      break;
+    }
+  }
+  return Metrics;
+}

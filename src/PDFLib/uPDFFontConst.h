@@ -37,10 +37,20 @@ void ApplyDifferences(TPDFGlyphNames& Names, const TPDFArray* Differences);
 
 // The text of each code: a glyph name WinAnsiEncoding knows gives that
 // WinAnsiEncoding byte (converted to CodePage); any other name the characters
-// GlyphNameToUnicode gives when CodePage has them all, else the name itself. A name
-// WinAnsiEncoding carries several times gives: "bullet" 149, "hyphen" 45,
-// ".notdef" the control byte 1.
+// GlyphNameToUnicode gives when CodePage has them all; a name that gives no
+// character U+FFFD when CodePage has it; else the name itself. An empty name
+// gives the empty text. A name WinAnsiEncoding carries several times gives:
+// "bullet" 149, "hyphen" 45, ".notdef" the control byte 1.
 void GlyphNamesToTexts(const TPDFGlyphNames& Names, TPDFCodeTexts& Texts, const TCodePage& CodePage);
+
+// The code a producer's numbering name stands for: a letter or two and up
+// to three decimal digits ("a96", "g3", "cs65") or "x" and up to two
+// hexadecimal digits ("x41"), naming a code of 0..255; -1 for any other name
+// and for names the glyph list knows.
+int NumericGlyphNameCode(std::string_view Name);
+// Replaces each numbering name (NumericGlyphNameCode) by the name Encoding
+// gives its code, when that is a name other than ".notdef".
+void ResolveNumericGlyphNames(TPDFGlyphNames& Names, const TPDFGlyphNames& Encoding);
 
 // "StandardEncoding", "MacRomanEncoding", "WinAnsiEncoding", "PDFDocEncoding",
 // "MacExpertEncoding" (exact); anything else gives encStandard.
@@ -121,3 +131,20 @@ int StandardFontIndex(std::string_view BaseFont);
 const char* StandardFontSubstitute(int Index);
 // Standard font Index (1..14), or null.
 const TPDFStandardFont* StandardFont(int Index);
+
+// The vertical metrics of a CID font written vertically: for each CID the
+// vertical advance W1 (w1y in 1/1000 em, negative for down the page) and the
+// position vector (VX, VY) from its horizontal origin to its vertical one.
+// Each has the first entry listed for a CID, else its default: DW2 (VY 880,
+// W1 -1000 without one), and for VX HalfWidth, half the CID's horizontal
+// width.
+class TPDFCIDVerticalMetrics {
+ public:
+  static constexpr int32_t HalfWidth = INT32_MIN;
+  TPDFCIDVerticalMetrics();
+  TPDFCIDWidths W1, VX, VY;
+};
+
+// The vertical metrics of a CIDFont dictionary from its W2 and DW2 (each as
+// far as it reads: a malformed entry ends the array); never null.
+std::unique_ptr<TPDFCIDVerticalMetrics> BuildCIDVerticalMetrics(const TPDFDictionary* Font);

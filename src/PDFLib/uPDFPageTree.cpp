@@ -285,7 +285,10 @@ std::string TPDFPageTree::GetPageContentBytes() {
   std::string Bytes;
   for (int I = 1; I <= ContentCount(); ++I) {
     ContentIndex = I;
-    Bytes += GetContentStream();
+    const std::string Stream = GetContentStream();
+    // A token never runs from one stream into the next.
+    if (!Bytes.empty() && !Stream.empty()) Bytes += '\n';
+    Bytes += Stream;
   }
   return Bytes;
 }

@@ -56,7 +56,8 @@ class TPDFPageTree {
   bool ContentReady() const { return FContentReady; }
   // Decoded bytes of stream ContentIndex; empty when there is none.
   std::string GetContentStream() const;
-  // Decoded bytes of all content streams, joined with nothing between them.
+  // Decoded bytes of all content streams, a line feed between each two that
+  // are not empty.
   std::string GetPageContentBytes();
   // The page's Resources, or its parent node's; an empty dictionary is put in
   // when there are none. Null only without a current page.

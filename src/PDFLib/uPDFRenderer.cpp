@@ -260,13 +260,20 @@ void TPDFRenderer::SelectStateFont(TRun& R) {
     if (auto* Ref = As<TPDFIndRef>(Fonts->GetValue(std::string_view(Name).substr(1), false))) FCollection.SelectFont(Ref);
 }
 
-void TPDFRenderer::AddWord(TRun& R, const TGlyphUnits& U, const std::string& Text, double E, double D) {
+void TPDFRenderer::AddWord(TRun& R, const TGlyphUnits& U, const std::string& Text, double E, double D, bool Vertical) {
   const TPDFFontCollectionData& Font = FCollection.Current();
   static constexpr char Hex[] = "0123456789ABCDEF";
   const char Color[7] = {'#',
                          Hex[R.State.Red >> 4 & 0xF],   Hex[R.State.Red & 0xF],
                          Hex[R.State.Green >> 4 & 0xF], Hex[R.State.Green & 0xF],
                          Hex[R.State.Blue >> 4 & 0xF],  Hex[R.State.Blue & 0xF]};
+  if (Vertical) {
+    // Its own x runs down the page (glyph space's -y), its y to the right:
+    // the glyphs stand centred on the line through the vertical origins.
+    FFunnel->AddFragment(MultiplyMatrix({0, -1, 1, 0, 0, 0}, U.G), Text, std::string_view(Color, sizeof Color),
+                         Font.FontName, U.Size, E, -500, D - E, 1000);
+    return;
+  }
   FFunnel->AddFragment(U.G, Text, std::string_view(Color, sizeof Color), Font.FontName, U.Size, E,
                        Font.Descent + R.State.Ts * U.PerTextUnitY / std::fabs(R.State.Tfs), D - E, Font.Ascent - Font.Descent);
 }
@@ -298,11 +305,14 @@ void TPDFRenderer::Show(TRun& R, size_t Count) {
   const double WidthScale = Font.Rasterizer ? Font.Rasterizer->WidthScale() : 1.0;
   const double AbsTfs = std::fabs(S.Tfs);
   const bool WordMode = FFunnel->WordMode;
+  // Vertical writing: D counts down the page, each code advancing by its
+  // vertical metric (w1y, negative), a TJ number moving further down.
+  const TPDFCIDVerticalMetrics* Vertical = Font.IsComposite ? Font.VerticalMetrics.get() : nullptr;
   double D = 0;
   for (size_t I = R.Operands.size() - Count; I < R.Operands.size(); ++I) {
     const std::string_view Token = R.Operands[I];
     if (Token.empty() || (Token[0] != '(' && Token[0] != '<')) {
-      D -= StrToNumber(Token) * V / 1000;
+      D += (Vertical ? 1 : -1) * StrToNumber(Token) * V / 1000;
       continue;
     }
     const std::string Bytes = Token[0] == '(' ? UnescapeLiteralString(Token) : HexStringToBytes(Token);
@@ -314,7 +324,13 @@ void TPDFRenderer::Show(TRun& R, size_t Count) {
     for (size_t B = 0; Font.NextCode(Bytes, B, Code);) {
       double K;
       std::string_view Text;
-      if (Font.IsComposite) {
+      if (Vertical) {
+        K = -Vertical->W1.Width(Font.CIDOf(Code)) - S.Tc * V / AbsTfs;
+        Chars.clear();
+        Converted.clear();
+        if (Font.CodeUnicode(Code, Chars)) Converted = UnicodeToText(Chars, FCodePage);
+        Text = Converted;
+      } else if (Font.IsComposite) {
         K = GetCIDWidth(Font.CIDWidths.get(), Font.CIDOf(Code)) + S.Tc * V / AbsTfs;
         Chars.clear();
         Converted.clear();
@@ -325,7 +341,7 @@ void TPDFRenderer::Show(TRun& R, size_t Count) {
         Text = Font.RenderTexts[Code];
       }
       if (WordMode && Text == " " && !Word.empty()) {
-        AddWord(R, U, Word, E, D);
+        AddWord(R, U, Word, E, D, Vertical);
         Word.clear();
         FFunnel->SetMergeEnabled(false);
         E = D + K;
@@ -337,9 +353,12 @@ void TPDFRenderer::Show(TRun& R, size_t Count) {
       D += K;
     }
     FFunnel->SetMergeEnabled(true);
-    AddWord(R, U, WordMode ? Word : Whole, E, D);
+    AddWord(R, U, WordMode ? Word : Whole, E, D, Vertical);
   }
-  S.Tm = MultiplyMatrix({1, 0, 0, 1, AbsTfs * D * (S.Th / 100) / V, 0}, S.Tm);
+  if (Vertical)
+    S.Tm = MultiplyMatrix({1, 0, 0, 1, 0, -AbsTfs * D / V}, S.Tm);
+  else
+    S.Tm = MultiplyMatrix({1, 0, 0, 1, AbsTfs * D * (S.Th / 100) / V, 0}, S.Tm);
 }
 
 // ---------------------------------------------------------------- colours

@@ -80,7 +80,9 @@ class TPDFRenderer {
     double PerTextUnitX = 1000;
     double PerTextUnitY = 1000;
   };
-  void AddWord(TRun& R, const TGlyphUnits& U, const std::string& Text, double E, double D);
+  // The fragment of Text from E to D glyph units along the text; Vertical:
+  // down the page from the vertical origin, an em wide about it.
+  void AddWord(TRun& R, const TGlyphUnits& U, const std::string& Text, double E, double D, bool Vertical = false);
   void SetFill(TRun& R, const std::string& Space);
   void SkipInlineImage(TRun& R);
   void RunXObject(TRun& R, const std::string& Name);

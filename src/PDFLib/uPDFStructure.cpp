@@ -8,6 +8,7 @@
 #include <new>
 
 #include "uPDFAscii85.h"
+#include "uPDFHexRunLength.h"
 #include "uPDFExtra.h"
 #include "uPDFFlate.h"
 #include "uPDFLZW.h"
@@ -492,6 +493,12 @@ std::string TPDFStream::GetDecodedData(size_t Limit) const {
     } else if (F == "ASCII85Decode" || F == "A85") {
       Data = DecodeASCII85(Current(), Cap);
       Decoded = true;
+    } else if (F == "ASCIIHexDecode" || F == "AHx") {
+      Data = DecodeASCIIHex(Current(), Cap);
+      Decoded = true;
+    } else if (F == "RunLengthDecode" || F == "RL") {
+      Data = DecodeRunLength(Current(), Cap);
+      Decoded = true;
     } else if (F == "LZWDecode") {
       TPDFLZWDecompressor LZW;
       LZW.MsbFirst = true;
@@ -501,7 +508,7 @@ std::string TPDFStream::GetDecodedData(size_t Limit) const {
       Data = LZW.Decode(Current(), Cap);
       Decoded = true;
     }
-    // Any other filter (images, ASCIIHex, RunLength, Crypt...) passes its bytes on.
+    // Any other filter (images, Crypt...) passes its bytes on.
     if (Decoded && Data.size() > Cap) Data.resize(Cap);
   }
   if (Decoded && Data.size() > Limited) Data.resize(Limited);

@@ -73,6 +73,27 @@ std::string MatrixKeyOf(const TPDFTextFunnel::TMatrix& M) {
   return FormatNumber(0, 4, M[0]) + FormatNumber(0, 4, M[1]) + FormatNumber(0, 4, M[2]) + FormatNumber(0, 4, M[3]);
 }
 
+// Whether the bottom edge S0-S1 of another fragment lies between a block's
+// end P1 and a fragment's start Q0 on their baseline: U is the unit direction
+// of the text, Size the fragment's size. Both ends of the edge must lie within
+// a quarter of Size of the baseline through P1, and the edge must cover more
+// than a hundredth of Size of the stretch from P1 to Q0 along U (so that an
+// edge that only touches either end, or a kern's overlap, does not count).
+bool LiesBetween(const TPoint& P1, const TPoint& Q0, const TPoint& U, double Size, const TPoint& S0,
+                 const TPoint& S1) {
+  const double L = (Q0.X - P1.X) * U.X + (Q0.Y - P1.Y) * U.Y;
+  const double A = (S0.X - P1.X) * U.X + (S0.Y - P1.Y) * U.Y, C = (S1.X - P1.X) * U.X + (S1.Y - P1.Y) * U.Y;
+  const double N0 = (S0.Y - P1.Y) * U.X - (S0.X - P1.X) * U.Y, N1 = (S1.Y - P1.Y) * U.X - (S1.X - P1.X) * U.Y;
+  const double Tolerance = Size / 4;
+  if (!(std::fabs(N0) <= Tolerance && std::fabs(N1) <= Tolerance)) return false;
+  return std::min(std::max(A, C), L) - std::max(std::min(A, C), 0.0) > Size / 100;
+}
+
+// Whether Text is nothing but spaces and control bytes.
+bool IsBlank(std::string_view Text) {
+  return std::all_of(Text.begin(), Text.end(), [](char C) { return static_cast<unsigned char>(C) <= 0x20; });
+}
+
 }  // namespace
 
 struct TPDFTextFunnel::TIndex {
@@ -123,7 +144,32 @@ struct TPDFTextFunnel::TIndex {
   std::vector<TLook> Looks;
   size_t Last = 0, Oldest = 0;
 
+  // The bottom edges of every fragment with text that is not blank, by
+  // block, filed in a second grid (of all groups) under every cell their
+  // bounding box touches, so that a join can see whether another block's
+  // text lies in its gap. Edges that would touch more than MaxTextCells
+  // cells, or come before any usable Size, are kept in Wide and always read
+  // (as the blocks of a group are scanned where its grid cannot help). An
+  // edge with a coordinate that is not finite never lies between anything
+  // and is not kept.
+  struct TTextEdge {
+    uint32_t Block;
+    TPoint S0, S1;
+  };
+  struct TCellHash {
+    size_t operator()(const std::pair<int64_t, int64_t>& C) const { return Hash(0, C.first, C.second); }
+  };
+  static constexpr double MaxTextCells = 256;
+  std::vector<TTextEdge> Edges;
+  std::vector<uint32_t> Wide;
+  std::unordered_map<std::pair<int64_t, int64_t>, std::vector<uint32_t>, TCellHash> EdgeCells;
+  double EdgeSide = 0;
+
   void Clear() {
+    Edges.clear();
+    Wide.clear();
+    EdgeCells.clear();
+    EdgeSide = 0;
     GroupIds.clear();
     Groups.clear();
     Slots.clear();
@@ -265,10 +311,71 @@ struct TPDFTextFunnel::TIndex {
     for (uint32_t I : G.Members) File(I, Blocks[I].P1);
   }
 
+  // The cell range of the box from (LoX, LoY) to (HiX, HiY) in the edge grid;
+  // false when a bound is not finite or beyond the cell numbers filed.
+  bool EdgeCellRange(double LoX, double LoY, double HiX, double HiY, int64_t R[4]) const {
+    return EdgeSide != 0 && CellOf(LoX, EdgeSide, R[0]) && CellOf(LoY, EdgeSide, R[1]) &&
+           CellOf(HiX, EdgeSide, R[2]) && CellOf(HiY, EdgeSide, R[3]);
+  }
+
+  // Files the bottom edge of a fragment of block Block.
+  void AddEdge(uint32_t Block, const TPoint& S0, const TPoint& S1, double Size) {
+    if (EdgeSide == 0 && Size > 0 && std::isfinite(Size * 2)) EdgeSide = Size * 2;
+    if (!std::isfinite(S0.X) || !std::isfinite(S0.Y) || !std::isfinite(S1.X) || !std::isfinite(S1.Y)) return;
+    int64_t R[4];
+    const bool Filed =
+        EdgeCellRange(std::min(S0.X, S1.X), std::min(S0.Y, S1.Y), std::max(S0.X, S1.X), std::max(S0.Y, S1.Y), R) &&
+        (static_cast<double>(R[2]) - R[0] + 1) * (static_cast<double>(R[3]) - R[1] + 1) <= MaxTextCells;
+    const uint32_t Index = static_cast<uint32_t>(Edges.size());
+    Edges.push_back(TTextEdge{Block, S0, S1});
+    if (!Filed) {
+      Wide.push_back(Index);
+      return;
+    }
+    for (int64_t Y = R[1]; Y <= R[3]; ++Y)
+      for (int64_t X = R[0]; X <= R[2]; ++X) EdgeCells[{X, Y}].push_back(Index);
+  }
+
+  // Whether the text of a block other than Block lies between Block's end P1
+  // and Q0 (LiesBetween), for text in direction U.
+  bool TextBetween(uint32_t Block, const TPoint& P1, const TPoint& Q0, const TPoint& U, double Size) const {
+    const double L = (Q0.X - P1.X) * U.X + (Q0.Y - P1.Y) * U.Y;
+    if (!(L > Size / 100)) return false;  // no stretch for anything to cover
+    auto Test = [&](uint32_t I) {
+      const TTextEdge& E = Edges[I];
+      return E.Block != Block && LiesBetween(P1, Q0, U, Size, E.S0, E.S1);
+    };
+    for (uint32_t I : Wide)
+      if (Test(I)) return true;
+    // Every edge that LiesBetween accepts has a point within Size + Size / 4
+    // of both P1 and Q0 on each axis.
+    const double Reach = Size * 1.25 + EdgeSide * CellMargin;
+    int64_t R[4];
+    if (!EdgeCellRange(std::min(P1.X, Q0.X) - Reach, std::min(P1.Y, Q0.Y) - Reach, std::max(P1.X, Q0.X) + Reach,
+                       std::max(P1.Y, Q0.Y) + Reach, R) ||
+        (static_cast<double>(R[2]) - R[0] + 1) * (static_cast<double>(R[3]) - R[1] + 1) >
+            static_cast<double>(Edges.size())) {
+      for (uint32_t I = 0; I < Edges.size(); ++I)
+        if (Test(I)) return true;
+      return false;
+    }
+    for (int64_t Y = R[1]; Y <= R[3]; ++Y)
+      for (int64_t X = R[0]; X <= R[2]; ++X) {
+        auto It = EdgeCells.find({X, Y});
+        if (It == EdgeCells.end()) continue;
+        for (uint32_t I : It->second)
+          if (Test(I)) return true;
+      }
+    return false;
+  }
+
   // The block of group Group that a fragment starting at Q0 with size Size
   // joins: the lowest index whose P1 is nearer than Size / 5, else the lowest
-  // nearer than Size. Pass1 tells which. -1 for none.
-  long Find(uint32_t Group, const TPoint& Q0, double Size, const std::vector<TBlock>& Blocks, bool& Pass1) const {
+  // nearer than Size, in each pass only a block with no other block's text
+  // between its end and Q0 (TextBetween, for text in direction U). Pass1
+  // tells which. -1 for none.
+  long Find(uint32_t Group, const TPoint& Q0, const TPoint& U, double Size, const std::vector<TBlock>& Blocks,
+            bool& Pass1) const {
     Pass1 = false;
     // No distance is below a Size that is negative, zero or NaN, and a start
     // that is not finite has no finite distance to anything.
@@ -287,38 +394,38 @@ struct TPDFTextFunnel::TIndex {
                 (HiX - LoX + 1) * (HiY - LoY + 1) <= static_cast<double>(G.Members.size());
     }
 
-    long Best2 = -1;
+    // The candidates of each pass by distance, then in creation order until
+    // one has nothing between.
+    std::vector<uint32_t> First, Second;
     if (!UseGrid) {
-      // Creation order: the first block of pass 1 is final at once.
       for (uint32_t I : G.Members) {
         const double D = Distance(Blocks[I].P1, Q0);
-        if (D < Size5) {
-          Pass1 = true;
-          return I;
-        }
-        if (D < Size && Best2 < 0) Best2 = I;
+        if (D < Size5) First.push_back(I);
+        else if (D < Size) Second.push_back(I);
       }
-      return Best2;
-    }
-
-    long Best1 = -1;
-    for (int64_t Y = static_cast<int64_t>(LoY); Y <= static_cast<int64_t>(HiY); ++Y) {
-      for (int64_t X = static_cast<int64_t>(LoX); X <= static_cast<int64_t>(HiX); ++X) {
-        const std::vector<TEntry>* List = FindList(Group, X, Y);
-        if (!List) continue;
-        for (const TEntry& E : *List) {
-          const double D = Distance(E.P1, Q0);
-          const long I = E.Block;
-          if (D < Size5) {
-            if (Best1 < 0 || I < Best1) Best1 = I;
-          } else if (D < Size) {
-            if (Best2 < 0 || I < Best2) Best2 = I;
+    } else {
+      for (int64_t Y = static_cast<int64_t>(LoY); Y <= static_cast<int64_t>(HiY); ++Y) {
+        for (int64_t X = static_cast<int64_t>(LoX); X <= static_cast<int64_t>(HiX); ++X) {
+          const std::vector<TEntry>* List = FindList(Group, X, Y);
+          if (!List) continue;
+          for (const TEntry& E : *List) {
+            const double D = Distance(E.P1, Q0);
+            if (D < Size5) First.push_back(E.Block);
+            else if (D < Size) Second.push_back(E.Block);
           }
         }
       }
+      std::sort(First.begin(), First.end());
+      std::sort(Second.begin(), Second.end());
     }
-    Pass1 = Best1 >= 0;
-    return Pass1 ? Best1 : Best2;
+    for (uint32_t I : First)
+      if (!TextBetween(I, Blocks[I].P1, Q0, U, Size)) {
+        Pass1 = true;
+        return I;
+      }
+    for (uint32_t I : Second)
+      if (!TextBetween(I, Blocks[I].P1, Q0, U, Size)) return I;
+    return -1;
   }
 };
 
@@ -349,9 +456,15 @@ void TPDFTextFunnel::AddFragment(const TMatrix& Matrix, std::string_view Text, s
   const uint32_t Group = FIndex->GroupOf(Matrix, FontName, Color);
   FIndex->SetSide(Group, Size, FBlocks);
 
+  // The direction of the text in device space.
+  TPoint U{M[0], M[1]};
+  const double Length = std::hypot(U.X, U.Y);
+  if (Length > 0 && std::isfinite(Length)) U = TPoint{U.X / Length, U.Y / Length};
+  else U = TPoint{0, 0};
+
   long Found = -1;
   bool Pass1 = false;
-  if (FMergeEnabled) Found = FIndex->Find(Group, Q0, Size, FBlocks, Pass1);
+  if (FMergeEnabled) Found = FIndex->Find(Group, Q0, U, Size, FBlocks, Pass1);
 
   if (Found >= 0) {
     TBlock& Block = FBlocks[Found];
@@ -373,7 +486,9 @@ void TPDFTextFunnel::AddFragment(const TMatrix& Matrix, std::string_view Text, s
     Block.Size = Size;
     FBlocks.push_back(std::move(Block));
     FIndex->Add(static_cast<uint32_t>(FBlocks.size() - 1), Group, Q1);
+    Found = static_cast<long>(FBlocks.size() - 1);
   }
+  if (!IsBlank(Text)) FIndex->AddEdge(static_cast<uint32_t>(Found), Q0, Q1, Size);
   FMergeEnabled = true;
 }
 

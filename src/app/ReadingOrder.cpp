@@ -588,8 +588,16 @@ void TReader::AddBlock(const TRegion& R) {
     for (uint32_t W : L.Words) {
       const TItem& Item = FItems[W];
       if (Prev) {
-        // The same word drawn twice over itself (a bold effect) shows once.
-        if (*Item.Text == *Prev->Text && std::fabs(Item.X0 - Prev->X0) < 0.3 * Item.Size) continue;
+        // The same word drawn twice over itself (a bold effect) shows once:
+        // its twin repeats its text within a tenth of its advance in start,
+        // end and base, in a size within a tenth. A letter that follows
+        // itself (the two l of "will" drawn one by one) lies a whole
+        // advance on and stays.
+        const double Near = 0.1 * std::max(Item.X1 - Item.X0, Prev->X1 - Prev->X0);
+        if (*Item.Text == *Prev->Text && std::fabs(Item.X0 - Prev->X0) <= Near &&
+            std::fabs(Item.X1 - Prev->X1) <= Near && std::fabs(Item.Y0 - Prev->Y0) <= Near &&
+            std::fabs(Item.Size - Prev->Size) <= 0.1 * std::max(Item.Size, Prev->Size))
+          continue;
         // A raised mark that opens a line (a footnote's number or star)
         // stands apart from the word it marks.
         const bool Mark = Prev == &FItems[L.Words.front()] && Prev->Size < 0.8 * Item.Size &&
