@@ -156,19 +156,61 @@ struct TPDFTextFunnel::TIndex {
     uint32_t Block;
     TPoint S0, S1;
   };
-  struct TCellHash {
-    size_t operator()(const std::pair<int64_t, int64_t>& C) const { return Hash(0, C.first, C.second); }
-  };
   static constexpr double MaxTextCells = 256;
   std::vector<TTextEdge> Edges;
   std::vector<uint32_t> Wide;
-  std::unordered_map<std::pair<int64_t, int64_t>, std::vector<uint32_t>, TCellHash> EdgeCells;
+  // The candidates of one Find, kept between calls so that a fragment costs
+  // no allocation.
+  mutable std::vector<uint32_t> ScratchFirst, ScratchSecond;
+  // Each cell's edges as a chain of nodes (the map holds the newest node's
+  // index + 1), so that filing an edge allocates nothing but a new cell.
+  struct TCellNode {
+    uint32_t Edge, Next;
+  };
+  std::vector<TCellNode> CellNodes;
+  // The cells' heads in an open-addressed table (a power of two in size,
+  // at most half full), kept between pages so that a page allocates nothing
+  // once the table has grown to its pages' size.
+  struct TCellSlot {
+    int64_t X = 0, Y = 0;
+    uint32_t Head = 0;  // 0: an empty slot
+  };
+  std::vector<TCellSlot> CellSlots;
+  size_t CellsUsed = 0;
+
+  // The head of cell (X, Y); Insert makes the cell when it is missing
+  // (otherwise null for a missing cell).
+  uint32_t* CellHead(int64_t X, int64_t Y, bool Insert) {
+    if (Insert && (CellsUsed + 1) * 2 > CellSlots.size()) GrowCells();
+    if (CellSlots.empty()) return nullptr;
+    const size_t Mask = CellSlots.size() - 1;
+    for (size_t I = Hash(0, X, Y) & Mask;; I = (I + 1) & Mask) {
+      TCellSlot& Slot = CellSlots[I];
+      if (Slot.Head == 0) {
+        if (!Insert) return nullptr;
+        Slot = TCellSlot{X, Y, 0};
+        ++CellsUsed;
+        return &Slot.Head;
+      }
+      if (Slot.X == X && Slot.Y == Y) return &Slot.Head;
+    }
+  }
+  const uint32_t* CellHead(int64_t X, int64_t Y) const { return const_cast<TIndex*>(this)->CellHead(X, Y, false); }
+  void GrowCells() {
+    std::vector<TCellSlot> Old = std::move(CellSlots);
+    CellSlots.assign(std::max<size_t>(64, Old.size() * 2), TCellSlot{});
+    CellsUsed = 0;
+    for (const TCellSlot& Slot : Old)
+      if (Slot.Head != 0) *CellHead(Slot.X, Slot.Y, true) = Slot.Head;
+  }
   double EdgeSide = 0;
 
   void Clear() {
     Edges.clear();
     Wide.clear();
-    EdgeCells.clear();
+    if (CellsUsed != 0) std::fill(CellSlots.begin(), CellSlots.end(), TCellSlot{});
+    CellsUsed = 0;
+    CellNodes.clear();
     EdgeSide = 0;
     GroupIds.clear();
     Groups.clear();
@@ -333,7 +375,11 @@ struct TPDFTextFunnel::TIndex {
       return;
     }
     for (int64_t Y = R[1]; Y <= R[3]; ++Y)
-      for (int64_t X = R[0]; X <= R[2]; ++X) EdgeCells[{X, Y}].push_back(Index);
+      for (int64_t X = R[0]; X <= R[2]; ++X) {
+        uint32_t& Head = *CellHead(X, Y, true);
+        CellNodes.push_back(TCellNode{Index, Head});
+        Head = static_cast<uint32_t>(CellNodes.size());
+      }
   }
 
   // Whether the text of a block other than Block lies between Block's end P1
@@ -361,10 +407,10 @@ struct TPDFTextFunnel::TIndex {
     }
     for (int64_t Y = R[1]; Y <= R[3]; ++Y)
       for (int64_t X = R[0]; X <= R[2]; ++X) {
-        auto It = EdgeCells.find({X, Y});
-        if (It == EdgeCells.end()) continue;
-        for (uint32_t I : It->second)
-          if (Test(I)) return true;
+        const uint32_t* Head = CellHead(X, Y);
+        if (!Head) continue;
+        for (uint32_t Node = *Head; Node != 0; Node = CellNodes[Node - 1].Next)
+          if (Test(CellNodes[Node - 1].Edge)) return true;
       }
     return false;
   }
@@ -396,7 +442,10 @@ struct TPDFTextFunnel::TIndex {
 
     // The candidates of each pass by distance, then in creation order until
     // one has nothing between.
-    std::vector<uint32_t> First, Second;
+    std::vector<uint32_t>& First = ScratchFirst;
+    std::vector<uint32_t>& Second = ScratchSecond;
+    First.clear();
+    Second.clear();
     if (!UseGrid) {
       for (uint32_t I : G.Members) {
         const double D = Distance(Blocks[I].P1, Q0);
