@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Release program and runs the main job:
 #   ./run.sh                 extracts the bundled sample and prints its text
-#   ./run.sh FILE.pdf [...]  extracts FILE.pdf into FILE.txt (any further
-#                            arguments are textextractor options, see --help)
+#   ./run.sh FILE.pdf [OUTPUT] [OPTIONS]
+#                            runs textextractor with the arguments as given:
+#                            FILE.pdf into OUTPUT (default FILE.txt), see --help
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/ensure-packages.sh
@@ -14,4 +15,4 @@ cmake --build build/release --target textextractor -j"$(nproc)" >/dev/null
 if [ $# -eq 0 ]; then
   exec build/release/src/cli/textextractor examples/sample.pdf -
 fi
-exec build/release/src/cli/textextractor "${@:2}" "$1"
+exec build/release/src/cli/textextractor "$@"

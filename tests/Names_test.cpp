@@ -21,6 +21,7 @@ TEST(Names, LayoutsAndFormatsByName) {
   ASSERT_TRUE(FormatFromName("text"));
   EXPECT_EQ(*FormatFromName("text"), TOutputFormat::Text);
   EXPECT_STREQ(FormatSuffix(TOutputFormat::Text), ".txt");
+  EXPECT_EQ(FormatFromName("plain"), TOutputFormat::Plain);
   EXPECT_FALSE(FormatFromName("reflow"));
   EXPECT_EQ(NamesForMessage(LayoutNameList()), "content, reflow, positioned or reading");
   EXPECT_EQ(NamesForMessage({"text"}, "\""), "\"text\"");

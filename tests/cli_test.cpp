@@ -62,6 +62,16 @@ class Console : public testing::Test {
     return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
   }
 
+  // Run with standard input from the file Input (in Dir).
+  int RunFrom(const std::string& Input, const std::string& Args, std::string& Out, std::string& Err) {
+    const std::string Cmd = "cd '" + Dir.string() + "' && XDG_CONFIG_HOME='" + (Dir / "config").string() + "' '" +
+                            TEXTEXTRACTOR + "' " + Args + " > out.log 2> err.log < '" + Input + "'";
+    const int Status = std::system(Cmd.c_str());
+    Out = Read(Dir / "out.log");
+    Err = Read(Dir / "err.log");
+    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+  }
+
   // Starts the program in Dir with standard error going to err.log, without
   // waiting; BeforeExec runs in the parent with the child's process id while
   // the child waits, just before the child runs the program.
@@ -187,7 +197,8 @@ TEST_F(Console, ExitStatuses) {
   EXPECT_EQ(Run("-q missing.pdf", Out, Err), 3);
   std::ofstream(Dir / "bad.pdf") << "not a pdf";
   EXPECT_EQ(Run("bad.pdf", Out, Err), 3);
-  EXPECT_EQ(Err, "Can not load file: bad.pdf. It is may be not a valid PDF file.\n\n");
+  EXPECT_EQ(Err, "Can not load file: bad.pdf. It is may be not a valid PDF file.\n\n"
+                 "textextractor: bad.pdf: not a PDF (no header)\n");
   EXPECT_EQ(Run("-q doc.pdf missing/out.txt", Out, Err), 4);
   EXPECT_FALSE(fs::exists(Dir / "missing"));
   EXPECT_EQ(Run("--help", Out, Err), 0);
@@ -446,7 +457,137 @@ TEST_F(Console, Info) {
   }
   std::ofstream(Dir / "bad.pdf") << "not a pdf";
   EXPECT_EQ(Run("--info bad.pdf", Out, Err), 3);
-  EXPECT_EQ(Err, "Can not load file: bad.pdf. It is may be not a valid PDF file.\n");
+  EXPECT_EQ(Err, "Can not load file: bad.pdf. It is may be not a valid PDF file.\n"
+                 "textextractor: bad.pdf: not a PDF (no header)\n");
+  // A document that needs a password it was not given: what is known
+  // without one, and status 3.
+  EXPECT_EQ(Run("--info '" + Fixtures + "aes-256.pdf'", Out, Err), 3);
+  EXPECT_EQ(Out, "Encrypted: 1\nSecurity: 1 3 3 10 6 5 6 6 6 6 12\n");
+  EXPECT_EQ(Err, "textextractor: " + Fixtures + "aes-256.pdf: a password is needed\n");
+}
+
+// Every failure of the single form says its cause on standard error, after
+// the log's own words, with -q too.
+TEST_F(Console, FailuresSayTheirCause) {
+  std::string Out, Err;
+  const std::string Fixtures = std::string(VORLITH_SOURCE_DIR) + "/tests/fixtures/encrypted/";
+  std::ofstream(Dir / "empty.pdf") << "";
+  std::ofstream(Dir / "cut.pdf", std::ios::binary) << "%PDF-1.4\n%cut short\n";
+  fs::create_directory(Dir / "folder.pdf");
+  struct TCase {
+    std::string Args, File;
+    int Status;
+    const char* Cause;
+  } Cases[] = {
+      {"", "missing.pdf", 3, "no such file"},
+      {"", "folder.pdf", 3, "a folder"},
+      {"", "/etc/passwd", 3, "not a PDF (no header)"},
+      {"", "empty.pdf", 3, "not a PDF (no header)"},
+      {"--no-repair ", "cut.pdf", 3, "damaged beyond repair"},
+      {"", Fixtures + "aes-256.pdf", 3, "a password is needed"},
+      {"-p wrong ", Fixtures + "aes-256.pdf", 3, "the password is wrong"},
+      {"-p wrong ", Fixtures + "rc4-40.pdf", 3, "the password is wrong"},
+  };
+  for (const TCase& C : Cases) {
+    EXPECT_EQ(Run("-q " + C.Args + "'" + C.File + "' out.txt", Out, Err), C.Status) << C.File;
+    EXPECT_EQ(Err, "textextractor: " + C.File + ": " + C.Cause + "\n") << C.File;
+    EXPECT_FALSE(fs::exists(Dir / "out.txt")) << C.File;
+  }
+}
+
+// An output that is the input, by name or through a link, is refused before
+// anything is read; the input stays as it was.
+TEST_F(Console, OutputOverInputIsRefused) {
+  std::string Out, Err;
+  const std::string Before = Read(Dir / "doc.pdf");
+  fs::create_symlink("doc.pdf", Dir / "link.pdf");
+  fs::copy_file(Dir / "doc.pdf", Dir / "doc.txt");
+  for (const char* Args : {"doc.pdf doc.pdf", "doc.pdf link.pdf", "link.pdf ./doc.pdf", "doc.txt"}) {
+    EXPECT_EQ(Run(Args, Out, Err), 2) << Args;
+    EXPECT_NE(Err.find("is the input file"), std::string::npos) << Err;
+  }
+  EXPECT_EQ(Read(Dir / "doc.pdf"), Before);
+  EXPECT_EQ(Read(Dir / "doc.txt"), Before);
+  EXPECT_EQ(Run("-q doc.pdf other.txt", Out, Err), 0);  // another output is written
+}
+
+// "-" reads the PDF file from standard input (for --info too); its text goes
+// to standard output unless an output is named.
+TEST_F(Console, StandardInput) {
+  std::string Out, Err;
+  const std::string Expected = SingleOutput("--footer ''", "doc.pdf");
+  ASSERT_EQ(RunFrom("doc.pdf", "--footer '' -", Out, Err), 0);
+  EXPECT_EQ(Out, Expected);
+  EXPECT_NE(Err.find("Current file is: -"), std::string::npos) << Err;
+  ASSERT_EQ(RunFrom("doc.pdf", "-q --footer '' - piped.txt", Out, Err), 0);
+  EXPECT_EQ(Read(Dir / "piped.txt"), Expected);
+  ASSERT_EQ(RunFrom("doc.pdf", "--info -", Out, Err), 0);
+  EXPECT_EQ(Out.substr(0, 9), "Pages: 4\n");
+  EXPECT_EQ(RunFrom("/dev/null", "-q -", Out, Err), 3);
+  EXPECT_EQ(Err, "textextractor: -: not a PDF (no header)\n");
+}
+
+// The plain format: LF line ends, a form feed after each page (none with
+// --no-page-breaks), no header or footer, the reading layout by default.
+TEST_F(Console, PlainFormat) {
+  std::string Out, Err;
+  ASSERT_EQ(Run("-q --format plain --header H --footer F doc.pdf -", Out, Err), 0);
+  EXPECT_EQ(Out, "Page 1\n\fPage 2\n\fPage 3\n\fPage 4\n\f");
+  ASSERT_EQ(Run("-q --format plain --no-page-breaks -f 2 -l 3 doc.pdf -", Out, Err), 0);
+  EXPECT_EQ(Out, "Page 2\nPage 3\n");
+  ASSERT_EQ(Run("-q --format plain --layout positioned -l 1 doc.pdf -", Out, Err), 0);
+  EXPECT_EQ(Out.rfind("@X=", 0), 0u) << Out;
+  EXPECT_EQ(Out.find('\r'), std::string::npos);
+  EXPECT_EQ(Run("--format pdf doc.pdf", Out, Err), 2);
+  // The plain format is this run's: --save does not store its layout.
+  ASSERT_EQ(Run("-q --format plain --save doc.pdf -", Out, Err), 0);
+  ASSERT_EQ(Run("-q --footer '' -l 1 doc.pdf -", Out, Err), 0);
+  EXPECT_EQ(Out, "Page 1\r\n");
+}
+
+// A range that selects no page writes the empty output and says why.
+TEST_F(Console, RangeThatSelectsNoPage) {
+  std::string Out, Err;
+  for (const auto& [Args, Line] : std::vector<std::pair<std::string, std::string>>{
+           {"-f 200", " No page is selected: pages 200-4, and the document has 4 pages."},
+           {"-f 3 -l 2", " No page is selected: pages 3-2, and the document has 4 pages."}}) {
+    ASSERT_EQ(Run(Args + " doc.pdf out.txt", Out, Err), 0) << Args;
+    EXPECT_EQ(Read(Dir / "out.txt"), "");
+    EXPECT_NE(Err.find("\n" + Line + "\n"), std::string::npos) << Err;
+    EXPECT_NE(Err.find("Extraction finished"), std::string::npos);
+  }
+  ASSERT_EQ(Run("doc.pdf out.txt", Out, Err), 0);
+  EXPECT_EQ(Err.find("No page is selected"), std::string::npos);
+}
+
+// Pages with no text but an image (an XObject, or inline) are named once per
+// run, after the pages; a page with text or without images is not.
+TEST_F(Console, PagesWithoutTextButWithImages) {
+  TTestPDFWriter W;
+  W.Add(1, 0, "<< /Type /Catalog /Pages 2 0 R >>");
+  W.Add(2, 0, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R 6 0 R] /Count 4 /MediaBox [0 0 612 792] "
+              "/Resources << /Font << /F1 9 0 R >> >> >>");
+  const char* Image = "/Resources << /XObject << /Im1 8 0 R >> /Font << /F1 9 0 R >> >>";
+  W.Add(3, 0, std::string("<< /Type /Page /Parent 2 0 R /Contents 10 0 R ") + Image + " >>");
+  W.Add(4, 0, "<< /Type /Page /Parent 2 0 R /Contents 11 0 R >>");
+  W.Add(5, 0, std::string("<< /Type /Page /Parent 2 0 R /Contents 12 0 R ") + Image + " >>");
+  W.Add(6, 0, "<< /Type /Page /Parent 2 0 R /Contents 13 0 R >>");
+  W.AddStream(8, "<< /Type /XObject /Subtype /Image /Width 1 /Height 1 /ColorSpace /DeviceGray /BitsPerComponent 8 >>",
+              std::string(1, '\0'), false);
+  W.Add(9, 0, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  W.AddStream(10, "", "q 612 0 0 792 0 0 cm /Im1 Do Q", false);
+  W.AddStream(11, "", "q 612 0 0 792 0 0 cm BI /W 1 /H 1 /CS /G /BPC 8 ID \x80 EI Q", false);
+  W.AddStream(12, "", "q 612 0 0 792 0 0 cm /Im1 Do Q BT /F1 12 Tf 72 720 Td (Caption) Tj ET", false);
+  W.AddStream(13, "", "", false);
+  W.Section().Root = "1 0 R";
+  std::ofstream(Dir / "scan.pdf", std::ios::binary) << W.Finish();
+  std::string Out, Err;
+  ASSERT_EQ(Run("scan.pdf out.txt", Out, Err), 0) << Err;
+  EXPECT_NE(Err.find("\n pages 1-2 have no text; they may be scanned images\n"), std::string::npos) << Err;
+  ASSERT_EQ(Run("-f 1 -l 1 scan.pdf out.txt", Out, Err), 0) << Err;
+  EXPECT_NE(Err.find("\n page 1 has no text; it may be a scanned image\n"), std::string::npos) << Err;
+  ASSERT_EQ(Run("-f 3 scan.pdf out.txt", Out, Err), 0) << Err;
+  EXPECT_EQ(Err.find("no text"), std::string::npos) << Err;
 }
 
 // ================================================================ the batch form
@@ -543,16 +684,35 @@ TEST_F(Batch, ExitStatusAndSummary) {
        4, "4 files: 3 extracted, 0 skipped, 0 not opened, 1 failed"},
       {"the same file twice counts once", "in/a.pdf in", {}, 3,
        "5 files: 2 extracted, 0 skipped, 3 not opened, 0 failed"},
+      // Folders whose files would share outputs write below their names.
+      {"two folders with the same names", "one two",
+       [this](const fs::path& Out) {
+         for (const char* Folder : {"one", "two"}) {
+           fs::create_directories(Dir / Folder / "sub");
+           fs::copy_file(Pdf, Dir / Folder / "x.pdf");
+           WriteLongDocument(Dir / Folder / "sub" / "y.pdf", Folder == std::string("one") ? 1 : 2);
+         }
+         fs::copy_file(Pdf, Dir / "one" / "only.pdf");
+         (void)Out;
+       },
+       0, "5 files: 5 extracted, 0 skipped, 0 not opened, 0 failed"},
+      {"an output that is an input", "-o . in.txt",
+       [this](const fs::path&) { fs::copy_file(Pdf, Dir / "in.txt"); }, 4,
+       "1 files: 0 extracted, 0 skipped, 0 not opened, 1 failed"},
   };
   int N = 0;
   for (const auto& C : Cases) {
     const fs::path Out = Dir / ("out" + std::to_string(N++));
     if (C.Prepare) C.Prepare(Out);
     std::string StdOut, Err;
-    EXPECT_EQ(Run("-q -o '" + Out.string() + "' " + C.Args, StdOut, Err), C.Status) << C.What << ": " << Err;
+    const std::string OutputDir = C.Args.rfind("-o ", 0) == 0 ? "" : "-o '" + Out.string() + "' ";
+    EXPECT_EQ(Run("-q " + OutputDir + C.Args, StdOut, Err), C.Status) << C.What << ": " << Err;
     EXPECT_EQ(Err, C.Summary + "\n") << C.What;
     EXPECT_EQ(Hidden(Out), std::vector<std::string>{}) << C.What;
   }
+  for (const char* Output : {"one/x.txt", "two/x.txt", "one/sub/y.txt", "two/sub/y.txt", "only.txt"})
+    EXPECT_TRUE(fs::exists(Dir / "out5" / Output)) << Output;
+  EXPECT_EQ(Read(Dir / "in.txt"), Read(Pdf));  // never overwritten
   std::string StdOut, Err;
   EXPECT_EQ(Run("-j 2 doc.pdf", StdOut, Err), 2);  // -j needs -o
   EXPECT_EQ(Run("-o out --info doc.pdf", StdOut, Err), 2);
@@ -585,6 +745,8 @@ TEST_F(Batch, CtrlCStopsWithNoHalfWrittenFile) {
   EXPECT_EQ(Wait(Pid), 1);
   const std::string Err = Read(Dir / "err.log");
   EXPECT_NE(Err.find(std::to_string(Files) + " files: "), std::string::npos) << Err;
+  // The files never started are counted too.
+  EXPECT_NE(Err.find(" not started\n"), std::string::npos) << Err;
   // What was written is whole: no temporary file is left, and every output is
   // the single form's.
   EXPECT_EQ(Hidden(Dir / "out"), std::vector<std::string>{});

@@ -11,6 +11,7 @@
 
 #include "CodePage.h"
 #include "uPDFDocument.h"
+#include "uPDFExtra.h"
 #include "uPDFPageText.h"
 #include "uPDFPageTree.h"
 #include "uPDFTextFunnel.h"
@@ -230,4 +231,37 @@ std::vector<TPDFTextFunnel::TWord> TPDFEngine::GetPageWords() {
                              }),
               Words.end());
   return Words;
+}
+
+bool TPDFEngine::PageHasImages() {
+  TPDFPageTree* Tree = FSelected->PageTree();
+  if (!Tree->PageDict()) return false;
+  // Image XObjects of the page, and of the forms it names; a form's forms
+  // are not followed, and each dictionary counts for at most this many.
+  constexpr int MaxEntries = 256;
+  auto HasImage = [](TPDFDictionary* Resources, auto& Self, int Depth) -> bool {
+    auto* XObjects = Resources ? As<TPDFDictionary>(Resources->GetValue("XObject", true)) : nullptr;
+    if (!XObjects) return false;
+    int Seen = 0;
+    for (const auto& Entry : XObjects->Entries()) {
+      if (!Entry.first || ++Seen > MaxEntries) break;
+      auto* Stream = As<TPDFStream>(XObjects->GetValue(Entry.first->Value(), true));
+      if (!Stream) continue;
+      const auto* Subtype = As<TPDFName>(Stream->Dictionary()->GetValue("Subtype", true));
+      if (!Subtype) continue;
+      if (Subtype->Value() == "Image") return true;
+      if (Subtype->Value() == "Form" && Depth == 0 &&
+          Self(As<TPDFDictionary>(Stream->Dictionary()->GetValue("Resources", true)), Self, 1))
+        return true;
+    }
+    return false;
+  };
+  if (HasImage(Tree->GetPageResources(), HasImage, 0)) return true;
+  // An inline image: the operator BI standing as a token of its own.
+  const std::string Content = Tree->GetPageContentBytes();
+  for (size_t At = Content.find("BI"); At != std::string::npos; At = Content.find("BI", At + 2)) {
+    const auto Delimits = [](char C) { return IsPDFWhite(static_cast<unsigned char>(C)); };
+    if ((At == 0 || Delimits(Content[At - 1])) && (At + 2 == Content.size() || Delimits(Content[At + 2]))) return true;
+  }
+  return false;
 }

@@ -135,6 +135,11 @@ class TPDFEngine {
   // with text, font and font size. Empty-text words are left out.
   std::vector<TPDFTextFunnel::TWord> GetPageWords();
 
+  // Whether the selected page draws an image: an image XObject among its
+  // resources or those of the forms they hold (one level), or an inline
+  // image in its content.
+  bool PageHasImages();
+
   // Whether damaged files are repaired, for documents loaded from now on
   // (TPDFDocument::Repair).
   bool Repair = true;

@@ -37,7 +37,8 @@ const std::vector<TNamed<TTextType>>& LayoutNames() {
 }
 
 const std::vector<TNamed<TOutputFormat>>& FormatNames() {
-  static const std::vector<TNamed<TOutputFormat>> Table = {{"text", TOutputFormat::Text}};
+  static const std::vector<TNamed<TOutputFormat>> Table = {{"text", TOutputFormat::Text},
+                                                            {"plain", TOutputFormat::Plain}};
   return Table;
 }
 
@@ -51,7 +52,8 @@ const char* NameOf(TOutputFormat Format) { return NameIn(FormatNames(), Format);
 
 const char* FormatSuffix(TOutputFormat Format) {
   switch (Format) {
-    case TOutputFormat::Text: return ".txt";
+    case TOutputFormat::Text:
+    case TOutputFormat::Plain: return ".txt";
   }
   return ".txt";
 }

@@ -21,8 +21,10 @@ enum class TPageRange : int32_t { All = 1, FromTo = 2 };
 // are kept and take no page.
 enum class TPageChoice : int32_t { Every = 1, Odd = 2, Even = 3 };
 
-// What a run writes for each file.
-enum class TOutputFormat : uint8_t { Text = 0 };
+// What a run writes for each file: the window's items (header, page text,
+// footer, CR LF), or the plain text for Unix tools (LF line ends, a form
+// feed after each page).
+enum class TOutputFormat : uint8_t { Text = 0, Plain = 1 };
 
 // A name and the code it stands for.
 template <typename T>
@@ -34,7 +36,7 @@ struct TNamed {
 // The layouts by name, in the order of their codes: "content", "reflow",
 // "positioned", "reading".
 const std::vector<TNamed<TTextType>>& LayoutNames();
-// The output formats by name: "text".
+// The output formats by name: "text", "plain".
 const std::vector<TNamed<TOutputFormat>>& FormatNames();
 
 // The layout or format Name stands for; none for other names (case matters).
@@ -43,7 +45,7 @@ std::optional<TOutputFormat> FormatFromName(std::string_view Name);
 // The name of a layout or format; "" for a number without one.
 const char* NameOf(TTextType Layout);
 const char* NameOf(TOutputFormat Format);
-// The file name suffix of a format's output (".txt").
+// The file name suffix of a format's output (".txt" for both).
 const char* FormatSuffix(TOutputFormat Format);
 
 // The names joined for a message: "content, reflow, positioned or reading",

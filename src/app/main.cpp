@@ -1,6 +1,7 @@
 // The run logic of the main window.
 #include "main.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -131,7 +132,7 @@ TPDFStatus TMainLogic::OpenPDFFile(const std::string& FileName) {
   } Warnings{FEngine};
   FEngine.OnWarning = [this](const std::string& Text) { AddLog(Text); };
   FEngine.Repair = FSettings.Repair != 0;
-  if (TPDFStatus Loaded = FEngine.LoadFromFile(FileName); !Loaded) {
+  if (TPDFStatus Loaded = Load(FileName); !Loaded) {
     AddLog(FormatText(MessageTable::LoadFailed, FileName.c_str()));
     return Loaded;
   }
@@ -189,6 +190,49 @@ TRunResult TMainLogic::aExtractExecute() {
   }
 }
 
+TPDFStatus TMainLogic::Load(const std::string& FileName) {
+  return InputData ? FEngine.LoadFromData(*InputData) : FEngine.LoadFromFile(FileName);
+}
+
+namespace {
+
+// Page numbers as ranges: "3", "3, 5-7".
+std::string PageList(const std::vector<int32_t>& Pages) {
+  std::string Out;
+  for (size_t I = 0; I < Pages.size();) {
+    size_t J = I;
+    while (J + 1 < Pages.size() && Pages[J + 1] == Pages[J] + 1) ++J;
+    if (!Out.empty()) Out += ", ";
+    Out += std::to_string(Pages[I]);
+    if (J > I) Out += "-" + std::to_string(Pages[J]);
+    I = J + 1;
+  }
+  return Out;
+}
+
+// A page's text for the plain format: LF line ends (CR LF and lone CR
+// become LF), ending in LF when it has any text.
+std::string PlainText(const std::string& Text) {
+  std::string Out;
+  Out.reserve(Text.size() + 1);
+  for (size_t I = 0; I < Text.size(); ++I) {
+    if (Text[I] == '\r') {
+      Out += '\n';
+      if (I + 1 < Text.size() && Text[I + 1] == '\n') ++I;
+    } else {
+      Out += Text[I];
+    }
+  }
+  if (!Out.empty() && Out.back() != '\n') Out += '\n';
+  return Out;
+}
+
+bool IsBlankText(const std::string& Text) {
+  return std::all_of(Text.begin(), Text.end(), [](char C) { return static_cast<unsigned char>(C) <= 0x20; });
+}
+
+}  // namespace
+
 TRunResult TMainLogic::ExtractRun() {
   std::string Output;
   if (!FHost.ChooseOutputFile(ChangeFileExt(CurrentFile, ".txt"), Output)) return TRunResult::Cancelled;
@@ -210,7 +254,7 @@ TRunResult TMainLogic::ExtractRun() {
   } Busy(*this);
 
   FEngine.Repair = FSettings.Repair != 0;
-  if (TPDFStatus Loaded = FEngine.LoadFromFile(CurrentFile); !Loaded) {
+  if (TPDFStatus Loaded = Load(CurrentFile); !Loaded) {
     AddLog(FormatText(MessageTable::LoadFailed, CurrentFile.c_str()));
     FRunStatus = Loaded;
     return TRunResult::LoadFailed;
@@ -234,8 +278,13 @@ TRunResult TMainLogic::ExtractRun() {
       throw EInnerError("INNER ERROR: Error page range type");
     }
     AddLog(FormatText(MessageTable::RunStart, CurrentFile.c_str(), Output.c_str(), First, Last));
+    // The output is written all the same (empty); the log says why.
+    if (First > Last) AddLog(FormatText(MessageTable::NoPageSelected, First, Last, CurrentPageCount));
+    std::vector<int32_t> NoText;
 
     TItemWriter Items(Output);
+    const bool Plain = Format == TOutputFormat::Plain;
+    if (Plain) Items.Terminator = PageBreaks ? "\f" : "";
     if (!Items.TempName().empty()) FHost.TemporaryFileCreated(Items.TempName());
     for (int64_t Page = First; Page <= Last; ++Page) {
       const int32_t P = static_cast<int32_t>(Page);
@@ -250,13 +299,20 @@ TRunResult TMainLogic::ExtractRun() {
         GetPageTextByType(FEngine, FSettings.TextType, Text);
       // The macros read CurrentFile and CurrentPageCount as they are now (a
       // file dropped during the run changes them for the pages after it).
-      const TPageFrame Frame{FSettings.Header, FSettings.Footer, CurrentPageCount, CurrentFile};
-      Items.Add(Frame.Item(P, Text));
+      if (IsBlankText(Text) && !PageTextMode && FEngine.PageHasImages()) NoText.push_back(P);
+      if (Plain) {
+        Items.Add(PlainText(Text));
+      } else {
+        const TPageFrame Frame{FSettings.Header, FSettings.Footer, CurrentPageCount, CurrentFile};
+        Items.Add(Frame.Item(P, Text));
+      }
       FHost.PageDone(P, First, Last);
       ShowProgress(P);
       if (StopRequested) break;
     }
     if (!StopRequested || WriteWhenStopped) Items.Commit();
+    if (NoText.size() == 1) AddLog(FormatText(MessageTable::PageWithoutText, PageList(NoText).c_str()));
+    if (NoText.size() > 1) AddLog(FormatText(MessageTable::PagesWithoutText, PageList(NoText).c_str()));
   }
   AddLog(StopRequested ? MessageTable::Stopped : MessageTable::Finished);
   if (StopRequested) return TRunResult::Stopped;
@@ -291,11 +347,12 @@ TItemWriter::~TItemWriter() {
 void TItemWriter::Add(const std::string& Item) {
   if (FFileName == "-") {
     FBuffer += Item;
-    FBuffer += "\r\n";
+    FBuffer += Terminator;
     return;
   }
   if (!FFile || !FError.empty()) return;
-  if (std::fwrite(Item.data(), 1, Item.size(), FFile) != Item.size() || std::fwrite("\r\n", 1, 2, FFile) != 2)
+  if (std::fwrite(Item.data(), 1, Item.size(), FFile) != Item.size() ||
+      std::fwrite(Terminator.data(), 1, Terminator.size(), FFile) != Terminator.size())
     FError = "Cannot write file \"" + FFileName + "\". " + std::strerror(errno);
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Names.h"
 #include "uPDFEngine.h"
 #include "uPDFStatus.h"
 
@@ -28,6 +29,9 @@ inline constexpr const char* LoadFailed = "Can not load file: %s. It is may be n
 inline constexpr const char* UnknownEncryption = "Unknown Encryption.";
 inline constexpr const char* PasswordPrompt = "\"%s\" needs password to open:";
 inline constexpr const char* Rebuilt = " The file is damaged: its cross-reference was rebuilt.";
+inline constexpr const char* NoPageSelected = " No page is selected: pages %d-%d, and the document has %d pages.";
+inline constexpr const char* PageWithoutText = " page %s has no text; it may be a scanned image";
+inline constexpr const char* PagesWithoutText = " pages %s have no text; they may be scanned images";
 }  // namespace MessageTable
 
 // An error of the program's own making ("INNER ERROR: ..."), shown to the user
@@ -114,6 +118,14 @@ class TMainLogic {
   // single-file console form); when not, a stopped run leaves any earlier
   // output as it was.
   bool WriteWhenStopped = true;
+  // The PDF file's bytes when they do not come from CurrentFile (standard
+  // input); loads then take these and CurrentFile only names the file.
+  std::optional<std::string> InputData;
+  // The form of the output: Text writes the window's items (header, text,
+  // footer, each item followed by CR LF); Plain writes each page's text with
+  // LF line ends, followed by a form feed unless PageBreaks is false.
+  TOutputFormat Format = TOutputFormat::Text;
+  bool PageBreaks = true;
 
   // Inspects FileName and makes it current; Ok, or why it did not become
   // current (the load's cause, password, unknown_encryption; internal when
@@ -141,6 +153,7 @@ class TMainLogic {
 
  private:
   TRunResult ExtractRun();
+  TPDFStatus Load(const std::string& FileName);
 
   TPDFEngine& FEngine;
   TSettings& FSettings;
@@ -162,6 +175,8 @@ class TItemWriter {
   TItemWriter(const TItemWriter&) = delete;
   TItemWriter& operator=(const TItemWriter&) = delete;
   void Add(const std::string& Item);
+  // What follows each item: CR LF for the text format.
+  std::string Terminator = "\r\n";
   // Throws std::runtime_error when the output could not be written.
   void Commit();
   // The temporary file beside the target; empty for standard output or when

@@ -56,14 +56,42 @@ class TCollector {
   void AddInput(const std::string& Input) {
     struct stat St {};
     if (::stat(Input.c_str(), &St) != 0) {
-      FJobs.push_back({Input, "", std::strerror(errno), true});
+      FPending.push_back({Input, "", "", std::strerror(errno)});
       return;
     }
     if (S_ISDIR(St.st_mode)) {
+      std::string Name = Input;
+      while (Name.size() > 1 && Name.back() == '/') Name.pop_back();
+      FFolder = ExtractFileName(Name);
       if (FVisited.insert({St.st_dev, St.st_ino}).second) Walk(Input, "");
+      FFolder.clear();
       return;
     }
     Add(Input, ChangeFileExt(ExtractFileName(Input), ".txt"));
+  }
+
+  // Settles the outputs once every input is collected: files of different
+  // folder inputs that would write the same output go below their folder's
+  // name instead (a/x.pdf and b/x.pdf: DIR/a/x.txt and DIR/b/x.txt); a
+  // collision that remains fails the later file.
+  void Finish() {
+    std::map<std::string, std::set<std::pair<dev_t, ino_t>>> Writers;
+    for (const TPending& P : FPending) {
+      struct stat St {};
+      if (P.Error.empty() && ::stat(P.Input.c_str(), &St) == 0) {
+        Writers[P.Relative].insert({St.st_dev, St.st_ino});
+        FInputIds.insert({St.st_dev, St.st_ino});
+      }
+    }
+    for (const TPending& P : FPending) {
+      if (!P.Error.empty()) {
+        FJobs.push_back({P.Input, "", P.Error, true});
+        continue;
+      }
+      const bool Collides = Writers[P.Relative].size() > 1 && !P.Folder.empty() && P.Folder != "." && P.Folder != "..";
+      Place(P.Input, Collides ? P.Folder + "/" + P.Relative : P.Relative);
+    }
+    FPending.clear();
   }
 
  private:
@@ -96,8 +124,16 @@ class TCollector {
     }
   }
 
-  void Add(const std::string& Input, const std::string& Relative) {
+  void Add(const std::string& Input, const std::string& Relative) { FPending.push_back({Input, Relative, FFolder, ""}); }
+
+  void Place(const std::string& Input, const std::string& Relative) {
     TBatchJob Job{Input, JoinPath(FOutputDir, Relative), "", false};
+    // Nothing is written over an input (also through a link).
+    if (struct stat St {}; ::stat(Job.Output.c_str(), &St) == 0 && FInputIds.count({St.st_dev, St.st_ino})) {
+      Job.Error = "its output " + Job.Output + " is one of the inputs";
+      FJobs.push_back(std::move(Job));
+      return;
+    }
     auto [It, New] = FOutputs.emplace(Job.Output, Input);
     if (!New) {
       // The same file reached twice (named and inside a named folder) is one
@@ -114,8 +150,16 @@ class TCollector {
            SA.st_ino == SB.st_ino;
   }
 
+  // A file found, before its output is settled: the folder input it was
+  // found below ("" for a file named as input), or the error of an input.
+  struct TPending {
+    std::string Input, Relative, Folder, Error;
+  };
   const std::string FOutputDir;
   std::vector<TBatchJob>& FJobs;
+  std::vector<TPending> FPending;
+  std::string FFolder;
+  std::set<std::pair<dev_t, ino_t>> FInputIds;
   std::set<std::pair<dev_t, ino_t>> FVisited;
   std::map<std::string, std::string> FOutputs;
 };
@@ -203,6 +247,8 @@ std::pair<TResult, TPDFStatus> ExtractOne(const TBatchOptions& O, const TBatchJo
     Host.Logic = &Logic;
     Logic.WriteWhenStopped = false;
     Logic.PageTextMode = O.PageText;
+    Logic.Format = O.Format;
+    Logic.PageBreaks = O.PageBreaks;
     if (TPDFStatus Opened = Logic.OpenPDFFile(Job.Input); !Opened) return {TResult::NotOpened, Opened};
     if (O.ApplyOptions) O.ApplyOptions(Settings);
     switch (Logic.aExtractExecute()) {
@@ -291,9 +337,14 @@ class TBatchRun {
     ::sigaction(SIGPIPE, &OldPipe, nullptr);
     if (!ParentInterrupted) ::sigaction(SIGINT, &OldInt, nullptr);
 
-    std::fprintf(stderr, "%zu files: %ld extracted, %ld skipped, %ld not opened, %ld failed\n", FJobs.size(),
+    // Files never started (after Ctrl-C) are counted too, when there are any.
+    long Ended = FStopped;
+    for (long Count : FCount) Ended += Count;
+    const long NotStarted = static_cast<long>(FJobs.size()) - Ended;
+    std::fprintf(stderr, "%zu files: %ld extracted, %ld skipped, %ld not opened, %ld failed%s\n", FJobs.size(),
                  FCount[static_cast<int>(TResult::Extracted)], FCount[static_cast<int>(TResult::Skipped)],
-                 FCount[static_cast<int>(TResult::NotOpened)], FCount[static_cast<int>(TResult::Failed)]);
+                 FCount[static_cast<int>(TResult::NotOpened)], FCount[static_cast<int>(TResult::Failed)],
+                 NotStarted > 0 ? (", " + std::to_string(NotStarted) + " not started").c_str() : "");
     if (FStopping) return 1;
     if (FCount[static_cast<int>(TResult::Failed)]) return 4;
     if (FCount[static_cast<int>(TResult::NotOpened)]) return 3;
@@ -462,6 +513,7 @@ class TBatchRun {
 
   void Finish(size_t Job, TResult Result, const std::string& Message) {
     if (Result != TResult::Stopped) ++FCount[static_cast<int>(Result)];
+    else ++FStopped;
     ++FFilesDone;
     if (FOptions.Quiet) return;
     ClearProgress();
@@ -508,6 +560,7 @@ class TBatchRun {
   std::vector<TWorker> FWorkers;
   size_t FNext = 0;
   size_t FFilesDone = 0;
+  long FStopped = 0;
   long FPreDone = 0;
   long FPages = 0;
   long FCount[5] = {};
@@ -521,6 +574,7 @@ std::vector<TBatchJob> CollectBatchJobs(const std::vector<std::string>& Inputs, 
   std::vector<TBatchJob> Jobs;
   TCollector Collector(OutputDir, Jobs);
   for (const std::string& Input : Inputs) Collector.AddInput(Input);
+  Collector.Finish();
   return Jobs;
 }
 

@@ -2,12 +2,15 @@
 // extracted by worker processes.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "Names.h"
 
 class TCodePage;
 class TSettings;
@@ -38,6 +41,9 @@ struct TBatchOptions {
   // Tried on every file that needs a password; no one is ever prompted.
   std::optional<std::string> Password;
   std::optional<TPDFTextMode> PageText;
+  // The form of the outputs, as TMainLogic takes it.
+  TOutputFormat Format = TOutputFormat::Text;
+  bool PageBreaks = true;
   // The stored settings, as read once from the store.
   std::optional<std::map<std::string, std::string>> StoredSettings;
   // Changes the settings of one file's run, after its page range was reset

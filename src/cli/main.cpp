@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@
 #include "Names.h"
 #include "SettingsStore.h"
 #include "Shell.h"
+#include "Utility.h"
 #include "main.h"
 #include "option.h"
 #include "uPDFEngine.h"
@@ -32,7 +34,9 @@ const char* const HelpText = R"(Usage: textextractor [OPTIONS] FILE [OUTPUT]
        textextractor [OPTIONS] -o DIR INPUT...
 
 Extracts the text of the PDF file FILE into the text file OUTPUT (default: FILE
-with the extension .txt; "-" writes to standard output). The stored settings
+with the extension .txt; "-" writes to standard output). FILE "-" reads the
+PDF file from standard input (OUTPUT then defaults to standard output). An
+OUTPUT that is FILE itself is refused. The stored settings
 are used, changed for this run by the options below.
 
 With -o, every INPUT (a PDF file, or a folder searched for *.pdf files) is
@@ -57,6 +61,11 @@ Text:
       --text-type N      the stored layout number, 0..255 (0 content, 1 reflow,
                          2 positioned, 3 reading; others add no page text)
       --page-text MODE   each page's text is the engine's page text mode 0..4
+      --format KIND      text (the items with header and footer, CR LF; the
+                         default) or plain (LF line ends, a form feed after
+                         each page, no header or footer, the reading layout
+                         unless --layout says otherwise)
+      --no-page-breaks   plain: no form feed after each page
       --encoding NAME    the code page of all text (CP1252, UTF-8, CP936, GB18030,
                          ...); default: the locale's character set, UTF-8 for
                          the C locale
@@ -98,6 +107,8 @@ struct TOptions {
   std::optional<int32_t> Repair;
   std::optional<std::string> Password;
   std::string Encoding;
+  std::optional<TOutputFormat> Format;
+  bool PageBreaks = true;
   bool Open = false, Save = false, Info = false, Quiet = false, Help = false, Version = false;
 };
 
@@ -187,6 +198,12 @@ int ParseArgs(const std::vector<std::string>& Args, TOptions& O) {
       O.Repair = A == "--repair" ? 1 : 0;
     } else if (A == "--info") {
       O.Info = true;
+    } else if (A == "--format") {
+      if (!Value(S)) return UsageError("--format needs " + NamesForMessage(FormatNameList()));
+      O.Format = FormatFromName(S);
+      if (!O.Format) return UsageError("unknown format: " + S);
+    } else if (A == "--no-page-breaks") {
+      O.PageBreaks = false;
     } else if (A == "-q" || A == "--quiet") {
       O.Quiet = true;
     } else if (A == "-h" || A == "--help") {
@@ -256,7 +273,8 @@ class TConsoleHost : public TMainHost {
   TMainLogic* Logic = nullptr;
 
   bool ChooseOutputFile(const std::string& Proposed, std::string& FileName) override {
-    FileName = FOptions.Output.empty() ? Proposed : FOptions.Output;
+    // Standard input's text goes to standard output unless an output is named.
+    FileName = !FOptions.Output.empty() ? FOptions.Output : FOptions.File == "-" ? "-" : Proposed;
     return true;
   }
   bool AskPassword(const std::string& Prompt, std::string& Value) override {
@@ -285,8 +303,13 @@ class TConsoleHost : public TMainHost {
     constexpr int Width = 24;
     const int64_t Span = static_cast<int64_t>(FLast) - FFirst + 1;
     const int Filled = Span > 0 ? static_cast<int>((static_cast<int64_t>(FPage) - FFirst + 1) * Width / Span) : Width;
+    // The window's progress text names its Stop button; a console has Ctrl-C.
+    std::string Text = Line;
+    const std::string Button = "Press Stop button to terminate";
+    if (const size_t At = Text.rfind(Button); At != std::string::npos && At + Button.size() == Text.size())
+      Text.replace(At, Button.size(), "Ctrl-C stops after this page");
     std::fprintf(stderr, "\r\033[K[%s%s] %s", std::string(static_cast<size_t>(Filled), '#').c_str(),
-                 std::string(static_cast<size_t>(Width - Filled), ' ').c_str(), Line.c_str());
+                 std::string(static_cast<size_t>(Width - Filled), ' ').c_str(), Text.c_str());
     std::fflush(stderr);
     FShowing = true;
   }
@@ -314,31 +337,82 @@ class TConsoleHost : public TMainHost {
   int32_t FPage = 0, FFirst = 0, FLast = 0;
 };
 
-// "Pages: N", then "Page I: W x H" for every page.
-int PrintInfo(const TOptions& O, TPDFEngine& Engine, const TSettings& Settings) {
+// A failure's cause on standard error, after the log's own words: always
+// (also with -q), since it is an error, not a log line.
+void SayCause(const std::string& File, const TPDFStatus& Status) {
+  std::fprintf(stderr, "textextractor: %s: %s\n", File.c_str(), Status.Message.c_str());
+}
+
+// All of standard input; false when it cannot be read.
+bool ReadStandardInput(std::string& Data) {
+  char Buffer[1 << 16];
+  for (;;) {
+    const ssize_t N = ::read(STDIN_FILENO, Buffer, sizeof Buffer);
+    if (N < 0 && errno == EINTR) continue;
+    if (N < 0) return false;
+    if (N == 0) return true;
+    Data.append(Buffer, static_cast<size_t>(N));
+  }
+}
+
+// "Pages: N", "Encrypted: E", "Security: ...", then "Page I: W x H" for
+// every page. A document that needs a password it was not given prints what
+// is known without one (its encryption) and gives 3.
+int PrintInfo(const TOptions& O, TPDFEngine& Engine, const TSettings& Settings, const std::optional<std::string>& Data) {
   Engine.Repair = Settings.Repair != 0;
-  if (!Engine.LoadFromFile(O.File)) {
+  if (TPDFStatus Loaded = Data ? Engine.LoadFromData(*Data) : Engine.LoadFromFile(O.File); !Loaded) {
     std::fprintf(stderr, "Can not load file: %s. It is may be not a valid PDF file.\n", O.File.c_str());
+    SayCause(O.File, Loaded);
     return 3;
   }
-  if (O.Password) Engine.SetPassword(*O.Password);
+  TPDFStatus Locked;
+  if (Engine.Encrypted() == TPDFEncryption::Supported &&
+      Engine.SecurityInfo(TPDFSecurityItem::UserPassword) == TPDFSecurityValue::PasswordNeeded) {
+    if (!O.Password)
+      Locked = TPDFStatus::Failure(TPDFStatusKind::Password, "a password is needed");
+    else if (!PasswordOpens(Engine.SetPassword(*O.Password)))
+      Locked = TPDFStatus::Failure(TPDFStatusKind::Password, "the password is wrong");
+  } else if (O.Password) {
+    Engine.SetPassword(*O.Password);
+  }
   // Sizes with two decimals and "." whatever the locale.
   auto Fixed = [](double V) {
     char Buf[64];
     auto End = std::to_chars(Buf, Buf + sizeof Buf, V, std::chars_format::fixed, 2).ptr;
     return std::string(Buf, End);
   };
+  auto Security = [&] {
+    std::printf("Encrypted: %d\nSecurity:", static_cast<int>(Engine.Encrypted()));
+    for (int Item = 0; Item <= 10; ++Item)
+      std::printf(" %d", static_cast<int>(Engine.SecurityInfo(static_cast<TPDFSecurityItem>(Item))));
+    std::printf("\n");
+  };
+  if (!Locked) {
+    Security();
+    std::fflush(stdout);
+    SayCause(O.File, Locked);
+    return 3;
+  }
   const int Count = Engine.PageCount();
   std::printf("Pages: %d\n", Count);
-  std::printf("Encrypted: %d\nSecurity:", static_cast<int>(Engine.Encrypted()));
-  for (int Item = 0; Item <= 10; ++Item)
-    std::printf(" %d", static_cast<int>(Engine.SecurityInfo(static_cast<TPDFSecurityItem>(Item))));
-  std::printf("\n");
+  Security();
   for (int I = 1; I <= Count; ++I) {
     Engine.SelectPage(I);
     std::printf("Page %d: %s x %s\n", I, Fixed(Engine.PageWidth()).c_str(), Fixed(Engine.PageHeight()).c_str());
   }
   return 0;
+}
+
+// Whether Output names the file Input is (the same file through any link).
+bool SameFile(const std::string& Input, const std::string& Output) {
+  struct stat In {}, Out {};
+  return ::stat(Input.c_str(), &In) == 0 && ::stat(Output.c_str(), &Out) == 0 && In.st_dev == Out.st_dev &&
+         In.st_ino == Out.st_ino;
+}
+
+// The plain format reads in the reading layout unless a layout is named.
+void ApplyFormat(const TOptions& O, TSettings& S) {
+  if (O.Format == TOutputFormat::Plain && !O.TextType) S.TextType = TTextType::Reading;
 }
 
 void ApplyOptions(const TOptions& O, TSettings& S) {
@@ -397,9 +471,22 @@ int main(int argc, char** argv) {
     B.Password = O.Password;
     if (O.PageText) B.PageText = static_cast<TPDFTextMode>(*O.PageText);
     B.StoredSettings = TIniSettingsStore(TIniSettingsStore::DefaultPath()).Read();
-    B.ApplyOptions = [&O](TSettings& S) { ApplyOptions(O, S); };
+    B.ApplyOptions = [&O](TSettings& S) {
+      ApplyOptions(O, S);
+      ApplyFormat(O, S);
+    };
+    B.Format = O.Format.value_or(TOutputFormat::Text);
+    B.PageBreaks = O.PageBreaks;
     B.CodePage = CodePage;
     return RunBatch(B);
+  }
+
+  // Nothing is written over the input: an output that is the input file
+  // (also through a link) is refused before anything is read.
+  if (!O.Info && O.File != "-") {
+    const std::string Output = O.Output.empty() ? ChangeFileExt(O.File, ".txt") : O.Output;
+    if (Output != "-" && SameFile(O.File, Output))
+      return UsageError("the output " + Output + " is the input file " + O.File + "; name another output");
   }
 
   try {
@@ -409,19 +496,36 @@ int main(int argc, char** argv) {
     TSettings Settings(Store);
     // The repair choice counts for the open already.
     if (O.Repair) Settings.Repair = *O.Repair;
-    if (O.Info) return PrintInfo(O, Engine, Settings);
+    std::optional<std::string> Data;
+    if (O.File == "-") {
+      Data.emplace();
+      if (!ReadStandardInput(*Data)) {
+        std::fprintf(stderr, "textextractor: -: cannot read standard input: %s\n", std::strerror(errno));
+        return 3;
+      }
+    }
+    if (O.Info) return PrintInfo(O, Engine, Settings, Data);
     TConsoleHost Host(O);
     TMainLogic Logic(Engine, Settings, Host);
     Host.Logic = &Logic;
-    if (!Logic.OpenPDFFile(O.File)) return 3;
+    Logic.InputData = std::move(Data);
+    if (TPDFStatus Opened = Logic.OpenPDFFile(O.File); !Opened) {
+      SayCause(O.File, Opened);
+      return 3;
+    }
     ApplyOptions(O, Settings);
     if (O.Save && !Settings.Save()) throw std::runtime_error("Can not save the settings to " + Store.Path() + ".");
     if (O.PageText) Logic.PageTextMode = static_cast<TPDFTextMode>(*O.PageText);
+    ApplyFormat(O, Settings);  // after --save: the format is this run's alone
+    Logic.Format = O.Format.value_or(TOutputFormat::Text);
+    Logic.PageBreaks = O.PageBreaks;
     std::signal(SIGINT, OnInterrupt);
     switch (Logic.aExtractExecute()) {
       case TRunResult::Finished: return 0;
       case TRunResult::Stopped: return 1;
-      case TRunResult::LoadFailed: return 3;
+      case TRunResult::LoadFailed:
+        SayCause(O.File, Logic.RunStatus());
+        return 3;
       case TRunResult::Cancelled: return 0;
     }
   } catch (const std::exception& E) {
