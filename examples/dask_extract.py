@@ -232,6 +232,37 @@ def _run_shipped(client, as_completed, files, args, options, report):
             submit_next()
 
 
+def module_version():
+    """What this process imports as vorlith: (its version, None), or (None,
+    why it cannot be imported)."""
+    try:
+        import vorlith
+    except Exception as error:  # any reason at all makes the worker useless
+        return None, f"{type(error).__name__}: {error}"
+    return getattr(vorlith, "__version__", "unknown"), None
+
+
+def check_workers(client):
+    """None when every worker imports vorlith, of the client's version when
+    the client has the module too; else one message saying which workers
+    cannot and why."""
+    mine, _ = module_version()
+    try:
+        client.wait_for_workers(1, timeout=60)
+    except Exception:  # no worker yet: the run says so as it always did
+        return None
+    problems = []
+    for worker, (version, why) in sorted(client.run(module_version).items()):
+        if version is None:
+            problems.append(f"{worker} cannot import vorlith ({why})")
+        elif mine is not None and version != mine:
+            problems.append(f"{worker} has vorlith {version}, this client {mine}")
+    if not problems:
+        return None
+    return ("dask_extract: no file was started: " + "; ".join(problems) +
+            ". Install the same vorlith on every worker (and on its PYTHONPATH).")
+
+
 def main(argv=None):
     args = parse_args(sys.argv[1:] if argv is None else argv)
     Client, LocalCluster, as_completed = _import_dask()
@@ -270,6 +301,10 @@ def main(argv=None):
             totals["done"] += 1
 
     try:
+        problem = check_workers(client) if files else None
+        if problem:
+            print(problem, file=sys.stderr)
+            return 2
         # Tasks are pure, so a lost worker's task is run again elsewhere.
         if files:
             run = _run_shipped if args.ship else _run_groups

@@ -17,6 +17,7 @@
 #include "CodePage.h"
 #include "Names.h"
 #include "PDFCommon.h"
+#include "Shell.h"
 #include "main.h"
 #include "uPDFEngine.h"
 
@@ -287,6 +288,11 @@ NotOpenedError.)";
 
 PYBIND11_MODULE(vorlith, m) {
   m.doc() = "Text of PDF files through the Vorlith PDF engine.";
+  {
+    int Major = 0, Minor = 0, Release = 0, Build = 0;
+    GetFileVersion(Major, Minor, Release, Build);
+    m.attr("__version__") = std::to_string(Major) + "." + std::to_string(Minor) + "." + std::to_string(Release);
+  }
   static py::exception<EPDFError> PDFError(m, "PDFError", PyExc_Exception);
   static py::exception<ENotOpened> NotOpened(m, "NotOpenedError", PDFError.ptr());
   static py::exception<EPassword> Password(m, "PasswordError", PDFError.ptr());

@@ -186,3 +186,43 @@ def test_scheduler_and_workers_started_apart(console, folder, tmp_path):
             except subprocess.TimeoutExpired:
                 process.kill()
                 process.wait()
+
+
+def test_a_worker_without_the_module_stops_the_run_at_once(folder, tmp_path):
+    """A worker that cannot import vorlith: one clear message, status 2, no
+    file started, nothing written."""
+    info = tmp_path / "scheduler.json"
+    env = dict(os.environ)
+    bare = {key: value for key, value in env.items() if key != "PYTHONPATH"}
+    processes = [subprocess.Popen([sys.executable, "-m", "distributed.cli.dask_scheduler", "--host", "127.0.0.1",
+                                   "--port", "0", "--no-dashboard", "--scheduler-file", str(info)],
+                                  env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)]
+    try:
+        deadline = time.monotonic() + 60
+        while not info.exists() and time.monotonic() < deadline:
+            time.sleep(0.2)
+        assert info.exists(), "the scheduler did not start"
+        address = json.loads(info.read_text())["address"]
+        # The worker runs where the module is not: no PYTHONPATH, another folder.
+        processes.append(subprocess.Popen(
+            [sys.executable, "-s", "-m", "distributed.cli.dask_worker", address, "--nthreads", "1",
+             "--host", "127.0.0.1", "--no-dashboard", "--local-directory", str(tmp_path)],
+            env=bare, cwd=str(tmp_path), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        if subprocess.run([sys.executable, "-s", "-c", "import vorlith"], env=bare, cwd=str(tmp_path),
+                          capture_output=True).returncode == 0:
+            pytest.skip("vorlith is installed system-wide here")
+        out = tmp_path / "out"
+        result = _run_example(folder, out, "--scheduler", address)
+        assert result.returncode == 2, result.stderr[-3000:]
+        assert "cannot import vorlith" in result.stderr and "no file was started" in result.stderr
+        assert result.stderr.count("no file was started") == 1, result.stderr  # one message
+        assert not out.exists() or not any(out.iterdir())
+    finally:
+        for process in reversed(processes):
+            process.terminate()
+        for process in reversed(processes):
+            try:
+                process.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
