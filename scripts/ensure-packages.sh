@@ -41,6 +41,9 @@ TEST_PACKAGES+=(qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei)
 # The window's translations: Qt's LinguistTools CMake package (qt6-tools-dev)
 # and lupdate/lrelease (qt6-l10n-tools) build the .qm files.
 GUI_I18N_PACKAGES=(qt6-tools-dev qt6-l10n-tools)
+# Qt's own catalogs (the buttons of message boxes, the file dialogs), loaded
+# with ours at run time.
+GUI_I18N_PACKAGES+=(qt6-translations-l10n)
 TEST_PACKAGES+=("${GUI_I18N_PACKAGES[@]}")
 # Encrypted documents: AES and SHA-2 come from OpenSSL's libcrypto, the
 # SASLprep of AES-256 passwords from GNU Libidn.

@@ -7,8 +7,11 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QLibraryInfo>
 #include <QLabel>
 
 #include <filesystem>
@@ -155,6 +158,19 @@ TEST(Translation, EnglishReplacesAnInstalledTranslationAndChineseComesBack) {
   EXPECT_EQ(TfrmMain::tr("&Stop"), "&Stop");
   ASSERT_TRUE(InstallTranslation(DefaultTestLocale()));
   EXPECT_EQ(TfrmMain::tr("&Stop"), QString::fromUtf8("停止(&S)"));
+}
+
+// Qt's own texts (message box buttons, file dialogs) follow the language
+// too, from Qt's catalog; English puts them back.
+TEST(Translation, QtsOwnTextsFollowTheLanguage) {
+  if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_zh_CN.qm"))
+    GTEST_SKIP() << "Qt's catalogs (qt6-translations-l10n) are not installed";
+  ASSERT_TRUE(InstallTranslation(QLocale(QLocale::Chinese, QLocale::China)));
+  EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
+  EXPECT_NE(QCoreApplication::translate("QFileDialog", "File &name:"), "File &name:");
+  ASSERT_TRUE(InstallTranslation(QLocale(QLocale::English, QLocale::UnitedStates)));
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
+  ASSERT_TRUE(InstallTranslation(DefaultTestLocale()));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QTextBrowser>
+#include <QVBoxLayout>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -138,10 +140,10 @@ TfrmMain::TfrmMain(TSettings& Settings, QWidget* Parent)
   connect(aOption, &QAction::triggered, this, [this] { aOptionExecute(); });
   connect(aExtract, &QAction::triggered, this, [this] { aExtractExecute(); });
   connect(aStop, &QAction::triggered, this, [this] { FLogic->aStopExecute(); });
-  connect(aHelp, &QAction::triggered, this, [this] { OnShellOpen(HelpPage()); });
+  connect(aHelp, &QAction::triggered, this, [this] { ShowHelp(WindowHelpPage()); });
   connect(aAbout, &QAction::triggered, this, [this] { aAboutExecute(); });
   // The README describes the other tool, the console program, too.
-  connect(aMoreTools, &QAction::triggered, this, [this] { OnShellOpen(HelpPage()); });
+  connect(aMoreTools, &QAction::triggered, this, [this] { ShowHelp(HelpPage()); });
 
   // The logic sets the idle state: Extract and Stop disabled.
   FLogic = std::make_unique<TMainLogic>(*FEngine, FSettings, *this);
@@ -155,6 +157,28 @@ QString TfrmMain::HelpPage() {
   const QString Installed = QString::fromUtf8(VORLITH_INSTALLED_README);
   if (QFileInfo::exists(Installed)) return Installed;
   return QString::fromUtf8(VORLITH_SOURCE_README);
+}
+
+QString TfrmMain::WindowHelpPage() {
+  const QString Installed = QString::fromUtf8(VORLITH_INSTALLED_DOCS) + "/window.md";
+  if (QFileInfo::exists(Installed)) return Installed;
+  return QString::fromUtf8(VORLITH_SOURCE_DOCS) + "/window.md";
+}
+
+void TfrmMain::ShowHelp(const QString& Page) {
+  // The Markdown page rendered, its links to the other pages followed in the
+  // same view, links to the web opened by the desktop.
+  QDialog Dialog(this);
+  Dialog.setObjectName("frmHelp");
+  Dialog.setWindowTitle(tr("Help"));
+  auto* Browser = new QTextBrowser(&Dialog);
+  Browser->setObjectName("tbHelp");
+  Browser->setOpenExternalLinks(true);
+  Browser->setSource(QUrl::fromLocalFile(Page), QTextDocument::MarkdownResource);
+  auto* Layout = new QVBoxLayout(&Dialog);
+  Layout->addWidget(Browser);
+  Dialog.resize(760, 560);
+  OnExecDialog(Dialog);
 }
 
 void TfrmMain::Guarded(const std::function<void()>& Work) {

@@ -53,6 +53,10 @@ class TfrmMain : public QMainWindow, public TMainHost {
   void OpenPDFFile(const QString& FileName);
   // The page the Help and More tools actions open: the project's README.
   static QString HelpPage();
+  // The window's own help page (docs/window.md, installed or of the source tree).
+  static QString WindowHelpPage();
+  // Shows a Markdown page rendered in a dialog (through OnExecDialog).
+  void ShowHelp(const QString& Page);
 
   QToolBar* ToolBar1;
   QObject* ALActs;

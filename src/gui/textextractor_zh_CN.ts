@@ -35,6 +35,10 @@
         <translation>帮助(&amp;H)</translation>
     </message>
     <message>
+        <source>Help</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
         <source>&amp;About...</source>
         <translation>关于(&amp;A)...</translation>
     </message>
