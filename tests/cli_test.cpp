@@ -495,6 +495,40 @@ TEST_F(Console, FailuresSayTheirCause) {
   }
 }
 
+// On a terminal the console's progress line names Ctrl-C, not the window's
+// Stop button; the log lines keep the window's words.
+TEST_F(Console, ProgressLineOnATerminalNamesCtrlC) {
+  if (std::system("command -v script > /dev/null 2>&1") != 0) GTEST_SKIP() << "script (util-linux) is missing";
+  const std::string Cmd = "cd '" + Dir.string() + "' && XDG_CONFIG_HOME='" + (Dir / "config").string() +
+                          "' script -qec \"'" + TEXTEXTRACTOR + "' doc.pdf out.txt\" /dev/null > tty.log 2>&1";
+  ASSERT_EQ(std::system(Cmd.c_str()), 0);
+  const std::string Tty = Read(Dir / "tty.log");
+  EXPECT_NE(Tty.find("Extracting page 4. Ctrl-C stops after this page"), std::string::npos) << Tty;
+  EXPECT_EQ(Tty.find("Press Stop button"), std::string::npos) << Tty;
+  EXPECT_NE(Tty.find("Press Extract button to extract text"), std::string::npos);  // a log line, as it was
+}
+
+// run.sh hands its arguments to the program unchanged (FILE.pdf [OUTPUT]
+// [OPTIONS]): run here on a copy whose package check, cmake and program are
+// stand-ins that only record what they were given.
+TEST_F(Console, RunScriptPassesItsArgumentsUnchanged) {
+  const fs::path Tree = Dir / "tree";
+  fs::create_directories(Tree / "scripts");
+  fs::create_directories(Tree / "build" / "release" / "src" / "cli");
+  fs::create_directories(Tree / "bin");
+  fs::copy_file(fs::path(VORLITH_SOURCE_DIR) / "run.sh", Tree / "run.sh");
+  std::ofstream(Tree / "scripts" / "ensure-packages.sh") << "ensure_packages() { :; }\nBUILD_PACKAGES=()\n";
+  std::ofstream(Tree / "bin" / "cmake") << "#!/bin/sh\nexit 0\n";
+  std::ofstream(Tree / "build" / "release" / "src" / "cli" / "textextractor")
+      << "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done\n";
+  for (const fs::path& P : {Tree / "run.sh", Tree / "bin" / "cmake", Tree / "build" / "release" / "src" / "cli" / "textextractor"})
+    fs::permissions(P, fs::perms::owner_all, fs::perm_options::add);
+  const std::string Cmd = "cd '" + Tree.string() + "' && PATH='" + (Tree / "bin").string() +
+                          "':$PATH ./run.sh a.pdf b.pdf --layout reading 'two words' > '" + (Dir / "args").string() + "'";
+  ASSERT_EQ(std::system(Cmd.c_str()), 0);
+  EXPECT_EQ(Read(Dir / "args"), "[a.pdf][b.pdf][--layout][reading][two words]");
+}
+
 // An output that is the input, by name or through a link, is refused before
 // anything is read; the input stays as it was.
 TEST_F(Console, OutputOverInputIsRefused) {
