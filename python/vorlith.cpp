@@ -209,6 +209,8 @@ TInfo DocumentInfo(TSource Source, const std::optional<std::string>& Password) {
 TSource FileSource(const py::object& Path) {
   TSource S;
   S.Path = py::bytes(py::module_::import("os").attr("fsencode")(Path)).cast<std::string>();
+  // A NUL would cut the name the system opens short: another file.
+  if (S.Path.find('\0') != std::string::npos) throw py::value_error("the path holds a NUL byte");
   S.Name = S.Path;
   return S;
 }
@@ -217,11 +219,14 @@ TSource DataSource(const py::object& Data, const std::string& Name) {
   TSource S;
   S.InMemory = true;
   // bytes, bytearray, memoryview and anything else with the buffer protocol.
+  // A view with strides (reversed, every second byte) is copied in its
+  // logical order by Python's own buffer copy, never read as if contiguous.
   if (py::isinstance<py::bytes>(Data)) {
     S.Data = Data.cast<std::string>();
   } else {
-    py::buffer_info Buffer = py::buffer(Data).request();
-    S.Data.assign(static_cast<const char*>(Buffer.ptr), static_cast<size_t>(Buffer.size * Buffer.itemsize));
+    PyObject* Copy = PyBytes_FromObject(Data.ptr());
+    if (!Copy) throw py::error_already_set();
+    S.Data = py::reinterpret_steal<py::bytes>(Copy).cast<std::string>();
   }
   S.Name = Name;
   return S;

@@ -102,6 +102,25 @@ def test_unknown_layout_raises(pdfs, layout):
 
 # ---------------------------------------------------------------- bytes and paths
 
+def test_strided_views_are_read_in_their_order_and_nul_paths_refused(pdfs, tmp_path):
+    data = pdfs["sample"].read_bytes()
+    expected = vorlith.extract_bytes(data)
+    # A reversed view of the reversed bytes, and every second byte of a
+    # doubled copy, are the file itself: read in order, never past the end.
+    reversed_twice = memoryview(data[::-1])[::-1]
+    doubled = bytes(b for byte in data for b in (byte, 0))
+    for view in (reversed_twice, memoryview(doubled)[::2]):
+        assert vorlith.extract_bytes(view) == expected
+    with pytest.raises(vorlith.NotOpenedError):
+        vorlith.extract_bytes(memoryview(data)[::-1])  # the bytes backwards are no PDF
+    # A path with a NUL byte is refused, not opened cut short at the NUL.
+    for path in (str(pdfs["sample"]) + "\0.txt", os.fsencode(str(pdfs["sample"])) + b"\0x"):
+        with pytest.raises(ValueError):
+            vorlith.extract(path)
+        with pytest.raises(ValueError):
+            vorlith.info(path)
+
+
 def test_bytes_and_path_kinds_give_the_same_text(pdfs, tmp_path):
     path = pdfs["columns"]
     data = path.read_bytes()
