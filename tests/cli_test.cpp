@@ -145,7 +145,7 @@ TEST_F(Console, ExtractsWithFramingAndLogs) {
   EXPECT_EQ(Err, "");
 }
 
-TEST_F(Console, SavedSettingsAreReadBackAndRangeThreeFails) {
+TEST_F(Console, SavedSettingsAreReadBackAndOutOfRangeValuesFallBack) {
   std::string Out, Err;
   ASSERT_EQ(Run("-q --odd --footer '[&p]' --save doc.pdf out.txt", Out, Err), 0) << Err;
   EXPECT_EQ(Read(Dir / "out.txt"), "Page 1\n\r[1]\r\nPage 3\n\r[3]\r\n");
@@ -155,13 +155,40 @@ TEST_F(Console, SavedSettingsAreReadBackAndRangeThreeFails) {
   ASSERT_EQ(Run("-q doc.pdf out2.txt", Out, Err), 0);
   EXPECT_EQ(Read(Dir / "out2.txt"), "Page 1\n\r[1]\r\nPage 3\n\r[3]\r\n");  // odd pages and the footer came back
 
-  std::ofstream(Dir / "config" / "Vorlith" / "TextExtractor.ini") << "[Setting]\nRange=3\n";
-  std::ofstream(Dir / "out3.txt") << "earlier";
-  EXPECT_EQ(Run("-q doc.pdf out3.txt", Out, Err), 4);
-  EXPECT_EQ(Err, "INNER ERROR: Error page range type\n");
-  EXPECT_EQ(Read(Dir / "out3.txt"), "earlier");
-  EXPECT_EQ(Run("-q --all-pages --footer '' doc.pdf out3.txt", Out, Err), 0);  // an option mends it for this run
+  // A Range or Page that names nothing: the default, and one warning line.
+  std::ofstream(Dir / "config" / "Vorlith" / "TextExtractor.ini") << "[Setting]\nRange=3\nPage=9\nFooter=\"\"\n";
+  ASSERT_EQ(Run("doc.pdf out3.txt", Out, Err), 0) << Err;
   EXPECT_EQ(Read(Dir / "out3.txt"), "Page 1\r\nPage 2\r\nPage 3\r\nPage 4\r\n");
+  EXPECT_EQ(Err.rfind("The setting Range=3 is out of range; the default 1 is used.\n"
+                      "The setting Page=9 is out of range; the default 1 is used.\n", 0), 0u) << Err;
+  ASSERT_EQ(Run("-o batch doc.pdf", Out, Err), 0);  // the batch form says it once
+  EXPECT_EQ(Err, "The setting Range=3 is out of range; the default 1 is used.\n"
+                 "The setting Page=9 is out of range; the default 1 is used.\n"
+                 "doc.pdf: extracted\n1 files: 1 extracted, 0 skipped, 0 not opened, 0 failed\n");
+}
+
+// The settings file is read only when it is a regular file of at most 64
+// KiB: a link to /dev/zero, a FIFO or a huge file gives the defaults at once.
+TEST_F(Console, SettingsFilesOfEveryKind) {
+  const fs::path Ini = Dir / "config" / "Vorlith" / "TextExtractor.ini";
+  fs::create_directories(Ini.parent_path());
+  std::string Out, Err;
+  const std::vector<std::function<void()>> Kinds = {
+      [&] { fs::create_symlink("/dev/zero", Ini); },
+      [&] { ASSERT_EQ(::mkfifo(Ini.c_str(), 0600), 0); },
+      [&] { std::ofstream(Ini) << "[Setting]\nFooter=x\n" << std::string(70 << 10, ';'); },
+      [&] { fs::create_directory(Ini); },
+  };
+  for (size_t I = 0; I < Kinds.size(); ++I) {
+    std::error_code Ec;
+    fs::remove_all(Ini, Ec);
+    Kinds[I]();
+    ASSERT_EQ(Run("--footer '' -l 1 doc.pdf -", Out, Err), 0) << I;
+    EXPECT_EQ(Out, "Page 1\r\n") << I;
+    EXPECT_NE(Err.find("is not a regular file of at most 64 KiB; the defaults are used."), std::string::npos) << I;
+  }
+  std::error_code Ec;
+  fs::remove_all(Ini, Ec);
 }
 
 TEST_F(Console, RepairOptions) {

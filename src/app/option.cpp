@@ -31,8 +31,17 @@ void TSettings::Load() {
     auto It = Values->find(Name);
     return It == Values->end() ? Default : ReadInt32(It->second).value_or(Default);
   };
-  Range = static_cast<TPageRange>(Integer("Range", static_cast<int32_t>(DefaultRange)));
-  Page = static_cast<TPageChoice>(Integer("Page", static_cast<int32_t>(DefaultPage)));
+  Warnings.clear();
+  // A stored Range or Page that names nothing falls back to its default.
+  auto Checked = [&](const char* Name, int32_t Default, int32_t Low, int32_t High) {
+    const int32_t Value = Integer(Name, Default);
+    if (Value >= Low && Value <= High) return Value;
+    Warnings.push_back(std::string("The setting ") + Name + "=" + std::to_string(Value) +
+                       " is out of range; the default " + std::to_string(Default) + " is used.");
+    return Default;
+  };
+  Range = static_cast<TPageRange>(Checked("Range", static_cast<int32_t>(DefaultRange), 1, 2));
+  Page = static_cast<TPageChoice>(Checked("Page", static_cast<int32_t>(DefaultPage), 1, 3));
   From = Integer("From", DefaultFrom);
   To = Integer("To", DefaultTo);
   Footer = Text("Footer", DefaultFooter);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Names.h"
 
@@ -26,6 +27,9 @@ class TSettings {
   TPageChoice Page = TPageChoice::Every;
   TTextType TextType = TTextType::Content;
   int32_t Repair = 0;
+  // What Load took the default for instead of a stored value that names no
+  // page range or page choice; one line each, for the log.
+  std::vector<std::string> Warnings;
 
   // Each value from the store, or its default when missing or unreadable.
   void Load();

@@ -470,7 +470,15 @@ int main(int argc, char** argv) {
     B.Quiet = O.Quiet;
     B.Password = O.Password;
     if (O.PageText) B.PageText = static_cast<TPDFTextMode>(*O.PageText);
-    B.StoredSettings = TIniSettingsStore(TIniSettingsStore::DefaultPath()).Read();
+    TIniSettingsStore Stored(TIniSettingsStore::DefaultPath());
+    B.StoredSettings = Stored.Read();
+    // What the settings file did not give is said once, not for every file.
+    if (!O.Quiet) {
+      TMemorySettingsStore Copy;
+      Copy.Values = B.StoredSettings;
+      if (!Stored.Warning().empty()) std::fprintf(stderr, "%s\n", Stored.Warning().c_str());
+      for (const std::string& Warning : TSettings(Copy).Warnings) std::fprintf(stderr, "%s\n", Warning.c_str());
+    }
     B.ApplyOptions = [&O](TSettings& S) {
       ApplyOptions(O, S);
       ApplyFormat(O, S);
@@ -494,6 +502,10 @@ int main(int argc, char** argv) {
     Engine.CodePage = CodePage;
     TIniSettingsStore Store(TIniSettingsStore::DefaultPath());
     TSettings Settings(Store);
+    if (!O.Quiet) {
+      if (!Store.Warning().empty()) std::fprintf(stderr, "%s\n", Store.Warning().c_str());
+      for (const std::string& Warning : Settings.Warnings) std::fprintf(stderr, "%s\n", Warning.c_str());
+    }
     // The repair choice counts for the open already.
     if (O.Repair) Settings.Repair = *O.Repair;
     std::optional<std::string> Data;

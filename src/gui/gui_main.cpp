@@ -24,6 +24,9 @@ int main(int argc, char** argv) {
   TSettings Settings(Store);
   TfrmMain Window(Settings);
   Window.show();
+  // What the settings file did not give goes to the log pane, once.
+  if (!Store.Warning().empty()) Window.LogAppend(Store.Warning());
+  for (const std::string& Warning : Settings.Warnings) Window.LogAppend(Warning);
 
   // A file named on the command line is opened once the window shows.
   if (argc > 1) {

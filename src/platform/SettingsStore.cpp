@@ -9,6 +9,7 @@
 #include <iterator>
 #include <sstream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,8 +65,29 @@ std::string TIniSettingsStore::Unquote(const std::string& Text) {
 }
 
 std::optional<std::map<std::string, std::string>> TIniSettingsStore::Read() {
-  std::ifstream In(FPath, std::ios::binary);
-  if (!In) return std::nullopt;
+  FWarning.clear();
+  // Only a regular file of at most MaxFileSize is read: a link to /dev/zero
+  // would grow memory without end, and a FIFO would block for ever (the open
+  // does not wait for a writer).
+  const int Fd = ::open(FPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (Fd < 0) return std::nullopt;
+  struct stat St {};
+  std::string Text;
+  const bool Regular = ::fstat(Fd, &St) == 0 && S_ISREG(St.st_mode);
+  if (Regular && St.st_size <= static_cast<off_t>(MaxFileSize)) {
+    char Buffer[4096];
+    for (ssize_t N; Text.size() <= MaxFileSize && (N = ::read(Fd, Buffer, sizeof Buffer)) != 0;) {
+      if (N < 0 && errno == EINTR) continue;
+      if (N < 0) break;
+      Text.append(Buffer, static_cast<size_t>(N));
+    }
+  }
+  ::close(Fd);
+  if (!Regular || Text.size() > MaxFileSize || St.st_size > static_cast<off_t>(MaxFileSize)) {
+    FWarning = "The settings file " + FPath + " is not a regular file of at most 64 KiB; the defaults are used.";
+    return std::nullopt;
+  }
+  std::istringstream In(Text);
   std::map<std::string, std::string> Values;
   bool InSection = false, SectionSeen = false;
   std::string Line;

@@ -33,8 +33,13 @@ class TIniSettingsStore : public TSettingsStore {
   static std::string DefaultPath();
   const std::string& Path() const { return FPath; }
 
+  // Reads only a regular file of at most MaxFileSize bytes; anything else
+  // reads as no file, and Warning says why.
   std::optional<std::map<std::string, std::string>> Read() override;
   bool Write(const std::map<std::string, std::string>& Values) override;
+  static constexpr size_t MaxFileSize = 64 << 10;
+  // Why the last Read took the defaults (empty when it did not).
+  const std::string& Warning() const { return FWarning; }
 
   // Quoting of values, exposed for the tests.
   static std::string Quote(const std::string& Value);
@@ -42,6 +47,7 @@ class TIniSettingsStore : public TSettingsStore {
 
  private:
   std::string FPath;
+  std::string FWarning;
 };
 
 // A store in memory, for tests.
