@@ -556,6 +556,26 @@ TEST_F(Console, RunScriptPassesItsArgumentsUnchanged) {
   EXPECT_EQ(Read(Dir / "args"), "[a.pdf][b.pdf][--layout][reading][two words]");
 }
 
+// libcrypto is opened by the full path the build found: a library of the
+// same name along LD_LIBRARY_PATH, or in the working folder through an empty
+// element of it, is never loaded.
+TEST_F(Console, LibcryptoIsNotChosenByTheLibraryPath) {
+  fs::create_directories(Dir / "planted");
+  for (const char* Name : {"libcrypto.so.3", "libcrypto.so"}) {
+    std::ofstream(Dir / "planted" / Name) << "not a library";
+    std::ofstream(Dir / Name) << "not a library";
+  }
+  const std::string Fixture = std::string(VORLITH_SOURCE_DIR) + "/tests/fixtures/encrypted/aes-256.pdf";
+  std::string Out, Err;
+  const std::string Cmd = "LD_LIBRARY_PATH='" + (Dir / "planted").string() + "::' '" + TEXTEXTRACTOR +
+                          "' -q --footer '' -f 2 -l 2 -p user '" + Fixture + "' -";
+  ASSERT_EQ(Run("--version", Out, Err), 0);
+  const std::string Shell = "cd '" + Dir.string() + "' && XDG_CONFIG_HOME='" + (Dir / "config").string() + "' " + Cmd +
+                            " > out.log 2> err.log < /dev/null";
+  ASSERT_EQ(std::system(Shell.c_str()), 0) << Read(Dir / "err.log");
+  EXPECT_EQ(Read(Dir / "out.log").substr(0, 11), "Second page");
+}
+
 // An output that is the input, by name or through a link, is refused before
 // anything is read; the input stays as it was.
 TEST_F(Console, OutputOverInputIsRefused) {

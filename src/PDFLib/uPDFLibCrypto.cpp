@@ -5,9 +5,10 @@
 
 #include <optional>
 
-// The file name of the library the build found (its soname).
+// The full path of the library the build found: never a bare name, which
+// the loader would look for along LD_LIBRARY_PATH first.
 #ifndef VORLITH_LIBCRYPTO
-#define VORLITH_LIBCRYPTO "libcrypto.so.3"
+#define VORLITH_LIBCRYPTO "/usr/lib/x86_64-linux-gnu/libcrypto.so.3"
 #endif
 
 namespace {
