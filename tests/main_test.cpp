@@ -15,6 +15,7 @@
 #include "TestPDFWriter.h"
 #include "option.h"
 #include "uPDFEngine.h"
+#include "uPDFLibCrypto.h"
 
 namespace {
 
@@ -371,6 +372,27 @@ TEST_F(RunLogic, OpeningFailuresHaveTheirCause) {
   TMainLogic Logic(Unknown, Settings, Host);
   EXPECT_EQ(Logic.OpenPDFFile(WritePdf("doc.pdf", 1)).Kind, TPDFStatusKind::UnknownEncryption);
   EXPECT_STREQ(StatusKindName(TPDFStatusKind::UnknownEncryption), "unknown_encryption");
+}
+
+// Without libcrypto an AES document says so (naming the library) instead of
+// opening with no text or asking for a password nothing can give; RC4
+// documents do not need it.
+TEST_F(RunLogic, AESWithoutLibcryptoSaysWhy) {
+  if (!UseLibCryptoPathForTests("/nonexistent/libcrypto.so.3")) GTEST_SKIP() << "libcrypto was opened already";
+  const std::string Fixtures = std::string(VORLITH_SOURCE_DIR) + "/tests/fixtures/encrypted/";
+  for (const char* File : {"aes-128-empty-user.pdf", "aes-256.pdf"}) {
+    TPDFEngine Engine;
+    TMainLogic Logic(Engine, Settings, Host);
+    Host.Passwords = {"user"};
+    const TPDFStatus Status = Logic.OpenPDFFile(Fixtures + File);
+    EXPECT_EQ(Status.Kind, TPDFStatusKind::AESUnavailable) << File;
+    EXPECT_NE(Status.Message.find("/nonexistent/libcrypto.so.3"), std::string::npos) << Status.Message;
+  }
+  TPDFEngine Engine;
+  TMainLogic Logic(Engine, Settings, Host);
+  Host.Passwords = {"user"};
+  EXPECT_TRUE(Logic.OpenPDFFile(Fixtures + "rc4-128.pdf"));
+  EXPECT_STREQ(StatusKindName(TPDFStatusKind::AESUnavailable), "aes_unavailable");
 }
 
 TEST_F(RunLogic, PasswordDialogue) {

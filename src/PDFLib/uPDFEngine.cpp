@@ -12,6 +12,7 @@
 #include "CodePage.h"
 #include "uPDFDocument.h"
 #include "uPDFExtra.h"
+#include "uPDFLibCrypto.h"
 #include "uPDFPageText.h"
 #include "uPDFPageTree.h"
 #include "uPDFTextFunnel.h"
@@ -160,6 +161,13 @@ TPDFSecurityValue TPDFEngine::SecurityInfo(TPDFSecurityItem Item) {
     case I::KeyLength: return Bits == 256 ? V::Key256 : Bits == 128 ? V::Key128 : Bits == 40 ? V::Key40 : V::KeyOther;
     default: return V::KeyOther;
   }
+}
+
+TPDFStatus TPDFEngine::CryptoStatus() {
+  TPDFDocument& D = *FSelected;
+  if (D.EncryptionState() != 1 || !D.Security().NeedsLibCrypto() || LibCrypto()) return {};
+  return TPDFStatus::Failure(TPDFStatusKind::AESUnavailable, std::string("it is encrypted with AES, which needs ") +
+                                                                  LibCryptoPath() + " (OpenSSL's libcrypto); it cannot be loaded");
 }
 
 TPDFPasswordResult TPDFEngine::SetPassword(const std::string& Password) {

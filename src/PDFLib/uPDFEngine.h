@@ -113,6 +113,10 @@ class TPDFEngine {
   // Security item Item of the selected document (KeyOther for items outside
   // the enumeration).
   virtual TPDFSecurityValue SecurityInfo(TPDFSecurityItem Item);
+  // The cause when the selected document is encrypted with AES (or needs
+  // SHA-2) and libcrypto cannot be loaded (aes_unavailable, naming the
+  // library); Ok otherwise.
+  virtual TPDFStatus CryptoStatus();
   // Tries Password on the selected document.
   virtual TPDFPasswordResult SetPassword(const std::string& Password);
 

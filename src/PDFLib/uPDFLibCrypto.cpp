@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <optional>
 
 // The full path of the library the build found: never a bare name, which
@@ -13,9 +14,12 @@
 
 namespace {
 
+const char* Path = VORLITH_LIBCRYPTO;
+std::atomic<bool> Asked{false};
+
 std::optional<TLibCrypto> Open() {
   // Never closed: the functions serve until the process ends.
-  void* Library = dlopen(VORLITH_LIBCRYPTO, RTLD_NOW | RTLD_LOCAL);
+  void* Library = dlopen(Path, RTLD_NOW | RTLD_LOCAL);
   if (!Library) return std::nullopt;
   bool Complete = true;
   auto Find = [&](auto& Function, const char* Name) {
@@ -40,7 +44,16 @@ std::optional<TLibCrypto> Open() {
 
 }  // namespace
 
+const char* LibCryptoPath() { return Path; }
+
+bool UseLibCryptoPathForTests(const char* TestPath) {
+  if (Asked) return false;
+  Path = TestPath;
+  return true;
+}
+
 const TLibCrypto* LibCrypto() {
+  Asked = true;
   static const std::optional<TLibCrypto> Functions = Open();
   return Functions ? &*Functions : nullptr;
 }

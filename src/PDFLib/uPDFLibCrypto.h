@@ -24,3 +24,8 @@ struct TLibCrypto {
 // (then AES and SHA-2 give nothing, as for a bad key). Safe to call from
 // several threads.
 const TLibCrypto* LibCrypto();
+// The file LibCrypto opens: the full path of the library the build found.
+const char* LibCryptoPath();
+// For the tests only: LibCrypto opens Path instead; false (and nothing
+// changes) when it was called already.
+bool UseLibCryptoPathForTests(const char* Path);

@@ -39,6 +39,12 @@ class TPDFSecurityHandler {
   // length of the crypt filters for V 4 (128 with AES), 256 for V 5; 0 when
   // unsupported.
   int EncryptionStrength() const { return FStrength; }
+  // Whether the supported handler needs OpenSSL's libcrypto (AES, or the
+  // SHA-2 of revisions 5 and 6).
+  bool NeedsLibCrypto() const {
+    return FEncryptV == 5 || FStringMethod == TPDFCryptMethod::AESV2 || FStreamMethod == TPDFCryptMethod::AESV2 ||
+           FStringMethod == TPDFCryptMethod::AESV3 || FStreamMethod == TPDFCryptMethod::AESV3;
+  }
   // V of a supported dictionary, else 0.
   int Version() const { return FEncryptV; }
   // The permission value of the last password test.

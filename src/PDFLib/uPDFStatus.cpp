@@ -9,6 +9,7 @@ const char* StatusKindName(TPDFStatusKind Kind) {
     case TPDFStatusKind::DamagedRefused: return "damaged_refused";
     case TPDFStatusKind::Password: return "password";
     case TPDFStatusKind::UnknownEncryption: return "unknown_encryption";
+    case TPDFStatusKind::AESUnavailable: return "aes_unavailable";
     case TPDFStatusKind::Timeout: return "timeout";
     case TPDFStatusKind::Memory: return "memory";
     case TPDFStatusKind::WriteError: return "write_error";

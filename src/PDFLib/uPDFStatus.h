@@ -19,6 +19,8 @@ enum class TPDFStatusKind : uint8_t {
   Password,
   // Encrypted by a handler or in a form the engine does not read.
   UnknownEncryption,
+  // Encrypted with AES (or AES-256's SHA-2), and libcrypto cannot be loaded.
+  AESUnavailable,
   // The work took longer than allowed.
   Timeout,
   // Memory ran out (or the file is too large to hold).
@@ -30,7 +32,8 @@ enum class TPDFStatusKind : uint8_t {
 };
 
 // "ok", "unreadable", "not_pdf", "damaged_refused", "password",
-// "unknown_encryption", "timeout", "memory", "write_error", "internal".
+// "unknown_encryption", "aes_unavailable", "timeout", "memory",
+// "write_error", "internal".
 const char* StatusKindName(TPDFStatusKind Kind);
 
 // A result: Ok, or a kind of failure with its message. Converts to true only

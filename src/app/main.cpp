@@ -152,6 +152,9 @@ TPDFStatus TMainLogic::OpenPDFFile(const std::string& FileName) {
       AddLog(MessageTable::UnknownEncryption);
       return TPDFStatus::Failure(TPDFStatusKind::UnknownEncryption, "unknown encryption");
     default:
+      // Without libcrypto an AES document opens with no password and no
+      // text, or asks for one no password can give: neither says why.
+      if (TPDFStatus Crypto = FEngine.CryptoStatus(); !Crypto) return Crypto;
       if (FEngine.SecurityInfo(TPDFSecurityItem::UserPassword) == TPDFSecurityValue::PasswordNeeded) {
         const std::string Prompt = FormatText(MessageTable::PasswordPrompt, ExtractFileName(FileName).c_str());
         for (bool Tried = false;; Tried = true) {
