@@ -5,17 +5,7 @@
 #include <algorithm>
 #include <new>
 
-namespace {
-
-// The value of a hexadecimal digit, or -1.
-int HexValue(unsigned char C) {
-  if (C >= '0' && C <= '9') return C - '0';
-  if (C >= 'a' && C <= 'f') return C - 'a' + 10;
-  if (C >= 'A' && C <= 'F') return C - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
+#include "uPDFExtra.h"
 
 std::string DecodeASCIIHex(std::string_view Data, size_t MaxOutput) {
   std::string Out;
@@ -25,7 +15,7 @@ std::string DecodeASCIIHex(std::string_view Data, size_t MaxOutput) {
     for (unsigned char C : Data) {
       if (Out.size() >= MaxOutput) return Out;
       if (C == '>') break;
-      const int V = HexValue(C);
+      const int V = HexDigitValue(C);
       if (V < 0) continue;
       if (High < 0) {
         High = V;

@@ -178,30 +178,36 @@ struct TPDFTextFunnel::TIndex {
   std::vector<TCellSlot> CellSlots;
   size_t CellsUsed = 0;
 
-  // The head of cell (X, Y); Insert makes the cell when it is missing
-  // (otherwise null for a missing cell).
-  uint32_t* CellHead(int64_t X, int64_t Y, bool Insert) {
-    if (Insert && (CellsUsed + 1) * 2 > CellSlots.size()) GrowCells();
-    if (CellSlots.empty()) return nullptr;
+  // The slot of cell (X, Y), or the empty slot where it would go.
+  size_t CellSlot(int64_t X, int64_t Y) const {
     const size_t Mask = CellSlots.size() - 1;
-    for (size_t I = Hash(0, X, Y) & Mask;; I = (I + 1) & Mask) {
-      TCellSlot& Slot = CellSlots[I];
-      if (Slot.Head == 0) {
-        if (!Insert) return nullptr;
-        Slot = TCellSlot{X, Y, 0};
-        ++CellsUsed;
-        return &Slot.Head;
-      }
-      if (Slot.X == X && Slot.Y == Y) return &Slot.Head;
-    }
+    size_t I = Hash(0, X, Y) & Mask;
+    while (CellSlots[I].Head != 0 && !(CellSlots[I].X == X && CellSlots[I].Y == Y)) I = (I + 1) & Mask;
+    return I;
   }
-  const uint32_t* CellHead(int64_t X, int64_t Y) const { return const_cast<TIndex*>(this)->CellHead(X, Y, false); }
+  // The head of cell (X, Y), or null when it has none.
+  const uint32_t* CellHead(int64_t X, int64_t Y) const {
+    if (CellSlots.empty()) return nullptr;
+    const TCellSlot& Slot = CellSlots[CellSlot(X, Y)];
+    return Slot.Head != 0 ? &Slot.Head : nullptr;
+  }
+  // The head of cell (X, Y), made (0) when it is missing.
+  uint32_t& CellHeadToFill(int64_t X, int64_t Y) {
+    if ((CellsUsed + 1) * 2 > CellSlots.size()) GrowCells();
+    TCellSlot& Slot = CellSlots[CellSlot(X, Y)];
+    if (Slot.Head == 0) {
+      Slot.X = X;
+      Slot.Y = Y;
+      ++CellsUsed;
+    }
+    return Slot.Head;
+  }
   void GrowCells() {
     std::vector<TCellSlot> Old = std::move(CellSlots);
     CellSlots.assign(std::max<size_t>(64, Old.size() * 2), TCellSlot{});
     CellsUsed = 0;
     for (const TCellSlot& Slot : Old)
-      if (Slot.Head != 0) *CellHead(Slot.X, Slot.Y, true) = Slot.Head;
+      if (Slot.Head != 0) CellHeadToFill(Slot.X, Slot.Y) = Slot.Head;
   }
   double EdgeSide = 0;
 
@@ -376,7 +382,7 @@ struct TPDFTextFunnel::TIndex {
     }
     for (int64_t Y = R[1]; Y <= R[3]; ++Y)
       for (int64_t X = R[0]; X <= R[2]; ++X) {
-        uint32_t& Head = *CellHead(X, Y, true);
+        uint32_t& Head = CellHeadToFill(X, Y);
         CellNodes.push_back(TCellNode{Index, Head});
         Head = static_cast<uint32_t>(CellNodes.size());
       }

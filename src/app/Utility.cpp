@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include <sys/stat.h>
+
 std::vector<std::string> SplitString(std::string_view Line, std::string_view Separator, char Escape,
                                      std::string_view Quotes) {
   // Bytes that may end a run of plain text; runs between them are copied whole.
@@ -91,4 +93,10 @@ char* WriteFixed2(char* First, double Value) {
   *Out++ = static_cast<char>('0' + Hundredths % 100 / 10);
   *Out++ = static_cast<char>('0' + Hundredths % 10);
   return Out;
+}
+
+bool SameFile(const std::string& A, const std::string& B) {
+  struct stat SA {}, SB {};
+  return ::stat(A.c_str(), &SA) == 0 && ::stat(B.c_str(), &SB) == 0 && SA.st_dev == SB.st_dev &&
+         SA.st_ino == SB.st_ino;
 }

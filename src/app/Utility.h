@@ -24,3 +24,7 @@ std::string ExtractFileName(const std::string& Path);
 // Path with the extension of its last component replaced by Ext, or Ext
 // appended when it has none.
 std::string ChangeFileExt(const std::string& Path, const std::string& Ext);
+
+// Whether A and B name one existing file (the same device and inode, so
+// also through links); false when either cannot be found.
+bool SameFile(const std::string& A, const std::string& B);

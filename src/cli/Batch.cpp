@@ -144,12 +144,6 @@ class TCollector {
     FJobs.push_back(std::move(Job));
   }
 
-  static bool SameFile(const std::string& A, const std::string& B) {
-    struct stat SA {}, SB {};
-    return ::stat(A.c_str(), &SA) == 0 && ::stat(B.c_str(), &SB) == 0 && SA.st_dev == SB.st_dev &&
-           SA.st_ino == SB.st_ino;
-  }
-
   // A file found, before its output is settled: the folder input it was
   // found below ("" for a file named as input), or the error of an input.
   struct TPending {

@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -267,6 +266,9 @@ bool ReadMasked(const std::string& Prompt, std::string& Value) {
   return Got;
 }
 
+// The progress line on a terminal, for the page just done.
+constexpr const char* ConsoleProgress = "Extracting page %d. Ctrl-C stops after this page";
+
 class TConsoleHost : public TMainHost {
  public:
   explicit TConsoleHost(const TOptions& O) : FOptions(O), FProgress(!O.Quiet && ::isatty(STDERR_FILENO)) {}
@@ -297,17 +299,14 @@ class TConsoleHost : public TMainHost {
     ClearProgress();
     std::fprintf(stderr, "%s\n", Line.c_str());
   }
-  void LogReplaceLast(const std::string& Line) override {
+  void LogReplaceLast(const std::string&) override {
     if (!FProgress) return;
     // A bar of the pages of the range, and the progress text, on one line.
     constexpr int Width = 24;
     const int64_t Span = static_cast<int64_t>(FLast) - FFirst + 1;
     const int Filled = Span > 0 ? static_cast<int>((static_cast<int64_t>(FPage) - FFirst + 1) * Width / Span) : Width;
-    // The window's progress text names its Stop button; a console has Ctrl-C.
-    std::string Text = Line;
-    const std::string Button = "Press Stop button to terminate";
-    if (const size_t At = Text.rfind(Button); At != std::string::npos && At + Button.size() == Text.size())
-      Text.replace(At, Button.size(), "Ctrl-C stops after this page");
+    // The console's own progress text: the window's names its Stop button.
+    const std::string Text = FormatText(ConsoleProgress, FPage);
     std::fprintf(stderr, "\r\033[K[%s%s] %s", std::string(static_cast<size_t>(Filled), '#').c_str(),
                  std::string(static_cast<size_t>(Width - Filled), ' ').c_str(), Text.c_str());
     std::fflush(stderr);
@@ -361,7 +360,7 @@ bool ReadStandardInput(std::string& Data) {
 int PrintInfo(const TOptions& O, TPDFEngine& Engine, const TSettings& Settings, const std::optional<std::string>& Data) {
   Engine.Repair = Settings.Repair != 0;
   if (TPDFStatus Loaded = Data ? Engine.LoadFromData(*Data) : Engine.LoadFromFile(O.File); !Loaded) {
-    std::fprintf(stderr, "Can not load file: %s. It is may be not a valid PDF file.\n", O.File.c_str());
+    std::fprintf(stderr, "%s\n", FormatText(MessageTable::LoadFailed, O.File.c_str()).c_str());
     SayCause(O.File, Loaded);
     return 3;
   }
@@ -401,13 +400,6 @@ int PrintInfo(const TOptions& O, TPDFEngine& Engine, const TSettings& Settings, 
     std::printf("Page %d: %s x %s\n", I, Fixed(Engine.PageWidth()).c_str(), Fixed(Engine.PageHeight()).c_str());
   }
   return 0;
-}
-
-// Whether Output names the file Input is (the same file through any link).
-bool SameFile(const std::string& Input, const std::string& Output) {
-  struct stat In {}, Out {};
-  return ::stat(Input.c_str(), &In) == 0 && ::stat(Output.c_str(), &Out) == 0 && In.st_dev == Out.st_dev &&
-         In.st_ino == Out.st_ino;
 }
 
 // The plain format reads in the reading layout unless a layout is named.

@@ -1,6 +1,7 @@
 """examples/dask_extract.py on a local cluster of two workers, and on a
 scheduler with workers started apart, against the console program; how it
 cuts a folder into tasks."""
+import contextlib
 import json
 import os
 import re
@@ -149,9 +150,11 @@ def test_usage_errors(tmp_path):
         assert result.returncode == 2, result
 
 
-def test_scheduler_and_workers_started_apart(console, folder, tmp_path):
-    """A scheduler and two workers as the README starts them on a cluster,
-    here all on 127.0.0.1."""
+@contextlib.contextmanager
+def _cluster_apart(tmp_path, workers, worker_env=None, worker_args=(), worker_cwd=None):
+    """A scheduler and WORKERS workers started as the README starts them on a
+    cluster, here all on 127.0.0.1; gives the scheduler's address and stops
+    them all at the end."""
     info = tmp_path / "scheduler.json"
     env = dict(os.environ)
     processes = [subprocess.Popen([sys.executable, "-m", "distributed.cli.dask_scheduler", "--host", "127.0.0.1",
@@ -164,11 +167,27 @@ def test_scheduler_and_workers_started_apart(console, folder, tmp_path):
             time.sleep(0.2)
         assert info.exists(), "the scheduler did not start"
         address = json.loads(info.read_text())["address"]
-        for _ in range(2):
+        for _ in range(workers):
             processes.append(subprocess.Popen(
-                [sys.executable, "-m", "distributed.cli.dask_worker", address, "--nthreads", "1",
+                [sys.executable, *worker_args, "-m", "distributed.cli.dask_worker", address, "--nthreads", "1",
                  "--host", "127.0.0.1", "--no-dashboard", "--local-directory", str(tmp_path)],
-                env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+                env=worker_env or env, cwd=worker_cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        yield address
+    finally:
+        for process in reversed(processes):
+            process.terminate()
+        for process in reversed(processes):
+            try:
+                process.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+
+
+def test_scheduler_and_workers_started_apart(console, folder, tmp_path):
+    """A scheduler and two workers as the README starts them on a cluster,
+    here all on 127.0.0.1."""
+    with _cluster_apart(tmp_path, 2) as address:
         # The text comes back and is written here; with --write-on-workers
         # the workers write the (here shared) output folder themselves.
         out = tmp_path / "out"
@@ -177,52 +196,20 @@ def test_scheduler_and_workers_started_apart(console, folder, tmp_path):
         shared = tmp_path / "shared"
         result = _run_example(folder, shared, "--scheduler", address, "--layout", "positioned", "--write-on-workers")
         _check(console, folder, shared, result, "positioned", "", "")
-    finally:
-        for process in reversed(processes):
-            process.terminate()
-        for process in reversed(processes):
-            try:
-                process.wait(timeout=30)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
 
 
 def test_a_worker_without_the_module_stops_the_run_at_once(folder, tmp_path):
     """A worker that cannot import vorlith: one clear message, status 2, no
     file started, nothing written."""
-    info = tmp_path / "scheduler.json"
-    env = dict(os.environ)
-    bare = {key: value for key, value in env.items() if key != "PYTHONPATH"}
-    processes = [subprocess.Popen([sys.executable, "-m", "distributed.cli.dask_scheduler", "--host", "127.0.0.1",
-                                   "--port", "0", "--no-dashboard", "--scheduler-file", str(info)],
-                                  env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)]
-    try:
-        deadline = time.monotonic() + 60
-        while not info.exists() and time.monotonic() < deadline:
-            time.sleep(0.2)
-        assert info.exists(), "the scheduler did not start"
-        address = json.loads(info.read_text())["address"]
-        # The worker runs where the module is not: no PYTHONPATH, another folder.
-        processes.append(subprocess.Popen(
-            [sys.executable, "-s", "-m", "distributed.cli.dask_worker", address, "--nthreads", "1",
-             "--host", "127.0.0.1", "--no-dashboard", "--local-directory", str(tmp_path)],
-            env=bare, cwd=str(tmp_path), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        if subprocess.run([sys.executable, "-s", "-c", "import vorlith"], env=bare, cwd=str(tmp_path),
-                          capture_output=True).returncode == 0:
-            pytest.skip("vorlith is installed system-wide here")
+    # The worker runs where the module is not: no PYTHONPATH, another folder.
+    bare = {key: value for key, value in os.environ.items() if key != "PYTHONPATH"}
+    if subprocess.run([sys.executable, "-s", "-c", "import vorlith"], env=bare, cwd=str(tmp_path),
+                      capture_output=True).returncode == 0:
+        pytest.skip("vorlith is installed system-wide here")
+    with _cluster_apart(tmp_path, 1, worker_env=bare, worker_args=("-s",), worker_cwd=str(tmp_path)) as address:
         out = tmp_path / "out"
         result = _run_example(folder, out, "--scheduler", address)
         assert result.returncode == 2, result.stderr[-3000:]
         assert "cannot import vorlith" in result.stderr and "no file was started" in result.stderr
         assert result.stderr.count("no file was started") == 1, result.stderr  # one message
         assert not out.exists() or not any(out.iterdir())
-    finally:
-        for process in reversed(processes):
-            process.terminate()
-        for process in reversed(processes):
-            try:
-                process.wait(timeout=30)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
