@@ -207,7 +207,10 @@ std::string PageList(const std::vector<int32_t>& Pages) {
     while (J + 1 < Pages.size() && Pages[J + 1] == Pages[J] + 1) ++J;
     if (!Out.empty()) Out += ", ";
     Out += std::to_string(Pages[I]);
-    if (J > I) Out += "-" + std::to_string(Pages[J]);
+    if (J > I) {
+      Out += '-';
+      Out += std::to_string(Pages[J]);
+    }
     I = J + 1;
   }
   return Out;
@@ -287,7 +290,7 @@ TRunResult TMainLogic::ExtractRun() {
 
     TItemWriter Items(Output);
     const bool Plain = Format == TOutputFormat::Plain;
-    if (Plain) Items.Terminator = PageBreaks ? "\f" : "";
+    if (Plain) Items.Terminator.assign(PageBreaks ? 1 : 0, '\f');
     if (!Items.TempName().empty()) FHost.TemporaryFileCreated(Items.TempName());
     for (int64_t Page = First; Page <= Last; ++Page) {
       const int32_t P = static_cast<int32_t>(Page);
