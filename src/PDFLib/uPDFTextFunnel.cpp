@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <set>
 #include <unordered_map>
 #include <utility>
 
@@ -102,11 +103,15 @@ struct TPDFTextFunnel::TIndex {
     double Side = 0;                // cell side; 0 while no usable Size was seen
   };
 
-  // A filed block end; the point is kept here so that a query reads only the
-  // cell lists.
+  // The block ends filed at one point of a cell: one block, or (Extra is
+  // not NoList) the blocks of Sets[Extra] in index order, when several ends
+  // coincide. A query measures each point once, however many blocks end on
+  // it, so that words drawn over and over at one spot cost no more than one.
+  // The point is kept here so that a query reads only the cell lists.
   struct TEntry {
-    uint32_t Block;
     TPoint P1;
+    uint32_t Block;
+    uint32_t Extra = NoList;
   };
 
   // One cell of a group in the open-addressing table; List indexes Lists.
@@ -120,6 +125,7 @@ struct TPDFTextFunnel::TIndex {
   struct TSlot {
     uint32_t Group = 0;
     uint32_t List = NoList;  // NoList: not filed
+    TPoint P1{};             // where it is filed
   };
 
   std::unordered_map<std::string, uint32_t> GroupIds;
@@ -129,6 +135,7 @@ struct TPDFTextFunnel::TIndex {
   // half full, linear probing). A cell that empties keeps its list.
   std::vector<TCell> Table;
   std::vector<std::vector<TEntry>> Lists;
+  std::vector<std::set<uint32_t>> Sets;
 
   // The font names, colours and matrix entries of recent fragments with their
   // matrix key and group, reused while they repeat: consecutive fragments
@@ -162,6 +169,7 @@ struct TPDFTextFunnel::TIndex {
   // The candidates of one Find, kept between calls so that a fragment costs
   // no allocation.
   mutable std::vector<uint32_t> ScratchFirst, ScratchSecond;
+  mutable std::vector<const std::set<uint32_t>*> ScratchFirstSets, ScratchSecondSets;
   // Each cell's edges as a chain of nodes (the map holds the newest node's
   // index + 1), so that filing an edge allocates nothing but a new cell.
   struct TCellNode {
@@ -223,6 +231,7 @@ struct TPDFTextFunnel::TIndex {
     Slots.clear();
     Table.clear();
     Lists.clear();
+    Sets.clear();
     Looks.clear();
     Last = Oldest = 0;
   }
@@ -318,7 +327,18 @@ struct TPDFTextFunnel::TIndex {
     int64_t X, Y;
     if (Side != 0 && CellOf(P1.X, Side, X) && CellOf(P1.Y, Side, Y)) {
       S.List = ListOf(S.Group, X, Y);
-      Lists[S.List].push_back(TEntry{Index, P1});
+      S.P1 = P1;
+      std::vector<TEntry>& List = Lists[S.List];
+      for (TEntry& E : List) {
+        if (!SamePoint(E.P1, P1)) continue;
+        if (E.Extra == NoList) {
+          E.Extra = static_cast<uint32_t>(Sets.size());
+          Sets.push_back({E.Block});
+        }
+        Sets[E.Extra].insert(Index);
+        return;
+      }
+      List.push_back(TEntry{P1, Index});
     } else {
       S.List = NoList;
     }
@@ -328,15 +348,24 @@ struct TPDFTextFunnel::TIndex {
     TSlot& S = Slots[Index];
     if (S.List == NoList) return;
     std::vector<TEntry>& List = Lists[S.List];
-    for (auto& E : List) {
-      if (E.Block == Index) {
+    for (TEntry& E : List) {
+      if (!SamePoint(E.P1, S.P1)) continue;
+      bool Empty = E.Block == Index;
+      if (E.Extra != NoList) {
+        Sets[E.Extra].erase(Index);
+        Empty = Sets[E.Extra].empty();
+      }
+      if (Empty) {
         E = List.back();
         List.pop_back();
-        break;
       }
+      break;
     }
     S.List = NoList;
   }
+
+  // Filed points are finite, so exact equality is the test.
+  static bool SamePoint(const TPoint& A, const TPoint& B) { return A.X == B.X && A.Y == B.Y; }
 
   // Block Index was just appended to Blocks in group Group.
   void Add(uint32_t Index, uint32_t Group, const TPoint& P1) {
@@ -450,8 +479,12 @@ struct TPDFTextFunnel::TIndex {
     // one has nothing between.
     std::vector<uint32_t>& First = ScratchFirst;
     std::vector<uint32_t>& Second = ScratchSecond;
+    std::vector<const std::set<uint32_t>*>& FirstSets = ScratchFirstSets;
+    std::vector<const std::set<uint32_t>*>& SecondSets = ScratchSecondSets;
     First.clear();
     Second.clear();
+    FirstSets.clear();
+    SecondSets.clear();
     if (!UseGrid) {
       for (uint32_t I : G.Members) {
         const double D = Distance(Blocks[I].P1, Q0);
@@ -465,22 +498,51 @@ struct TPDFTextFunnel::TIndex {
           if (!List) continue;
           for (const TEntry& E : *List) {
             const double D = Distance(E.P1, Q0);
-            if (D < Size5) First.push_back(E.Block);
-            else if (D < Size) Second.push_back(E.Block);
+            if (!(D < Size)) continue;
+            if (E.Extra != NoList) (D < Size5 ? FirstSets : SecondSets).push_back(&Sets[E.Extra]);
+            else (D < Size5 ? First : Second).push_back(E.Block);
           }
         }
       }
       std::sort(First.begin(), First.end());
       std::sort(Second.begin(), Second.end());
     }
-    for (uint32_t I : First)
-      if (!TextBetween(I, Blocks[I].P1, Q0, U, Size)) {
-        Pass1 = true;
-        return I;
-      }
-    for (uint32_t I : Second)
-      if (!TextBetween(I, Blocks[I].P1, Q0, U, Size)) return I;
-    return -1;
+    const auto Free = [&](uint32_t I) { return !TextBetween(I, Blocks[I].P1, Q0, U, Size); };
+    long Found = FirstFree(First, FirstSets, Free);
+    if (Found >= 0) {
+      Pass1 = true;
+      return Found;
+    }
+    return FirstFree(Second, SecondSets, Free);
+  }
+
+  // The lowest block of Singles (sorted) and the sets of Many for which Free
+  // holds, or -1; the blocks are visited in index order and only until one
+  // is free.
+  template <typename TFree>
+  static long FirstFree(const std::vector<uint32_t>& Singles, const std::vector<const std::set<uint32_t>*>& Many,
+                        const TFree& Free) {
+    if (Many.empty()) {
+      for (uint32_t I : Singles)
+        if (Free(I)) return I;
+      return -1;
+    }
+    std::vector<std::pair<std::set<uint32_t>::const_iterator, std::set<uint32_t>::const_iterator>> Cursors;
+    for (const std::set<uint32_t>* Set : Many) Cursors.emplace_back(Set->begin(), Set->end());
+    size_t Next = 0;
+    for (;;) {
+      long Lowest = Next < Singles.size() ? static_cast<long>(Singles[Next]) : -1;
+      size_t From = Cursors.size();
+      for (size_t C = 0; C < Cursors.size(); ++C)
+        if (Cursors[C].first != Cursors[C].second && (Lowest < 0 || *Cursors[C].first < Lowest)) {
+          Lowest = *Cursors[C].first;
+          From = C;
+        }
+      if (Lowest < 0) return -1;
+      if (From < Cursors.size()) ++Cursors[From].first;
+      else ++Next;
+      if (Free(static_cast<uint32_t>(Lowest))) return Lowest;
+    }
   }
 };
 
