@@ -1,11 +1,13 @@
 // Fuzz target: a whole document from bytes: load (with the empty password),
 // then every page decrypted and selected with its size, boxes, content bytes
-// and resources.
+// and resources, and its text in content order and as blocks, within small
+// page budgets.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "uPDFDocument.h"
+#include "uPDFPageText.h"
 #include "uPDFPageTree.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
@@ -26,6 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     Tree->GetPageBox("TrimBox", 2);
     Tree->GetPageContentBytes();
     Tree->GetPageResources();
+    TPDFLimits Small;
+    Small.Operators = 200000;
+    Small.Glyphs = 50000;
+    Small.Words = 20000;
+    Small.DecodedBytes = Small.ContentBytes = 32 << 20;
+    for (int Mode : {0, 3}) {
+      Doc.ResetPageBudget(Small, {});
+      GetPageText(Doc, Mode);
+    }
   }
   Tree->SelectPage(Count + 1);
   Doc.GetInfo();

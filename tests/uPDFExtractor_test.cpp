@@ -31,8 +31,9 @@ struct TPage {
     Resources = As<TPDFDictionary>(S.ParseObject(ResourcesText));
     Fonts.LoadFontPrograms = true;
   }
-  std::string Text(const std::string& Content, int Mode = 0) {
+  std::string Text(const std::string& Content, int Mode = 0, TPDFPageBudget* Budget = nullptr) {
     TPDFExtractor E(Resources, Fonts, *CodePage);
+    E.AttachBudget(Budget);
     return E.Extract(Content, Mode);
   }
 };
@@ -190,8 +191,13 @@ TEST(TPDFExtractor, FormsAreReadWhereTheyAreInvoked) {
   TFormPage P;
   // Rows in page space: the form's matrix scales and shifts the text matrix.
   EXPECT_EQ(P.Text("/Half Do", 2), "60.00,60.00,#000000,12.00,\"Helvetica\",\"Half\"");
-  // Forms that multiply stop at a limit of forms read.
-  const std::string Wide = P.Text("/Wide Do");
+  // Forms that multiply stop at the page's budget of operators, their text so
+  // far kept.
+  TPDFLimits Small;
+  Small.Operators = 100000;
+  TPDFPageBudget Budget(Small);
+  const std::string Wide = P.Text("/Wide Do", 0, &Budget);
+  EXPECT_EQ(Budget.Exceeded(), TPDFBudgetKind::Operators);
   EXPECT_GT(Wide.size(), 1000u);
   EXPECT_LT(Wide.size(), 1000000u);
 }

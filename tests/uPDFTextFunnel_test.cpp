@@ -610,6 +610,31 @@ TEST(TextFunnelIndex, ChoosesTheBlockOfThePlainSearch) {
   }
 }
 
+TEST(TextFunnelIndex, CoincidingEndsChooseTheBlockOfThePlainSearch) {
+  // Words drawn over and over at a few spots, so that many blocks end on one
+  // point; some continue them, some lie between.
+  std::mt19937 Rng(7);
+  const std::vector<double> Xs{0, 10, 20, 21, 40}, Widths{10, 1, 20, 30};
+  for (int Round = 0; Round < 3; ++Round) {
+    TPDFTextFunnel Funnel;
+    TPlainFunnel Plain;
+    for (int I = 0; I < 3000; ++I) {
+      TFragment F = At("w" + std::to_string(I), Xs[Rng() % Xs.size()], (Rng() % 3) * 0.5, Widths[Rng() % Widths.size()]);
+      F.Merge = Rng() % 10 != 0;
+      Add(Funnel, F);
+      Plain.Add(F);
+    }
+    EXPECT_EQ(Funnel.GetRows(), Plain.Rows()) << "round " << Round;
+  }
+  // Three blocks end on one point: each fragment that continues there takes
+  // the oldest one still ending there.
+  TPDFTextFunnel Funnel;
+  for (const char* Word : {"one", "two", "six"}) Add(Funnel, At(Word, 0, 0, 30));
+  Add(Funnel, At("+", 30));
+  Add(Funnel, At("-", 30));
+  EXPECT_EQ(Texts(Funnel), (std::vector<std::string>{"one+", "two-", "six"}));
+}
+
 TEST(TextFunnelIndex, GroupWhoseFirstSizeIsOddStillMatches) {
   // The first fragment of each group sets the grid's cell side: tiny, huge or
   // unusable sides must not change which block is chosen.

@@ -7,11 +7,13 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "uPDFBudget.h"
 #include "uPDFSecurity.h"
 #include "uPDFStatus.h"
 #include "uPDFStructure.h"
@@ -140,6 +142,13 @@ class TPDFDocument {
 
   // Fonts loaded for the document's pages, shared by its page-text requests.
   TPDFFontCache& FontCache() { return *FFontCache; }
+
+  // The work budget of the selected page's text: made afresh for each page
+  // by ResetPageBudget, and shared by every request for that page.
+  TPDFPageBudget& PageBudget() { return *FPageBudget; }
+  void ResetPageBudget(const TPDFLimits& Limits, std::optional<TPDFPageBudget::TClock::time_point> Deadline) {
+    FPageBudget = std::make_unique<TPDFPageBudget>(Limits, Deadline);
+  }
 
   // ---------------------------------------------------------------- security
   // The standard security handler, its Encrypt dictionary read on first
@@ -275,6 +284,7 @@ class TPDFDocument {
 
   std::unordered_map<int32_t, TObjectStream> FObjectStreams;
   std::unique_ptr<TPDFFontCache> FFontCache;
+  std::unique_ptr<TPDFPageBudget> FPageBudget = std::make_unique<TPDFPageBudget>();
 
   // The security handler, made anew by Clear; reads the trailer on first demand.
   std::unique_ptr<TPDFSecurityHandler> FSecurity;

@@ -193,8 +193,11 @@ int TPDFEngine::SelectPage(int Index) {
   // The objects reachable from the page are decrypted before it is read.
   if (FSelected->EncryptionState() == 1) Tree->DecryptPage();
   Tree->SelectPage(Index);
+  FSelected->ResetPageBudget(Limits, Deadline);
   return Tree->PageDict() && Tree->PageIndex() == Index ? 1 : 0;
 }
+
+const TPDFPageBudget& TPDFEngine::PageBudget() const { return FSelected->PageBudget(); }
 
 int TPDFEngine::SelectedPage() const { return FSelected->PageTree()->PageIndex(); }
 
@@ -266,10 +269,11 @@ bool TPDFEngine::PageHasImages() {
   };
   if (HasImage(Tree->GetPageResources(), HasImage, 0)) return true;
   // An inline image: the operator BI standing as a token of its own.
-  const std::string Content = Tree->GetPageContentBytes();
-  for (size_t At = Content.find("BI"); At != std::string::npos; At = Content.find("BI", At + 2)) {
-    const auto Delimits = [](char C) { return IsPDFWhite(static_cast<unsigned char>(C)); };
-    if ((At == 0 || Delimits(Content[At - 1])) && (At + 2 == Content.size() || Delimits(Content[At + 2]))) return true;
-  }
+  for (std::string_view Content : Tree->GetPageContentParts(FSelected->PageBudget()))
+    for (size_t At = Content.find("BI"); At != std::string_view::npos; At = Content.find("BI", At + 2)) {
+      const auto Delimits = [](char C) { return IsPDFWhite(static_cast<unsigned char>(C)); };
+      if ((At == 0 || Delimits(Content[At - 1])) && (At + 2 == Content.size() || Delimits(Content[At + 2])))
+        return true;
+    }
   return false;
 }

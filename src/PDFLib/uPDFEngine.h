@@ -6,9 +6,11 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "uPDFBudget.h"
 #include "uPDFStatus.h"
 #include "uPDFStructure.h"
 #include "uPDFTextFunnel.h"
@@ -151,6 +153,14 @@ class TPDFEngine {
   bool Rebuilt() const;
   // Cap on the decoded size of one stream, for documents loaded from now on.
   size_t MaxDecodedSize = DefaultMaxDecodedSize;
+  // What reading one page may cost, and the time by which the work must end
+  // (none: no end), for pages selected from now on.
+  TPDFLimits Limits;
+  std::optional<TPDFPageBudget::TClock::time_point> Deadline;
+  // The budget of the selected page: which one stopped it (None when the
+  // page was read whole), and whether its content was cut at the cap on
+  // decoded size.
+  const TPDFPageBudget& PageBudget() const;
   // The code page of all page text (and of passwords), for documents loaded
   // from now on.
   std::shared_ptr<const TCodePage> CodePage;

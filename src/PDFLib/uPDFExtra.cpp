@@ -259,6 +259,21 @@ size_t LiteralStringEnd(std::string_view Text, size_t Open) {
   return Text.size();
 }
 
+bool LiteralStringClosed(std::string_view Token) {
+  int Depth = 0;
+  for (size_t Pos = 0; Pos < Token.size(); ++Pos) {
+    const char B = Token[Pos];
+    if (B == '\\') {
+      ++Pos;
+    } else if (B == '(') {
+      ++Depth;
+    } else if (B == ')' && --Depth == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string UnescapeLiteralString(std::string_view Token) {
   std::string Out;
   if (Token.size() < 2) return Out;

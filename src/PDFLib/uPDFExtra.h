@@ -92,6 +92,9 @@ std::string UnescapeLiteralString(std::string_view Token);
 // stands at Open (nested parentheses counted, a byte after a backslash
 // ordinary), or Text's size when it is not closed.
 size_t LiteralStringEnd(std::string_view Text, size_t Open);
+// Whether the literal string token Token (from its "(") closes: its
+// parentheses balance at a ")" (escaped ones not counted).
+bool LiteralStringClosed(std::string_view Token);
 
 // Content-stream hex string token "<...>" to its bytes; empty when Token is not
 // framed by "<" and ">".

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "uPDFBudget.h"
 #include "uPDFExtra.h"
 #include "uPDFFontConst.h"
 #include "uPDFFontCollection.h"
@@ -17,13 +18,61 @@ constexpr const char* LineBreak = "\r\n";
 
 TPDFExtractor::TPDFExtractor(TPDFDictionary* Resources, TPDFFontCollection& FontCollection, const TCodePage& CodePage)
     : FResources(Resources), FStructure(Resources ? Resources->Structure() : nullptr), FFonts(FontCollection),
-      FCodePage(CodePage) {}
+      FCodePage(CodePage), FOwnBudget(std::make_unique<TPDFPageBudget>()), FBudget(FOwnBudget.get()) {}
+
+TPDFExtractor::~TPDFExtractor() = default;
+
+namespace {
+
+// Whether a token may be an operator: operators begin with a letter or a
+// quote.
+bool IsOperatorStart(char C) { return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || C == '\'' || C == '"'; }
+
+}  // namespace
 
 // ---------------------------------------------------------------- tokens
 
 std::string TPDFExtractor::NextToken() {
-  const int64_t Size = static_cast<int64_t>(FContent.size());
-  auto At = [&](int64_t P) { return static_cast<unsigned char>(FContent[static_cast<size_t>(P - 1)]); };
+  for (;;) {
+    const int64_t Start = FPos;
+    std::string Token = NextTokenOfPart();
+    // A string that a stream leaves open goes on in the next one (files
+    // split their content anywhere): what is left of this stream from the
+    // token on and the next stream are read as one, a line feed between.
+    if (!Token.empty() && FPos > static_cast<int64_t>(FContent.size()) && FNextStream < FStreams.size() &&
+        ((Token[0] == '(' && !LiteralStringClosed(Token)) || (Token[0] == '<' && Token.back() != '>'))) {
+      const std::string* Next = FBudget->Content(*FStreams[FNextStream]);
+      const std::string_view Rest = FContent.substr(std::min(static_cast<size_t>(Start - 1), FContent.size()));
+      if (Next && FBudget->Hold(Rest.size() + 1 + Next->size())) {
+        ++FNextStream;
+        std::string& Joined = FJoined.emplace_back();
+        Joined.reserve(Rest.size() + 1 + Next->size());
+        Joined.append(Rest);
+        Joined += '\n';
+        Joined += *Next;
+        FContent = Joined;
+        FPos = 1;
+        continue;
+      }
+    }
+    if (!Token.empty() || FNextStream >= FStreams.size()) return Token;
+    // The next stream; one past the page's budget ends the content.
+    const std::string* Content = FBudget->Content(*FStreams[FNextStream++]);
+    if (!Content) return {};
+    FContent = *Content;
+    FPos = 1;
+  }
+}
+
+std::string TPDFExtractor::NextTokenOfPart() {
+  // A stream that another follows ends in a line feed of its own, so that no
+  // token runs from one into the next.
+  const bool More = FNextStream < FStreams.size();
+  const int64_t Size = static_cast<int64_t>(FContent.size()) + (More ? 1 : 0);
+  auto At = [&](int64_t P) {
+    return P > static_cast<int64_t>(FContent.size()) ? static_cast<unsigned char>('\n')
+                                                     : static_cast<unsigned char>(FContent[static_cast<size_t>(P - 1)]);
+  };
   if (FPos >= Size) return {};
   while (FPos <= Size && IsPDFWhite(At(FPos))) ++FPos;
   if (FPos == Size) {
@@ -240,10 +289,21 @@ std::string TPDFExtractor::BaseFontNameOf(const std::string& Name) {
 
 // ---------------------------------------------------------------- the walk
 
-std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
+std::string TPDFExtractor::Extract(std::string_view Content, int Mode) { return Extract(Content, {}, Mode); }
+
+std::string TPDFExtractor::Extract(const std::vector<const TPDFStream*>& Streams, int Mode) {
+  return Extract({}, Streams, Mode);
+}
+
+void TPDFExtractor::AttachBudget(TPDFPageBudget* Budget) {
+  if (!Budget) return;
+  FOwnBudget.reset();
+  FBudget = Budget;
+}
+
+std::string TPDFExtractor::Extract(std::string_view Content, const std::vector<const TPDFStream*>& Streams, int Mode) {
   if (Mode != 0 && Mode != 2) return {};
-  FContent = Content;
-  FPos = 1;
+  FMode = Mode;
   FMode = Mode;
   FFontResources = FResources ? As<TPDFDictionary>(FResources->GetValue("Font", true)) : nullptr;
   FOut.clear();
@@ -269,21 +329,22 @@ std::string TPDFExtractor::Extract(std::string_view Content, int Mode) {
   FArraySpaces.clear();
   FBaseFontName.clear();
   FActiveForms.clear();
-  FFormContents.clear();
   FFormDepth = 0;
-  FFormRuns = 0;
-  FFormBytes = 0;
-  Walk(Content);
-  FFormContents.clear();
+  Walk(Content, Streams);
+  FJoined.clear();
   return CleanUp(std::move(FOut));
 }
 
-void TPDFExtractor::Walk(std::string_view Content) {
+void TPDFExtractor::Walk(std::string_view Content, const std::vector<const TPDFStream*>& Streams) {
+  std::vector<const TPDFStream*> SavedStreams = std::move(FStreams);
+  const size_t SavedNextStream = FNextStream;
   const std::string_view SavedContent = FContent;
   const int64_t SavedPos = FPos;
+  FStreams = Streams;
+  FNextStream = 0;
   FContent = Content;
   FPos = 1;
-  for (std::string Token = NextToken(); !Token.empty(); Token = NextToken()) {
+  for (std::string Token = NextToken(); !Token.empty() && !FBudget->Exhausted(); Token = NextToken()) {
     if (Token[0] == '(') FCurrentString = UnescapeLiteralString(Token);
     else if (Token[0] == '<') FCurrentString = HexStringToBytes(Token);
 
@@ -331,6 +392,7 @@ void TPDFExtractor::Walk(std::string_view Content) {
     }
 
     // Every operator this walk knows is one or two bytes long.
+    if (Token.size() <= 2 && IsOperatorStart(Token[0]) && !FBudget->Operator()) break;
     if (Token.size() <= 2) {
       if (Token == "rg") {
         SetColour(Number(3), Number(2), Number(1));
@@ -399,6 +461,8 @@ void TPDFExtractor::Walk(std::string_view Content) {
     FPrevY = FY;
     PushOperand(std::move(Token));
   }
+  FStreams = std::move(SavedStreams);
+  FNextStream = SavedNextStream;
   FContent = SavedContent;
   FPos = SavedPos;
 }
@@ -412,15 +476,10 @@ void TPDFExtractor::RunForm(const std::string& Name) {
   const auto* Subtype = As<TPDFName>(Dict->GetValue("Subtype", true));
   if (!Subtype || Subtype->Value() != "Form") return;  // images and others hold no text
   // A form that invokes itself, directly or through others, is not read
-  // again; nesting and the forms read in all stop at limits, so that forms
-  // that each invoke the next many times cannot multiply without end.
-  if (FFormDepth >= MaxFormDepth || FFormRuns >= MaxFormRuns || FFormBytes >= MaxFormBytes) return;
-  if (!FActiveForms.insert(Form).second) return;
-  auto Cached = FFormContents.find(Form);
-  if (Cached == FFormContents.end()) Cached = FFormContents.emplace(Form, Form->GetDecodedData()).first;
-  const std::string& Content = Cached->second;
-  ++FFormRuns;
-  FFormBytes += Content.size();
+  // again; nesting stops at a limit, and the page's budget stops forms that
+  // each invoke the next many times. A form's content is decoded once per
+  // page.
+  if (FFormDepth >= MaxFormDepth || FBudget->Exhausted() || !FActiveForms.insert(Form).second) return;
 
   // What the form changes of the graphics and text state is its own: the
   // state at the Do comes back after it. The position stays where its text
@@ -459,7 +518,7 @@ void TPDFExtractor::RunForm(const std::string& Name) {
   FWindow.fill(std::string());
   FWindowHead = 0;
   ++FFormDepth;
-  Walk(Content);
+  Walk({}, {Form});
   --FFormDepth;
   FActiveForms.erase(Form);
 

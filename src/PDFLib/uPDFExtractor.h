@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -11,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "uPDFBudget.h"
 #include "uPDFExtra.h"
 #include "uPDFFontConst.h"
 
@@ -30,20 +33,31 @@ class TPDFExtractor {
  public:
   // Resources may be null; FontCollection and CodePage must outlive the extractor.
   TPDFExtractor(TPDFDictionary* Resources, TPDFFontCollection& FontCollection, const TCodePage& CodePage);
+  ~TPDFExtractor();
+  TPDFExtractor(const TPDFExtractor&) = delete;
+  TPDFExtractor& operator=(const TPDFExtractor&) = delete;
 
   // The text of Content in Mode (0 or 2); the empty text for other modes.
   std::string Extract(std::string_view Content, int Mode);
+  // The same for content streams read one after another, each decoded
+  // through the budget when the one before has ended.
+  std::string Extract(const std::vector<const TPDFStream*>& Streams, int Mode);
+  // Spends Budget (owned by the caller: the page's) instead of an own budget
+  // of the default limits. Once it is spent the walk stops.
+  void AttachBudget(TPDFPageBudget* Budget);
 
  private:
   using TMatrix = TPDFMatrix;
 
-  // Reads the tokens of Content (the page's, or a form's) in the current
-  // state; the content read before comes back afterwards.
-  void Walk(std::string_view Content);
+  std::string Extract(std::string_view Content, const std::vector<const TPDFStream*>& Streams, int Mode);
+  // Reads Content, then Streams, in the current state; the content read
+  // before comes back afterwards.
+  void Walk(std::string_view Content, const std::vector<const TPDFStream*>& Streams);
   // The text of form XObject Name of the current resources, where its Do
   // stands; other XObjects and unknown names give nothing.
   void RunForm(const std::string& Name);
   std::string NextToken();
+  std::string NextTokenOfPart();
   double TextWidth(std::string_view Bytes) const;
   // The text of Bytes in the current font; the codes at Spaces (ascending
   // offsets) are word breaks the extractor inserted and read as " ". In a
@@ -76,8 +90,16 @@ class TPDFExtractor {
   TPDFGlyphWidths FDefaultWidths;
   TPDFCodeTexts FDefaultTexts;
 
-  // Extraction state.
+  std::unique_ptr<TPDFPageBudget> FOwnBudget;
+  TPDFPageBudget* FBudget;
+
+  // Extraction state: the streams still to read, and the content being read
+  // with the position in it.
+  std::vector<const TPDFStream*> FStreams;
+  size_t FNextStream = 0;
   std::string_view FContent;
+  // Contents made of a string a stream left open and the stream after it.
+  std::deque<std::string> FJoined;
   int64_t FPos = 1;
   int FMode = 0;
   std::string FOut;
@@ -101,15 +123,9 @@ class TPDFExtractor {
   // Where FArrayText holds inserted word breaks.
   std::vector<size_t> FArraySpaces;
 
-  // Forms: nesting, the forms being read (a form met again inside itself is
-  // skipped), and the forms and bytes read in one extraction, each with its
-  // limit. A form's decoded content is kept for the extraction.
+  // Forms: nesting, and the forms being read (a form met again inside itself
+  // is skipped). A form's decoded content is the page budget's.
   static constexpr int MaxFormDepth = 64;
-  static constexpr int MaxFormRuns = 100000;
-  static constexpr size_t MaxFormBytes = size_t{64} << 20;
   int FFormDepth = 0;
-  int FFormRuns = 0;
-  size_t FFormBytes = 0;
   std::unordered_set<const TPDFStream*> FActiveForms;
-  std::unordered_map<const TPDFStream*, std::string> FFormContents;
 };

@@ -23,6 +23,7 @@ void RenderPageText(TPDFDocument& Document, TPDFTextFunnel& Funnel) {
     return Document.MayHoldKey(Number, Generation, Key);
   };
   Renderer.AttachFunnel(&Funnel);
+  Renderer.AttachBudget(&Document.PageBudget());
   Renderer.RenderPage();
 }
 
@@ -42,7 +43,8 @@ std::string GetPageText(TPDFDocument& Document, int TextType, TPDFTextFunnel* Fu
   TPDFFontCollection Fonts(CodePage, &Document.FontCache());
   Fonts.LoadFontPrograms = true;
   if (TextType == 1) TextType = 0;
-  const std::string Content = Tree->GetPageContentBytes();
   TPDFExtractor Extractor(Tree->GetPageResources(), Fonts, CodePage);
-  return Extractor.Extract(Content, TextType);
+  Extractor.AttachBudget(&Document.PageBudget());
+  const std::vector<const TPDFStream*> Streams(Tree->ContentStreams().begin(), Tree->ContentStreams().end());
+  return Extractor.Extract(Streams, TextType);
 }

@@ -293,6 +293,13 @@ std::string TPDFPageTree::GetPageContentBytes() {
   return Bytes;
 }
 
+TPDFContentParts TPDFPageTree::GetPageContentParts(TPDFPageBudget& Budget) {
+  TPDFContentParts Parts;
+  for (const TPDFStream* S : FContentStreams)
+    if (const std::string* Content = S ? Budget.Content(*S) : nullptr) Parts.emplace_back(*Content);
+  return Parts;
+}
+
 TPDFDictionary* TPDFPageTree::GetPageResources() {
   if (!FPageDict) return nullptr;
   TPDFObject* Resources = FPageDict->GetValue("Resources", false);

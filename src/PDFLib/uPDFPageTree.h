@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "uPDFBudget.h"
 #include "uPDFStructure.h"
 
 // Access to the pages of one document: one page is selected at a time. Pages
@@ -59,6 +60,9 @@ class TPDFPageTree {
   // Decoded bytes of all content streams, a line feed between each two that
   // are not empty.
   std::string GetPageContentBytes();
+  // The decoded content streams, each decoded once per page through Budget
+  // (whose strings the parts view); a stream past the budget is left out.
+  TPDFContentParts GetPageContentParts(TPDFPageBudget& Budget);
   // The page's Resources, or its parent node's; an empty dictionary is put in
   // when there are none. Null only without a current page.
   TPDFDictionary* GetPageResources();

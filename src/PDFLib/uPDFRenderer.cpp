@@ -5,9 +5,11 @@
 #include <cassert>
 #include <cctype>
 #include <cmath>
+#include <deque>
 #include <cstdio>
 
 #include "CodePage.h"
+#include "uPDFBudget.h"
 #include "uPDFExtra.h"
 #include "uPDFFontCollection.h"
 #include "uPDFStructure.h"
@@ -36,6 +38,13 @@ const TPDFArray* FourNumbers(TPDFObject* Obj) {
   return A;
 }
 
+// Whether a string token runs to the end of its content without its close.
+bool Unclosed(std::string_view Token) {
+  if (Token.empty()) return false;
+  if (Token[0] == '<') return Token.back() != '>';
+  return Token[0] == '(' && !LiteralStringClosed(Token);
+}
+
 uint8_t ColourByte(double V) {
   const double B = std::nearbyint(V * 255);  // halves to the even neighbour
   return static_cast<uint8_t>(std::clamp(std::isnan(B) ? 0.0 : B, 0.0, 255.0));
@@ -56,8 +65,15 @@ struct TPDFRenderer::TGraphicsState {
 };
 
 // One interpretation: its content, resources, state, state stack and operands.
+// The content is the page budget's: its streams are decoded once per page.
 struct TPDFRenderer::TRun {
-  std::string Content;
+  // The streams read one after another, each fetched when the one before
+  // has ended, and the content of the one being read.
+  std::vector<const TPDFStream*> Streams;
+  size_t Next = 0;
+  std::string_view Content;
+  // Contents made of a string a stream left open and the stream after it.
+  std::deque<std::string> Joined;
   size_t Pos = 0;
   TPDFDictionary* Resources = nullptr;
   TGraphicsState State;
@@ -75,7 +91,7 @@ struct TPDFRenderer::TRun {
 
 TPDFRenderer::TPDFRenderer(TPDFFontCollection& Collection, const TCodePage& CodePage)
     : FCollection(Collection), FCodePage(CodePage), FOwnFunnel(std::make_unique<TPDFTextFunnel>()),
-      FFunnel(FOwnFunnel.get()) {}
+      FFunnel(FOwnFunnel.get()), FOwnBudget(std::make_unique<TPDFPageBudget>()), FBudget(FOwnBudget.get()) {}
 
 TPDFRenderer::~TPDFRenderer() = default;
 
@@ -83,6 +99,12 @@ void TPDFRenderer::AttachFunnel(TPDFTextFunnel* Funnel) {
   if (!Funnel) return;
   FOwnFunnel.reset();
   FFunnel = Funnel;
+}
+
+void TPDFRenderer::AttachBudget(TPDFPageBudget* Budget) {
+  if (!Budget) return;
+  FOwnBudget.reset();
+  FBudget = Budget;
 }
 
 void TPDFRenderer::RenderPage() {
@@ -109,13 +131,10 @@ void TPDFRenderer::Interpret(TPDFObject* Object) {
     }
     TPDFObject* Contents = PageDict->GetValue("Contents", true);
     if (auto* S = As<TPDFStream>(Contents)) {
-      R.Content = S->GetDecodedData();
+      R.Streams.push_back(S);
     } else if (auto* A = As<TPDFArray>(Contents)) {
       for (TPDFObject* Item : A->Items())
-        if (auto* S = As<TPDFStream>(Resolved(Item))) {
-          R.Content += ' ';
-          R.Content += S->GetDecodedData();
-        }
+        if (auto* S = As<TPDFStream>(Resolved(Item))) R.Streams.push_back(S);
     }
   } else if (Form) {
     TPDFDictionary* Dict = Form->Dictionary();
@@ -123,43 +142,67 @@ void TPDFRenderer::Interpret(TPDFObject* Object) {
       R.Resources = As<TPDFDictionary>(Res);
     else if (Dict->GetTypeName() == "XObject")
       R.Resources = FCallerResources;
-    R.Content = Form->GetDecodedData();
+    R.Streams.push_back(Form);
   } else {
     return;
   }
   R.State.SavedCTM = FCTM;
   R.Stack.push_back(R.State);
-  for (std::string_view Token = NextToken(R); !Token.empty(); Token = NextToken(R)) Dispatch(R, Token);
-  if (PageDict) AnnotationPass();
+  for (std::string_view Token = NextToken(R); !Token.empty() && !FBudget->Exhausted(); Token = NextToken(R))
+    Dispatch(R, Token);
+  if (PageDict && !FBudget->Exhausted()) AnnotationPass();
 }
 
 std::string_view TPDFRenderer::NextToken(TRun& R) {
-  const std::string_view C = R.Content;
-  const size_t Size = C.size();
-  while (R.Pos < Size && IsPDFWhite(static_cast<unsigned char>(C[R.Pos]))) ++R.Pos;
-  if (R.Pos >= Size) return {};
-  const size_t Start = R.Pos;
-  const char First = C[R.Pos];
-  if (R.Pos + 1 == Size) {
-    ++R.Pos;
-    return C.substr(Start, 1);
-  }
-  if (First == '(') {
-    R.Pos = LiteralStringEnd(C, R.Pos);
-  } else if (First == '<') {
-    const size_t Close = C.find('>', R.Pos);
-    R.Pos = Close == std::string_view::npos ? Size : Close + 1;
-  } else if (First == '[' || First == ']' || First == '\'') {
-    ++R.Pos;
-  } else {
-    ++R.Pos;
-    while (R.Pos < Size) {
-      const unsigned char B = static_cast<unsigned char>(C[R.Pos]);
-      if (IsPDFWhite(B) || B == '(' || B == '/' || B == '<' || B == '[' || B == ']') break;
-      ++R.Pos;
+  // The streams are read one after another; a stream past the page's budget
+  // ends the content.
+  for (;;) {
+    for (;;) {
+      while (R.Pos < R.Content.size() && IsPDFWhite(static_cast<unsigned char>(R.Content[R.Pos]))) ++R.Pos;
+      if (R.Pos < R.Content.size() || R.Next >= R.Streams.size()) break;
+      const std::string* Content = FBudget->Content(*R.Streams[R.Next++]);
+      if (!Content) return {};
+      R.Content = *Content;
+      R.Pos = 0;
     }
+    const std::string_view C = R.Content;
+    const size_t Size = C.size();
+    if (R.Pos >= Size) return {};
+    const size_t Start = R.Pos;
+    const char First = C[R.Pos];
+    if (R.Pos + 1 == Size) {
+      ++R.Pos;
+    } else if (First == '(') {
+      R.Pos = LiteralStringEnd(C, R.Pos);
+    } else if (First == '<') {
+      const size_t Close = C.find('>', R.Pos);
+      R.Pos = Close == std::string_view::npos ? Size : Close + 1;
+    } else if (First == '[' || First == ']' || First == '\'') {
+      ++R.Pos;
+    } else {
+      ++R.Pos;
+      while (R.Pos < Size) {
+        const unsigned char B = static_cast<unsigned char>(C[R.Pos]);
+        if (IsPDFWhite(B) || B == '(' || B == '/' || B == '<' || B == '[' || B == ']') break;
+        ++R.Pos;
+      }
+    }
+    const std::string_view Token = C.substr(Start, R.Pos - Start);
+    // A string that a stream leaves open goes on in the next one (files split
+    // their content anywhere, and other readers join the parts with a space):
+    // the rest of the token and the next stream are read as one.
+    if (R.Pos < Size || R.Next >= R.Streams.size() || !Unclosed(Token)) return Token;
+    const std::string* Next = FBudget->Content(*R.Streams[R.Next]);
+    if (!Next || !FBudget->Hold(Token.size() + 1 + Next->size())) return Token;
+    ++R.Next;
+    std::string& Joined = R.Joined.emplace_back();
+    Joined.reserve(Token.size() + 1 + Next->size());
+    Joined.append(Token);
+    Joined += ' ';
+    Joined += *Next;
+    R.Content = Joined;
+    R.Pos = 0;
   }
-  return C.substr(Start, R.Pos - Start);
 }
 
 const std::unordered_map<std::string_view, TPDFRenderer::THandler>& TPDFRenderer::Operators() {
@@ -221,7 +264,7 @@ void TPDFRenderer::Dispatch(TRun& R, std::string_view Token) {
     R.Push(Token);
     return;
   }
-  (this->*It->second)(R);
+  if (FBudget->Operator()) (this->*It->second)(R);
 }
 
 double TPDFRenderer::TakeNumber(TRun& R) {
@@ -261,6 +304,7 @@ void TPDFRenderer::SelectStateFont(TRun& R) {
 }
 
 void TPDFRenderer::AddWord(TRun& R, const TGlyphUnits& U, const std::string& Text, double E, double D, bool Vertical) {
+  if (!FBudget->Word()) return;
   const TPDFFontCollectionData& Font = FCollection.Current();
   static constexpr char Hex[] = "0123456789ABCDEF";
   const char Color[7] = {'#',
@@ -321,7 +365,7 @@ void TPDFRenderer::Show(TRun& R, size_t Count) {
     uint32_t Code;
     std::u32string Chars;
     std::string Converted;
-    for (size_t B = 0; Font.NextCode(Bytes, B, Code);) {
+    for (size_t B = 0; Font.NextCode(Bytes, B, Code) && FBudget->Glyphs(1);) {
       double K;
       std::string_view Text;
       if (Vertical) {
@@ -495,7 +539,7 @@ void TPDFRenderer::RunXObject(TRun& R, const std::string& Name) {
   auto* Subtype = As<TPDFName>(Stream->Dictionary()->GetValue("Subtype", true));
   if (!Subtype || Subtype->Value() != "Form") return;  // images and others: nothing in text mode
   // A form that invokes itself, directly or through others, is not run again.
-  if (FDepth >= MaxFormDepth || !FActiveForms.insert(Stream).second) return;
+  if (FDepth >= MaxFormDepth || FBudget->Exhausted() || !FActiveForms.insert(Stream).second) return;
   if (auto* Matrix = As<TPDFArray>(Stream->Dictionary()->GetValue("Matrix", true)); Matrix && Matrix->Count() == 6) {
     TMatrix M;
     bool Numbers = true;
@@ -617,7 +661,7 @@ void TPDFRenderer::SkipInlineImage(TRun& R) {
     if (Token == "[" || Token == "<<") continue;  // a value still open: keep the key
     Key.clear();
   }
-  const std::string& C = R.Content;
+  const std::string_view C = R.Content;
   const size_t DataStart = std::min(R.Pos + 1, C.size());  // one white-space byte after ID
   auto LandsOnEI = [&](size_t P) -> bool {
     while (P < C.size() && IsPDFWhite(static_cast<unsigned char>(C[P]))) ++P;
@@ -662,7 +706,7 @@ void TPDFRenderer::SkipInlineImage(TRun& R) {
     if (Bytes >= 0 && Bytes < static_cast<double>(C.size()) && LandsOnEI(DataStart + static_cast<size_t>(Bytes))) return;
   }
   // Otherwise: the first "EI" followed by white space.
-  for (size_t P = C.find("EI", DataStart); P != std::string::npos; P = C.find("EI", P + 1)) {
+  for (size_t P = C.find("EI", DataStart); P != std::string_view::npos; P = C.find("EI", P + 1)) {
     if (P + 2 == C.size() || IsPDFWhite(static_cast<unsigned char>(C[P + 2]))) {
       R.Pos = P + 2;
       return;
@@ -696,6 +740,7 @@ void TPDFRenderer::AnnotationPass() {
       Appearance = State ? As<TPDFStream>(States->GetValue(State->Value(), true)) : nullptr;
     }
     if (!Appearance || !FourNumbers(Appearance->Dictionary()->GetValue("BBox", true))) continue;
+    if (FBudget->Exhausted()) return;
     if (FDepth >= MaxFormDepth || !FActiveForms.insert(Appearance).second) continue;
     const TMatrix Saved = FCTM;
     const double X1 = As<TPDFNumeric>(Rect->GetItem(0))->Value(), Y1 = As<TPDFNumeric>(Rect->GetItem(1))->Value();

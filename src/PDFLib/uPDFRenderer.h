@@ -17,6 +17,7 @@
 
 class TPDFDictionary;
 class TPDFFontCollection;
+class TPDFPageBudget;
 class TPDFIndRef;
 class TPDFObject;
 class TPDFStream;
@@ -47,6 +48,9 @@ class TPDFRenderer {
 
   // Uses Funnel (owned by the caller) instead of the renderer's own.
   void AttachFunnel(TPDFTextFunnel* Funnel);
+  // Spends Budget (owned by the caller: the page's) instead of an own budget
+  // of the default limits. Once it is spent the page stops.
+  void AttachBudget(TPDFPageBudget* Budget);
   TPDFTextFunnel& Funnel() { return *FFunnel; }
   // Clears the funnel and interprets the page, then its annotations.
   void RenderPage();
@@ -65,7 +69,7 @@ class TPDFRenderer {
   using THandler = void (TPDFRenderer::*)(TRun&);
 
   static const std::unordered_map<std::string_view, THandler>& Operators();
-  static std::string_view NextToken(TRun& R);
+  std::string_view NextToken(TRun& R);
   void Dispatch(TRun& R, std::string_view Token);
   double TakeNumber(TRun& R);
   std::string TakeText(TRun& R);
@@ -126,6 +130,8 @@ class TPDFRenderer {
   const TCodePage& FCodePage;
   std::unique_ptr<TPDFTextFunnel> FOwnFunnel;
   TPDFTextFunnel* FFunnel;
+  std::unique_ptr<TPDFPageBudget> FOwnBudget;
+  TPDFPageBudget* FBudget;
   TMatrix FCTM{1, 0, 0, 1, 0, 0};
   TPDFDictionary* FCallerResources = nullptr;
   // Forms being interpreted: a form that invokes itself is not run again.

@@ -13,6 +13,8 @@ const char* StatusKindName(TPDFStatusKind Kind) {
     case TPDFStatusKind::Timeout: return "timeout";
     case TPDFStatusKind::Memory: return "memory";
     case TPDFStatusKind::WriteError: return "write_error";
+    case TPDFStatusKind::Truncated: return "truncated";
+    case TPDFStatusKind::Budget: return "budget";
     case TPDFStatusKind::Internal: return "internal";
   }
   return "internal";

@@ -27,13 +27,19 @@ enum class TPDFStatusKind : uint8_t {
   Memory,
   // The output could not be written.
   WriteError,
+  // A page's content was cut at the cap on decoded size (its text past the
+  // cap is lost).
+  Truncated,
+  // Not a failure: a page was stopped by its work budget (its text so far
+  // kept).
+  Budget,
   // Anything else: a fault of the program.
   Internal,
 };
 
 // "ok", "unreadable", "not_pdf", "damaged_refused", "password",
 // "unknown_encryption", "aes_unavailable", "timeout", "memory",
-// "write_error", "internal".
+// "write_error", "truncated", "budget", "internal".
 const char* StatusKindName(TPDFStatusKind Kind);
 
 // A result: Ok, or a kind of failure with its message. Converts to true only

@@ -448,7 +448,14 @@ void TPDFStream::SetDictionary(TPDFDictionary* Dict) {
   if (Holders(Old) == 0) Structure()->FreeObject(Old, true);
 }
 
-std::string TPDFStream::GetDecodedData(size_t Limit) const {
+std::string TPDFStream::GetDecodedData(size_t Limit) const { return Decode(Limit, nullptr); }
+
+std::string TPDFStream::GetDecodedData(bool& Cut) const {
+  Cut = false;
+  return Decode(SIZE_MAX, &Cut);
+}
+
+std::string TPDFStream::Decode(size_t Limit, bool* Cut) const {
   // The filter list: a name, or the names of an array (other items skipped).
   std::vector<std::string_view> Filters;
   TPDFObject* Filter = FDictionary->GetValue(PDFKey::Filter, true);
@@ -473,7 +480,10 @@ std::string TPDFStream::GetDecodedData(size_t Limit) const {
 
   // The limit cuts the last step only (a cut input would give less output),
   // and not a predictor's input, which goes by whole rows.
-  const size_t Full = Structure()->MaxDecodedSize;
+  // Told to look for a cut, each step may give one byte past the cap: when
+  // it does, the cap cut it.
+  const size_t MaxSize = Structure()->MaxDecodedSize;
+  const size_t Full = Cut && MaxSize != SIZE_MAX ? MaxSize + 1 : MaxSize;
   const size_t Limited = std::min(Limit, Full);
   // The stored bytes are read in place by the first filter, not copied.
   std::string Data;
@@ -510,9 +520,13 @@ std::string TPDFStream::GetDecodedData(size_t Limit) const {
     }
     // Any other filter (images, Crypt...) passes its bytes on.
     if (Decoded && Data.size() > Cap) Data.resize(Cap);
+    if (Cut && Decoded && Data.size() > MaxSize) {
+      Data.resize(MaxSize);
+      *Cut = true;
+    }
   }
   if (Decoded && Data.size() > Limited) Data.resize(Limited);
-  return Decoded ? Data : std::string(Current().substr(0, Limited));
+  return Decoded ? Data : std::string(Current().substr(0, std::min(Limited, MaxSize)));
 }
 
 void TPDFStream::AppendText(std::string& Out, int Depth) const {

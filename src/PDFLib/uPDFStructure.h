@@ -327,6 +327,9 @@ class TPDFStream final : public TPDFObject {
   // With Limit, decoding stops once Limit bytes are out (the first bytes of
   // a long stream, cheaply).
   std::string GetDecodedData(size_t Limit = SIZE_MAX) const;
+  // The same without a limit of the caller's; Cut tells whether the cap cut
+  // the content (there was more).
+  std::string GetDecodedData(bool& Cut) const;
 
   void AppendText(std::string& Out, int Depth = 0) const override;
   void ShiftNumbers(int Delta, int Depth = 0) override;
@@ -336,6 +339,7 @@ class TPDFStream final : public TPDFObject {
   void DropContents() override { std::string().swap(FRawData); }
 
  private:
+  std::string Decode(size_t Limit, bool* Cut) const;
   friend class TPDFStructure;
   TPDFStream(TPDFStructure* S, TPDFDictionary* D) : TPDFObject(S, StaticClass, 'S'), FDictionary(D) {}
   TPDFDictionary* FDictionary;

@@ -1,9 +1,11 @@
 // Writes seed files for the fuzz_load_document target with the fixture writer,
-// or with "rebuild" the damaged files that seed fuzz_rebuild:
-//   make_load_seeds OUTPUT_DIR [rebuild]
+// with "rebuild" the damaged files that seed fuzz_rebuild, or with "hostile"
+// pages that cost without end unless their budgets stop them:
+//   make_load_seeds OUTPUT_DIR [rebuild|hostile]
 #include <fstream>
 #include <string>
 
+#include "HostileFixtures.h"
 #include "TestPDFWriter.h"
 
 int main(int argc, char** argv) {
@@ -17,6 +19,16 @@ int main(int argc, char** argv) {
     for (int P = 1; P <= N; ++P) O.Pages.push_back({"BT /F1 12 Tf 72 720 Td (Page " + std::to_string(P) + ") Tj ET"});
     return O;
   };
+  if (argc > 2 && std::string(argv[2]) == "hostile") {
+    const auto SaveBytes = [&](const std::string& Name, const std::string& Bytes) {
+      std::ofstream(Dir + "/" + Name + ".pdf", std::ios::binary) << Bytes;
+    };
+    SaveBytes("hostile-form-chain", FormChainPdf(8, 20));
+    SaveBytes("hostile-coincident", CoincidentWordsPdf(2000));
+    SaveBytes("hostile-repeated", RepeatedContentsPdf(16, 1000));
+    SaveBytes("hostile-past-spaces", TextPastSpacesPdf(1000));
+    return 0;
+  }
   if (argc > 2 && std::string(argv[2]) == "rebuild") {
     // Offsets shifted, then object streams only a scan finds.
     TSimpleDocOptions O = Pages(3);
