@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "HostileFixtures.h"
 #include "TestFonts.h"
 #include "TestPDFWriter.h"
 #include "uPDFCMap.h"
@@ -881,6 +882,114 @@ TEST_F(Batch, AWorkerThatCrashesTakesOnlyItsFile) {
 }
 
 // ================================================================ temporary files
+
+// Whether process Pid has ended (gone, or a zombie no one reaped yet).
+bool ProcessEnded(pid_t Pid) {
+  const std::string Stat = Read("/proc/" + std::to_string(Pid) + "/stat");
+  const size_t Close = Stat.rfind(')');
+  return Stat.empty() || (Close != std::string::npos && Close + 2 < Stat.size() && Stat[Close + 2] == 'Z');
+}
+
+// The worker processes of Pid.
+std::vector<pid_t> Children(pid_t Pid) {
+  std::vector<pid_t> Out;
+  std::istringstream In(Read("/proc/" + std::to_string(Pid) + "/task/" + std::to_string(Pid) + "/children"));
+  for (pid_t Child; In >> Child;) Out.push_back(Child);
+  return Out;
+}
+
+TEST_F(Batch, AReportLineForEveryFileWithItsKind) {
+  fs::create_directories(Dir / "in" / "sub");
+  fs::create_directories(Dir / "elsewhere");
+  fs::create_directories(Dir / "out");
+  fs::copy_file(Pdf, Dir / "in" / "good.pdf");
+  fs::copy_file(Pdf, Dir / "in" / "sub" / "linked.pdf");
+  fs::create_directory_symlink(Dir / "elsewhere", Dir / "out" / "sub");
+  std::ofstream(Dir / "in" / "new\nline.pdf") << "not a PDF";
+  std::ofstream(Dir / "in" / "slow.pdf", std::ios::binary) << FormChainPdf(12, 10);
+  std::ofstream(Dir / "in" / "chain.pdf", std::ios::binary) << FormChainPdf(7, 10);
+  std::string Out, Err;
+  EXPECT_EQ(Run("-q -j 2 --timeout 1 --layout content --report report.jsonl -o out in", Out, Err), 4) << Err;
+  const std::string Report = Read(Dir / "report.jsonl");
+  const auto Line = [&](const std::string& Path) {
+    const size_t At = Report.find("{\"path\": \"" + Path + "\"");
+    return At == std::string::npos ? std::string() : Report.substr(At, Report.find('\n', At) - At);
+  };
+  struct Case {
+    const char* Path;
+    const char* Status;
+    const char* Kind;
+  } Cases[] = {
+      {"in/good.pdf", "\"status\": \"extracted\", \"kind\": null", nullptr},
+      {"in/new\\nline.pdf", "\"status\": \"not_opened\"", "\"kind\": \"not_pdf\""},
+      {"in/sub/linked.pdf", "\"status\": \"failed\"", "\"kind\": \"write_error\""},
+      {"in/slow.pdf", "\"status\": \"failed\"", "\"kind\": \"timeout\""},
+  };
+  for (const Case& C : Cases) {
+    const std::string L = Line(C.Path);
+    EXPECT_NE(L.find(C.Status), std::string::npos) << C.Path << ": " << Report;
+    if (C.Kind) {
+      EXPECT_NE(L.find(C.Kind), std::string::npos) << C.Path << ": " << L;
+    }
+  }
+  EXPECT_NE(Line("in/good.pdf").find("\"pages\": 4, \"chars\": "), std::string::npos) << Report;
+  // Forms that multiply stop at the page's budget; the file counts as
+  // extracted (or, on a slow machine, as out of time).
+  const std::string Chain = Line("in/chain.pdf");
+  EXPECT_TRUE(Chain.find("\"kind\": \"budget\"") != std::string::npos ||
+              Chain.find("\"kind\": \"timeout\"") != std::string::npos)
+      << Chain;
+  EXPECT_TRUE(fs::is_empty(Dir / "elsewhere"));  // nothing written through the link
+  EXPECT_FALSE(fs::exists(Dir / "out" / "slow.txt"));
+  EXPECT_EQ(Hidden(Dir / "out"), std::vector<std::string>{});
+  // One line for each input, each line one object.
+  size_t Lines = 0, Objects = 0;
+  for (size_t At = Report.find('\n'); At != std::string::npos; At = Report.find('\n', At + 1)) ++Lines;
+  for (size_t At = Report.find("{\"path\": "); At != std::string::npos; At = Report.find("{\"path\": ", At + 1)) ++Objects;
+  EXPECT_EQ(Lines, Objects);
+  EXPECT_EQ(Report.find("in/good.pdf", Report.find("in/good.pdf") + 1), std::string::npos);
+  size_t Inputs = 0;
+  for (const auto& E : fs::recursive_directory_iterator(Dir / "in")) Inputs += E.is_regular_file() && (E.path().extension() == ".pdf" || E.path().extension() == ".PDF");
+  EXPECT_EQ(Lines, Inputs) << Report;
+
+  // With --skip-existing the report of a second run shows what was left.
+  fs::remove(Dir / "in" / "slow.pdf");
+  fs::remove(Dir / "report.jsonl");
+  EXPECT_EQ(Run("-q --skip-existing --report report.jsonl -o out in/good.pdf", Out, Err), 0) << Err;
+  EXPECT_NE(Read(Dir / "report.jsonl").find("\"status\": \"skipped\""), std::string::npos);
+}
+
+TEST_F(Batch, WorkersEndWithTheirParentAndLeaveNoTemporaryFile) {
+  fs::create_directories(Dir / "big");
+  for (int I = 0; I < 4; ++I) std::ofstream(Dir / "big" / ("f" + std::to_string(I) + ".pdf"), std::ios::binary) << FormChainPdf(12, 10);
+  struct Case {
+    const char* What;
+    std::vector<int> Signals;
+    int Status;  // -1: killed
+  } Cases[] = {
+      {"killed", {SIGKILL}, -1},
+      {"terminated", {SIGTERM}, 1},
+      {"Ctrl-C twice", {SIGINT, SIGINT}, 1},
+  };
+  for (const Case& C : Cases) {
+    fs::remove_all(Dir / "out");
+    const pid_t Pid = Start("-q -j 2 --timeout 0 --layout content -o out big");
+    // Both workers are under way once their temporary files show.
+    for (int I = 0; I < 500 && Hidden(Dir / "out").size() < 2; ++I) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::vector<pid_t> Workers = Children(Pid);
+    ASSERT_EQ(Workers.size(), 2u) << C.What;
+    for (int Signal : C.Signals) {
+      ::kill(Pid, Signal);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(Wait(Pid), C.Status) << C.What;
+    for (pid_t W : Workers) {
+      for (int I = 0; I < 300 && !ProcessEnded(W); ++I) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      EXPECT_TRUE(ProcessEnded(W)) << C.What;
+    }
+    EXPECT_EQ(Hidden(Dir / "out"), std::vector<std::string>{}) << C.What;
+  }
+}
 
 TEST_F(Console, TemporaryFilesNeverOpenAPlantedLink) {
   // Someone who shares the folder plants links under the names a temporary

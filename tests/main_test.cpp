@@ -10,6 +10,7 @@
 #include <iterator>
 #include <map>
 
+#include "HostileFixtures.h"
 #include "SettingsStore.h"
 #include "Shell.h"
 #include "TestPDFWriter.h"
@@ -318,6 +319,88 @@ TEST_F(RunLogic, FailuresLeaveTheBusyStateAndNoFile) {
   // Cancelling the output choice does nothing.
   Host.CancelOutput = true;
   EXPECT_EQ(Logic.aExtractExecute(), TRunResult::Cancelled);
+}
+
+TEST_F(RunLogic, LimitsOfAPageAndOfTheRun) {
+  const auto Write = [&](const std::string& Name, const std::string& Pdf) {
+    const std::string Path = (Dir / Name).string();
+    std::ofstream(Path, std::ios::binary) << Pdf;
+    return Path;
+  };
+  const std::string Chain = Write("chain.pdf", FormChainPdf(7, 10));
+  const std::string Past = Write("past.pdf", TextPastSpacesPdf(5000));
+  for (TTextType Layout : {TTextType::Content, TTextType::Reflow, TTextType::Reading}) {
+    SCOPED_TRACE(static_cast<int>(Layout));
+    // A page past its budget stops with a line in the log; the file is
+    // written with the text so far.
+    {
+      TPDFEngine Engine;
+      TMainLogic Logic(Engine, Settings, Host);
+      Settings.TextType = Layout;
+      Logic.Limits.Operators = 2000;
+      const std::string Out = Run(Engine, Logic, Chain);
+      EXPECT_NE(Out.find("level0"), std::string::npos);
+      EXPECT_NE(std::find(Logic.Log.begin(), Logic.Log.end(),
+                          " page 1 stopped at its budget of 2000 operators; its text so far is kept."),
+                Logic.Log.end());
+      EXPECT_TRUE(Logic.RunFacts().Budget);
+      EXPECT_EQ(Logic.RunFacts().Pages, 1);
+      EXPECT_GT(Logic.RunFacts().Chars, 6u);
+      // The limits were the run's: the engine has its defaults again.
+      EXPECT_EQ(Engine.Limits.Operators, TPDFLimits().Operators);
+    }
+    // Content cut at the cap: written, said in the log, and the run ends with
+    // the kind "truncated" unless that is allowed.
+    for (bool Allow : {false, true}) {
+      TPDFEngine Engine;
+      Engine.MaxDecodedSize = 2000;
+      TMainLogic Logic(Engine, Settings, Host);
+      Settings.TextType = Layout;
+      Logic.AllowTruncation = Allow;
+      Host.Logic = &Logic;
+      ASSERT_TRUE(Logic.OpenPDFFile(Past));
+      const std::string Out = (Dir / "past.txt").string();
+      fs::remove(Out);
+      if (Allow) {
+        EXPECT_EQ(Logic.aExtractExecute(), TRunResult::Finished);
+        EXPECT_EQ(Logic.Log.end()[-2], "Extraction finished");
+      } else {
+        try {
+          Logic.aExtractExecute();
+          ADD_FAILURE() << "no error";
+        } catch (const ERunLimit& E) {
+          EXPECT_STREQ(E.what(), "the page's content was cut at 2000 bytes");
+        }
+        EXPECT_EQ(Logic.RunStatus().Kind, TPDFStatusKind::Truncated);
+      }
+      EXPECT_NE(Read(Out).find("start"), std::string::npos);
+      EXPECT_NE(std::find(Logic.Log.begin(), Logic.Log.end(),
+                          " page 1: its content was cut at 2000 bytes; the text after that is lost."),
+                Logic.Log.end());
+      EXPECT_TRUE(Logic.RunFacts().Truncated);
+      EXPECT_FALSE(Logic.Busy);
+    }
+  }
+  // Time: past it the run ends with the kind "timeout" and writes nothing.
+  // With no other limit the page of 10^11 forms would run for hours.
+  TPDFEngine Engine;
+  TMainLogic Logic(Engine, Settings, Host);
+  Host.Logic = &Logic;
+  const std::string Endless = Write("endless.pdf", FormChainPdf(12, 10));
+  ASSERT_TRUE(Logic.OpenPDFFile(Endless));
+  Settings.TextType = TTextType::Content;
+  Settings.Timeout = 1;
+  Logic.Limits.Operators = Logic.Limits.Glyphs = Logic.Limits.Words = UINT64_MAX;
+  const std::string Out = (Dir / "endless.txt").string();
+  EXPECT_THROW(Logic.aExtractExecute(), ERunLimit);
+  EXPECT_EQ(Logic.RunStatus().Kind, TPDFStatusKind::Timeout);
+  EXPECT_EQ(Logic.RunStatus().Message, "the file took longer than its time limit (1 s)");
+  EXPECT_NE(std::find(Logic.Log.begin(), Logic.Log.end(), " page 1 stopped: the file took longer than its time limit (1 s)."),
+            Logic.Log.end());
+  EXPECT_FALSE(fs::exists(Out));
+  for (const auto& E : fs::directory_iterator(Dir))  // no temporary file left
+    EXPECT_NE(E.path().filename().string()[0], '.') << E.path();
+  EXPECT_FALSE(Engine.Deadline);
 }
 
 TEST_F(RunLogic, OpeningFailures) {

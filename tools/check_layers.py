@@ -23,7 +23,7 @@ LAYERS = [
     ["uPDFLibCrypto"],
     ["uPDFDigest", "uPDFEncrypt", "uPDFPassword"],
     ["uPDFStructure"],
-    ["uPDFXRef"],
+    ["uPDFXRef", "uPDFBudget"],
     ["uPDFSecurity"],
     ["uPDFFontConst", "uPDFCMap", "uPDFTrueTypeParser"],
     ["uPDFFontProgram"],
@@ -37,7 +37,7 @@ LAYERS = [
     ["uPDFEngine"],
     # src/app: the run logic, settings and layouts, free of any GUI
     ["Names"],
-    ["Utility"],
+    ["Utility", "Report"],
     ["PDFCommon", "ReadingOrder"],
     ["option"],
     ["main"],

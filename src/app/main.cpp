@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -10,9 +11,11 @@
 #include <fstream>
 #include <iostream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "CodePage.h"
 #include "PDFCommon.h"
 #include "Shell.h"
 #include "TempFile.h"
@@ -179,8 +182,12 @@ TPDFStatus TMainLogic::OpenPDFFile(const std::string& FileName) {
 
 TRunResult TMainLogic::aExtractExecute() {
   FRunStatus = {};
+  FRunFacts = {};
   try {
     return ExtractRun();
+  } catch (const ERunLimit& E) {
+    FRunStatus = E.Status();
+    throw;
   } catch (const EWriteError& E) {
     FRunStatus = TPDFStatus::Failure(TPDFStatusKind::WriteError, E.what());
     throw;
@@ -233,6 +240,19 @@ std::string PlainText(const std::string& Text) {
   return Out;
 }
 
+// "256 MiB", or "2000 bytes" for a size of no whole mebibytes.
+std::string SizeText(size_t Bytes) {
+  if (Bytes != 0 && Bytes % (size_t{1} << 20) == 0) return std::to_string(Bytes >> 20) + " MiB";
+  return std::to_string(Bytes) + " bytes";
+}
+
+// The characters of Text: its bytes, a UTF-8 sequence counting once.
+uint64_t CountChars(const std::string& Text, bool UTF8) {
+  if (!UTF8) return Text.size();
+  return static_cast<uint64_t>(
+      std::count_if(Text.begin(), Text.end(), [](char C) { return (static_cast<unsigned char>(C) & 0xC0) != 0x80; }));
+}
+
 bool IsBlankText(const std::string& Text) {
   return std::all_of(Text.begin(), Text.end(), [](char C) { return static_cast<unsigned char>(C) <= 0x20; });
 }
@@ -260,12 +280,27 @@ TRunResult TMainLogic::ExtractRun() {
   } Busy(*this);
 
   FEngine.Repair = FSettings.Repair != 0;
+  FEngine.Limits = Limits;
+  FEngine.Deadline.reset();
+  const double Timeout = FSettings.Timeout.value_or(0);
+  if (Timeout > 0)
+    FEngine.Deadline = TPDFPageBudget::TClock::now() + std::chrono::duration_cast<TPDFPageBudget::TClock::duration>(
+                                                           std::chrono::duration<double>(Timeout));
+  // The limits are this run's: the engine serves other callers afterwards.
+  struct TLimitsBack {
+    TPDFEngine& E;
+    ~TLimitsBack() {
+      E.Deadline.reset();
+      E.Limits = {};
+    }
+  } LimitsBack{FEngine};
   if (TPDFStatus Loaded = Load(CurrentFile); !Loaded) {
     AddLog(FormatText(MessageTable::LoadFailed, CurrentFile.c_str()));
     FRunStatus = Loaded;
     return TRunResult::LoadFailed;
   }
   FEngine.SetPassword(CurrentPassword);
+  FRunFacts.Repaired = FEngine.Rebuilt();
   {
     // The document goes however the pages end.
     struct TRemove {
@@ -287,6 +322,8 @@ TRunResult TMainLogic::ExtractRun() {
     // The output is written all the same (empty); the log says why.
     if (First > Last) AddLog(FormatText(MessageTable::NoPageSelected, First, Last, CurrentPageCount));
     std::vector<int32_t> NoText;
+    std::string CutAt;
+    const bool UTF8 = (FEngine.CodePage ? FEngine.CodePage : TCodePage::Default())->Name() == "UTF-8";
 
     TItemWriter Items(Output);
     const bool Plain = Format == TOutputFormat::Plain;
@@ -306,6 +343,25 @@ TRunResult TMainLogic::ExtractRun() {
       // The macros read CurrentFile and CurrentPageCount as they are now (a
       // file dropped during the run changes them for the pages after it).
       if (IsBlankText(Text) && !PageTextMode && FEngine.PageHasImages()) NoText.push_back(P);
+      // A page that ran out of time ends the run: nothing is written.
+      const TPDFPageBudget& Budget = FEngine.PageBudget();
+      if (Budget.Exceeded() == TPDFBudgetKind::Time || (FEngine.Deadline && TPDFPageBudget::TClock::now() >= *FEngine.Deadline)) {
+        AddLog(FormatText(MessageTable::PageTimeBudget, P, std::to_string(*FSettings.Timeout).c_str()));
+        throw ERunLimit(TPDFStatus::Failure(TPDFStatusKind::Timeout,
+                                            FormatText(MessageTable::TimedOut, std::to_string(*FSettings.Timeout).c_str())));
+      }
+      if (Budget.Exceeded() != TPDFBudgetKind::None) {
+        AddLog(FormatText(MessageTable::PageBudget, P, std::to_string(Budget.Limit(Budget.Exceeded())).c_str(),
+                          BudgetName(Budget.Exceeded())));
+        FRunFacts.Budget = true;
+      }
+      if (Budget.Cut()) {
+        CutAt = SizeText(Budget.CutAt());
+        AddLog(FormatText(MessageTable::PageCut, P, CutAt.c_str()));
+        FRunFacts.Truncated = true;
+      }
+      FRunFacts.Chars += CountChars(Text, UTF8);
+      ++FRunFacts.Pages;
       if (Plain) {
         Items.Add(PlainText(Text));
       } else {
@@ -319,6 +375,8 @@ TRunResult TMainLogic::ExtractRun() {
     if (!StopRequested || WriteWhenStopped) Items.Commit();
     if (NoText.size() == 1) AddLog(FormatText(MessageTable::PageWithoutText, PageList(NoText).c_str()));
     if (NoText.size() > 1) AddLog(FormatText(MessageTable::PagesWithoutText, PageList(NoText).c_str()));
+    if (FRunFacts.Truncated && !AllowTruncation && !StopRequested)
+      throw ERunLimit(TPDFStatus::Failure(TPDFStatusKind::Truncated, FormatText(MessageTable::ContentCut, CutAt.c_str())));
   }
   AddLog(StopRequested ? MessageTable::Stopped : MessageTable::Finished);
   if (StopRequested) return TRunResult::Stopped;
@@ -335,6 +393,19 @@ void TMainLogic::WMDropFiles(const std::vector<std::string>& FileNames) {
 
 TItemWriter::TItemWriter(std::string FileName) : FFileName(std::move(FileName)) {
   if (FFileName == "-") return;
+  // A device or a pipe (/dev/null, a FIFO) is written in place: a file
+  // renamed over it would take its place.
+  struct stat St;
+  if (::stat(FFileName.c_str(), &St) == 0 && !S_ISREG(St.st_mode) && !S_ISDIR(St.st_mode)) {
+    const int Fd = ::open(FFileName.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (Fd >= 0) FFile = ::fdopen(Fd, "wb");
+    if (!FFile) {
+      FError = "Cannot create file \"" + FFileName + "\". " + std::strerror(errno);
+      if (Fd >= 0) ::close(Fd);
+    }
+    FInPlace = true;
+    return;
+  }
   // Created exclusively under a random name, so that nothing planted beside
   // the target (a symbolic link in a shared folder) is ever opened.
   const int Fd = CreateTempBeside(FFileName, FTemp);
@@ -367,6 +438,14 @@ void TItemWriter::Commit() {
     std::cout.write(FBuffer.data(), static_cast<std::streamsize>(FBuffer.size()));
     std::cout.flush();
     if (!std::cout) throw EWriteError("Cannot write to standard output.");
+    FCommitted = true;
+    return;
+  }
+  if (FInPlace) {
+    if (FFile && std::fclose(FFile) != 0 && FError.empty())
+      FError = "Cannot write file \"" + FFileName + "\". " + std::strerror(errno);
+    FFile = nullptr;
+    if (!FError.empty()) throw EWriteError(FError);
     FCommitted = true;
     return;
   }

@@ -32,6 +32,11 @@ inline constexpr const char* Rebuilt = " The file is damaged: its cross-referenc
 inline constexpr const char* NoPageSelected = " No page is selected: pages %d-%d, and the document has %d pages.";
 inline constexpr const char* PageWithoutText = " page %s has no text; it may be a scanned image";
 inline constexpr const char* PagesWithoutText = " pages %s have no text; they may be scanned images";
+inline constexpr const char* PageBudget = " page %d stopped at its budget of %s %s; its text so far is kept.";
+inline constexpr const char* PageTimeBudget = " page %d stopped: the file took longer than its time limit (%s s).";
+inline constexpr const char* PageCut = " page %d: its content was cut at %s; the text after that is lost.";
+inline constexpr const char* ContentCut = "the page's content was cut at %s";
+inline constexpr const char* TimedOut = "the file took longer than its time limit (%s s)";
 }  // namespace MessageTable
 
 // An error of the program's own making ("INNER ERROR: ..."), shown to the user
@@ -46,6 +51,30 @@ class EInnerError : public std::runtime_error {
 class EWriteError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// A run ended for a limit: the time allowed ran out (the settings' Timeout,
+// from the load to the last page; nothing is written), or
+// a page's content was cut at the cap on decoded size (written all the same).
+// The status tells the kind (timeout, truncated) and says why.
+class ERunLimit : public std::runtime_error {
+ public:
+  explicit ERunLimit(TPDFStatus Status) : std::runtime_error(Status.Message), FStatus(std::move(Status)) {}
+  const TPDFStatus& Status() const { return FStatus; }
+
+ private:
+  TPDFStatus FStatus;
+};
+
+// What a run did, for reports: the pages written, the characters of their
+// text, whether the file's cross-reference was rebuilt, whether a page was
+// stopped by its budget, and whether a page's content was cut.
+struct TRunFacts {
+  int32_t Pages = 0;
+  uint64_t Chars = 0;
+  bool Repaired = false;
+  bool Budget = false;
+  bool Truncated = false;
 };
 
 // The window's actions that the run logic enables and disables.
@@ -126,6 +155,12 @@ class TMainLogic {
   // LF line ends, followed by a form feed unless PageBreaks is false.
   TOutputFormat Format = TOutputFormat::Text;
   bool PageBreaks = true;
+  // Whether a page whose content was cut at the cap on decoded size ends the
+  // run with ERunLimit (truncated) after writing it; when allowed, the log
+  // says so and the run finishes.
+  bool AllowTruncation = false;
+  // What the engine may spend on one page.
+  TPDFLimits Limits;
 
   // Inspects FileName and makes it current; Ok, or why it did not become
   // current (the load's cause, password, unknown_encryption; internal when
@@ -138,6 +173,8 @@ class TMainLogic {
   // Why the last run did not finish: the load's cause for LoadFailed, or the
   // kind of the error it threw (write_error, memory, internal); Ok otherwise.
   const TPDFStatus& RunStatus() const { return FRunStatus; }
+  // What the last run did (also when it ended by an error).
+  const TRunFacts& RunFacts() const { return FRunFacts; }
   void aStopExecute() { StopRequested = true; }
   // Files dropped on the window: the last existing one is opened.
   void WMDropFiles(const std::vector<std::string>& FileNames);
@@ -159,14 +196,16 @@ class TMainLogic {
   TSettings& FSettings;
   TMainHost& FHost;
   TPDFStatus FRunStatus;
+  TRunFacts FRunFacts;
 };
 
 // The output of a run: items, each followed by CR LF, go to a temporary file
-// beside FileName (created exclusively under a random name) as they come, and Commit renames it over the target, so
-// that a run that fails leaves any earlier file untouched and never a
-// half-written one. A temporary file that cannot be written fails at Commit,
-// where writing the whole list would have failed. "-" is standard output,
-// written at Commit.
+// beside FileName (created exclusively under a random name) as they come, and
+// Commit renames it over the target, so that a run that fails leaves any
+// earlier file untouched and never a half-written one. A temporary file that
+// cannot be written fails at Commit, where writing the whole list would have
+// failed. "-" is standard output, written at Commit; a device or a pipe
+// (/dev/null, a FIFO) is written as the items come.
 // One thread at a time.
 class TItemWriter {
  public:
@@ -187,6 +226,8 @@ class TItemWriter {
   std::string FFileName, FTemp, FError, FBuffer;
   std::FILE* FFile = nullptr;
   bool FCommitted = false;
+  // The target is a device or a pipe, written directly.
+  bool FInPlace = false;
 };
 
 // printf-style formatting of the message texts.

@@ -17,6 +17,8 @@ constexpr int32_t DefaultFrom = 1, DefaultTo = 1;
 constexpr const char* DefaultFooter = " = Page &p =";
 constexpr TTextType DefaultTextType = TTextType::Reflow;
 constexpr int32_t DefaultRepair = 1;
+// A week.
+constexpr int32_t MaxTimeout = 7 * 24 * 3600;
 }  // namespace
 
 void TSettings::Load() {
@@ -49,17 +51,21 @@ void TSettings::Load() {
   // Read as an integer, kept as its low byte.
   TextType = static_cast<TTextType>(Integer("TextType", static_cast<int32_t>(DefaultTextType)) & 0xFF);
   Repair = Integer("Repair", DefaultRepair);
+  Timeout.reset();
+  if (Values && Values->count("Timeout")) Timeout = Checked("Timeout", 0, 0, MaxTimeout);
 }
 
 bool TSettings::Save() {
-  return FStore.Write({{"Range", std::to_string(static_cast<int32_t>(Range))},
-                       {"Page", std::to_string(static_cast<int32_t>(Page))},
-                       {"From", std::to_string(From)},
-                       {"To", std::to_string(To)},
-                       {"Footer", Footer},
-                       {"Header", Header},
-                       {"TextType", std::to_string(static_cast<int>(TextType))},
-                       {"Repair", std::to_string(Repair)}});
+  std::map<std::string, std::string> Values{{"Range", std::to_string(static_cast<int32_t>(Range))},
+                                            {"Page", std::to_string(static_cast<int32_t>(Page))},
+                                            {"From", std::to_string(From)},
+                                            {"To", std::to_string(To)},
+                                            {"Footer", Footer},
+                                            {"Header", Header},
+                                            {"TextType", std::to_string(static_cast<int>(TextType))},
+                                            {"Repair", std::to_string(Repair)}};
+  if (Timeout) Values["Timeout"] = std::to_string(*Timeout);
+  return FStore.Write(Values);
 }
 
 void TSettings::ResetRange(int32_t CurrentPageCount) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,8 @@ class TSettingsStore;
 // Range (all pages or From..To), Page (every, odd or even pages of the
 // range), Header and Footer lines with macros, TextType (the layout), and
 // Repair (1: damaged files are repaired, 0: refused), stored as the numbers
-// of their codes. Setters only store in memory; Save writes all eight
-// values. Not for use from several threads.
+// of their codes, and Timeout. Setters only store in memory; Save writes
+// all eight values, and Timeout when it is set. Not for use from several threads.
 class TSettings {
  public:
   // Loads at once; Store must outlive the settings.
@@ -27,6 +28,10 @@ class TSettings {
   TPageChoice Page = TPageChoice::Every;
   TTextType TextType = TTextType::Content;
   int32_t Repair = 0;
+  // Seconds a file's run may take (0: no end); none when not set, which each
+  // host reads as its own default (the window and the single-file form: no
+  // end; the batch form: 300).
+  std::optional<int32_t> Timeout;
   // What Load took the default for instead of a stored value that names no
   // page range or page choice; one line each, for the log.
   std::vector<std::string> Warnings;

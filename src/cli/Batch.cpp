@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,7 +27,9 @@
 #include <utility>
 
 #include "CodePage.h"
+#include "Report.h"
 #include "SettingsStore.h"
+#include "Shell.h"
 #include "Utility.h"
 #include "main.h"
 #include "option.h"
@@ -166,17 +169,28 @@ enum class TResult { Extracted = 0, Skipped, NotOpened, Failed, Stopped };
 volatile std::sig_atomic_t WorkerInterrupted = 0;
 extern "C" void OnWorkerInterrupt(int) { WorkerInterrupted = 1; }
 
-// Set by the first Ctrl-C in the parent; a second one ends the program.
-volatile std::sig_atomic_t ParentInterrupted = 0;
-extern "C" void OnParentInterrupt(int) {
-  ParentInterrupted = 1;
-  std::signal(SIGINT, SIG_DFL);
+// The temporary output of the worker's file under way, removed when the
+// worker is told to end (TERM, which it is also sent when its parent dies).
+char WorkerTemp[4096];
+volatile std::sig_atomic_t WorkerTempSet = 0;
+extern "C" void OnWorkerTerminate(int) {
+  if (WorkerTempSet) ::unlink(WorkerTemp);
+  ::_exit(128 + SIGTERM);
 }
 
-// Writes a whole line to Fd; false when the other side is gone.
+// Ctrl-C in the parent: the first stops the run after the files under way,
+// a second one (or TERM) ends it at once.
+volatile std::sig_atomic_t ParentInterrupted = 0;
+volatile std::sig_atomic_t ParentTerminated = 0;
+extern "C" void OnParentInterrupt(int) {
+  if (ParentInterrupted) ParentTerminated = 1;
+  ParentInterrupted = 1;
+}
+extern "C" void OnParentTerminate(int) { ParentTerminated = 1; }
+
+// Writes a whole line to Fd; false when the other side is gone. The line
+// holds no line break (names in it are escaped).
 bool WriteLine(int Fd, std::string Line) {
-  for (char& C : Line)
-    if (C == '\n' || C == '\r') C = ' ';
   Line += '\n';
   for (size_t At = 0; At < Line.size();) {
     const ssize_t N = ::write(Fd, Line.data() + At, Line.size() - At);
@@ -197,10 +211,10 @@ class TWorkerHost : public TMainHost {
   bool PasswordTried = false;
 
   bool ChooseOutputFile(const std::string&, std::string& FileName) override {
-    // The folder below the output folder, made only for a file that opened.
-    std::error_code Ec;
-    const fs::path Folder = fs::path(FOutput).parent_path();
-    if (!Folder.empty()) fs::create_directories(Folder, Ec);
+    // The folders below the output folder, made only for a file that opened,
+    // and never through a symbolic link.
+    std::string Error;
+    if (!MakeOutputFolders(FOptions.OutputDir, FOutput, Error)) throw EWriteError(Error);
     FileName = FOutput;
     return true;
   }
@@ -219,7 +233,14 @@ class TWorkerHost : public TMainHost {
     if (WorkerInterrupted && Logic) Logic->aStopExecute();
   }
   void PageDone(int32_t, int32_t, int32_t) override { WriteLine(FReportFd, "P"); }
-  void TemporaryFileCreated(const std::string& TempName) override { WriteLine(FReportFd, "T " + TempName); }
+  void TemporaryFileCreated(const std::string& TempName) override {
+    if (TempName.size() < sizeof WorkerTemp) {
+      WorkerTempSet = 0;
+      std::memcpy(WorkerTemp, TempName.c_str(), TempName.size() + 1);
+      WorkerTempSet = 1;
+    }
+    WriteLine(FReportFd, "T " + EscapeLine(TempName));
+  }
 
  private:
   const TBatchOptions& FOptions;
@@ -227,9 +248,16 @@ class TWorkerHost : public TMainHost {
   const int FReportFd;
 };
 
-// One file, as the single-file form extracts it; gives the result and its
-// cause.
-std::pair<TResult, TPDFStatus> ExtractOne(const TBatchOptions& O, const TBatchJob& Job, int ReportFd) {
+struct TOutcome {
+  TResult Result;
+  TPDFStatus Status;
+  TRunFacts Facts;
+};
+
+// One file, as the single-file form extracts it; gives the result, its cause
+// and what the run did.
+TOutcome ExtractOne(const TBatchOptions& O, const TBatchJob& Job, int ReportFd) {
+  TRunFacts Facts;
   try {
     TPDFEngine Engine;
     Engine.CodePage = O.CodePage;
@@ -243,30 +271,44 @@ std::pair<TResult, TPDFStatus> ExtractOne(const TBatchOptions& O, const TBatchJo
     Logic.PageTextMode = O.PageText;
     Logic.Format = O.Format;
     Logic.PageBreaks = O.PageBreaks;
-    if (TPDFStatus Opened = Logic.OpenPDFFile(Job.Input); !Opened) return {TResult::NotOpened, Opened};
+    Logic.AllowTruncation = O.AllowTruncation;
+    if (TPDFStatus Opened = Logic.OpenPDFFile(Job.Input); !Opened) return {TResult::NotOpened, Opened, Facts};
     if (O.ApplyOptions) O.ApplyOptions(Settings);
-    switch (Logic.aExtractExecute()) {
+    Settings.Timeout = O.Timeout;
+    // What the run did, also when it ends by an error.
+    struct TFacts {
+      TMainLogic& L;
+      TRunFacts& F;
+      ~TFacts() { F = L.RunFacts(); }
+    };
+    TFacts Keep{Logic, Facts};
+    const TRunResult Result = Logic.aExtractExecute();
+    Facts = Logic.RunFacts();
+    switch (Result) {
       case TRunResult::Finished:
       case TRunResult::Cancelled:
-        return {TResult::Extracted, {}};
+        return {TResult::Extracted, {}, Facts};
       case TRunResult::Stopped:
-        return {TResult::Stopped, {}};
+        return {TResult::Stopped, {}, Facts};
       case TRunResult::LoadFailed:
-        return {TResult::NotOpened, Logic.RunStatus()};
+        return {TResult::NotOpened, Logic.RunStatus(), Facts};
     }
-    return {TResult::Failed, TPDFStatus::Failure(TPDFStatusKind::Internal, "unknown result")};
+    return {TResult::Failed, TPDFStatus::Failure(TPDFStatusKind::Internal, "unknown result"), Facts};
+  } catch (const ERunLimit& E) {
+    return {TResult::Failed, E.Status(), Facts};
   } catch (const EWriteError& E) {
-    return {TResult::Failed, TPDFStatus::Failure(TPDFStatusKind::WriteError, E.what())};
+    return {TResult::Failed, TPDFStatus::Failure(TPDFStatusKind::WriteError, E.what()), Facts};
   } catch (const std::bad_alloc&) {
-    return {TResult::Failed, TPDFStatus::Failure(TPDFStatusKind::Memory, "out of memory")};
+    return {TResult::Failed, TPDFStatus::Failure(TPDFStatusKind::Memory, "out of memory"), Facts};
   } catch (const std::exception& E) {
-    return {TResult::Failed, TPDFStatus::Failure(TPDFStatusKind::Internal, E.what())};
+    return {TResult::Failed, TPDFStatus::Failure(TPDFStatusKind::Internal, E.what()), Facts};
   }
 }
 
 // A worker's life: job numbers come in on JobFd, one per line; reports go
 // out on ReportFd ("P" per page, "T NAME" for a temporary file, "R RESULT
-// KIND MESSAGE" per file). Ends when JobFd closes.
+// KIND PAGES CHARS REPAIRED BUDGET MESSAGE" per file, the numbers of the
+// enumerations and the name and message escaped). Ends when JobFd closes.
 void WorkerLoop(const TBatchOptions& O, const std::vector<TBatchJob>& Jobs, int JobFd, int ReportFd) {
   std::string Buffer;
   char Chunk[64];
@@ -281,9 +323,13 @@ void WorkerLoop(const TBatchOptions& O, const std::vector<TBatchJob>& Jobs, int 
     const size_t Index = std::strtoul(Buffer.substr(0, End).c_str(), nullptr, 10);
     Buffer.erase(0, End + 1);
     if (Index >= Jobs.size()) return;
-    const auto [Result, Status] = ExtractOne(O, Jobs[Index], ReportFd);
-    if (!WriteLine(ReportFd, "R " + std::to_string(static_cast<int>(Result)) + " " +
-                                 std::to_string(static_cast<int>(Status.Kind)) + " " + Status.Message))
+    const TOutcome Outcome = ExtractOne(O, Jobs[Index], ReportFd);
+    WorkerTempSet = 0;
+    const TRunFacts& F = Outcome.Facts;
+    if (!WriteLine(ReportFd, "R " + std::to_string(static_cast<int>(Outcome.Result)) + " " +
+                                 std::to_string(static_cast<int>(Outcome.Status.Kind)) + " " + std::to_string(F.Pages) +
+                                 " " + std::to_string(F.Chars) + " " + (F.Repaired ? "1" : "0") + " " +
+                                 (F.Budget ? "1" : "0") + " " + EscapeLine(Outcome.Status.Message)))
       return;
   }
 }
@@ -293,9 +339,20 @@ void WorkerLoop(const TBatchOptions& O, const std::vector<TBatchJob>& Jobs, int 
 struct TWorker {
   pid_t Pid = -1;
   int JobFd = -1, ReportFd = -1;
-  // The job under way, or -1.
+  // The job under way, or -1, and when it started.
   long Job = -1;
+  std::chrono::steady_clock::time_point Started{};
+  // Killed for taking too long.
+  bool TimedOut = false;
   std::string Buffer, Temp;
+};
+
+// What a file's line in the log and the report say.
+struct TFileEnd {
+  TResult Result;
+  TPDFStatusKind Kind = TPDFStatusKind::Ok;
+  std::string Message;
+  TRunFacts Facts;
 };
 
 class TBatchRun {
@@ -307,17 +364,27 @@ class TBatchRun {
         FStart(std::chrono::steady_clock::now()) {}
 
   int Run() {
+    if (!FOptions.Report.empty() && !FReport.Open(FOptions.Report)) {
+      std::fprintf(stderr, "%s\n", FReport.Error().c_str());
+      return 4;
+    }
     for (const TBatchJob& Job : FJobs)
       if (!Job.Error.empty()) ++FPreDone;
     const long Pending = static_cast<long>(FJobs.size()) - FPreDone;
     // Files that cannot be extracted at all are reported first.
     for (size_t I = 0; I < FJobs.size(); ++I)
-      if (!FJobs[I].Error.empty()) Finish(I, FJobs[I].Missing ? TResult::NotOpened : TResult::Failed, FJobs[I].Error);
+      if (!FJobs[I].Error.empty())
+        Finish(I, FJobs[I].Missing ? TFileEnd{TResult::NotOpened, TPDFStatusKind::Unreadable, FJobs[I].Error, {}}
+                                   : TFileEnd{TResult::Failed, TPDFStatusKind::WriteError, FJobs[I].Error, {}});
 
-    struct sigaction Action {}, OldInt {}, OldPipe {};
+    struct sigaction Action {}, OldInt {}, OldPipe {}, OldTerm {};
     Action.sa_handler = OnParentInterrupt;  // no SA_RESTART: poll wakes up
     sigemptyset(&Action.sa_mask);
     ::sigaction(SIGINT, &Action, &OldInt);
+    struct sigaction Terminate {};
+    Terminate.sa_handler = OnParentTerminate;
+    sigemptyset(&Terminate.sa_mask);
+    ::sigaction(SIGTERM, &Terminate, &OldTerm);
     struct sigaction Ignore {};
     Ignore.sa_handler = SIG_IGN;
     sigemptyset(&Ignore.sa_mask);
@@ -329,12 +396,17 @@ class TBatchRun {
     ClearProgress();
 
     ::sigaction(SIGPIPE, &OldPipe, nullptr);
-    if (!ParentInterrupted) ::sigaction(SIGINT, &OldInt, nullptr);
+    ::sigaction(SIGTERM, &OldTerm, nullptr);
+    ::sigaction(SIGINT, &OldInt, nullptr);
 
-    // Files never started (after Ctrl-C) are counted too, when there are any.
+    // Files never started (after Ctrl-C) are counted too, when there are any,
+    // and named in the report.
     long Ended = FStopped;
     for (long Count : FCount) Ended += Count;
     const long NotStarted = static_cast<long>(FJobs.size()) - Ended;
+    if (NotStarted > 0 && FReport.IsOpen())
+      for (size_t I = 0; I < FJobs.size(); ++I)
+        if (!FEnded.count(I)) WriteReport(I, {TResult::Skipped, TPDFStatusKind::Ok, "not started: the run was stopped", {}}, 0);
     std::fprintf(stderr, "%zu files: %ld extracted, %ld skipped, %ld not opened, %ld failed%s\n", FJobs.size(),
                  FCount[static_cast<int>(TResult::Extracted)], FCount[static_cast<int>(TResult::Skipped)],
                  FCount[static_cast<int>(TResult::NotOpened)], FCount[static_cast<int>(TResult::Failed)],
@@ -361,14 +433,24 @@ class TBatchRun {
     sigemptyset(&Block);
     sigaddset(&Block, SIGINT);
     ::sigprocmask(SIG_BLOCK, &Block, &Old);
+    const pid_t Parent = ::getpid();
     const pid_t Pid = ::fork();
     if (Pid == 0) {
       struct sigaction Action {};
       Action.sa_handler = OnWorkerInterrupt;
       sigemptyset(&Action.sa_mask);
       ::sigaction(SIGINT, &Action, nullptr);
+      struct sigaction Terminate {};
+      Terminate.sa_handler = OnWorkerTerminate;
+      sigemptyset(&Terminate.sa_mask);
+      ::sigaction(SIGTERM, &Terminate, nullptr);
+      ::signal(SIGPIPE, SIG_DFL);
+      // The worker ends with its parent, however the parent ends.
+      ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+      if (::getppid() != Parent) ::_exit(1);
       WorkerInterrupted = ParentInterrupted;
       ::sigprocmask(SIG_SETMASK, &Old, nullptr);
+      if (FOptions.MaxMemory) LimitAddressSpace(FOptions.MaxMemory << 20);
       // Only its own ends of its own pipes: the parent must see a pipe end
       // when the worker that writes it ends.
       for (const TWorker& W : FWorkers) {
@@ -407,10 +489,11 @@ class TBatchRun {
       if (!Job.Error.empty()) continue;
       std::error_code Ec;
       if (FOptions.SkipExisting && fs::exists(fs::symlink_status(Job.Output, Ec))) {
-        Finish(I, TResult::Skipped, Job.Output + " exists");
+        Finish(I, {TResult::Skipped, TPDFStatusKind::Ok, Job.Output + " exists", {}});
         continue;
       }
       W.Job = static_cast<long>(I);
+      W.Started = std::chrono::steady_clock::now();
       W.Temp.clear();
       if (WriteLine(W.JobFd, std::to_string(I))) return;
       W.Job = -1;
@@ -426,10 +509,15 @@ class TBatchRun {
   void Loop() {
     using namespace std::chrono;
     while (!FWorkers.empty()) {
+      if (ParentTerminated) {
+        Terminate();
+        return;
+      }
       if (ParentInterrupted && !FStopping) Stop();
+      KillLate();
       std::vector<pollfd> Fds;
       for (const TWorker& W : FWorkers) Fds.push_back({W.ReportFd, POLLIN, 0});
-      const int N = ::poll(Fds.data(), Fds.size(), FProgress ? 250 : -1);
+      const int N = ::poll(Fds.data(), Fds.size(), PollTimeout());
       if (N < 0) continue;  // EINTR: Ctrl-C
       for (size_t I = Fds.size(); I-- > 0;) {
         if (!(Fds[I].revents & (POLLIN | POLLHUP | POLLERR))) continue;
@@ -455,18 +543,28 @@ class TBatchRun {
       if (Line == "P") {
         ++FPages;
       } else if (Line.rfind("T ", 0) == 0) {
-        W.Temp = Line.substr(2);
+        W.Temp = UnescapeLine(Line.substr(2));
       } else if (Line.rfind("R ", 0) == 0 && W.Job >= 0) {
-        // "R RESULT KIND MESSAGE": the kind is the worker's to know; the
-        // message is what the line shows.
-        const int Code = std::atoi(Line.c_str() + 2);
-        const size_t KindAt = Line.find(' ', 2);
-        const size_t Space = KindAt == std::string::npos ? KindAt : Line.find(' ', KindAt + 1);
-        const std::string Message = Space == std::string::npos ? "" : Line.substr(Space + 1);
+        // "R RESULT KIND PAGES CHARS REPAIRED BUDGET MESSAGE".
+        long long Fields[6] = {};
+        size_t At = 2;
+        for (long long& Field : Fields) {
+          const size_t Space = Line.find(' ', At);
+          Field = std::strtoll(Line.c_str() + At, nullptr, 10);
+          At = Space == std::string::npos ? Line.size() : Space + 1;
+        }
+        TFileEnd End{static_cast<TResult>(std::clamp<long long>(Fields[0], 0, 4)),
+                     static_cast<TPDFStatusKind>(std::clamp<long long>(Fields[1], 0, static_cast<int>(TPDFStatusKind::Internal))),
+                     UnescapeLine(Line.substr(At)),
+                     {}};
+        End.Facts.Pages = static_cast<int32_t>(Fields[2]);
+        End.Facts.Chars = static_cast<uint64_t>(std::max<long long>(Fields[3], 0));
+        End.Facts.Repaired = Fields[4] != 0;
+        End.Facts.Budget = Fields[5] != 0;
         const size_t Job = static_cast<size_t>(W.Job);
         W.Job = -1;
         W.Temp.clear();
-        Finish(Job, static_cast<TResult>(std::clamp(Code, 0, 4)), Message);
+        Finish(Job, End, W.Started);
         Assign(W);
       }
     }
@@ -484,12 +582,71 @@ class TBatchRun {
     }
     if (W.Job < 0) return;
     if (!W.Temp.empty()) ::unlink(W.Temp.c_str());
-    const std::string Why =
-        WIFSIGNALED(Status)
-            ? "the worker ended by signal " + std::to_string(WTERMSIG(Status)) + " (" + ::strsignal(WTERMSIG(Status)) + ")"
-            : "the worker ended with status " + std::to_string(WEXITSTATUS(Status));
-    Finish(static_cast<size_t>(W.Job), TResult::Failed, Why);
+    TFileEnd End{TResult::Failed, TPDFStatusKind::Internal, "", {}};
+    if (W.TimedOut) {
+      End.Kind = TPDFStatusKind::Timeout;
+      End.Message = "the file took longer than its time limit (" + std::to_string(FOptions.Timeout) + " s)";
+    } else if (WIFSIGNALED(Status)) {
+      End.Message = "the worker ended by signal " + std::to_string(WTERMSIG(Status)) + " (" + ::strsignal(WTERMSIG(Status)) + ")";
+    } else {
+      End.Message = "the worker ended with status " + std::to_string(WEXITSTATUS(Status));
+    }
+    Finish(static_cast<size_t>(W.Job), End, W.Started);
     if (!FStopping && FNext < FJobs.size()) Spawn();
+  }
+
+  // The time past which a worker is killed: a little after its own deadline,
+  // which it checks between operators and pages (a worker stuck elsewhere,
+  // or in a page that never gets there, is killed).
+  std::chrono::steady_clock::duration KillAfter() const {
+    return std::chrono::seconds(FOptions.Timeout) + std::chrono::seconds(2) + std::chrono::seconds(FOptions.Timeout) / 10;
+  }
+
+  void KillLate() {
+    if (FOptions.Timeout <= 0) return;
+    const auto Now = std::chrono::steady_clock::now();
+    for (TWorker& W : FWorkers)
+      if (W.Job >= 0 && !W.TimedOut && Now - W.Started >= KillAfter()) {
+        ::kill(W.Pid, SIGKILL);
+        W.TimedOut = true;
+      }
+  }
+
+  // Milliseconds poll may wait: until the next progress line or the next
+  // worker's time is up; -1 for no end.
+  int PollTimeout() const {
+    long long Wait = FProgress ? 250 : -1;
+    if (FOptions.Timeout > 0) {
+      const auto Now = std::chrono::steady_clock::now();
+      for (const TWorker& W : FWorkers) {
+        if (W.Job < 0 || W.TimedOut) continue;
+        const long long Left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(W.Started + KillAfter() - Now).count() + 1;
+        Wait = Wait < 0 ? std::max(Left, 0LL) : std::min(Wait, std::max(Left, 0LL));
+      }
+    }
+    return static_cast<int>(std::min<long long>(Wait, 60000));
+  }
+
+  // TERM or a second Ctrl-C: the workers are killed at once and their
+  // temporary files removed; the files under way count as stopped.
+  void Terminate() {
+    FStopping = true;
+    for (TWorker& W : FWorkers) ::kill(W.Pid, SIGKILL);
+    for (TWorker& W : FWorkers) {
+      int Status = 0;
+      while (::waitpid(W.Pid, &Status, 0) < 0 && errno == EINTR) {
+      }
+      // The last lines it sent may name its temporary file, or end its file.
+      char Chunk[4096];
+      for (ssize_t Got; (Got = ::read(W.ReportFd, Chunk, sizeof Chunk)) > 0;) W.Buffer.append(Chunk, static_cast<size_t>(Got));
+      HandleReports(W);
+      ::close(W.ReportFd);
+      if (W.JobFd >= 0) ::close(W.JobFd);
+      if (!W.Temp.empty()) ::unlink(W.Temp.c_str());
+      if (W.Job >= 0) Finish(static_cast<size_t>(W.Job), {TResult::Stopped, TPDFStatusKind::Ok, "", {}}, W.Started);
+    }
+    FWorkers.clear();
   }
 
   // Ctrl-C: no file is started any more, and the files under way stop after
@@ -505,10 +662,17 @@ class TBatchRun {
     }
   }
 
-  void Finish(size_t Job, TResult Result, const std::string& Message) {
+  void Finish(size_t Job, const TFileEnd& End, std::chrono::steady_clock::time_point Started = {}) {
+    const TResult Result = End.Result;
+    const std::string& Message = End.Message;
     if (Result != TResult::Stopped) ++FCount[static_cast<int>(Result)];
     else ++FStopped;
     ++FFilesDone;
+    FEnded.insert(Job);
+    WriteReport(Job, End,
+                Started == std::chrono::steady_clock::time_point{}
+                    ? 0
+                    : std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count());
     if (FOptions.Quiet) return;
     ClearProgress();
     const std::string& Name = FJobs[Job].Input;
@@ -520,6 +684,26 @@ class TBatchRun {
       case TResult::Stopped: std::fprintf(stderr, "%s: stopped, not written\n", Name.c_str()); break;
     }
     ShowProgress(true);
+  }
+
+  void WriteReport(size_t Job, const TFileEnd& End, double Seconds) {
+    if (!FReport.IsOpen()) return;
+    static constexpr const char* Statuses[] = {"extracted", "skipped", "not_opened", "failed", "failed"};
+    TReportEntry E;
+    E.Path = FJobs[Job].Input;
+    E.Output = FJobs[Job].Output;
+    E.Status = Statuses[static_cast<int>(End.Result)];
+    if (End.Kind != TPDFStatusKind::Ok) E.Kind = StatusKindName(End.Kind);
+    else if (End.Facts.Budget) E.Kind = StatusKindName(TPDFStatusKind::Budget);
+    E.Message = End.Result == TResult::Stopped ? "stopped, not written" : End.Message;
+    E.Pages = End.Facts.Pages;
+    E.Chars = End.Facts.Chars;
+    E.Repaired = End.Facts.Repaired;
+    E.Seconds = Seconds;
+    if (!FReport.Write(E) && !FReportFailed) {
+      FReportFailed = true;
+      std::fprintf(stderr, "The report %s cannot be written: %s\n", FOptions.Report.c_str(), std::strerror(errno));
+    }
   }
 
   // One line on a terminal: a bar over the files, files and pages done, pages
@@ -560,6 +744,9 @@ class TBatchRun {
   long FCount[5] = {};
   bool FStopping = false;
   bool FShowing = false;
+  TReportWriter FReport;
+  bool FReportFailed = false;
+  std::set<size_t> FEnded;
 };
 
 }  // namespace
@@ -587,4 +774,77 @@ int ProcessorCount() {
   CPU_ZERO(&Set);
   if (::sched_getaffinity(0, sizeof Set, &Set) == 0) return std::max(1, CPU_COUNT(&Set));
   return static_cast<int>(std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN)));
+}
+
+unsigned long long DefaultWorkerMemory(int Jobs) {
+  const unsigned long long Share = PhysicalMemory() / static_cast<unsigned long long>(std::max(Jobs, 1)) >> 20;
+  return Share == 0 ? 4096 : std::min<unsigned long long>(Share, 4096);
+}
+
+std::string EscapeLine(const std::string& Text) {
+  std::string Out;
+  Out.reserve(Text.size());
+  for (char C : Text) {
+    if (C == '\\') Out += "\\\\";
+    else if (C == '\n') Out += "\\n";
+    else if (C == '\r') Out += "\\r";
+    else Out += C;
+  }
+  return Out;
+}
+
+std::string UnescapeLine(const std::string& Text) {
+  std::string Out;
+  Out.reserve(Text.size());
+  for (size_t I = 0; I < Text.size(); ++I) {
+    if (Text[I] != '\\' || I + 1 == Text.size()) {
+      Out += Text[I];
+      continue;
+    }
+    const char Next = Text[++I];
+    Out += Next == 'n' ? '\n' : Next == 'r' ? '\r' : Next;
+  }
+  return Out;
+}
+
+bool MakeOutputFolders(const std::string& Root, const std::string& Output, std::string& Error) {
+  // The folders between Root and the file's name.
+  std::string Relative = Output.substr(0, Output.rfind('/') == std::string::npos ? 0 : Output.rfind('/'));
+  if (Relative.compare(0, Root.size(), Root) == 0) Relative.erase(0, Root.size());
+  int Fd = ::open(Root.empty() ? "." : Root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (Fd < 0) {
+    Error = "Cannot open the folder \"" + Root + "\". " + std::strerror(errno);
+    return false;
+  }
+  std::string Done = Root;
+  for (size_t At = 0; At < Relative.size();) {
+    size_t End = Relative.find('/', At);
+    if (End == std::string::npos) End = Relative.size();
+    const std::string Name = Relative.substr(At, End - At);
+    At = End + 1;
+    if (Name.empty() || Name == ".") continue;
+    if (Name == "..") {
+      Error = "The output \"" + Output + "\" lies outside the output folder.";
+      ::close(Fd);
+      return false;
+    }
+    Done += "/" + Name;
+    if (::mkdirat(Fd, Name.c_str(), 0777) != 0 && errno != EEXIST) {
+      Error = "Cannot create the folder \"" + Done + "\". " + std::strerror(errno);
+      ::close(Fd);
+      return false;
+    }
+    const int Next = ::openat(Fd, Name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int Why = errno;
+    ::close(Fd);
+    if (Next < 0) {
+      Error = Why == ELOOP || Why == ENOTDIR
+                  ? "The output folder \"" + Done + "\" is a symbolic link or not a folder; nothing is written through it."
+                  : "Cannot open the folder \"" + Done + "\". " + std::strerror(Why);
+      return false;
+    }
+    Fd = Next;
+  }
+  ::close(Fd);
+  return true;
 }

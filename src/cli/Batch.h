@@ -44,6 +44,14 @@ struct TBatchOptions {
   // The form of the outputs, as TMainLogic takes it.
   TOutputFormat Format = TOutputFormat::Text;
   bool PageBreaks = true;
+  // Seconds one file may take (the parent kills a worker past them, a little
+  // later than the worker stops itself); 0: no end.
+  int32_t Timeout = 300;
+  // The address space of each worker, in megabytes (0: no cap).
+  unsigned long long MaxMemory = 0;
+  bool AllowTruncation = false;
+  // The JSON Lines report, one line per input (empty: none).
+  std::string Report;
   // The stored settings, as read once from the store.
   std::optional<std::map<std::string, std::string>> StoredSettings;
   // Changes the settings of one file's run, after its page range was reset
@@ -53,10 +61,24 @@ struct TBatchOptions {
 };
 
 // Extracts every file and gives the exit status: 0 all extracted or skipped,
-// 1 stopped (Ctrl-C), 3 some not opened, 4 some failed. One log line per file
-// and a progress line on a terminal go to standard error unless Quiet; the
-// summary line always does.
+// 1 stopped (Ctrl-C, or TERM), 3 some not opened, 4 some failed. One log line
+// per file and a progress line on a terminal go to standard error unless
+// Quiet; the summary line always does. Workers end with the parent, and no
+// temporary file outlives the run.
 int RunBatch(const TBatchOptions& Options);
 
 // The number of processors this process may run on.
 int ProcessorCount();
+
+// The default memory cap of each of Jobs workers, in megabytes: the
+// machine's memory shared among them, at most 4096.
+unsigned long long DefaultWorkerMemory(int Jobs);
+
+// Name and Line travel between the processes with "\\", "\n" and "\r"
+// escaped, so that any name comes back as it went.
+std::string EscapeLine(const std::string& Text);
+std::string UnescapeLine(const std::string& Text);
+
+// Opens (and makes) the folders of Output below Root without following a
+// symbolic link: true when they are real folders; else false with Error.
+bool MakeOutputFolders(const std::string& Root, const std::string& Output, std::string& Error);

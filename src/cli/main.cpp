@@ -3,6 +3,7 @@
 #include <malloc.h>
 #endif
 #include <cerrno>
+#include <chrono>
 #include <charconv>
 #include <clocale>
 #include <csignal>
@@ -20,6 +21,7 @@
 #include "Batch.h"
 #include "CodePage.h"
 #include "Names.h"
+#include "Report.h"
 #include "SettingsStore.h"
 #include "Shell.h"
 #include "Utility.h"
@@ -81,6 +83,14 @@ Many files:
   -o, --output-dir DIR   extract every INPUT into DIR
   -j, --jobs N           files extracted at once (default: the number of cores)
       --skip-existing    leave outputs that exist alone (counted as skipped)
+Limits and report:
+      --timeout SECONDS  the time one file may take (0: no end; stored as
+                         Timeout); default: no end, 300 with -o
+      --max-memory MB    the memory one file may take (0: no limit; with -o:
+                         each worker's; default there: a share of the
+                         machine's memory, at most 4096)
+      --allow-truncation a page whose content was cut at 256 MiB is no error
+      --report FILE      append one JSON line per input file to FILE
 Other:
   -q, --quiet            no log on standard error
   -h, --help             this text
@@ -88,7 +98,8 @@ Other:
 
 Exit status: 0 finished, 1 stopped (Ctrl-C), 2 usage error, 3 file not
 opened (with -o: some file), 4 run error (with -o: some file failed or could
-not be written). Settings: ${XDG_CONFIG_HOME:-~/.config}/Vorlith/TextExtractor.ini
+not be written; also past the time or memory limit, or content cut at 256
+MiB). Settings: ${XDG_CONFIG_HOME:-~/.config}/Vorlith/TextExtractor.ini
 )";
 
 struct TOptions {
@@ -108,6 +119,11 @@ struct TOptions {
   std::string Encoding;
   std::optional<TOutputFormat> Format;
   bool PageBreaks = true;
+  // Limits per file and the report.
+  std::optional<int32_t> Timeout;
+  std::optional<unsigned long long> MaxMemory;  // megabytes
+  bool AllowTruncation = false;
+  std::string Report;
   bool Open = false, Save = false, Info = false, Quiet = false, Help = false, Version = false;
 };
 
@@ -203,6 +219,17 @@ int ParseArgs(const std::vector<std::string>& Args, TOptions& O) {
       if (!O.Format) return UsageError("unknown format: " + S);
     } else if (A == "--no-page-breaks") {
       O.PageBreaks = false;
+    } else if (A == "--timeout") {
+      if (!Number(0, 7 * 24 * 3600, N)) return UsageError("--timeout needs a number of seconds from 0 to 604800");
+      O.Timeout = static_cast<int32_t>(N);
+    } else if (A == "--max-memory") {
+      if (!Number(0, int64_t{1} << 24, N) || (N > 0 && N < 16))
+        return UsageError("--max-memory needs a number of megabytes from 16 to 16777216, or 0 for no limit");
+      O.MaxMemory = static_cast<unsigned long long>(N);
+    } else if (A == "--allow-truncation") {
+      O.AllowTruncation = true;
+    } else if (A == "--report") {
+      if (!Value(O.Report) || O.Report.empty()) return UsageError("--report needs a file");
     } else if (A == "-q" || A == "--quiet") {
       O.Quiet = true;
     } else if (A == "-h" || A == "--help") {
@@ -232,6 +259,16 @@ int ParseArgs(const std::vector<std::string>& Args, TOptions& O) {
   if (Positional.size() == 2) O.Output = Positional[1];
   return 0;
 }
+
+// The report's entry of the single-file form, and the way a failure fills it.
+struct TSingleEntry : TReportEntry {
+  int Fail(const char* Outcome, const TPDFStatus& Cause, int ExitStatus) {
+    Status = Outcome;
+    Kind = StatusKindName(Cause.Kind);
+    Message = Cause.Message;
+    return ExitStatus;
+  }
+};
 
 // Ctrl-C: the first one stops the run after the current page, a second one
 // ends the program.
@@ -273,10 +310,13 @@ class TConsoleHost : public TMainHost {
  public:
   explicit TConsoleHost(const TOptions& O) : FOptions(O), FProgress(!O.Quiet && ::isatty(STDERR_FILENO)) {}
   TMainLogic* Logic = nullptr;
+  // The output the run chose.
+  std::string Output;
 
   bool ChooseOutputFile(const std::string& Proposed, std::string& FileName) override {
     // Standard input's text goes to standard output unless an output is named.
     FileName = !FOptions.Output.empty() ? FOptions.Output : FOptions.File == "-" ? "-" : Proposed;
+    Output = FileName;
     return true;
   }
   bool AskPassword(const std::string& Prompt, std::string& Value) override {
@@ -416,6 +456,89 @@ void ApplyOptions(const TOptions& O, TSettings& S) {
   if (O.Footer) S.Footer = *O.Footer;
   if (O.TextType) S.TextType = static_cast<TTextType>(*O.TextType);
   if (O.Repair) S.Repair = *O.Repair;
+  if (O.Timeout) S.Timeout = *O.Timeout;
+}
+
+}  // namespace
+
+namespace {
+
+// The single-file form: the run of O.File, its outcome told in Entry; the
+// exit status.
+int RunSingle(const TOptions& O, const std::shared_ptr<const TCodePage>& CodePage, TSingleEntry& Entry) {
+  try {
+    TPDFEngine Engine;
+    Engine.CodePage = CodePage;
+    TIniSettingsStore Store(TIniSettingsStore::DefaultPath());
+    TSettings Settings(Store);
+    if (!O.Quiet) {
+      if (!Store.Warning().empty()) std::fprintf(stderr, "%s\n", Store.Warning().c_str());
+      for (const std::string& Warning : Settings.Warnings) std::fprintf(stderr, "%s\n", Warning.c_str());
+    }
+    // The repair choice counts for the open already.
+    if (O.Repair) Settings.Repair = *O.Repair;
+    std::optional<std::string> Data;
+    if (O.File == "-") {
+      Data.emplace();
+      if (!ReadStandardInput(*Data)) {
+        std::fprintf(stderr, "textextractor: -: cannot read standard input: %s\n", std::strerror(errno));
+        return Entry.Fail("not_opened", TPDFStatus::Failure(TPDFStatusKind::Unreadable, "cannot read standard input"), 3);
+      }
+    }
+    if (O.Info) return PrintInfo(O, Engine, Settings, Data);
+    TConsoleHost Host(O);
+    TMainLogic Logic(Engine, Settings, Host);
+    Host.Logic = &Logic;
+    Logic.InputData = std::move(Data);
+    if (TPDFStatus Opened = Logic.OpenPDFFile(O.File); !Opened) {
+      SayCause(O.File, Opened);
+      return Entry.Fail("not_opened", Opened, 3);
+    }
+    ApplyOptions(O, Settings);
+    if (O.Save && !Settings.Save()) throw std::runtime_error("Can not save the settings to " + Store.Path() + ".");
+    if (O.PageText) Logic.PageTextMode = static_cast<TPDFTextMode>(*O.PageText);
+    ApplyFormat(O, Settings);  // after --save: the format is this run's alone
+    Logic.Format = O.Format.value_or(TOutputFormat::Text);
+    Logic.PageBreaks = O.PageBreaks;
+    Logic.AllowTruncation = O.AllowTruncation;
+    std::signal(SIGINT, OnInterrupt);
+    const auto Facts = [&] {
+      const TRunFacts& F = Logic.RunFacts();
+      Entry.Output = Host.Output;
+      Entry.Pages = F.Pages;
+      Entry.Chars = F.Chars;
+      Entry.Repaired = F.Repaired;
+      if (F.Budget) Entry.Kind = StatusKindName(TPDFStatusKind::Budget);
+    };
+    try {
+      const TRunResult Result = Logic.aExtractExecute();
+      Facts();
+      switch (Result) {
+        case TRunResult::Finished: Entry.Status = "extracted"; return 0;
+        case TRunResult::Cancelled: Entry.Status = "skipped"; return 0;
+        case TRunResult::Stopped: return Entry.Fail("failed", TPDFStatus::Failure(TPDFStatusKind::Internal, "stopped"), 1);
+        case TRunResult::LoadFailed:
+          SayCause(O.File, Logic.RunStatus());
+          return Entry.Fail("not_opened", Logic.RunStatus(), 3);
+      }
+    } catch (const ERunLimit& E) {
+      Facts();
+      SayCause(O.File, E.Status());
+      return Entry.Fail("failed", E.Status(), 4);
+    }
+  } catch (const std::bad_alloc&) {
+    const TPDFStatus Cause = TPDFStatus::Failure(TPDFStatusKind::Memory, "out of memory");
+    SayCause(O.File, Cause);
+    return Entry.Fail("failed", Cause, 4);
+  } catch (const std::exception& E) {
+    // What the window's top-level handler would show in a message box.
+    std::fprintf(stderr, "%s\n", E.what());
+    return Entry.Fail("failed", TPDFStatus::Failure(dynamic_cast<const EWriteError*>(&E) ? TPDFStatusKind::WriteError
+                                                                                         : TPDFStatusKind::Internal,
+                                                    E.what()),
+                      4);
+  }
+  return 0;
 }
 
 }  // namespace
@@ -465,12 +588,18 @@ int main(int argc, char** argv) {
     TIniSettingsStore Stored(TIniSettingsStore::DefaultPath());
     B.StoredSettings = Stored.Read();
     // What the settings file did not give is said once, not for every file.
+    TMemorySettingsStore Copy;
+    Copy.Values = B.StoredSettings;
+    const TSettings StoredCopy(Copy);
     if (!O.Quiet) {
-      TMemorySettingsStore Copy;
-      Copy.Values = B.StoredSettings;
       if (!Stored.Warning().empty()) std::fprintf(stderr, "%s\n", Stored.Warning().c_str());
-      for (const std::string& Warning : TSettings(Copy).Warnings) std::fprintf(stderr, "%s\n", Warning.c_str());
+      for (const std::string& Warning : StoredCopy.Warnings) std::fprintf(stderr, "%s\n", Warning.c_str());
     }
+    // Limits per file: five minutes and a share of the memory unless told.
+    B.Timeout = O.Timeout.value_or(StoredCopy.Timeout.value_or(300));
+    B.MaxMemory = O.MaxMemory.value_or(DefaultWorkerMemory(B.Jobs));
+    B.AllowTruncation = O.AllowTruncation;
+    B.Report = O.Report;
     B.ApplyOptions = [&O](TSettings& S) {
       ApplyOptions(O, S);
       ApplyFormat(O, S);
@@ -489,53 +618,23 @@ int main(int argc, char** argv) {
       return UsageError("the output " + Output + " is the input file " + O.File + "; name another output");
   }
 
-  try {
-    TPDFEngine Engine;
-    Engine.CodePage = CodePage;
-    TIniSettingsStore Store(TIniSettingsStore::DefaultPath());
-    TSettings Settings(Store);
-    if (!O.Quiet) {
-      if (!Store.Warning().empty()) std::fprintf(stderr, "%s\n", Store.Warning().c_str());
-      for (const std::string& Warning : Settings.Warnings) std::fprintf(stderr, "%s\n", Warning.c_str());
-    }
-    // The repair choice counts for the open already.
-    if (O.Repair) Settings.Repair = *O.Repair;
-    std::optional<std::string> Data;
-    if (O.File == "-") {
-      Data.emplace();
-      if (!ReadStandardInput(*Data)) {
-        std::fprintf(stderr, "textextractor: -: cannot read standard input: %s\n", std::strerror(errno));
-        return 3;
-      }
-    }
-    if (O.Info) return PrintInfo(O, Engine, Settings, Data);
-    TConsoleHost Host(O);
-    TMainLogic Logic(Engine, Settings, Host);
-    Host.Logic = &Logic;
-    Logic.InputData = std::move(Data);
-    if (TPDFStatus Opened = Logic.OpenPDFFile(O.File); !Opened) {
-      SayCause(O.File, Opened);
-      return 3;
-    }
-    ApplyOptions(O, Settings);
-    if (O.Save && !Settings.Save()) throw std::runtime_error("Can not save the settings to " + Store.Path() + ".");
-    if (O.PageText) Logic.PageTextMode = static_cast<TPDFTextMode>(*O.PageText);
-    ApplyFormat(O, Settings);  // after --save: the format is this run's alone
-    Logic.Format = O.Format.value_or(TOutputFormat::Text);
-    Logic.PageBreaks = O.PageBreaks;
-    std::signal(SIGINT, OnInterrupt);
-    switch (Logic.aExtractExecute()) {
-      case TRunResult::Finished: return 0;
-      case TRunResult::Stopped: return 1;
-      case TRunResult::LoadFailed:
-        SayCause(O.File, Logic.RunStatus());
-        return 3;
-      case TRunResult::Cancelled: return 0;
-    }
-  } catch (const std::exception& E) {
-    // What the window's top-level handler would show in a message box.
-    std::fprintf(stderr, "%s\n", E.what());
+  TReportWriter Report;
+  if (!O.Report.empty() && !Report.Open(O.Report)) {
+    std::fprintf(stderr, "textextractor: %s\n", Report.Error().c_str());
     return 4;
   }
-  return 0;
+  if (O.MaxMemory && *O.MaxMemory && !LimitAddressSpace(*O.MaxMemory << 20))
+    std::fprintf(stderr, "textextractor: the memory limit cannot be set: %s\n", std::strerror(errno));
+  TSingleEntry Entry;
+  Entry.Path = O.File;
+  const auto Started = std::chrono::steady_clock::now();
+  const int Status = RunSingle(O, CodePage, Entry);
+  if (Report.IsOpen()) {
+    Entry.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
+    if (!Report.Write(Entry)) {
+      std::fprintf(stderr, "textextractor: the report %s cannot be written: %s\n", O.Report.c_str(), std::strerror(errno));
+      return Status ? Status : 4;
+    }
+  }
+  return Status;
 }

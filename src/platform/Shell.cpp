@@ -1,11 +1,13 @@
 // Shell services on Linux.
 #include "Shell.h"
 
+#include <algorithm>
 #include <clocale>
 #include <ctime>
 #include <filesystem>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,4 +50,30 @@ std::string ShortDateString() {
   char Buf[64];
   size_t N = std::strftime(Buf, sizeof Buf, "%x", &Local);
   return std::string(Buf, N);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VORLITH_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VORLITH_ASAN 1
+#endif
+#endif
+
+bool LimitAddressSpace(unsigned long long Bytes) {
+#ifdef VORLITH_ASAN
+  (void)Bytes;
+  return true;
+#else
+  struct rlimit Limit;
+  if (::getrlimit(RLIMIT_AS, &Limit) != 0) return false;
+  // Never above a hard limit set from outside.
+  Limit.rlim_cur = Limit.rlim_max == RLIM_INFINITY ? Bytes : std::min<rlim_t>(Bytes, Limit.rlim_max);
+  return ::setrlimit(RLIMIT_AS, &Limit) == 0;
+#endif
+}
+
+unsigned long long PhysicalMemory() {
+  const long Pages = ::sysconf(_SC_PHYS_PAGES), Size = ::sysconf(_SC_PAGESIZE);
+  return Pages > 0 && Size > 0 ? static_cast<unsigned long long>(Pages) * static_cast<unsigned long long>(Size) : 0;
 }

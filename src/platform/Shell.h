@@ -16,3 +16,13 @@ void GetFileVersion(int& Major, int& Minor, int& Release, int& Build);
 
 // Today's date in the user's short date format (LC_TIME).
 std::string ShortDateString();
+
+// Caps the address space of this process (and of the processes it starts
+// afterwards) at Bytes, so that an allocation past it fails instead of the
+// machine running out; false when the cap cannot be set. Builds with
+// AddressSanitizer, which reserves far more address space than it uses, set
+// no cap and say true.
+bool LimitAddressSpace(unsigned long long Bytes);
+
+// The machine's physical memory in bytes (0 when unknown).
+unsigned long long PhysicalMemory();
