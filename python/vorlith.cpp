@@ -3,6 +3,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <chrono>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "CodePage.h"
 #include "Names.h"
 #include "PDFCommon.h"
+#include "uPDFExtra.h"
 #include "Shell.h"
 #include "main.h"
 #include "uPDFEngine.h"
@@ -40,6 +42,10 @@ class EPassword : public EPDFError {
   using EPDFError::EPDFError;
 };
 class EUnknownEncryption : public EPDFError {
+ public:
+  using EPDFError::EPDFError;
+};
+class ETimeout : public EPDFError {
  public:
   using EPDFError::EPDFError;
 };
@@ -105,7 +111,10 @@ class TCall {
   }
 
   // The document's name in messages.
+ public:
   std::string Label() const { return FSource.InMemory && FSource.Name.empty() ? "(bytes)" : FSource.Name; }
+
+ private:
 
   TSource FSource;
   TPDFEngine FEngine;
@@ -150,13 +159,24 @@ std::optional<std::vector<int64_t>> PageList(const py::object& Pages) {
   return Out;
 }
 
-// The text of the selected pages, one item per page in the order of Pages.
+std::string TimeoutMessage(double Seconds, const TCall& Call) {
+  return "\"" + Call.Label() + "\" took longer than " + FormatNumber(0, 3, Seconds) + " seconds.";
+}
+
+// The text of the selected pages, one item per page in the order of Pages
+// (the whole call within Timeout seconds, when given).
 std::vector<std::string> ExtractPages(TSource Source, TTextType TextType, const std::optional<std::vector<int64_t>>& Pages,
                                       const std::optional<std::string>& Password, const std::string& Header,
-                                      const std::string& Footer) {
+                                      const std::string& Footer, std::optional<double> Timeout) {
   return Guarded([&] {
+    // The time counts from the load, as in the console program.
+    std::optional<TPDFPageBudget::TClock::time_point> Deadline;
+    if (Timeout)
+      Deadline = TPDFPageBudget::TClock::now() + std::chrono::duration_cast<TPDFPageBudget::TClock::duration>(
+                                                     std::chrono::duration<double>(*Timeout));
     TCall Call(std::move(Source), Password, true);
     TPDFEngine& Engine = Call.Engine();
+    Engine.Deadline = Deadline;
     const int32_t Count = Engine.PageCount();
     std::vector<int32_t> Selected;
     if (Pages) {
@@ -172,9 +192,11 @@ std::vector<std::string> ExtractPages(TSource Source, TTextType TextType, const 
     std::vector<std::string> Items;
     Items.reserve(Selected.size());
     for (int32_t P : Selected) {
+      if (Deadline && TPDFPageBudget::TClock::now() >= *Deadline) throw ETimeout(TimeoutMessage(*Timeout, Call));
       Engine.SelectPage(P);
       std::string Text;
       GetPageTextByType(Engine, TextType, Text);
+      if (Engine.PageBudget().Exceeded() == TPDFBudgetKind::Time) throw ETimeout(TimeoutMessage(*Timeout, Call));
       Items.push_back(Frame.Item(P, Text));
     }
     return Items;
@@ -242,13 +264,15 @@ py::str Text(const std::string& Bytes) {
 }
 
 py::list ExtractCall(TSource Source, const std::string& Layout, const py::object& Pages,
-                     const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer) {
+                     const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer,
+                     std::optional<double> Timeout) {
   const TTextType TextType = LayoutNumber(Layout);
   const auto PageNumbers = PageList(Pages);
+  if (Timeout && !(*Timeout > 0)) throw py::value_error("timeout must be a positive number of seconds, or None");
   std::vector<std::string> Items;
   {
     py::gil_scoped_release Release;
-    Items = ExtractPages(std::move(Source), TextType, PageNumbers, Password, Header, Footer);
+    Items = ExtractPages(std::move(Source), TextType, PageNumbers, Password, Header, Footer, Timeout);
   }
   py::list Out;
   for (const std::string& Item : Items) Out.append(Text(Item));
@@ -277,8 +301,11 @@ Returns one str per selected page: the page text in LAYOUT ("content",
 "reflow", "positioned" or "reading"), framed by HEADER and FOOTER (macros &p,
 &a, &f, &n, &d) exactly as `textextractor --encoding UTF-8` writes the page,
 without the CR LF that ends it. PAGES is None (all) or an iterable of page
-numbers (1-based, in the order wanted). Raises NotOpenedError, PasswordError,
-UnknownEncryptionError (all PDFError), ValueError for a bad layout or page.)";
+numbers (1-based, in the order wanted). TIMEOUT (seconds, None for no end)
+bounds the whole call: past it TimeoutError is raised. A page whose drawing
+costs more than the engine allows per page (a hostile file) keeps the text
+read so far. Raises NotOpenedError, PasswordError, UnknownEncryptionError,
+TimeoutError (all PDFError), ValueError for a bad layout, page or timeout.)";
 
 constexpr const char* InfoDoc = R"(Facts about the PDF file PATH.
 
@@ -302,6 +329,7 @@ PYBIND11_MODULE(vorlith, m) {
   static py::exception<ENotOpened> NotOpened(m, "NotOpenedError", PDFError.ptr());
   static py::exception<EPassword> Password(m, "PasswordError", PDFError.ptr());
   static py::exception<EUnknownEncryption> UnknownEncryption(m, "UnknownEncryptionError", PDFError.ptr());
+  static py::exception<ETimeout> Timeout(m, "TimeoutError", PDFError.ptr());
   // The most derived class first.
   py::register_exception_translator([](std::exception_ptr P) {
     try {
@@ -312,6 +340,8 @@ PYBIND11_MODULE(vorlith, m) {
       Password(E.what());
     } catch (const EUnknownEncryption& E) {
       UnknownEncryption(E.what());
+    } catch (const ETimeout& E) {
+      Timeout(E.what());
     } catch (const EPDFError& E) {
       PDFError(E.what());
     }
@@ -320,21 +350,22 @@ PYBIND11_MODULE(vorlith, m) {
   m.def(
       "extract",
       [](const py::object& Path, const std::string& Layout, const py::object& Pages,
-         const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer) {
-        return ExtractCall(FileSource(Path), Layout, Pages, Password, Header, Footer);
+         const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer,
+         std::optional<double> Timeout) {
+        return ExtractCall(FileSource(Path), Layout, Pages, Password, Header, Footer, Timeout);
       },
       ExtractDoc, py::arg("path"), py::arg("layout") = "reflow", py::arg("pages") = py::none(),
-      py::arg("password") = py::none(), py::arg("header") = "", py::arg("footer") = "");
+      py::arg("password") = py::none(), py::arg("header") = "", py::arg("footer") = "", py::arg("timeout") = py::none());
   m.def(
       "extract_bytes",
       [](const py::object& Data, const std::string& Layout, const py::object& Pages,
          const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer,
-         const std::string& Name) {
-        return ExtractCall(DataSource(Data, Name), Layout, Pages, Password, Header, Footer);
+         const std::string& Name, std::optional<double> Timeout) {
+        return ExtractCall(DataSource(Data, Name), Layout, Pages, Password, Header, Footer, Timeout);
       },
       "extract() for a PDF document in memory (bytes or any buffer); NAME is what &f and &n stand for.",
       py::arg("data"), py::arg("layout") = "reflow", py::arg("pages") = py::none(), py::arg("password") = py::none(),
-      py::arg("header") = "", py::arg("footer") = "", py::arg("name") = "");
+      py::arg("header") = "", py::arg("footer") = "", py::arg("name") = "", py::arg("timeout") = py::none());
   m.def(
       "info",
       [](const py::object& Path, const std::optional<std::string>& Password) {

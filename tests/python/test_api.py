@@ -285,3 +285,47 @@ def test_bad_files_never_crash(pdfs):
                             capture_output=True, text=True, timeout=600)
     assert result.returncode == 0, result.stderr[-3000:]
     assert "'text'" in result.stdout, result.stdout
+
+
+def _form_chain_pdf(depth, fan_out):
+    """A page that draws a form, which draws the next FAN_OUT times, DEPTH
+    levels deep: fan_out ** depth forms in all."""
+    objects = [
+        b"<< /Type /Catalog /Pages 2 0 R >>",
+        b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 5 0 R"
+        b" /Resources << /Font << /F1 4 0 R >> /XObject << /X 6 0 R >> >> >>",
+        b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        b"<< /Length 5 >>\nstream\n/X Do\nendstream",
+    ]
+    for level in range(depth):
+        body = b"BT /F1 10 Tf 72 700 Td (level%d) Tj ET" % level
+        resources = b"/Font << /F1 4 0 R >>"
+        if level + 1 < depth:
+            body += b" /X Do" * fan_out
+            resources += b" /XObject << /X %d 0 R >>" % (7 + level)
+        objects.append(b"<< /Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << " + resources
+                       + b" >> /Length %d >>\nstream\n" % len(body) + body + b"\nendstream")
+    out, offsets = b"%PDF-1.4\n", []
+    for number, body in enumerate(objects, 1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n" % number + body + b"\nendobj\n"
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+    out += b"".join(b"%010d 00000 n \n" % offset for offset in offsets)
+    return out + b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
+
+
+def test_timeout_ends_a_call_and_budgets_keep_a_hostile_page_short():
+    assert issubclass(vorlith.TimeoutError, vorlith.PDFError)
+    endless = _form_chain_pdf(12, 10)  # 10**12 forms
+    for layout in ("content", "reflow"):
+        with pytest.raises(vorlith.TimeoutError) as caught:
+            vorlith.extract_bytes(endless, layout=layout, timeout=0.5)
+        assert "took longer than 0.500 seconds" in str(caught.value)
+    for bad in (0, -1, float("nan")):
+        with pytest.raises(ValueError):
+            vorlith.extract_bytes(endless, timeout=bad)
+    # Within the page's budgets a page of 100,000 forms is read whole.
+    text = vorlith.extract_bytes(_form_chain_pdf(6, 10), layout="content")[0]
+    assert "level0" in text and "level5" in text
