@@ -796,7 +796,7 @@ TEST_F(Batch, ExitStatusAndSummary) {
     EXPECT_TRUE(fs::exists(Dir / "out5" / Output)) << Output;
   EXPECT_EQ(Read(Dir / "in.txt"), Read(Pdf));  // never overwritten
   std::string StdOut, Err;
-  EXPECT_EQ(Run("-j 2 doc.pdf", StdOut, Err), 2);  // -j needs -o
+  EXPECT_EQ(Run("--skip-existing doc.pdf", StdOut, Err), 2);  // needs -o
   EXPECT_EQ(Run("-o out --info doc.pdf", StdOut, Err), 2);
   EXPECT_EQ(Run("-o out", StdOut, Err), 2);
   EXPECT_EQ(Run("-o out -j 0 doc.pdf", StdOut, Err), 2);
@@ -882,6 +882,22 @@ TEST_F(Batch, AWorkerThatCrashesTakesOnlyItsFile) {
 }
 
 // ================================================================ temporary files
+
+TEST_F(Console, OneDocumentOnSeveralWorkersGivesTheOutputOfOne) {
+  WriteLongDocument(Dir / "long.pdf", 23);
+  for (const char* Options : {"--layout content", "--layout reflow", "--layout reading", "--layout positioned",
+                              "--page-text 3", "--format plain", "--odd -f 2 -l 20"}) {
+    std::string One, Many, Err;
+    ASSERT_EQ(Run(std::string("-q ") + Options + " long.pdf -", One, Err), 0) << Options << ": " << Err;
+    ASSERT_EQ(Run(std::string("-q -j 3 ") + Options + " long.pdf -", Many, Err), 0) << Options << ": " << Err;
+    EXPECT_EQ(Many, One) << Options;
+  }
+  // From standard input too.
+  std::string One, Many, Err;
+  ASSERT_EQ(RunFrom("long.pdf", "-q -j 2 - -", Many, Err), 0) << Err;
+  ASSERT_EQ(Run("-q long.pdf -", One, Err), 0);
+  EXPECT_EQ(Many, One);
+}
 
 // Whether process Pid has ended (gone, or a zombie no one reaped yet).
 bool ProcessEnded(pid_t Pid) {

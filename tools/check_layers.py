@@ -42,7 +42,7 @@ LAYERS = [
     ["option"],
     ["main"],
     # the hosts
-    ["Batch"],
+    ["Batch", "PageWorkers"],
     ["cli/main", "vorlith"],
     ["GuiUtility", "Translation", "Images"],
     ["InputString", "RegBox", "frmOption"],

@@ -259,6 +259,21 @@ bool IsBlankText(const std::string& Text) {
 
 }  // namespace
 
+TPageResult ReadPage(TPDFEngine& Engine, int32_t Page, std::optional<TPDFTextMode> Mode, TTextType TextType) {
+  TPageResult R;
+  Engine.SelectPage(Page);
+  if (Mode)
+    R.Text = Engine.GetPageText(*Mode);
+  else
+    GetPageTextByType(Engine, TextType, R.Text);
+  R.NoText = IsBlankText(R.Text) && !Mode && Engine.PageHasImages();
+  const TPDFPageBudget& Budget = Engine.PageBudget();
+  R.Exceeded = Budget.Exceeded();
+  R.Limit = Budget.Limit(R.Exceeded);
+  R.CutAt = Budget.Cut() ? Budget.CutAt() : 0;
+  return R;
+}
+
 TRunResult TMainLogic::ExtractRun() {
   std::string Output;
   if (!FHost.ChooseOutputFile(ChangeFileExt(CurrentFile, ".txt"), Output)) return TRunResult::Cancelled;
@@ -329,34 +344,40 @@ TRunResult TMainLogic::ExtractRun() {
     const bool Plain = Format == TOutputFormat::Plain;
     if (Plain) Items.Terminator.assign(PageBreaks ? 1 : 0, '\f');
     if (!Items.TempName().empty()) FHost.TemporaryFileCreated(Items.TempName());
+    std::vector<int32_t> Taken;
     for (int64_t Page = First; Page <= Last; ++Page) {
       const int32_t P = static_cast<int32_t>(Page);
-      const bool Taken = FSettings.Page == TPageChoice::Every || (FSettings.Page == TPageChoice::Odd && P % 2 == 1) ||
-                         (FSettings.Page == TPageChoice::Even && P % 2 == 0);
-      if (!Taken) continue;
-      FEngine.SelectPage(P);
-      std::string Text;
-      if (PageTextMode)
-        Text = FEngine.GetPageText(*PageTextMode);
-      else
-        GetPageTextByType(FEngine, FSettings.TextType, Text);
+      if (FSettings.Page == TPageChoice::Every || (FSettings.Page == TPageChoice::Odd && P % 2 == 1) ||
+          (FSettings.Page == TPageChoice::Even && P % 2 == 0))
+        Taken.push_back(P);
+    }
+    // Pages read elsewhere come back in this order; the source stops however
+    // the run ends.
+    struct TSourceEnd {
+      TPageSource* S;
+      ~TSourceEnd() {
+        if (S) S->Finish();
+      }
+    } SourceEnd{PageSource};
+    if (PageSource) PageSource->Start(Taken, FEngine.Limits, FEngine.Deadline);
+    for (const int32_t P : Taken) {
+      const TPageResult Page = PageSource ? PageSource->Next(P) : ReadPage(FEngine, P, PageTextMode, FSettings.TextType);
+      const std::string& Text = Page.Text;
       // The macros read CurrentFile and CurrentPageCount as they are now (a
       // file dropped during the run changes them for the pages after it).
-      if (IsBlankText(Text) && !PageTextMode && FEngine.PageHasImages()) NoText.push_back(P);
+      if (Page.NoText) NoText.push_back(P);
       // A page that ran out of time ends the run: nothing is written.
-      const TPDFPageBudget& Budget = FEngine.PageBudget();
-      if (Budget.Exceeded() == TPDFBudgetKind::Time || (FEngine.Deadline && TPDFPageBudget::TClock::now() >= *FEngine.Deadline)) {
+      if (Page.Exceeded == TPDFBudgetKind::Time || (FEngine.Deadline && TPDFPageBudget::TClock::now() >= *FEngine.Deadline)) {
         AddLog(FormatText(MessageTable::PageTimeBudget, P, std::to_string(*FSettings.Timeout).c_str()));
         throw ERunLimit(TPDFStatus::Failure(TPDFStatusKind::Timeout,
                                             FormatText(MessageTable::TimedOut, std::to_string(*FSettings.Timeout).c_str())));
       }
-      if (Budget.Exceeded() != TPDFBudgetKind::None) {
-        AddLog(FormatText(MessageTable::PageBudget, P, std::to_string(Budget.Limit(Budget.Exceeded())).c_str(),
-                          BudgetName(Budget.Exceeded())));
+      if (Page.Exceeded != TPDFBudgetKind::None) {
+        AddLog(FormatText(MessageTable::PageBudget, P, std::to_string(Page.Limit).c_str(), BudgetName(Page.Exceeded)));
         FRunFacts.Budget = true;
       }
-      if (Budget.Cut()) {
-        CutAt = SizeText(Budget.CutAt());
+      if (Page.CutAt) {
+        CutAt = SizeText(Page.CutAt);
         AddLog(FormatText(MessageTable::PageCut, P, CutAt.c_str()));
         FRunFacts.Truncated = true;
       }

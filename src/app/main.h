@@ -77,6 +77,34 @@ struct TRunFacts {
   bool Truncated = false;
 };
 
+// One page's text as a run reads it: the text, whether it is blank with
+// images on the page, the budget that stopped it (with its limit), and where
+// the cap on decoded size cut its content (0: nowhere).
+struct TPageResult {
+  std::string Text;
+  bool NoText = false;
+  TPDFBudgetKind Exceeded = TPDFBudgetKind::None;
+  uint64_t Limit = 0;
+  size_t CutAt = 0;
+};
+
+// Page Page of Engine's selected document as a run reads it: in Mode when
+// given (the engine's page text), else in the layout TextType.
+TPageResult ReadPage(TPDFEngine& Engine, int32_t Page, std::optional<TPDFTextMode> Mode, TTextType TextType);
+
+// Pages read somewhere else (the console reads one document's pages in
+// several processes): Start is told the run's pages in order with the limits
+// and the deadline, Next gives each page's result in that order, and Finish
+// ends the work however the run ends. Errors are thrown.
+class TPageSource {
+ public:
+  virtual ~TPageSource() = default;
+  virtual void Start(const std::vector<int32_t>& Pages, const TPDFLimits& Limits,
+                     std::optional<TPDFPageBudget::TClock::time_point> Deadline) = 0;
+  virtual TPageResult Next(int32_t Page) = 0;
+  virtual void Finish() = 0;
+};
+
 // The window's actions that the run logic enables and disables.
 enum class TAction { OpenFile, Option, Extract, Stop };
 
@@ -161,6 +189,9 @@ class TMainLogic {
   bool AllowTruncation = false;
   // What the engine may spend on one page.
   TPDFLimits Limits;
+  // When set (by the host, after the open), the run's pages come from it
+  // instead of this process's engine; the document is still loaded here.
+  TPageSource* PageSource = nullptr;
 
   // Inspects FileName and makes it current; Ok, or why it did not become
   // current (the load's cause, password, unknown_encryption; internal when

@@ -21,6 +21,7 @@
 #include "Batch.h"
 #include "CodePage.h"
 #include "Names.h"
+#include "PageWorkers.h"
 #include "Report.h"
 #include "SettingsStore.h"
 #include "Shell.h"
@@ -81,7 +82,8 @@ Files:
       --no-repair        refuse a file whose cross-reference is damaged
 Many files:
   -o, --output-dir DIR   extract every INPUT into DIR
-  -j, --jobs N           files extracted at once (default: the number of cores)
+  -j, --jobs N           files extracted at once (default: the number of
+                         cores); with one FILE: its pages read by N workers
       --skip-existing    leave outputs that exist alone (counted as skipped)
 Limits and report:
       --timeout SECONDS  the time one file may take (0: no end; stored as
@@ -252,7 +254,7 @@ int ParseArgs(const std::vector<std::string>& Args, TOptions& O) {
     O.Inputs = Positional;
     return 0;
   }
-  if (O.Jobs || O.SkipExisting) return UsageError("--jobs and --skip-existing need --output-dir");
+  if (O.SkipExisting) return UsageError("--skip-existing needs --output-dir");
   if (Positional.empty()) return UsageError("no PDF file given");
   if (Positional.size() > 2) return UsageError("too many files given");
   O.File = Positional[0];
@@ -498,6 +500,15 @@ int RunSingle(const TOptions& O, const std::shared_ptr<const TCodePage>& CodePag
     if (O.Save && !Settings.Save()) throw std::runtime_error("Can not save the settings to " + Store.Path() + ".");
     if (O.PageText) Logic.PageTextMode = static_cast<TPDFTextMode>(*O.PageText);
     ApplyFormat(O, Settings);  // after --save: the format is this run's alone
+    // -j N: the pages are read by N workers, each with the document loaded.
+    std::unique_ptr<TPageWorkers> Workers;
+    if (O.Jobs && *O.Jobs > 1) {
+      Workers = std::make_unique<TPageWorkers>(
+          TPageWorkerDocument{O.File, &Logic.InputData, Logic.CurrentPassword, Settings.Repair != 0, CodePage,
+                              Logic.PageTextMode, Settings.TextType},
+          *O.Jobs);
+      Logic.PageSource = Workers.get();
+    }
     Logic.Format = O.Format.value_or(TOutputFormat::Text);
     Logic.PageBreaks = O.PageBreaks;
     Logic.AllowTruncation = O.AllowTruncation;
