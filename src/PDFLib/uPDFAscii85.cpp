@@ -135,7 +135,9 @@ std::string DecodeASCII85(std::string_view Data, size_t MaxOutput) {
       Out.PutPart(V, Bytes);
     }
     return Out.Result();
-  } catch (...) {  // out of memory
+  } catch (const std::bad_alloc&) {
+    throw;  // out of memory is no property of the data: the caller is told
+  } catch (...) {
     return {};
   }
 }

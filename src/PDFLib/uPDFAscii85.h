@@ -13,6 +13,6 @@
 // value 93. Each group of five digits gives four bytes (four zero bytes when its
 // value exceeds 32 bits); a final group of n = 2..4 digits gives n - 1 bytes,
 // a single left-over digit nothing. Output stops after MaxOutput bytes as if
-// the text had been cut there. Never throws; running out of memory gives the
-// empty result.
+// the text had been cut there. Running out of memory throws std::bad_alloc
+// (the caller is told: it is no property of the data).
 std::string DecodeASCII85(std::string_view Data, size_t MaxOutput = SIZE_MAX);

@@ -122,8 +122,9 @@ std::string InflateBytes(std::string_view Data, size_t MaxOutput) {
     inflateEnd(&Z);
     return Out;
   } catch (const std::bad_alloc&) {
+    // Out of memory is no property of the data: the caller is told.
     inflateEnd(&Z);
-    return {};
+    throw;
   }
 }
 

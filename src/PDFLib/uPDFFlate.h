@@ -16,7 +16,8 @@ class EZCompressionError : public std::runtime_error {
 
 // zlib-format inflate. Truncated or corrupt data give the bytes inflated before
 // the fault (nothing when the header is wrong, as for a raw deflate body);
-// output stops at MaxOutput bytes as if the data ended there. Never throws.
+// output stops at MaxOutput bytes as if the data ended there. Throws only
+// std::bad_alloc, when memory runs out.
 std::string InflateBytes(std::string_view Data, size_t MaxOutput = SIZE_MAX);
 
 // Inflates Data, then undoes a TIFF (2) or PNG (10 and up) predictor for 8-bit

@@ -9,7 +9,7 @@
 
 std::string DecodeASCIIHex(std::string_view Data, size_t MaxOutput) {
   std::string Out;
-  try {
+  {
     Out.reserve(std::min(Data.size() / 2 + 1, MaxOutput));
     int High = -1;  // the first digit of a pair, while waiting for the second
     for (unsigned char C : Data) {
@@ -25,15 +25,13 @@ std::string DecodeASCIIHex(std::string_view Data, size_t MaxOutput) {
       }
     }
     if (High >= 0 && Out.size() < MaxOutput) Out += static_cast<char>(High << 4);
-  } catch (const std::bad_alloc&) {
-    return {};
   }
   return Out;
 }
 
 std::string DecodeRunLength(std::string_view Data, size_t MaxOutput) {
   std::string Out;
-  try {
+  {
     for (size_t Pos = 0; Pos < Data.size() && Out.size() < MaxOutput;) {
       const unsigned char L = static_cast<unsigned char>(Data[Pos++]);
       const size_t Room = MaxOutput - Out.size();
@@ -48,8 +46,6 @@ std::string DecodeRunLength(std::string_view Data, size_t MaxOutput) {
         break;
       }
     }
-  } catch (const std::bad_alloc&) {
-    return {};
   }
   return Out;
 }

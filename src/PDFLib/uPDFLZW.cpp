@@ -302,7 +302,9 @@ std::string TPDFLZWDecompressor::Decode(std::string_view Data, size_t MaxOutput)
     // The table is 4096 entries of 24 bytes: keep it off the stack.
     auto Run = std::make_unique<TLZWRun>(Data, MaxOutput, EarlyChange, InitialWidth);
     return MsbFirst ? Run->Run<true>() : Run->Run<false>();
-  } catch (...) {  // out of memory
+  } catch (const std::bad_alloc&) {
+    throw;  // out of memory is no property of the data: the caller is told
+  } catch (...) {
     return {};
   }
 }

@@ -33,7 +33,7 @@ class TPDFLZWDecompressor {
   // the first byte after it (in the first two with LSB-first packing), so a
   // stream without an end-of-data code may end in a code or two of zero bits.
   // Output stops after MaxOutput bytes as if the input had been cut there. An
-  // InitialWidth outside 2..12, or running out of memory, gives the empty
-  // result.
+  // InitialWidth outside 2..12 gives the empty result; running out of memory
+  // throws std::bad_alloc.
   std::string Decode(std::string_view Data, size_t MaxOutput = SIZE_MAX) const;
 };
