@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <exception>
+#include <thread>
 #include <limits>
 #include <memory>
 #include <new>
@@ -167,8 +169,10 @@ std::string TimeoutMessage(double Seconds, const TCall& Call) {
 // (the whole call within Timeout seconds, when given).
 std::vector<std::string> ExtractPages(TSource Source, TTextType TextType, const std::optional<std::vector<int64_t>>& Pages,
                                       const std::optional<std::string>& Password, const std::string& Header,
-                                      const std::string& Footer, std::optional<double> Timeout) {
+                                      const std::string& Footer, std::optional<double> Timeout, int Jobs) {
   return Guarded([&] {
+    // Each further thread loads the document itself, from a copy.
+    const TSource Spare = Jobs > 1 ? Source : TSource{};
     // The time counts from the load, as in the console program.
     std::optional<TPDFPageBudget::TClock::time_point> Deadline;
     if (Timeout)
@@ -189,16 +193,40 @@ std::vector<std::string> ExtractPages(TSource Source, TTextType TextType, const 
       for (int32_t P = 1; P <= Count; ++P) Selected.push_back(P);
     }
     const TPageFrame Frame{Header, Footer, Count, Call.Source().Name};
-    std::vector<std::string> Items;
-    Items.reserve(Selected.size());
-    for (int32_t P : Selected) {
-      if (Deadline && TPDFPageBudget::TClock::now() >= *Deadline) throw ETimeout(TimeoutMessage(*Timeout, Call));
-      Engine.SelectPage(P);
-      std::string Text;
-      GetPageTextByType(Engine, TextType, Text);
-      if (Engine.PageBudget().Exceeded() == TPDFBudgetKind::Time) throw ETimeout(TimeoutMessage(*Timeout, Call));
-      Items.push_back(Frame.Item(P, Text));
+    std::vector<std::string> Items(Selected.size());
+    // Thread K reads the pages K, K + Threads, ... with an engine of its own;
+    // the items keep the order asked for.
+    const size_t Threads = std::max<size_t>(1, std::min<size_t>(static_cast<size_t>(Jobs), Selected.size()));
+    const auto Work = [&](TPDFEngine& E, size_t From) {
+      for (size_t I = From; I < Selected.size(); I += Threads) {
+        if (Deadline && TPDFPageBudget::TClock::now() >= *Deadline) throw ETimeout(TimeoutMessage(*Timeout, Call));
+        E.SelectPage(Selected[I]);
+        std::string Text;
+        GetPageTextByType(E, TextType, Text);
+        if (E.PageBudget().Exceeded() == TPDFBudgetKind::Time) throw ETimeout(TimeoutMessage(*Timeout, Call));
+        Items[I] = Frame.Item(Selected[I], Text);
+      }
+    };
+    std::vector<std::exception_ptr> Errors(Threads);
+    std::vector<std::thread> Pool;
+    for (size_t K = 1; K < Threads; ++K)
+      Pool.emplace_back([&, K] {
+        try {
+          TCall Own(TSource(Spare), Password, true);
+          Own.Engine().Deadline = Deadline;
+          Work(Own.Engine(), K);
+        } catch (...) {
+          Errors[K] = std::current_exception();
+        }
+      });
+    try {
+      Work(Engine, 0);
+    } catch (...) {
+      Errors[0] = std::current_exception();
     }
+    for (std::thread& T : Pool) T.join();
+    for (const std::exception_ptr& E : Errors)
+      if (E) std::rethrow_exception(E);
     return Items;
   });
 }
@@ -265,14 +293,15 @@ py::str Text(const std::string& Bytes) {
 
 py::list ExtractCall(TSource Source, const std::string& Layout, const py::object& Pages,
                      const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer,
-                     std::optional<double> Timeout) {
+                     std::optional<double> Timeout, int Jobs) {
   const TTextType TextType = LayoutNumber(Layout);
   const auto PageNumbers = PageList(Pages);
   if (Timeout && !(*Timeout > 0)) throw py::value_error("timeout must be a positive number of seconds, or None");
+  if (Jobs < 1 || Jobs > 1024) throw py::value_error("jobs must be a number of threads from 1 to 1024");
   std::vector<std::string> Items;
   {
     py::gil_scoped_release Release;
-    Items = ExtractPages(std::move(Source), TextType, PageNumbers, Password, Header, Footer, Timeout);
+    Items = ExtractPages(std::move(Source), TextType, PageNumbers, Password, Header, Footer, Timeout, Jobs);
   }
   py::list Out;
   for (const std::string& Item : Items) Out.append(Text(Item));
@@ -302,7 +331,8 @@ Returns one str per selected page: the page text in LAYOUT ("content",
 &a, &f, &n, &d) exactly as `textextractor --encoding UTF-8` writes the page,
 without the CR LF that ends it. PAGES is None (all) or an iterable of page
 numbers (1-based, in the order wanted). TIMEOUT (seconds, None for no end)
-bounds the whole call: past it TimeoutError is raised. A page whose drawing
+bounds the whole call: past it TimeoutError is raised. JOBS threads read the
+pages, each with the document loaded once; the text is the same. A page whose drawing
 costs more than the engine allows per page (a hostile file) keeps the text
 read so far. Raises NotOpenedError, PasswordError, UnknownEncryptionError,
 TimeoutError (all PDFError), ValueError for a bad layout, page or timeout.)";
@@ -351,21 +381,23 @@ PYBIND11_MODULE(vorlith, m) {
       "extract",
       [](const py::object& Path, const std::string& Layout, const py::object& Pages,
          const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer,
-         std::optional<double> Timeout) {
-        return ExtractCall(FileSource(Path), Layout, Pages, Password, Header, Footer, Timeout);
+         std::optional<double> Timeout, int Jobs) {
+        return ExtractCall(FileSource(Path), Layout, Pages, Password, Header, Footer, Timeout, Jobs);
       },
       ExtractDoc, py::arg("path"), py::arg("layout") = "reflow", py::arg("pages") = py::none(),
-      py::arg("password") = py::none(), py::arg("header") = "", py::arg("footer") = "", py::arg("timeout") = py::none());
+      py::arg("password") = py::none(), py::arg("header") = "", py::arg("footer") = "", py::arg("timeout") = py::none(),
+      py::arg("jobs") = 1);
   m.def(
       "extract_bytes",
       [](const py::object& Data, const std::string& Layout, const py::object& Pages,
          const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer,
-         const std::string& Name, std::optional<double> Timeout) {
-        return ExtractCall(DataSource(Data, Name), Layout, Pages, Password, Header, Footer, Timeout);
+         const std::string& Name, std::optional<double> Timeout, int Jobs) {
+        return ExtractCall(DataSource(Data, Name), Layout, Pages, Password, Header, Footer, Timeout, Jobs);
       },
       "extract() for a PDF document in memory (bytes or any buffer); NAME is what &f and &n stand for.",
       py::arg("data"), py::arg("layout") = "reflow", py::arg("pages") = py::none(), py::arg("password") = py::none(),
-      py::arg("header") = "", py::arg("footer") = "", py::arg("name") = "", py::arg("timeout") = py::none());
+      py::arg("header") = "", py::arg("footer") = "", py::arg("name") = "", py::arg("timeout") = py::none(),
+      py::arg("jobs") = 1);
   m.def(
       "info",
       [](const py::object& Path, const std::optional<std::string>& Password) {

@@ -329,3 +329,16 @@ def test_timeout_ends_a_call_and_budgets_keep_a_hostile_page_short():
     # Within the page's budgets a page of 100,000 forms is read whole.
     text = vorlith.extract_bytes(_form_chain_pdf(6, 10), layout="content")[0]
     assert "level0" in text and "level5" in text
+
+
+@pytest.mark.parametrize("layout", LAYOUTS)
+def test_threads_over_the_pages_give_the_same_text(pdfs, layout):
+    for name in ("long", "columns"):
+        one = vorlith.extract(pdfs[name], layout=layout)
+        assert vorlith.extract(pdfs[name], layout=layout, jobs=3) == one
+        data = pdfs[name].read_bytes()
+        assert vorlith.extract_bytes(data, layout=layout, pages=[3, 1, 2], jobs=2) == \
+            vorlith.extract_bytes(data, layout=layout, pages=[3, 1, 2])
+    for bad in (0, -2):
+        with pytest.raises(ValueError):
+            vorlith.extract(pdfs["long"], jobs=bad)
