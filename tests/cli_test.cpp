@@ -921,7 +921,7 @@ TEST_F(Batch, AReportLineForEveryFileWithItsKind) {
   fs::copy_file(Pdf, Dir / "in" / "good.pdf");
   fs::copy_file(Pdf, Dir / "in" / "sub" / "linked.pdf");
   fs::create_directory_symlink(Dir / "elsewhere", Dir / "out" / "sub");
-  std::ofstream(Dir / "in" / "new\nline.pdf") << "not a PDF";
+  fs::copy_file(Pdf, Dir / "in" / "new\nline.pdf");
   std::ofstream(Dir / "in" / "slow.pdf", std::ios::binary) << FormChainPdf(12, 10);
   std::ofstream(Dir / "in" / "chain.pdf", std::ios::binary) << FormChainPdf(7, 10);
   std::string Out, Err;
@@ -937,7 +937,8 @@ TEST_F(Batch, AReportLineForEveryFileWithItsKind) {
     const char* Kind;
   } Cases[] = {
       {"in/good.pdf", "\"status\": \"extracted\", \"kind\": null", nullptr},
-      {"in/new\\nline.pdf", "\"status\": \"not_opened\"", "\"kind\": \"not_pdf\""},
+      {"in/new\\nline.pdf", "\"status\": \"extracted\"", nullptr},
+      {"in/text.pdf", "\"status\": \"not_opened\"", "\"kind\": \"not_pdf\""},
       {"in/sub/linked.pdf", "\"status\": \"failed\"", "\"kind\": \"write_error\""},
       {"in/slow.pdf", "\"status\": \"failed\"", "\"kind\": \"timeout\""},
   };
@@ -956,6 +957,7 @@ TEST_F(Batch, AReportLineForEveryFileWithItsKind) {
               Chain.find("\"kind\": \"timeout\"") != std::string::npos)
       << Chain;
   EXPECT_TRUE(fs::is_empty(Dir / "elsewhere"));  // nothing written through the link
+  EXPECT_EQ(Read(Dir / "out" / "new\nline.txt"), Read(Dir / "out" / "good.txt"));  // the name kept as it is
   EXPECT_FALSE(fs::exists(Dir / "out" / "slow.txt"));
   EXPECT_EQ(Hidden(Dir / "out"), std::vector<std::string>{});
   // One line for each input, each line one object.
