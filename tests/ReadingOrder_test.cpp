@@ -199,6 +199,53 @@ TEST(ReadingOrderLayout, TablesWithWideColumnsOfShortCells) {
   EXPECT_EQ(Outline(Text), "v00 |Left|Rite");
 }
 
+TEST(ReadingOrderLayout, DisplayMathSetOneAboveTheOther) {
+  // A word whose box spans Lo..Hi (a bracket or brace over two rows).
+  auto Tall = [](double X, double Lo, double Hi, const std::string& Text) {
+    TWord W = Word(X, Lo + 2, Text);
+    W.P0.Y = W.P1.Y = Lo;
+    W.P2.Y = W.P3.Y = Hi;
+    return W;
+  };
+  struct Case {
+    const char* What;
+    std::vector<TWord> Words;
+    std::string Expected;
+  } Cases[] = {
+      // Numerator and denominator overlap in x: each stays whole, the
+      // numerator with what comes before, the denominator with what follows.
+      {"a fraction between text",
+       {Word(50, 700, "exp"), Tall(70, 696, 710, "("), Word(110, 705, "Pr(z+N=s)"), Word(108, 694, "Pr(y+N=s)"),
+        Word(170, 700, "<="), Word(185, 700, "1")},
+       "exp ( Pr(z+N=s)\r\nPr(y+N=s) <= 1"},
+      {"the rows of cases, each read across",
+       {Word(50, 700, "f"), Word(58, 700, "="), Tall(70, 696, 710, "{"), Word(82, 705, "a"), Word(100, 705, "if"),
+        Word(115, 705, "x"), Word(82, 694, "bb"), Word(100, 694, "if"), Word(115, 694, "y")},
+       "f = { a if x\r\nbb if y"},
+      // What is not stacked stays in the line as before.
+      {"a sub- and a superscript over one place",
+       {Word(50, 700, "x"), Word(55, 697, "i", 7), Word(55, 704, "2", 7), Word(62, 700, "+1")}, "xi2 +1"},
+      {"a small fraction in a line",
+       {Word(50, 700, "take"), Word(72, 703, "1", 7), Word(72, 697, "2", 7), Word(80, 700, "cup")}, "take 12 cup"},
+      {"a bar drawn in pieces",
+       {Tall(45, 694, 708, "{"), Word(51, 700, "x"), Word(62, 704.5, "|"), Word(62, 694, "|"), Word(70, 700, "y}")},
+       "{x || y}"},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(ReadingOrderLayout(C.Words), C.Expected) << C.What;
+
+  // A tower of words each over the one before, held in one line by bars
+  // beside them that each span two rows: a line for each word, and no
+  // quadratic work.
+  std::vector<TWord> Tower;
+  for (int I = 0; I < 20000; ++I) {
+    const double Y = 700 - 11.0 * I;
+    Tower.push_back(Tall(30, Y - 10, Y + 8, "|"));
+    Tower.push_back(Word(50, Y, "w" + std::to_string(I % 10)));
+  }
+  const std::string Text = ReadingOrderLayout(Tower);
+  EXPECT_NE(Text.find("\r\nw1\r\nw2\r\nw3\r\n"), std::string::npos);
+}
+
 TEST(ReadingOrderLayout, LargeAndHostilePagesFinish) {
   // A staircase (every word its own column and block), a dense grid, and a
   // hundred thousand words on one page: no quadratic work, bounded
