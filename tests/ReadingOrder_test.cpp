@@ -187,6 +187,20 @@ TEST(ReadingOrderLayout, TablesWithWideColumnsOfShortCells) {
     }
   EXPECT_EQ(Outline(ReadingOrderLayout(Narrow)), "Left|Rite");
 
+  // The two columns of an index: short entries on one grid of baselines,
+  // but the gaps between letter groups fall at other heights in each
+  // column. Columns, each read down, not rows.
+  std::vector<TWord> Index;
+  for (int R = 0; R < 20; ++R)
+    for (const char* Side : {"L", "R"}) {
+      if ((*Side == 'L' && R == 5) || (*Side == 'R' && R == 12)) continue;
+      const double X = *Side == 'L' ? 50 : 300, Y = 700 - 12.0 * R;
+      Index.push_back(Word(X, Y, Side + std::to_string(R) + ","));
+      Index.push_back(Word(X + 22, Y, "12"));
+      if (R % 3 == 0) Index.push_back(Word(X + 37, Y, "345, 678, 910"));
+    }
+  EXPECT_EQ(Outline(ReadingOrderLayout(Index)), "L0, |L6, |R0, |R13,");
+
   // A table over both columns that the gutter runs through: read whole, row
   // by row, before the columns.
   std::vector<TWord> Wide;

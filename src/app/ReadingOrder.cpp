@@ -2,6 +2,7 @@
 #include "ReadingOrder.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <map>
 #include <numeric>
@@ -72,6 +73,13 @@ class TReader {
   bool ShortLines(const TRegion& Part, double Size, bool Ragged) const;
   // Whether most words stand on a baseline that another part has too.
   bool Aligned(const std::vector<TRegion>& Parts, double Size) const;
+  // The lines (baselines) of part A, within the height both parts span,
+  // that part B has no line beside.
+  size_t Unpartnered(const TRegion& A, const TRegion& B, double Size) const;
+  // Whether wide parts run on independently, as the columns of an index or
+  // a list do: each has lines beside a gap of its neighbour (the gaps
+  // between an index's letter groups fall at other heights in each column).
+  bool FlowingColumns(const std::vector<TRegion>& Parts, double Size) const;
   // The items above the part's first wide horizontal gap, and their extent.
   TRegion TopBlock(const TRegion& Part, double Size, double& Lo, double& Hi) const;
   // Reads a table over the top of columns first and takes it out of Parts.
@@ -259,8 +267,56 @@ bool TReader::Aligned(const std::vector<TRegion>& Parts, double Size) const {
   return Count * 5 >= All * 3;
 }
 
+size_t TReader::Unpartnered(const TRegion& A, const TRegion& B, double Size) const {
+  const double Step = 0.25 * Size;
+  auto Key = [&](uint32_t I) { return std::lround(FItems[I].Y0 / Step); };
+  auto Range = [&](const TRegion& R, long& Lo, long& Hi) {
+    Lo = LONG_MAX;
+    Hi = LONG_MIN;
+    for (uint32_t I : R) {
+      Lo = std::min(Lo, Key(I));
+      Hi = std::max(Hi, Key(I));
+    }
+  };
+  long LoA, HiA, LoB, HiB;
+  Range(A, LoA, HiA);
+  Range(B, LoB, HiB);
+  const long Lo = std::max(LoA, LoB), Hi = std::min(HiA, HiB);
+  std::unordered_map<long, bool> Lines;  // A's baselines -> partnered
+  for (uint32_t I : A)
+    if (const long K = Key(I); K >= Lo && K <= Hi) Lines.emplace(K, false);
+  for (uint32_t I : B)
+    for (long K = Key(I) - 1; K <= Key(I) + 1; ++K)
+      if (auto It = Lines.find(K); It != Lines.end()) It->second = true;
+  // Neighbouring keys of one line (a baseline on a boundary) count once.
+  std::vector<long> Alone;
+  for (const auto& [K, Partnered] : Lines)
+    if (!Partnered) Alone.push_back(K);
+  std::sort(Alone.begin(), Alone.end());
+  size_t Count = 0;
+  for (size_t J = 0; J < Alone.size(); ++J)
+    if (J == 0 || Alone[J] > Alone[J - 1] + 1) ++Count;
+  return Count;
+}
+
+bool TReader::FlowingColumns(const std::vector<TRegion>& Parts, double Size) const {
+  for (const TRegion& Part : Parts) {
+    double Lo = 1e300, Hi = -1e300;
+    for (uint32_t I : Part) {
+      Lo = std::min(Lo, FItems[I].X0);
+      Hi = std::max(Hi, FItems[I].X1);
+    }
+    if (Hi - Lo < ColumnWidth * Size) return false;
+  }
+  for (size_t P = 1; P < Parts.size(); ++P)
+    if (Unpartnered(Parts[P - 1], Parts[P], Size) > 0 && Unpartnered(Parts[P], Parts[P - 1], Size) > 0) return true;
+  return false;
+}
+
 bool TReader::LooksLikeTable(const std::vector<TRegion>& Parts, double Size) const {
-  // Table cells: every part narrow or made of short ragged lines, lined up.
+  // Table cells: every part narrow or made of short ragged lines, lined up,
+  // not running on each by itself.
+  if (FlowingColumns(Parts, Size)) return false;
   for (const TRegion& Part : Parts) {
     double Lo = 1e300, Hi = -1e300;
     for (uint32_t I : Part) {
