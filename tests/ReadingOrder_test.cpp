@@ -201,6 +201,20 @@ TEST(ReadingOrderLayout, TablesWithWideColumnsOfShortCells) {
     }
   EXPECT_EQ(Outline(ReadingOrderLayout(Index)), "L0, |L6, |R0, |R13,");
 
+  // Names beside their descriptions, one of which runs over two lines: the
+  // rows line up, so they are read row by row though the descriptions are
+  // prose. Two columns of prose on one grid stay columns (above).
+  std::vector<TWord> Described;
+  for (int L = 0; L < 6; ++L) {
+    const double Y = 700 - 14.0 * L;
+    if (L != 3) Described.push_back(Word(50, Y, "name" + std::to_string(L)));
+    for (const auto& W : Column(150, Y, "d" + std::to_string(L), 1)) Described.push_back(W);
+  }
+  const std::string Rows = ReadingOrderLayout(Described);
+  EXPECT_EQ(Rows.substr(0, 14), "name0 d0 text ") << Rows;
+  EXPECT_NE(Rows.find("\nd3 text"), std::string::npos) << Rows;
+  EXPECT_NE(Rows.find("\nname4 d4 text"), std::string::npos) << Rows;
+
   // A table over both columns that the gutter runs through: read whole, row
   // by row, before the columns.
   std::vector<TWord> Wide;

@@ -31,6 +31,7 @@ constexpr double GutterWidth = 0.9;      // a white strip between columns
 constexpr double BlockGap = 0.9;         // a white strip between blocks
 constexpr double ColumnWidth = 10;       // narrower parts are always table cells
 constexpr size_t MaxCellWords = 6;       // cells of wider parts have at most this many words a line
+constexpr size_t MinRows = 3;            // the first column of a table beside prose has this many lines at least
 constexpr double WordGap = 0.15;         // a gap this wide between words is a space
 constexpr double MinSpanned = 5;         // columns under a title are at least this high
 constexpr double SpannedWidth = 12;      // and at least this wide each
@@ -74,8 +75,8 @@ class TReader {
   // Whether most words stand on a baseline that another part has too.
   bool Aligned(const std::vector<TRegion>& Parts, double Size) const;
   // The lines (baselines) of part A, within the height both parts span,
-  // that part B has no line beside.
-  size_t Unpartnered(const TRegion& A, const TRegion& B, double Size) const;
+  // that part B has no line beside; and (Lines) how many lines A has there.
+  size_t Unpartnered(const TRegion& A, const TRegion& B, double Size, size_t* Lines = nullptr) const;
   // Whether wide parts run on independently, as the columns of an index or
   // a list do: each has lines beside a gap of its neighbour (the gaps
   // between an index's letter groups fall at other heights in each column).
@@ -267,7 +268,7 @@ bool TReader::Aligned(const std::vector<TRegion>& Parts, double Size) const {
   return Count * 5 >= All * 3;
 }
 
-size_t TReader::Unpartnered(const TRegion& A, const TRegion& B, double Size) const {
+size_t TReader::Unpartnered(const TRegion& A, const TRegion& B, double Size, size_t* Lines) const {
   const double Step = 0.25 * Size;
   auto Key = [&](uint32_t I) { return std::lround(FItems[I].Y0 / Step); };
   auto Range = [&](const TRegion& R, long& Lo, long& Hi) {
@@ -282,21 +283,27 @@ size_t TReader::Unpartnered(const TRegion& A, const TRegion& B, double Size) con
   Range(A, LoA, HiA);
   Range(B, LoB, HiB);
   const long Lo = std::max(LoA, LoB), Hi = std::min(HiA, HiB);
-  std::unordered_map<long, bool> Lines;  // A's baselines -> partnered
+  std::unordered_map<long, bool> Keys;  // A's baselines -> partnered
   for (uint32_t I : A)
-    if (const long K = Key(I); K >= Lo && K <= Hi) Lines.emplace(K, false);
+    if (const long K = Key(I); K >= Lo && K <= Hi) Keys.emplace(K, false);
   for (uint32_t I : B)
     for (long K = Key(I) - 1; K <= Key(I) + 1; ++K)
-      if (auto It = Lines.find(K); It != Lines.end()) It->second = true;
+      if (auto It = Keys.find(K); It != Keys.end()) It->second = true;
   // Neighbouring keys of one line (a baseline on a boundary) count once.
-  std::vector<long> Alone;
-  for (const auto& [K, Partnered] : Lines)
+  const auto Clusters = [](std::vector<long>& Of) {
+    std::sort(Of.begin(), Of.end());
+    size_t Count = 0;
+    for (size_t J = 0; J < Of.size(); ++J)
+      if (J == 0 || Of[J] > Of[J - 1] + 1) ++Count;
+    return Count;
+  };
+  std::vector<long> All, Alone;
+  for (const auto& [K, Partnered] : Keys) {
+    All.push_back(K);
     if (!Partnered) Alone.push_back(K);
-  std::sort(Alone.begin(), Alone.end());
-  size_t Count = 0;
-  for (size_t J = 0; J < Alone.size(); ++J)
-    if (J == 0 || Alone[J] > Alone[J - 1] + 1) ++Count;
-  return Count;
+  }
+  if (Lines) *Lines = Clusters(All);
+  return Clusters(Alone);
 }
 
 bool TReader::FlowingColumns(const std::vector<TRegion>& Parts, double Size) const {
@@ -315,16 +322,30 @@ bool TReader::FlowingColumns(const std::vector<TRegion>& Parts, double Size) con
 
 bool TReader::LooksLikeTable(const std::vector<TRegion>& Parts, double Size) const {
   // Table cells: every part narrow or made of short ragged lines, lined up,
-  // not running on each by itself.
+  // not running on each by itself. The last part may be prose (the
+  // descriptions beside a list of names) when every line of each part
+  // before it has a line of the prose beside it, and the first has a few:
+  // its rows line up.
   if (FlowingColumns(Parts, Size)) return false;
-  for (const TRegion& Part : Parts) {
+  bool LastIsProse = false;
+  for (size_t P = 0; P < Parts.size(); ++P) {
     double Lo = 1e300, Hi = -1e300;
-    for (uint32_t I : Part) {
+    for (uint32_t I : Parts[P]) {
       Lo = std::min(Lo, FItems[I].X0);
       Hi = std::max(Hi, FItems[I].X1);
     }
-    if (Hi - Lo >= ColumnWidth * Size && !ShortLines(Part, Size, true)) return false;
+    if (Hi - Lo >= ColumnWidth * Size && !ShortLines(Parts[P], Size, true)) {
+      // Prose has lines of many words (a block of centred lines of a few,
+      // an author's address, does not pass).
+      if (P + 1 < Parts.size() || ShortLines(Parts[P], Size, false)) return false;
+      LastIsProse = true;
+    }
   }
+  if (LastIsProse)
+    for (size_t P = 0; P + 1 < Parts.size(); ++P) {
+      size_t Lines = 0;
+      if (Unpartnered(Parts[P], Parts.back(), Size, &Lines) > 0 || (P == 0 && Lines < MinRows)) return false;
+    }
   return Aligned(Parts, Size);
 }
 
