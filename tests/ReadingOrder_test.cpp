@@ -187,6 +187,34 @@ TEST(ReadingOrderLayout, TablesWithWideColumnsOfShortCells) {
     }
   EXPECT_EQ(Outline(ReadingOrderLayout(Narrow)), "Left|Rite");
 
+  // The two columns of an index: short entries on one grid of baselines,
+  // but the gaps between letter groups fall at other heights in each
+  // column. Columns, each read down, not rows.
+  std::vector<TWord> Index;
+  for (int R = 0; R < 20; ++R)
+    for (const char* Side : {"L", "R"}) {
+      if ((*Side == 'L' && R == 5) || (*Side == 'R' && R == 12)) continue;
+      const double X = *Side == 'L' ? 50 : 300, Y = 700 - 12.0 * R;
+      Index.push_back(Word(X, Y, Side + std::to_string(R) + ","));
+      Index.push_back(Word(X + 22, Y, "12"));
+      if (R % 3 == 0) Index.push_back(Word(X + 37, Y, "345, 678, 910"));
+    }
+  EXPECT_EQ(Outline(ReadingOrderLayout(Index)), "L0, |L6, |R0, |R13,");
+
+  // Names beside their descriptions, one of which runs over two lines: the
+  // rows line up, so they are read row by row though the descriptions are
+  // prose. Two columns of prose on one grid stay columns (above).
+  std::vector<TWord> Described;
+  for (int L = 0; L < 6; ++L) {
+    const double Y = 700 - 14.0 * L;
+    if (L != 3) Described.push_back(Word(50, Y, "name" + std::to_string(L)));
+    for (const auto& W : Column(150, Y, "d" + std::to_string(L), 1)) Described.push_back(W);
+  }
+  const std::string Rows = ReadingOrderLayout(Described);
+  EXPECT_EQ(Rows.substr(0, 14), "name0 d0 text ") << Rows;
+  EXPECT_NE(Rows.find("\nd3 text"), std::string::npos) << Rows;
+  EXPECT_NE(Rows.find("\nname4 d4 text"), std::string::npos) << Rows;
+
   // A table over both columns that the gutter runs through: read whole, row
   // by row, before the columns.
   std::vector<TWord> Wide;
@@ -197,6 +225,53 @@ TEST(ReadingOrderLayout, TablesWithWideColumnsOfShortCells) {
   const std::string Text = ReadingOrderLayout(Join({Wide, Column(50, 610, "Left", 8), Column(320, 610, "Rite", 8)}));
   EXPECT_EQ(Text.substr(0, 28), "v00 v01 v02 v03 v04 v05\r\nv10");
   EXPECT_EQ(Outline(Text), "v00 |Left|Rite");
+}
+
+TEST(ReadingOrderLayout, DisplayMathSetOneAboveTheOther) {
+  // A word whose box spans Lo..Hi (a bracket or brace over two rows).
+  auto Tall = [](double X, double Lo, double Hi, const std::string& Text) {
+    TWord W = Word(X, Lo + 2, Text);
+    W.P0.Y = W.P1.Y = Lo;
+    W.P2.Y = W.P3.Y = Hi;
+    return W;
+  };
+  struct Case {
+    const char* What;
+    std::vector<TWord> Words;
+    std::string Expected;
+  } Cases[] = {
+      // Numerator and denominator overlap in x: each stays whole, the
+      // numerator with what comes before, the denominator with what follows.
+      {"a fraction between text",
+       {Word(50, 700, "exp"), Tall(70, 696, 710, "("), Word(110, 705, "Pr(z+N=s)"), Word(108, 694, "Pr(y+N=s)"),
+        Word(170, 700, "<="), Word(185, 700, "1")},
+       "exp ( Pr(z+N=s)\r\nPr(y+N=s) <= 1"},
+      {"the rows of cases, each read across",
+       {Word(50, 700, "f"), Word(58, 700, "="), Tall(70, 696, 710, "{"), Word(82, 705, "a"), Word(100, 705, "if"),
+        Word(115, 705, "x"), Word(82, 694, "bb"), Word(100, 694, "if"), Word(115, 694, "y")},
+       "f = { a if x\r\nbb if y"},
+      // What is not stacked stays in the line as before.
+      {"a sub- and a superscript over one place",
+       {Word(50, 700, "x"), Word(55, 697, "i", 7), Word(55, 704, "2", 7), Word(62, 700, "+1")}, "xi2 +1"},
+      {"a small fraction in a line",
+       {Word(50, 700, "take"), Word(72, 703, "1", 7), Word(72, 697, "2", 7), Word(80, 700, "cup")}, "take 12 cup"},
+      {"a bar drawn in pieces",
+       {Tall(45, 694, 708, "{"), Word(51, 700, "x"), Word(62, 704.5, "|"), Word(62, 694, "|"), Word(70, 700, "y}")},
+       "{x || y}"},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(ReadingOrderLayout(C.Words), C.Expected) << C.What;
+
+  // A tower of words each over the one before, held in one line by bars
+  // beside them that each span two rows: a line for each word, and no
+  // quadratic work.
+  std::vector<TWord> Tower;
+  for (int I = 0; I < 20000; ++I) {
+    const double Y = 700 - 11.0 * I;
+    Tower.push_back(Tall(30, Y - 10, Y + 8, "|"));
+    Tower.push_back(Word(50, Y, "w" + std::to_string(I % 10)));
+  }
+  const std::string Text = ReadingOrderLayout(Tower);
+  EXPECT_NE(Text.find("\r\nw1\r\nw2\r\nw3\r\n"), std::string::npos);
 }
 
 TEST(ReadingOrderLayout, LargeAndHostilePagesFinish) {

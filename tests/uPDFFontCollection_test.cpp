@@ -26,11 +26,11 @@ std::string CMapText(const std::string& Body, bool Codespace = true) {
 struct TFonts {
   TPDFStructure S;
   std::map<int, TPDFObject*> Objects;
-  std::shared_ptr<const TCodePage> CodePage = TCodePage::Create("CP1252");
+  std::shared_ptr<const TCodePage> CodePage;
   TFakeSystemFonts Installed;
   TPDFSubstituteFonts Substitutes{Installed};
   TPDFFontCollection Fonts{*CodePage};
-  TFonts() {
+  explicit TFonts(const char* Page = "CP1252") : CodePage(TCodePage::Create(Page)) {
     S.OnResolveReference = [this](TPDFIndRef*, int32_t N, int32_t) -> TPDFObject* {
       auto It = Objects.find(N);
       return It == Objects.end() ? nullptr : It->second;
@@ -82,6 +82,44 @@ TEST(TPDFFontCollection, StandardFontsAndTheCache) {
   } Names[] = {{"Helvetica", 5}, {"ArialMT", 5}, {"Arial,Bold", 6}, {"MT", 12}, {"Symbol", 13},
                {"ZapfDingbats", 14}, {"Verdana", 0}, {"", 0}, {"Times-Roman", 9}, {"Courier", 1}};
   for (const auto& C : Names) EXPECT_EQ(StandardFontIndex(C.Name), C.Index) << C.Name;
+}
+
+TEST(TPDFFontCollection, SymbolAndZapfDingbatsReadTheirOwnEncodings) {
+  // Without a ToUnicode map the standard Symbol and ZapfDingbats fonts show
+  // the characters of their built-in encodings, never glyph names, unless
+  // the font names a base encoding.
+  struct Case {
+    const char* Page;
+    const char* Font;
+    int Code;
+    const char* Text;
+    double Width;  // 0: not checked
+  } Cases[] = {
+      {"UTF-8", "/BaseFont /Symbol", 'a', "\u03B1", 631},
+      {"UTF-8", "/BaseFont /Symbol", 229, "\u2211", 0},
+      {"UTF-8", "/BaseFont /Symbol", 32, " ", 0},
+      {"UTF-8", "/BaseFont /Symbol", '1', "1", 500},
+      {"UTF-8", "/BaseFont /ZapfDingbats", '4', "\u2714", 0},
+      {"UTF-8", "/BaseFont /ZapfDingbats", '8', "\u2718", 0},
+      {"UTF-8", "/BaseFont /ZapfDingbats", 32, " ", 0},
+      // A code page without the character: a question mark, not "alpha" or "a20".
+      {"CP1252", "/BaseFont /Symbol", 'a', "?", 0},
+      {"CP1252", "/BaseFont /ZapfDingbats", '4', "?", 0},
+      {"CP1252", "/BaseFont /Symbol", 177, "\xB1", 0},  // plusminus
+      // Differences over the built-in encoding; a named base encoding instead of it.
+      {"UTF-8", "/BaseFont /Symbol /Encoding << /Differences [98 /alpha] >>", 'b', "\u03B1", 0},
+      {"UTF-8", "/BaseFont /Symbol /Encoding << /Differences [98 /alpha] >>", 'c', "\u03C7", 0},
+      {"UTF-8", "/BaseFont /Symbol /Encoding /WinAnsiEncoding", 'a', "a", 0},
+      {"UTF-8", "/BaseFont /Helvetica", 'a', "a", 0},
+  };
+  for (const auto& C : Cases) {
+    TFonts F(C.Page);
+    F.Add(1, std::string("<< /Type /Font /Subtype /Type1 ") + C.Font + " >>");
+    const TPDFFontCollectionData* Font = F.Select(1);
+    ASSERT_NE(Font, nullptr);
+    EXPECT_EQ(Font->CodeTexts[C.Code], C.Text) << C.Font << " " << C.Code << " " << C.Page;
+    if (C.Width) EXPECT_EQ(Font->Widths[C.Code], C.Width) << C.Font << " " << C.Code;
+  }
 }
 
 TEST(TPDFFontCollection, SimpleFontsWithWidthsDifferencesAndToUnicode) {
@@ -206,8 +244,9 @@ TEST(TPDFFontCollection, GlyphNamesThatAreNoCharacters) {
     EXPECT_EQ(Font->RenderTexts[65 + I], Expected[I]) << I;
   }
   EXPECT_EQ(Font->GlyphNames[65], "a66");  // the program's own name stays
-  // ZapfDingbats names its own glyphs a1, a2, ...: not read as numbers.
-  EXPECT_EQ(Fonts.SelectFont(F.S.NewIndRef(2, 0))->CodeTexts[65], Replacement);
+  // ZapfDingbats names its own glyphs a1, a2, ...: not read as numbers, but
+  // as its own glyphs (a66 is U+2747).
+  EXPECT_EQ(Fonts.SelectFont(F.S.NewIndRef(2, 0))->CodeTexts[65], "\xE2\x9D\x87");
 }
 
 // Fonts whose programs decide their glyph names, widths or units.

@@ -6,7 +6,10 @@ the Macintosh glyph names of TrueType post tables).
 
 Sources: the data files in ../shared/data (latin-charset.tsv,
 standard-widths.tsv, symbol-widths.tsv, cff-standard-strings.txt,
-cff-standard-encoding.tsv, mac-glyph-names.txt) and the MacExpert table below.
+cff-standard-encoding.tsv, mac-glyph-names.txt), tools/builtin-encodings.tsv
+(the Symbol and ZapfDingbats encodings, written by
+tools/extract_builtin_encodings.py from Debian data; its header names the
+sources) and the MacExpert table below.
 
     tools/gen_font_tables.py [DATA_DIR] [OUTPUT] [PROGRAM_OUTPUT]
 
@@ -34,6 +37,7 @@ STANDARD_FONTS = [
     "Times-Roman", "Times-Bold", "Times-Italic", "Times-BoldItalic",
 ]
 SYMBOL_ROWS = 189
+BUILTIN_ROWS = {"Symbol": 189, "ZapfDingbats": 202}
 
 # The only MacExpertEncoding codes the engine knows.
 MAC_EXPERT = """
@@ -136,6 +140,18 @@ def read_symbol(data):
     return [(r[0], int(r[1])) for r in rows]
 
 
+def read_builtin(data, font):
+    rows = [r for r in read_tsv(os.path.join(HERE, "builtin-encodings.tsv"), 4) if r[0] == font]
+    if len(rows) != BUILTIN_ROWS[font]:
+        fail("builtin-encodings.tsv: %d rows of %s, expected %d" % (len(rows), font, BUILTIN_ROWS[font]))
+    check_unique("builtin-encodings.tsv %s codes" % font, [r[1] for r in rows])
+    check_unique("builtin-encodings.tsv %s names" % font, [r[2] for r in rows])
+    result = [(int(r[1]), r[2], int(r[3], 16)) for r in rows]
+    if any(not 0 < c < 256 for c, _, _ in result):
+        fail("builtin-encodings.tsv: a %s code out of 1..255" % font)
+    return sorted(result, key=lambda r: byte_order(r[1]))
+
+
 def read_mac_expert():
     rows = []
     for item in MAC_EXPERT.replace("\n", " ").split(","):
@@ -178,6 +194,15 @@ def generate(data):
         out.append('    {"%s", %d},' % (name, width))
     out.append("};")
     out.append("")
+    for font, table in (("Symbol", "SymbolEncoding"), ("ZapfDingbats", "DingbatsEncoding")):
+        rows = read_builtin(data, font)
+        out.append("// The %s font's built-in encoding: glyph name, code and the Unicode" % font)
+        out.append("// character it shows, sorted by name (byte order).")
+        out.append("constexpr TBuiltInGlyph %s[%d] = {" % (table, len(rows)))
+        for code, name, char in rows:
+            out.append('    {"%s", %d, 0x%04X},' % (name, code, char))
+        out.append("};")
+        out.append("")
     out.append("// The MacExpertEncoding codes the engine knows.")
     out.append("constexpr TNamedValue MacExpertCodes[%d] = {" % len(expert))
     for name, code in expert:

@@ -136,6 +136,9 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
       } else if (BaseFont) {
         // A standard font: its metrics, and the substitute's name.
         Standard = StandardFontIndex(BaseFont->Value());
+        // Symbol and ZapfDingbats read their codes by their own encodings
+        // unless the font names a base encoding.
+        if (!NamedBase) GetBuiltInEncoding(Standard, Names);
         if (Standard > 0) {
           Ascent = StandardFont(Standard)->Ascent;
           Descent = StandardFont(Standard)->Descent;
@@ -205,6 +208,9 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
       TPDFGlyphNames TextNames = Names;
       if (Differences && Standard != 14) ResolveNumericGlyphNames(TextNames, Encoded);
       GlyphNamesToTexts(TextNames, CodeTexts, FCodePage);
+      // Their own glyph names (ZapfDingbats' a1 .. a191) show their
+      // characters, never the names.
+      BuiltInGlyphTexts(Standard, TextNames, CodeTexts, FCodePage);
     }
     if (Subtype == "CIDFontType0" || Subtype == "CIDFontType2") {
       CIDWidths = BuildCIDWidths(As<TPDFArray>(Font->GetValue("W", true)), Font);

@@ -36,10 +36,18 @@ struct TNamedValue {
   int16_t Value;
 };
 
+// A glyph of a built-in encoding: its name, its code, the character it shows.
+struct TBuiltInGlyph {
+  std::string_view Name;
+  uint8_t Code;
+  char32_t Char;
+};
+
 #include "uPDFFontTables.inc"
 
 constexpr int LatinFonts = 12;
 constexpr int SymbolFont = 13;
+constexpr int DingbatsFont = 14;
 constexpr std::string_view NotDef = ".notdef";
 
 // CIDs are two-byte codes: only these slots can ever be looked up.
@@ -49,6 +57,8 @@ constexpr uint32_t CIDSlots = 65536;
 constexpr auto NameLess = [](const auto& A, const auto& B) { return A.Name < B.Name; };
 static_assert(std::is_sorted(std::begin(LatinGlyphs), std::end(LatinGlyphs), NameLess));
 static_assert(std::is_sorted(std::begin(SymbolWidths), std::end(SymbolWidths), NameLess));
+static_assert(std::is_sorted(std::begin(SymbolEncoding), std::end(SymbolEncoding), NameLess));
+static_assert(std::is_sorted(std::begin(DingbatsEncoding), std::end(DingbatsEncoding), NameLess));
 
 template <class T, size_t N>
 const T* FindByName(const T (&Table)[N], std::string_view Name) {
@@ -140,6 +150,15 @@ void GetEncodingGlyphNames(TPDFBaseEncoding Encoding, TPDFGlyphNames& Names) {
   const TEncodingTables& Tables = EncodingTables();
   auto Index = static_cast<size_t>(Encoding);
   Names = Tables[Index < Tables.size() ? Index : 0];
+}
+
+void GetBuiltInEncoding(int StandardFont, TPDFGlyphNames& Names) {
+  const auto Fill = [&](const auto& Table) {
+    Names.fill(std::string(NotDef));
+    for (const auto& Row : Table) Names[Row.Code] = Row.Name;
+  };
+  if (StandardFont == SymbolFont) Fill(SymbolEncoding);
+  if (StandardFont == DingbatsFont) Fill(DingbatsEncoding);
 }
 
 void ApplyDifferences(TPDFGlyphNames& Names, const TPDFArray* Differences) {
@@ -266,6 +285,24 @@ void GlyphNamesToTexts(const TPDFGlyphNames& Names, TPDFCodeTexts& Texts, const 
       Texts[C] = CodePage.FromCodePoint(ReplacementCharacter);
     else
       Texts[C] = Names[C];
+  }
+}
+
+void BuiltInGlyphTexts(int StandardFont, const TPDFGlyphNames& Names, TPDFCodeTexts& Texts, const TCodePage& CodePage) {
+  if (StandardFont != SymbolFont && StandardFont != DingbatsFont) return;
+  for (size_t C = 0; C < Names.size(); ++C) {
+    if (WinAnsiCodeOf(Names[C]) >= 0) continue;
+    const TBuiltInGlyph* Row =
+        StandardFont == SymbolFont ? FindByName(SymbolEncoding, Names[C]) : FindByName(DingbatsEncoding, Names[C]);
+    if (!Row) continue;
+    std::u32string Chars = GlyphNameToUnicode(Names[C]);
+    if (Chars.empty()) Chars.assign(1, Row->Char);
+    if (CodePageHasAll(Chars, CodePage))
+      Texts[C] = UnicodeToText(Chars, CodePage);
+    else if (CodePage.Has(ReplacementCharacter))
+      Texts[C] = CodePage.FromCodePoint(ReplacementCharacter);
+    else
+      Texts[C] = "?";
   }
 }
 

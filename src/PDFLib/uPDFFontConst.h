@@ -30,6 +30,18 @@ inline constexpr double DefaultGlyphWidth = 750.0;
 // WinAnsiEncoding's gaps are "A0space" at 160, "hyphen" at 173 and "bullet").
 void GetEncodingGlyphNames(TPDFBaseEncoding Encoding, TPDFGlyphNames& Names);
 
+// The built-in encoding of standard font 13 (Symbol) or 14 (ZapfDingbats):
+// its glyph names by code, ".notdef" where it has none. Other fonts leave
+// Names as they are.
+void GetBuiltInEncoding(int StandardFont, TPDFGlyphNames& Names);
+
+// For standard font 13 or 14: the text of each code whose glyph the font's
+// built-in encoding has and WinAnsiEncoding lacks: the glyph list's
+// characters for its name, or the built-in encoding's (ZapfDingbats' a1 ..
+// a191), where CodePage has them; else U+FFFD where CodePage has that, else
+// "?" (never the name). Other codes and fonts keep their texts.
+void BuiltInGlyphTexts(int StandardFont, const TPDFGlyphNames& Names, TPDFCodeTexts& Texts, const TCodePage& CodePage);
+
 // Applies a Differences array: a number sets the current code, a name is stored
 // at the current code (when 0..255) and advances it; other items are skipped.
 // A null array changes nothing.

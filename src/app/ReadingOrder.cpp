@@ -2,6 +2,7 @@
 #include "ReadingOrder.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <map>
 #include <numeric>
@@ -30,6 +31,7 @@ constexpr double GutterWidth = 0.9;      // a white strip between columns
 constexpr double BlockGap = 0.9;         // a white strip between blocks
 constexpr double ColumnWidth = 10;       // narrower parts are always table cells
 constexpr size_t MaxCellWords = 6;       // cells of wider parts have at most this many words a line
+constexpr size_t MinRows = 3;            // the first column of a table beside prose has this many lines at least
 constexpr double WordGap = 0.15;         // a gap this wide between words is a space
 constexpr double MinSpanned = 5;         // columns under a title are at least this high
 constexpr double SpannedWidth = 12;      // and at least this wide each
@@ -39,6 +41,9 @@ constexpr double Indent = 0.7;           // a first line indented this far
 // Other measures.
 constexpr double ParagraphSpacing = 1.4;  // times the block's line spacing
 constexpr double TallWord = 1.5;          // times the usual height of a block's words
+constexpr size_t StackWindow = 8;         // words before a word checked for standing above it
+constexpr double RunGap = 1.0;            // font sizes between words of one run at most
+constexpr double StackDistance = 0.9;     // font sizes between the middles of stacked words at least
 
 class TReader {
  public:
@@ -69,6 +74,13 @@ class TReader {
   bool ShortLines(const TRegion& Part, double Size, bool Ragged) const;
   // Whether most words stand on a baseline that another part has too.
   bool Aligned(const std::vector<TRegion>& Parts, double Size) const;
+  // The lines (baselines) of part A, within the height both parts span,
+  // that part B has no line beside; and (Lines) how many lines A has there.
+  size_t Unpartnered(const TRegion& A, const TRegion& B, double Size, size_t* Lines = nullptr) const;
+  // Whether wide parts run on independently, as the columns of an index or
+  // a list do: each has lines beside a gap of its neighbour (the gaps
+  // between an index's letter groups fall at other heights in each column).
+  bool FlowingColumns(const std::vector<TRegion>& Parts, double Size) const;
   // The items above the part's first wide horizontal gap, and their extent.
   TRegion TopBlock(const TRegion& Part, double Size, double& Lo, double& Hi) const;
   // Reads a table over the top of columns first and takes it out of Parts.
@@ -81,6 +93,14 @@ class TReader {
   bool SplitByGaps(const TRegion& R, int Depth, double Size);
   bool PeelMargins(const TRegion& R, int Depth, double Size);
   void AddBlock(const TRegion& R);
+  // A line's words (left to right) as one or more lines: the runs of a
+  // piece set one above the other (a fraction's numerator and denominator,
+  // the rows of a matrix) each on a line of their own, whole; one part when
+  // nothing stands above anything.
+  std::vector<std::vector<uint32_t>> SplitStacks(const std::vector<uint32_t>& Words, double Size) const;
+  // The words of a line (left to right) joined by spaces where their gaps
+  // say so.
+  std::string LineText(const std::vector<uint32_t>& Words) const;
 
   std::vector<TItem> FItems;
   std::vector<std::vector<std::string>> FBlocks;  // lines, "" for a paragraph break
@@ -248,16 +268,84 @@ bool TReader::Aligned(const std::vector<TRegion>& Parts, double Size) const {
   return Count * 5 >= All * 3;
 }
 
-bool TReader::LooksLikeTable(const std::vector<TRegion>& Parts, double Size) const {
-  // Table cells: every part narrow or made of short ragged lines, lined up.
+size_t TReader::Unpartnered(const TRegion& A, const TRegion& B, double Size, size_t* Lines) const {
+  const double Step = 0.25 * Size;
+  auto Key = [&](uint32_t I) { return std::lround(FItems[I].Y0 / Step); };
+  auto Range = [&](const TRegion& R, long& Lo, long& Hi) {
+    Lo = LONG_MAX;
+    Hi = LONG_MIN;
+    for (uint32_t I : R) {
+      Lo = std::min(Lo, Key(I));
+      Hi = std::max(Hi, Key(I));
+    }
+  };
+  long LoA, HiA, LoB, HiB;
+  Range(A, LoA, HiA);
+  Range(B, LoB, HiB);
+  const long Lo = std::max(LoA, LoB), Hi = std::min(HiA, HiB);
+  std::unordered_map<long, bool> Keys;  // A's baselines -> partnered
+  for (uint32_t I : A)
+    if (const long K = Key(I); K >= Lo && K <= Hi) Keys.emplace(K, false);
+  for (uint32_t I : B)
+    for (long K = Key(I) - 1; K <= Key(I) + 1; ++K)
+      if (auto It = Keys.find(K); It != Keys.end()) It->second = true;
+  // Neighbouring keys of one line (a baseline on a boundary) count once.
+  const auto Clusters = [](std::vector<long>& Of) {
+    std::sort(Of.begin(), Of.end());
+    size_t Count = 0;
+    for (size_t J = 0; J < Of.size(); ++J)
+      if (J == 0 || Of[J] > Of[J - 1] + 1) ++Count;
+    return Count;
+  };
+  std::vector<long> All, Alone;
+  for (const auto& [K, Partnered] : Keys) {
+    All.push_back(K);
+    if (!Partnered) Alone.push_back(K);
+  }
+  if (Lines) *Lines = Clusters(All);
+  return Clusters(Alone);
+}
+
+bool TReader::FlowingColumns(const std::vector<TRegion>& Parts, double Size) const {
   for (const TRegion& Part : Parts) {
     double Lo = 1e300, Hi = -1e300;
     for (uint32_t I : Part) {
       Lo = std::min(Lo, FItems[I].X0);
       Hi = std::max(Hi, FItems[I].X1);
     }
-    if (Hi - Lo >= ColumnWidth * Size && !ShortLines(Part, Size, true)) return false;
+    if (Hi - Lo < ColumnWidth * Size) return false;
   }
+  for (size_t P = 1; P < Parts.size(); ++P)
+    if (Unpartnered(Parts[P - 1], Parts[P], Size) > 0 && Unpartnered(Parts[P], Parts[P - 1], Size) > 0) return true;
+  return false;
+}
+
+bool TReader::LooksLikeTable(const std::vector<TRegion>& Parts, double Size) const {
+  // Table cells: every part narrow or made of short ragged lines, lined up,
+  // not running on each by itself. The last part may be prose (the
+  // descriptions beside a list of names) when every line of each part
+  // before it has a line of the prose beside it, and the first has a few:
+  // its rows line up.
+  if (FlowingColumns(Parts, Size)) return false;
+  bool LastIsProse = false;
+  for (size_t P = 0; P < Parts.size(); ++P) {
+    double Lo = 1e300, Hi = -1e300;
+    for (uint32_t I : Parts[P]) {
+      Lo = std::min(Lo, FItems[I].X0);
+      Hi = std::max(Hi, FItems[I].X1);
+    }
+    if (Hi - Lo >= ColumnWidth * Size && !ShortLines(Parts[P], Size, true)) {
+      // Prose has lines of many words (a block of centred lines of a few,
+      // an author's address, does not pass).
+      if (P + 1 < Parts.size() || ShortLines(Parts[P], Size, false)) return false;
+      LastIsProse = true;
+    }
+  }
+  if (LastIsProse)
+    for (size_t P = 0; P + 1 < Parts.size(); ++P) {
+      size_t Lines = 0;
+      if (Unpartnered(Parts[P], Parts.back(), Size, &Lines) > 0 || (P == 0 && Lines < MinRows)) return false;
+    }
   return Aligned(Parts, Size);
 }
 
@@ -583,33 +671,195 @@ void TReader::AddBlock(const TRegion& R) {
                             (I + 1 == Lines.size() || AtMargin(Lines[I + 1])) && Lines.size() >= 3;
       if (Wide || Indented) Out.emplace_back();
     }
-    std::string Text;
-    const TItem* Prev = nullptr;
-    for (uint32_t W : L.Words) {
-      const TItem& Item = FItems[W];
-      if (Prev) {
-        // The same word drawn twice over itself (a bold effect) shows once:
-        // its twin repeats its text within a tenth of its advance in start,
-        // end and base, in a size within a tenth. A letter that follows
-        // itself (the two l of "will" drawn one by one) lies a whole
-        // advance on and stays.
-        const double Near = 0.1 * std::max(Item.X1 - Item.X0, Prev->X1 - Prev->X0);
-        if (*Item.Text == *Prev->Text && std::fabs(Item.X0 - Prev->X0) <= Near &&
-            std::fabs(Item.X1 - Prev->X1) <= Near && std::fabs(Item.Y0 - Prev->Y0) <= Near &&
-            std::fabs(Item.Size - Prev->Size) <= 0.1 * std::max(Item.Size, Prev->Size))
-          continue;
-        // A raised mark that opens a line (a footnote's number or star)
-        // stands apart from the word it marks.
-        const bool Mark = Prev == &FItems[L.Words.front()] && Prev->Size < 0.8 * Item.Size &&
-                          Prev->Y0 > Item.Y0 + 0.2 * Item.Size;
-        if (Mark || Item.X0 - Prev->X1 > WordGap * std::max(Item.Size, 1e-9)) Text += ' ';
-      }
-      Text += *Item.Text;
-      Prev = &Item;
-    }
-    Out.push_back(std::move(Text));
+    for (const auto& Part : SplitStacks(L.Words, L.Size)) Out.push_back(LineText(Part));
   }
   FBlocks.push_back(std::move(Out));
+}
+
+std::vector<std::vector<uint32_t>> TReader::SplitStacks(const std::vector<uint32_t>& Words, double Size) const {
+  // Two words stand one above the other when they share most of the
+  // narrower's width and their boxes do not meet in height (a sub- and a
+  // superscript over the same place do meet). Each word is checked against
+  // the few before it in x, so the check stays linear.
+  const auto Stacked = [&](const TItem& A, const TItem& B) {
+    const double Shared = std::min(A.X1, B.X1) - std::max(A.X0, B.X0);
+    return Shared > 0.5 * std::min(A.X1 - A.X0, B.X1 - B.X0) && (A.Y0 >= B.Y1 || B.Y0 >= A.Y1);
+  };
+  // Only words in the line's size, their middles a line apart, start a
+  // stack: a sub- and a superscript over one place, the limits of a sum in
+  // a line, a small fraction stay in the line; so do the same glyph over
+  // itself (the pieces of a tall bracket or bar, the dots of a vertical
+  // ellipsis). A word of spaces stands over nothing.
+  const auto Full = [&](const TItem& W) { return W.Size >= 0.8 * Size; };
+  const auto Apart = [&](const TItem& A, const TItem& B) {
+    const bool Piece = *A.Text == *B.Text && std::fabs(A.X0 - B.X0) <= 0.1 * Size;
+    const auto Blank = [](const TItem& W) { return W.Text->find_first_not_of(' ') == std::string::npos; };
+    return !Piece && !Blank(A) && !Blank(B) && Full(A) && Full(B) && std::fabs(A.CenterY() - B.CenterY()) >= StackDistance * Size &&
+           Stacked(A, B);
+  };
+  std::vector<std::pair<size_t, size_t>> Pairs;  // positions in Words
+  for (size_t K = 1; K < Words.size(); ++K)
+    for (size_t J = K > StackWindow ? K - StackWindow : 0; J < K; ++J)
+      if (Apart(FItems[Words[J]], FItems[Words[K]])) Pairs.emplace_back(J, K);
+  if (Pairs.empty()) return {Words};
+
+  // Runs: words left to right whose boxes share most of the lower one's
+  // height, a gap of at most a font size apart. A word joins the run, among
+  // the last few, whose last word it shares most height with.
+  const auto SharedHeight = [](const TItem& A, const TItem& B) {
+    const double Lower = std::min(A.Y1 - A.Y0, B.Y1 - B.Y0);
+    return Lower > 0 ? (std::min(A.Y1, B.Y1) - std::max(A.Y0, B.Y0)) / Lower : 0.0;
+  };
+  const size_t N = Words.size();
+  std::vector<size_t> RunOf(N), RunLast;  // a run's last word
+  for (size_t K = 0; K < N; ++K) {
+    const TItem& W = FItems[Words[K]];
+    size_t Best = SIZE_MAX;
+    double BestShare = 0.5;
+    for (size_t R = RunLast.size(); R-- > 0 && RunLast.size() - R <= StackWindow;) {
+      const TItem& Last = FItems[Words[RunLast[R]]];
+      const double Share = SharedHeight(W, Last);
+      if (Share >= BestShare && W.X0 - Last.X1 <= RunGap * std::max(W.Size, Last.Size)) {
+        Best = R;
+        BestShare = Share;
+      }
+    }
+    if (Best == SIZE_MAX) {
+      Best = RunLast.size();
+      RunLast.push_back(K);
+    }
+    RunLast[Best] = K;
+    RunOf[K] = Best;
+  }
+  const size_t Count = RunLast.size();
+  // Pieces: runs joined by words that stand one above the other.
+  std::vector<size_t> Parent(Count);
+  std::iota(Parent.begin(), Parent.end(), size_t{0});
+  const auto Find = [&](size_t R) {
+    while (Parent[R] != R) R = Parent[R] = Parent[Parent[R]];
+    return R;
+  };
+  for (const auto& [J, K] : Pairs) Parent[Find(RunOf[J])] = Find(RunOf[K]);
+  std::vector<std::vector<size_t>> RunWords(Count), Members(Count);  // positions; runs by root
+  for (size_t K = 0; K < N; ++K) RunWords[RunOf[K]].push_back(K);
+  for (size_t R = 0; R < Count; ++R) Members[Find(R)].push_back(R);
+  // Pieces left to right by their first word. A single run continues the
+  // current line. A stack's runs in the line's size make rows, from the
+  // top: each joins the first row whose height holds its middle and whose
+  // words it stands over none of, or starts a row; smaller runs (scripts)
+  // join the row nearest in height. The top row continues the current line,
+  // each row below starts one, and the last goes on.
+  std::vector<std::vector<size_t>> Parts(1);
+  std::vector<uint8_t> Seen(Count);
+  for (size_t K = 0; K < N; ++K) {
+    const size_t Root = Find(RunOf[K]);
+    if (Seen[Root]) continue;
+    Seen[Root] = 1;
+    const std::vector<size_t>& Stack = Members[Root];
+    if (Stack.size() == 1) {
+      Parts.back().insert(Parts.back().end(), RunWords[Root].begin(), RunWords[Root].end());
+      continue;
+    }
+    struct TPlaced {
+      double Lo, Hi, Middle;
+      bool Large;
+      size_t Run;
+    };
+    std::vector<TPlaced> Placed;
+    for (size_t R : Stack) {
+      TPlaced P{1e300, -1e300, 0, false, R};
+      for (size_t At : RunWords[R]) {
+        const TItem& W = FItems[Words[At]];
+        P.Lo = std::min(P.Lo, W.Y0);
+        P.Hi = std::max(P.Hi, W.Y1);
+        P.Large = P.Large || Full(W);
+      }
+      P.Middle = (P.Lo + P.Hi) / 2;
+      Placed.push_back(P);
+    }
+    std::stable_sort(Placed.begin(), Placed.end(), [](const TPlaced& A, const TPlaced& B) {
+      return A.Large != B.Large ? A.Large : A.Middle > B.Middle;
+    });
+    struct TRow {
+      double Lo, Hi;
+      std::multimap<double, size_t> Words;  // positions by left edge
+    };
+    std::vector<TRow> Rows;
+    // Whether a word stands over one of the row's neighbours in x.
+    const auto Over = [&](const TRow& Row, size_t P) {
+      const TItem& W = FItems[Words[P]];
+      auto It = Row.Words.lower_bound(W.X0);
+      for (int Step = 0; Step < 4 && It != Row.Words.begin(); ++Step) --It;
+      for (int Step = 0; Step < 8 && It != Row.Words.end(); ++Step, ++It)
+        if (Stacked(W, FItems[Words[It->second]])) return true;
+      return false;
+    };
+    for (const TPlaced& P : Placed) {
+      const std::vector<size_t>& Run = RunWords[P.Run];
+      size_t Row = Rows.size();
+      if (P.Large) {
+        for (size_t R = Rows.size() > StackWindow ? Rows.size() - StackWindow : 0; R < Rows.size(); ++R)
+          if (P.Middle >= Rows[R].Lo && P.Middle <= Rows[R].Hi &&
+              std::none_of(Run.begin(), Run.end(), [&](size_t At) { return Over(Rows[R], At); })) {
+            Row = R;
+            break;
+          }
+        if (Row == Rows.size()) Rows.push_back({P.Lo, P.Hi, {}});
+      } else if (Rows.empty()) {
+        Row = 0;
+        Rows.push_back({P.Lo, P.Hi, {}});
+      } else {
+        // Rows stand top to bottom: the nearest by a binary search.
+        const auto It = std::partition_point(Rows.begin(), Rows.end(),
+                                             [&](const TRow& R) { return (R.Lo + R.Hi) / 2 > P.Middle; });
+        Row = static_cast<size_t>(It - Rows.begin());
+        if (Row == Rows.size() ||
+            (Row > 0 && (Rows[Row - 1].Lo + Rows[Row - 1].Hi) / 2 - P.Middle < P.Middle - (It->Lo + It->Hi) / 2))
+          --Row;
+      }
+      for (size_t At : Run) Rows[Row].Words.emplace(FItems[Words[At]].X0, At);
+    }
+    for (size_t R = 0; R < Rows.size(); ++R) {
+      if (R > 0) Parts.emplace_back();
+      for (const auto& [X, At] : Rows[R].Words) Parts.back().push_back(At);
+    }
+  }
+  // Each line's words left to right, as the line had them.
+  std::vector<std::vector<uint32_t>> Out;
+  for (auto& Part : Parts) {
+    std::sort(Part.begin(), Part.end());
+    Out.emplace_back();
+    for (size_t P : Part) Out.back().push_back(Words[P]);
+  }
+  return Out;
+}
+
+std::string TReader::LineText(const std::vector<uint32_t>& Words) const {
+  std::string Text;
+  const TItem* Prev = nullptr;
+  for (uint32_t W : Words) {
+    const TItem& Item = FItems[W];
+    if (Prev) {
+      // The same word drawn twice over itself (a bold effect) shows once:
+      // its twin repeats its text within a tenth of its advance in start,
+      // end and base, in a size within a tenth. A letter that follows
+      // itself (the two l of "will" drawn one by one) lies a whole
+      // advance on and stays.
+      const double Near = 0.1 * std::max(Item.X1 - Item.X0, Prev->X1 - Prev->X0);
+      if (*Item.Text == *Prev->Text && std::fabs(Item.X0 - Prev->X0) <= Near &&
+          std::fabs(Item.X1 - Prev->X1) <= Near && std::fabs(Item.Y0 - Prev->Y0) <= Near &&
+          std::fabs(Item.Size - Prev->Size) <= 0.1 * std::max(Item.Size, Prev->Size))
+        continue;
+      // A raised mark that opens a line (a footnote's number or star)
+      // stands apart from the word it marks.
+      const bool Mark = Prev == &FItems[Words.front()] && Prev->Size < 0.8 * Item.Size &&
+                        Prev->Y0 > Item.Y0 + 0.2 * Item.Size;
+      if (Mark || Item.X0 - Prev->X1 > WordGap * std::max(Item.Size, 1e-9)) Text += ' ';
+    }
+    Text += *Item.Text;
+    Prev = &Item;
+  }
+  return Text;
 }
 
 std::string TReader::Text() const {

@@ -21,8 +21,10 @@
 //   regions are read top to bottom and left to right;
 // - within a block, words whose vertical middles fall within a line's
 //   extent join that line (so superscripts, subscripts and the raised and
-//   lowered letters of logos stay in place); words of a line are separated
-//   by one space where their gap says so;
+//   lowered letters of logos stay in place); runs of a line set one above
+//   the other (a fraction's numerator and denominator, the rows of cases)
+//   go on lines of their own, each whole; words of a line are separated by
+//   one space where their gap says so;
 // - a vertical gap clearly larger than the block's line spacing, or an
 //   indented first line, starts a new paragraph.
 // Blocks and paragraphs are separated by an empty line; lines end with CR LF
