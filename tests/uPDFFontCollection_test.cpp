@@ -118,7 +118,9 @@ TEST(TPDFFontCollection, SymbolAndZapfDingbatsReadTheirOwnEncodings) {
     const TPDFFontCollectionData* Font = F.Select(1);
     ASSERT_NE(Font, nullptr);
     EXPECT_EQ(Font->CodeTexts[C.Code], C.Text) << C.Font << " " << C.Code << " " << C.Page;
-    if (C.Width) EXPECT_EQ(Font->Widths[C.Code], C.Width) << C.Font << " " << C.Code;
+    if (C.Width) {
+      EXPECT_EQ(Font->Widths[C.Code], C.Width) << C.Font << " " << C.Code;
+    }
   }
 }
 
