@@ -584,11 +584,16 @@ TEST(BuildCIDWidths, BothFormsOfW) {
   }
 }
 
-TEST(BuildCIDWidths, WithoutAnArrayThereIsNoList) {
+TEST(BuildCIDWidths, WithoutAnArrayDWStillCounts) {
   TObjects Objects;
-  auto* Font = As<TPDFDictionary>(Objects.Parse("<< /DW 500 >>"));
-  EXPECT_EQ(BuildCIDWidths(nullptr, Font), nullptr);
-  EXPECT_EQ(GetCIDWidth(nullptr, 5), 1000.0);  // DW is not kept
+  // A font with a DW and no W (dvipdfmx writes Consolas so) advances by DW:
+  // taking 1000 ran its words together.
+  auto Default = BuildCIDWidths(nullptr, As<TPDFDictionary>(Objects.Parse("<< /DW 550 >>")));
+  ASSERT_NE(Default, nullptr);
+  EXPECT_EQ(GetCIDWidth(Default.get(), 5), 550.0);
+  // Neither: no list, and every CID advances 1000.
+  EXPECT_EQ(BuildCIDWidths(nullptr, As<TPDFDictionary>(Objects.Parse("<< >>"))), nullptr);
+  EXPECT_EQ(GetCIDWidth(nullptr, 5), 1000.0);
   auto List = BuildCIDWidths(As<TPDFArray>(Objects.Parse("[ 1 [ 7 ] ]")), nullptr);
   ASSERT_NE(List, nullptr);
   EXPECT_EQ(List->Width(1), 7);

@@ -429,11 +429,12 @@ void TPDFCIDWidths::AddRange(int64_t Cid, int64_t Last, int32_t Width) {
 }
 
 std::unique_ptr<TPDFCIDWidths> BuildCIDWidths(const TPDFArray* W, const TPDFDictionary* Font) {
-  if (!W) return nullptr;
+  // A DW without a W still gives every CID its width.
+  const auto* DW = Font ? As<TPDFNumeric>(Font->GetValue(FontKey::DW, true)) : nullptr;
+  if (!W && !DW) return nullptr;
   auto List = std::make_unique<TPDFCIDWidths>();
-  if (Font) {
-    if (const auto* DW = As<TPDFNumeric>(Font->GetValue(FontKey::DW, true))) List->Default = DW->IntValue();
-  }
+  if (DW) List->Default = DW->IntValue();
+  if (!W) return List;
   const int64_t Count = W->Count();
   int64_t P = 0;
   while (P < Count - 1) {

@@ -117,8 +117,8 @@ class TPDFCIDWidths {
   uint32_t FindFree(uint32_t Cid);
 };
 
-// The CID widths of a W array (null when W is not an array: the font then has
-// no list and every CID advances 1000); DW gives the default.
+// The CID widths of a W array; DW gives the default, also without a W. Null
+// when the font has neither: every CID then advances 1000.
 std::unique_ptr<TPDFCIDWidths> BuildCIDWidths(const TPDFArray* W, const TPDFDictionary* Font);
 
 // 1000 without a list; otherwise the CID's width or the list's default.
