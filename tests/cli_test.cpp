@@ -452,7 +452,7 @@ TEST_F(Console, Info) {
   std::string Out, Err;
   ASSERT_EQ(Run("--info doc.pdf", Out, Err), 0);
   EXPECT_EQ(Out, "Pages: 4\nEncrypted: 0\nSecurity: 0 2 2 4 6 6 6 6 6 6 11\nPage 1: 612.00 x 792.00\n"
-                 "Page 2: 612.00 x 792.00\nPage 3: 612.00 x 792.00\nPage 4: 612.00 x 792.00\n");
+                 "Page 2: 612.00 x 792.00\nPage 3: 612.00 x 792.00\nPage 4: 612.00 x 792.00\nPDF version: 1.4\n");
   // Encrypted files: the state and the security items, before a password.
   const std::string Fixtures = std::string(VORLITH_SOURCE_DIR) + "/tests/fixtures/encrypted/";
   ASSERT_EQ(Run("--info '" + Fixtures + "rc4-40-empty-user.pdf'", Out, Err), 0);
@@ -474,6 +474,11 @@ TEST_F(Console, Info) {
             "Pages: 3\nEncrypted: 1\nSecurity: 1 3 3 4 6 6 6 6 6 6 8\nPage 1: 612.00 x 792.00\n");
   ASSERT_EQ(Run("--info -p owner '" + Fixtures + "aes-256.pdf'", Out, Err), 0);
   EXPECT_EQ(Out.substr(0, Out.find("Page 1")), "Pages: 3\nEncrypted: 1\nSecurity: 1 3 2 10 6 5 6 6 6 6 12\n");
+  // The metadata follows, decrypted, under pdfinfo's names.
+  EXPECT_EQ(Out.substr(Out.find("Title")),
+            "Title: Vorlith sample\nSubject: unspecified\nAuthor: Vorlith\nCreator: ReportLab PDF Library - "
+            "www.reportlab.com\nProducer: ReportLab PDF Library - www.reportlab.com\nCreationDate: "
+            "2000-01-01T00:00:00+00:00\nModDate: 2000-01-01T00:00:00+00:00\nPDF version: 1.7\n");
   for (const char* File : {"aes-128.pdf", "aes-256.pdf"}) {
     for (const char* Password : {"user", "owner"}) {
       ASSERT_EQ(Run(std::string("-q --footer '' -f 2 -l 2 -p ") + Password + " '" + Fixtures + File + "' -", Out, Err), 0)

@@ -33,7 +33,7 @@ LAYERS = [
     ["uPDFRenderer", "uPDFExtractor"],
     ["uPDFPageTree"],
     ["uPDFDocument"],
-    ["uPDFPageText"],
+    ["uPDFPageText", "uPDFMetadata"],
     ["uPDFEngine"],
     # src/app: the run logic, settings and layouts, free of any GUI
     ["Names"],

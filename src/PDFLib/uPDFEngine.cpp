@@ -197,6 +197,8 @@ int TPDFEngine::SelectPage(int Index) {
   return Tree->PageDict() && Tree->PageIndex() == Index ? 1 : 0;
 }
 
+TPDFMetadata TPDFEngine::Metadata() { return ReadMetadata(*FSelected); }
+
 const TPDFPageBudget& TPDFEngine::PageBudget() const { return FSelected->PageBudget(); }
 
 int TPDFEngine::SelectedPage() const { return FSelected->PageTree()->PageIndex(); }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "uPDFBudget.h"
+#include "uPDFMetadata.h"
 #include "uPDFStatus.h"
 #include "uPDFStructure.h"
 #include "uPDFTextFunnel.h"
@@ -140,6 +141,9 @@ class TPDFEngine {
   // mode 4, unjoined): corners in the page's default user space, unrotated,
   // with text, font and font size. Empty-text words are left out.
   std::vector<TPDFTextFunnel::TWord> GetPageWords();
+
+  // The selected document's metadata (ReadMetadata).
+  TPDFMetadata Metadata();
 
   // Whether the selected page draws an image: an image XObject among its
   // resources or those of the forms they hold (one level), or an inline

@@ -399,6 +399,13 @@ bool ReadStandardInput(std::string& Data) {
 // "Pages: N", "Encrypted: E", "Security: ...", then "Page I: W x H" for
 // every page. A document that needs a password it was not given prints what
 // is known without one (its encryption) and gives 3.
+// Text on one line: line breaks as spaces.
+std::string OneLine(std::string Text) {
+  for (char& C : Text)
+    if (C == '\n' || C == '\r') C = ' ';
+  return Text;
+}
+
 int PrintInfo(const TOptions& O, TPDFEngine& Engine, const TSettings& Settings, const std::optional<std::string>& Data) {
   Engine.Repair = Settings.Repair != 0;
   if (TPDFStatus Loaded = Data ? Engine.LoadFromData(*Data) : Engine.LoadFromFile(O.File); !Loaded) {
@@ -441,6 +448,19 @@ int PrintInfo(const TOptions& O, TPDFEngine& Engine, const TSettings& Settings, 
     Engine.SelectPage(I);
     std::printf("Page %d: %s x %s\n", I, Fixed(Engine.PageWidth()).c_str(), Fixed(Engine.PageHeight()).c_str());
   }
+  // The metadata under pdfinfo's names, each only when the document has it.
+  const TPDFMetadata M = Engine.Metadata();
+  for (const auto& [Name, Value] : {std::pair<const char*, const std::string&>{"Title", M.Title},
+                                    {"Subject", M.Subject},
+                                    {"Keywords", M.Keywords},
+                                    {"Author", M.Author},
+                                    {"Creator", M.Creator},
+                                    {"Producer", M.Producer},
+                                    {"CreationDate", M.CreationDate},
+                                    {"ModDate", M.ModDate}})
+    if (Value.find_first_not_of(" \t\r\n") != std::string::npos) std::printf("%s: %s\n", Name, OneLine(Value).c_str());
+  if (!M.Version.empty()) std::printf("PDF version: %s\n", M.Version.c_str());
+  if (M.Tagged) std::printf("Tagged: yes\n");
   return 0;
 }
 
