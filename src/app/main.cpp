@@ -274,6 +274,29 @@ TPageResult ReadPage(TPDFEngine& Engine, int32_t Page, std::optional<TPDFTextMod
   return R;
 }
 
+void TMainLogic::RunRange(int32_t& First, int32_t& Last) const {
+  if (FSettings.Range == TPageRange::All) {
+    First = 1;
+    Last = CurrentPageCount;
+  } else if (FSettings.Range == TPageRange::FromTo) {
+    First = FSettings.From < 1 ? 1 : FSettings.From;
+    Last = FSettings.To > CurrentPageCount ? CurrentPageCount : FSettings.To;
+  } else {
+    throw EInnerError("INNER ERROR: Error page range type");
+  }
+}
+
+std::vector<int32_t> TMainLogic::TakenPages(int32_t First, int32_t Last) const {
+  std::vector<int32_t> Taken;
+  for (int64_t Page = First; Page <= Last; ++Page) {
+    const int32_t P = static_cast<int32_t>(Page);
+    if (FSettings.Page == TPageChoice::Every || (FSettings.Page == TPageChoice::Odd && P % 2 == 1) ||
+        (FSettings.Page == TPageChoice::Even && P % 2 == 0))
+      Taken.push_back(P);
+  }
+  return Taken;
+}
+
 TRunResult TMainLogic::ExtractRun() {
   std::string Output;
   if (!FHost.ChooseOutputFile(ChangeFileExt(CurrentFile, ".txt"), Output)) return TRunResult::Cancelled;
@@ -309,6 +332,19 @@ TRunResult TMainLogic::ExtractRun() {
       E.Limits = {};
     }
   } LimitsBack{FEngine};
+  // Pages read elsewhere start before this process loads the file again,
+  // and come back in the run's order; the source stops however the run ends.
+  struct TSourceEnd {
+    TPageSource* S;
+    ~TSourceEnd() {
+      if (S) S->Finish();
+    }
+  } SourceEnd{PageSource};
+  if (PageSource) {
+    int32_t First, Last;
+    RunRange(First, Last);
+    PageSource->Start(TakenPages(First, Last), FEngine.Limits, FEngine.Deadline);
+  }
   if (TPDFStatus Loaded = Load(CurrentFile); !Loaded) {
     AddLog(FormatText(MessageTable::LoadFailed, CurrentFile.c_str()));
     FRunStatus = Loaded;
@@ -324,15 +360,7 @@ TRunResult TMainLogic::ExtractRun() {
     } Remove{FEngine};
 
     int32_t First, Last;
-    if (FSettings.Range == TPageRange::All) {
-      First = 1;
-      Last = CurrentPageCount;
-    } else if (FSettings.Range == TPageRange::FromTo) {
-      First = FSettings.From < 1 ? 1 : FSettings.From;
-      Last = FSettings.To > CurrentPageCount ? CurrentPageCount : FSettings.To;
-    } else {
-      throw EInnerError("INNER ERROR: Error page range type");
-    }
+    RunRange(First, Last);
     AddLog(FormatText(MessageTable::RunStart, CurrentFile.c_str(), Output.c_str(), First, Last));
     // The output is written all the same (empty); the log says why.
     if (First > Last) AddLog(FormatText(MessageTable::NoPageSelected, First, Last, CurrentPageCount));
@@ -344,23 +372,7 @@ TRunResult TMainLogic::ExtractRun() {
     const bool Plain = Format == TOutputFormat::Plain;
     if (Plain) Items.Terminator.assign(PageBreaks ? 1 : 0, '\f');
     if (!Items.TempName().empty()) FHost.TemporaryFileCreated(Items.TempName());
-    std::vector<int32_t> Taken;
-    for (int64_t Page = First; Page <= Last; ++Page) {
-      const int32_t P = static_cast<int32_t>(Page);
-      if (FSettings.Page == TPageChoice::Every || (FSettings.Page == TPageChoice::Odd && P % 2 == 1) ||
-          (FSettings.Page == TPageChoice::Even && P % 2 == 0))
-        Taken.push_back(P);
-    }
-    // Pages read elsewhere come back in this order; the source stops however
-    // the run ends.
-    struct TSourceEnd {
-      TPageSource* S;
-      ~TSourceEnd() {
-        if (S) S->Finish();
-      }
-    } SourceEnd{PageSource};
-    if (PageSource) PageSource->Start(Taken, FEngine.Limits, FEngine.Deadline);
-    for (const int32_t P : Taken) {
+    for (const int32_t P : TakenPages(First, Last)) {
       const TPageResult Page = PageSource ? PageSource->Next(P) : ReadPage(FEngine, P, PageTextMode, FSettings.TextType);
       const std::string& Text = Page.Text;
       // The macros read CurrentFile and CurrentPageCount as they are now (a

@@ -222,6 +222,10 @@ class TMainLogic {
  private:
   TRunResult ExtractRun();
   TPDFStatus Load(const std::string& FileName);
+  // The run's page range from the settings (throws EInnerError for a range
+  // type outside the enumeration), and its pages by the page choice.
+  void RunRange(int32_t& First, int32_t& Last) const;
+  std::vector<int32_t> TakenPages(int32_t First, int32_t Last) const;
 
   TPDFEngine& FEngine;
   TSettings& FSettings;
