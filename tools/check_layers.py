@@ -25,6 +25,7 @@ LAYERS = [
     ["uPDFStructure"],
     ["uPDFXRef"],
     ["uPDFSecurity"],
+    ["uPDFImage"],
     ["uPDFFontConst", "uPDFCMap", "uPDFTrueTypeParser"],
     ["uPDFFontProgram"],
     ["uPDFType1", "uPDFTrueTypeRasterizer"],
