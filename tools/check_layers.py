@@ -26,6 +26,7 @@ LAYERS = [
     ["uPDFXRef"],
     ["uPDFSecurity"],
     ["uPDFImage"],
+    ["uPDFOCR"],
     ["uPDFFontConst", "uPDFCMap", "uPDFTrueTypeParser"],
     ["uPDFFontProgram"],
     ["uPDFType1", "uPDFTrueTypeRasterizer"],

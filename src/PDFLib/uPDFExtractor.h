@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -33,6 +34,11 @@ class TPDFExtractor {
 
   // The text of Content in Mode (0 or 2); the empty text for other modes.
   std::string Extract(std::string_view Content, int Mode);
+
+  // The text to write (mode 0) where image XObject Image is drawn with CTM
+  // (its unit square to the page), Resources in force; may be empty. Its
+  // text stands on lines of its own.
+  std::function<std::string(const TPDFStream& Image, const TPDFMatrix& CTM, TPDFDictionary* Resources)> ImageText;
 
  private:
   using TMatrix = TPDFMatrix;

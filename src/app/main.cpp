@@ -82,7 +82,8 @@ void TMainLogic::AddLog(const std::string& Message) {
 }
 
 void TMainLogic::ShowProgress(int32_t Page) {
-  const std::string Text = FormatText(MessageTable::Progress, Page);
+  std::string Text = FormatText(MessageTable::Progress, Page);
+  if (RecognisedPages > 0) Text += FormatText(MessageTable::ProgressRecognised, RecognisedPages);
   if (Log.empty())
     Log.push_back(Text);
   else
@@ -237,6 +238,23 @@ bool IsBlankText(const std::string& Text) {
   return std::all_of(Text.begin(), Text.end(), [](char C) { return static_cast<unsigned char>(C) <= 0x20; });
 }
 
+// The log lines of a run's OCR: the pages read, in Languages; the pages that
+// could not be, with the packages that would read them.
+void LogRecognition(TMainLogic& Logic, TPDFEngine& Engine, const std::vector<int32_t>& Read,
+                    const std::vector<int32_t>& Unread) {
+  const std::string Languages = Engine.OCRLanguagesInUse();
+  if (!Read.empty())
+    Logic.AddLog(FormatText(Read.size() == 1 ? MessageTable::RecognisedPage : MessageTable::RecognisedPages,
+                            PageList(Read).c_str(), Languages.c_str()));
+  if (Unread.empty()) return;
+  std::string Packages;
+  std::vector<std::string> Missing = Languages.empty() ? std::vector<std::string>{"eng"} : MissingOCRLanguages(Languages);
+  for (const std::string& L : Missing) Packages += (Packages.empty() ? "" : " and ") + OCRLanguagePackage(L);
+  if (Packages.empty()) Packages = "tesseract-ocr";
+  Logic.AddLog(FormatText(Unread.size() == 1 ? MessageTable::PageUnread : MessageTable::PagesUnread,
+                          PageList(Unread).c_str(), Packages.c_str()));
+}
+
 }  // namespace
 
 TRunResult TMainLogic::ExtractRun() {
@@ -260,6 +278,9 @@ TRunResult TMainLogic::ExtractRun() {
   } Busy(*this);
 
   FEngine.Repair = FSettings.Repair != 0;
+  FEngine.OCRMode = FSettings.OCR;
+  FEngine.OCRLanguages = FSettings.OCRLanguages;
+  RecognisedPages = 0;
   if (TPDFStatus Loaded = Load(CurrentFile); !Loaded) {
     AddLog(FormatText(MessageTable::LoadFailed, CurrentFile.c_str()));
     FRunStatus = Loaded;
@@ -286,7 +307,7 @@ TRunResult TMainLogic::ExtractRun() {
     AddLog(FormatText(MessageTable::RunStart, CurrentFile.c_str(), Output.c_str(), First, Last));
     // The output is written all the same (empty); the log says why.
     if (First > Last) AddLog(FormatText(MessageTable::NoPageSelected, First, Last, CurrentPageCount));
-    std::vector<int32_t> NoText;
+    std::vector<int32_t> NoText, Recognised, Unread;
 
     TItemWriter Items(Output);
     const bool Plain = Format == TOutputFormat::Plain;
@@ -305,7 +326,15 @@ TRunResult TMainLogic::ExtractRun() {
         GetPageTextByType(FEngine, FSettings.TextType, Text);
       // The macros read CurrentFile and CurrentPageCount as they are now (a
       // file dropped during the run changes them for the pages after it).
-      if (IsBlankText(Text) && !PageTextMode && FEngine.PageHasImages()) NoText.push_back(P);
+      if (FEngine.PageRecognised()) {
+        Recognised.push_back(P);
+        RecognisedPages = static_cast<int32_t>(Recognised.size());
+      } else if (FEngine.PageUnread()) {
+        Unread.push_back(P);
+      } else if (IsBlankText(Text) && !PageTextMode && FEngine.PageHasImages()) {
+        NoText.push_back(P);
+      }
+      for (const std::string& Warning : FEngine.PageOCRWarnings()) AddLog(" " + Warning);
       if (Plain) {
         Items.Add(PlainText(Text));
       } else {
@@ -319,6 +348,7 @@ TRunResult TMainLogic::ExtractRun() {
     if (!StopRequested || WriteWhenStopped) Items.Commit();
     if (NoText.size() == 1) AddLog(FormatText(MessageTable::PageWithoutText, PageList(NoText).c_str()));
     if (NoText.size() > 1) AddLog(FormatText(MessageTable::PagesWithoutText, PageList(NoText).c_str()));
+    LogRecognition(*this, FEngine, Recognised, Unread);
   }
   AddLog(StopRequested ? MessageTable::Stopped : MessageTable::Finished);
   if (StopRequested) return TRunResult::Stopped;

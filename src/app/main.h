@@ -32,6 +32,13 @@ inline constexpr const char* Rebuilt = " The file is damaged: its cross-referenc
 inline constexpr const char* NoPageSelected = " No page is selected: pages %d-%d, and the document has %d pages.";
 inline constexpr const char* PageWithoutText = " page %s has no text; it may be a scanned image";
 inline constexpr const char* PagesWithoutText = " pages %s have no text; they may be scanned images";
+// The text of page images: which pages were read (and in which languages),
+// which could not be, and the package that would read them.
+inline constexpr const char* RecognisedPage = " OCR: page %s (%s).";
+inline constexpr const char* RecognisedPages = " OCR: pages %s (%s).";
+inline constexpr const char* PageUnread = " page %s has no text; install %s to read its images";
+inline constexpr const char* PagesUnread = " pages %s have no text; install %s to read their images";
+inline constexpr const char* ProgressRecognised = " (%d recognised)";
 }  // namespace MessageTable
 
 // An error of the program's own making ("INNER ERROR: ..."), shown to the user
@@ -111,6 +118,9 @@ class TMainLogic {
   bool StopRequested = false;
   // The log pane's lines.
   std::vector<std::string> Log;
+  // Pages of the current run whose images were read (the progress counts
+  // them).
+  int32_t RecognisedPages = 0;
   // When set, each page's text is the engine's page text in this mode instead
   // of the layout's (for diagnostics).
   std::optional<TPDFTextMode> PageTextMode;

@@ -49,6 +49,8 @@ void TSettings::Load() {
   // Read as an integer, kept as its low byte.
   TextType = static_cast<TTextType>(Integer("TextType", static_cast<int32_t>(DefaultTextType)) & 0xFF);
   Repair = Integer("Repair", DefaultRepair);
+  OCR = static_cast<TPDFOCRMode>(Checked("OCR", static_cast<int32_t>(TPDFOCRMode::Auto), 0, 2));
+  OCRLanguages = Text("OCRLanguages", "");
 }
 
 bool TSettings::Save() {
@@ -59,7 +61,9 @@ bool TSettings::Save() {
                        {"Footer", Footer},
                        {"Header", Header},
                        {"TextType", std::to_string(static_cast<int>(TextType))},
-                       {"Repair", std::to_string(Repair)}});
+                       {"Repair", std::to_string(Repair)},
+                       {"OCR", std::to_string(static_cast<int32_t>(OCR))},
+                       {"OCRLanguages", OCRLanguages}});
 }
 
 void TSettings::ResetRange(int32_t CurrentPageCount) {

@@ -10,9 +10,10 @@
 class TSettingsStore;
 
 // Range (all pages or From..To), Page (every, odd or even pages of the
-// range), Header and Footer lines with macros, TextType (the layout), and
-// Repair (1: damaged files are repaired, 0: refused), stored as the numbers
-// of their codes. Setters only store in memory; Save writes all eight
+// range), Header and Footer lines with macros, TextType (the layout),
+// Repair (1: damaged files are repaired, 0: refused), OCR (0 never, 1 when a
+// page needs it, 2 always) and OCRLanguages, stored as the numbers of their
+// codes (the languages as text). Setters only store in memory; Save writes all ten
 // values. Not for use from several threads.
 class TSettings {
  public:
@@ -27,13 +28,18 @@ class TSettings {
   TPageChoice Page = TPageChoice::Every;
   TTextType TextType = TTextType::Content;
   int32_t Repair = 0;
+  // When the text of page images is recognised (a TPDFOCRMode), and in which
+  // Tesseract languages ("eng+chi_sim"; empty: the installed ones of eng and
+  // chi_sim).
+  TPDFOCRMode OCR = TPDFOCRMode::Auto;
+  std::string OCRLanguages;
   // What Load took the default for instead of a stored value that names no
   // page range or page choice; one line each, for the log.
   std::vector<std::string> Warnings;
 
   // Each value from the store, or its default when missing or unreadable.
   void Load();
-  // Writes all eight values; false when the store could not be written.
+  // Writes all ten values; false when the store could not be written.
   bool Save();
   // From := 1, To := the current file's page count; not saved.
   void ResetRange(int32_t CurrentPageCount);

@@ -65,6 +65,11 @@ Text:
                          each page, no header or footer, the reading layout
                          unless --layout says otherwise)
       --no-page-breaks   plain: no form feed after each page
+      --ocr WHEN         read the text of page images with Tesseract: never,
+                         auto (pages without text of their own that images
+                         cover a quarter of; the stored default) or always
+      --ocr-lang LANGS   Tesseract's languages, "+" between them (default:
+                         the installed ones of eng and chi_sim)
       --encoding NAME    the code page of all text (CP1252, UTF-8, CP936, GB18030,
                          ...); default: the locale's character set, UTF-8 for
                          the C locale
@@ -104,6 +109,8 @@ struct TOptions {
   std::optional<std::string> Header, Footer;
   std::optional<int> TextType, PageText;
   std::optional<int32_t> Repair;
+  std::optional<TPDFOCRMode> OCR;
+  std::optional<std::string> OCRLanguages;
   std::optional<std::string> Password;
   std::string Encoding;
   std::optional<TOutputFormat> Format;
@@ -195,6 +202,13 @@ int ParseArgs(const std::vector<std::string>& Args, TOptions& O) {
       O.Save = true;
     } else if (A == "--repair" || A == "--no-repair") {
       O.Repair = A == "--repair" ? 1 : 0;
+    } else if (A == "--ocr") {
+      if (!Value(S)) return UsageError("--ocr needs " + NamesForMessage(OCRModeNameList()));
+      O.OCR = OCRModeFromName(S);
+      if (!O.OCR) return UsageError("unknown OCR setting: " + S);
+    } else if (A == "--ocr-lang") {
+      if (!Value(S)) return UsageError("--ocr-lang needs languages, such as eng+chi_sim");
+      O.OCRLanguages = S;
     } else if (A == "--info") {
       O.Info = true;
     } else if (A == "--format") {
@@ -416,6 +430,8 @@ void ApplyOptions(const TOptions& O, TSettings& S) {
   if (O.Footer) S.Footer = *O.Footer;
   if (O.TextType) S.TextType = static_cast<TTextType>(*O.TextType);
   if (O.Repair) S.Repair = *O.Repair;
+  if (O.OCR) S.OCR = *O.OCR;
+  if (O.OCRLanguages) S.OCRLanguages = *O.OCRLanguages;
 }
 
 }  // namespace
