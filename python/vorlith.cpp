@@ -135,6 +135,13 @@ TTextType LayoutNumber(std::string_view Layout) {
                               std::string(Layout) + "\"");
 }
 
+// When images are read, by its name.
+TPDFOCRMode OCRModeNumber(std::string_view Mode) {
+  if (const std::optional<TPDFOCRMode> Value = OCRModeFromName(Mode)) return *Value;
+  throw std::invalid_argument("ocr must be " + NamesForMessage(OCRModeNameList(), "\"") + ", not \"" +
+                              std::string(Mode) + "\"");
+}
+
 // The page numbers of Pages (None: all), read while the GIL is held.
 std::optional<std::vector<int64_t>> PageList(const py::object& Pages) {
   if (Pages.is_none()) return std::nullopt;
@@ -153,10 +160,13 @@ std::optional<std::vector<int64_t>> PageList(const py::object& Pages) {
 // The text of the selected pages, one item per page in the order of Pages.
 std::vector<std::string> ExtractPages(TSource Source, TTextType TextType, const std::optional<std::vector<int64_t>>& Pages,
                                       const std::optional<std::string>& Password, const std::string& Header,
-                                      const std::string& Footer) {
+                                      const std::string& Footer, TPDFOCRMode OCR,
+                                      const std::optional<std::string>& OCRLanguages) {
   return Guarded([&] {
     TCall Call(std::move(Source), Password, true);
     TPDFEngine& Engine = Call.Engine();
+    Engine.OCRMode = OCR;
+    Engine.OCRLanguages = OCRLanguages.value_or("");
     const int32_t Count = Engine.PageCount();
     std::vector<int32_t> Selected;
     if (Pages) {
@@ -242,13 +252,15 @@ py::str Text(const std::string& Bytes) {
 }
 
 py::list ExtractCall(TSource Source, const std::string& Layout, const py::object& Pages,
-                     const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer) {
+                     const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer,
+                     const std::string& OCR, const std::optional<std::string>& OCRLanguages) {
   const TTextType TextType = LayoutNumber(Layout);
+  const TPDFOCRMode Mode = OCRModeNumber(OCR);
   const auto PageNumbers = PageList(Pages);
   std::vector<std::string> Items;
   {
     py::gil_scoped_release Release;
-    Items = ExtractPages(std::move(Source), TextType, PageNumbers, Password, Header, Footer);
+    Items = ExtractPages(std::move(Source), TextType, PageNumbers, Password, Header, Footer, Mode, OCRLanguages);
   }
   py::list Out;
   for (const std::string& Item : Items) Out.append(Text(Item));
@@ -277,8 +289,12 @@ Returns one str per selected page: the page text in LAYOUT ("content",
 "reflow", "positioned" or "reading"), framed by HEADER and FOOTER (macros &p,
 &a, &f, &n, &d) exactly as `textextractor --encoding UTF-8` writes the page,
 without the CR LF that ends it. PAGES is None (all) or an iterable of page
-numbers (1-based, in the order wanted). Raises NotOpenedError, PasswordError,
-UnknownEncryptionError (all PDFError), ValueError for a bad layout or page.)";
+numbers (1-based, in the order wanted). OCR says when the text of page images
+is recognised with Tesseract: "never", "auto" (pages without text of their own
+that images cover a quarter of) or "always"; OCR_LANG names its languages
+("eng+chi_sim"; None: the installed ones of eng and chi_sim). Raises
+NotOpenedError, PasswordError, UnknownEncryptionError (all PDFError),
+ValueError for a bad layout, page or OCR setting.)";
 
 constexpr const char* InfoDoc = R"(Facts about the PDF file PATH.
 
@@ -320,21 +336,24 @@ PYBIND11_MODULE(vorlith, m) {
   m.def(
       "extract",
       [](const py::object& Path, const std::string& Layout, const py::object& Pages,
-         const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer) {
-        return ExtractCall(FileSource(Path), Layout, Pages, Password, Header, Footer);
+         const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer,
+         const std::string& OCR, const std::optional<std::string>& OCRLanguages) {
+        return ExtractCall(FileSource(Path), Layout, Pages, Password, Header, Footer, OCR, OCRLanguages);
       },
       ExtractDoc, py::arg("path"), py::arg("layout") = "reflow", py::arg("pages") = py::none(),
-      py::arg("password") = py::none(), py::arg("header") = "", py::arg("footer") = "");
+      py::arg("password") = py::none(), py::arg("header") = "", py::arg("footer") = "", py::arg("ocr") = "auto",
+      py::arg("ocr_lang") = py::none());
   m.def(
       "extract_bytes",
       [](const py::object& Data, const std::string& Layout, const py::object& Pages,
          const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer,
-         const std::string& Name) {
-        return ExtractCall(DataSource(Data, Name), Layout, Pages, Password, Header, Footer);
+         const std::string& Name, const std::string& OCR, const std::optional<std::string>& OCRLanguages) {
+        return ExtractCall(DataSource(Data, Name), Layout, Pages, Password, Header, Footer, OCR, OCRLanguages);
       },
       "extract() for a PDF document in memory (bytes or any buffer); NAME is what &f and &n stand for.",
       py::arg("data"), py::arg("layout") = "reflow", py::arg("pages") = py::none(), py::arg("password") = py::none(),
-      py::arg("header") = "", py::arg("footer") = "", py::arg("name") = "");
+      py::arg("header") = "", py::arg("footer") = "", py::arg("name") = "", py::arg("ocr") = "auto",
+      py::arg("ocr_lang") = py::none());
   m.def(
       "info",
       [](const py::object& Path, const std::optional<std::string>& Password) {

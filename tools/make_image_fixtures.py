@@ -100,17 +100,26 @@ def text_page(lines, font_path, size, dpi=300):
     return img
 
 
-def pdf(image_dict, image_data, w_pt=595.0, h_pt=842.0, inline=None, extra_content=b""):
+def pdf(image_dict, image_data, w_pt=595.0, h_pt=842.0, inline=None, extra_content=b"", strips=None):
     """A one-page PDF whose content draws image /Im1 over the whole page
-    (or the inline image Inline, a BI ... EI block)."""
+    (or the inline image Inline, a BI ... EI block; or Strips, a list of
+    (dictionary, data, y, height) drawn as /S0, /S1, ... across the page)."""
     objs = []
     objs.append(b"<< /Type /Catalog /Pages 2 0 R >>")
     objs.append(b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
-    res = b"<< /Font << /F1 6 0 R >> " + (b"/XObject << /Im1 5 0 R >> " if image_dict else b"") + b">>"
+    xobjects = b""
+    if image_dict:
+        xobjects = b"/Im1 5 0 R "
+    for i, _ in enumerate(strips or []):
+        xobjects += b"/S%d %d 0 R " % (i, 7 + i)
+    res = b"<< /Font << /F1 6 0 R >> " + (b"/XObject << " + xobjects + b">> " if xobjects else b"") + b">>"
     objs.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %.2f %.2f] /Resources " % (w_pt, h_pt) + res +
                 b" /Contents 4 0 R >>")
     if inline is not None:
         content = b"q %.2f 0 0 %.2f 0 0 cm\n" % (w_pt, h_pt) + inline + b"\nQ\n" + extra_content
+    elif strips:
+        content = b"".join(b"q %.2f 0 0 %.4f 0 %.4f cm /S%d Do Q\n" % (w_pt, hgt, y, i)
+                           for i, (_, _, y, hgt) in enumerate(strips)) + extra_content
     else:
         content = b"q %.2f 0 0 %.2f 0 0 cm /Im1 Do Q\n" % (w_pt, h_pt) + extra_content
     objs.append(b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream")
@@ -119,6 +128,8 @@ def pdf(image_dict, image_data, w_pt=595.0, h_pt=842.0, inline=None, extra_conte
     else:
         objs.append(b"null")
     objs.append(b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
+    for d, data, _, _ in strips or []:
+        objs.append(d + b"\nstream\n" + data + b"\nendstream")
     out = bytearray(b"%PDF-1.5\n%\xe2\xe3\xcf\xd3\n")
     offsets = []
     for i, o in enumerate(objs, 1):
@@ -192,6 +203,18 @@ def main():
                                        b"/DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 "
                                        b"/Columns %d /Rows %d >> /Length %d >>" % (w, h, w, h, len(g4)), g4,
                                        extra_content=b"BT /F1 10 Tf 72 40 Td (Page footer drawn as text) Tj ET\n"))
+
+    # Strips of 24 rows, the top one first, each an image of its own.
+    rows = 24
+    parts = []
+    for top in range(0, h, rows):
+        band = page.crop((0, top, w, min(h, top + rows)))
+        data = zlib.compress(band.tobytes(), 9)
+        bh = band.size[1]
+        parts.append((b"<< /Type /XObject /Subtype /Image /Width %d /Height %d /ColorSpace /DeviceGray "
+                      b"/BitsPerComponent 8 /Filter /FlateDecode /Length %d >>" % (w, bh, len(data)), data,
+                      842.0 * (h - top - bh) / h, 842.0 * bh / h))
+    write("scanned-strips.pdf", pdf(None, None, strips=parts))
 
     zh = text_page(CHINESE, CJK, 60).point(lambda v: 0 if v < 160 else 255).convert("1")
     zg4 = tiff_strip(zh, "group4")

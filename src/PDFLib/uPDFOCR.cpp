@@ -315,6 +315,11 @@ std::vector<TPDFOCRWord> TPDFRecogniser::Recognise(const TPDFImage& Image, doubl
 const TPDFImageWords& TPDFOCRSession::Words(const std::string& Key, const TPDFStream& Image,
                                             const TPDFDictionary* Resources, std::array<uint8_t, 3> Fill,
                                             double Scale) {
+  return Words(Key, [&] { return DecodeImage(Image, Resources, Limits, Fill); }, Scale);
+}
+
+const TPDFImageWords& TPDFOCRSession::Words(const std::string& Key, const std::function<TPDFImageResult()>& Make,
+                                            double Scale) {
   if (auto Found = FCache.find(Key); Found != FCache.end()) return Found->second;
   TPDFImageWords& Out = FCache[Key];
   TPDFRecogniser* R = Recogniser ? Recogniser() : nullptr;
@@ -323,7 +328,7 @@ const TPDFImageWords& TPDFOCRSession::Words(const std::string& Key, const TPDFSt
     Out.NoRecogniser = true;
     return Out;
   }
-  TPDFImageResult Decoded = DecodeImage(Image, Resources, Limits, Fill);
+  TPDFImageResult Decoded = Make();
   if (!Decoded.Ok()) {
     Out.Error = std::move(Decoded.Error);
     return Out;

@@ -105,6 +105,9 @@ class TPDFOCRSession {
   // decoded gives its Error and no words.
   const TPDFImageWords& Words(const std::string& Key, const TPDFStream& Image, const TPDFDictionary* Resources,
                               std::array<uint8_t, 3> Fill, double Scale);
+  // The same for the image Make gives (called only when Key is new): a
+  // picture composed of several, for example.
+  const TPDFImageWords& Words(const std::string& Key, const std::function<TPDFImageResult()>& Make, double Scale);
 
  private:
   std::map<std::string, TPDFImageWords> FCache;
