@@ -103,6 +103,24 @@ TEST(Image, FaxOptionsAndChains) {
   EXPECT_EQ(Mismatches(Chained.Image, Inverse, 0), 0);
 }
 
+// A 1-bit image under Flate with a PNG predictor (as scanners write them):
+// rows of 2 bytes, each behind its filter type.
+TEST(Image, OneBitImageUnderAPredictor) {
+  TPDFStructure S;
+  const std::string Rows = B("\x01\x0F\x01\x02\xF0\x10");  // Sub, then Up
+  const TPDFImageResult R = DecodeImage(*Image(
+      S, "/Width 12 /Height 2 /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /FlateDecode "
+         "/DecodeParms << /Predictor 15 /Colors 1 /BitsPerComponent 1 /Columns 12 >>",
+      DeflateBytes(Rows)));
+  ASSERT_TRUE(R.Ok()) << R.Error;
+  // 0x0F 0x10 then 0xFF 0x20: the first row's 5th to 8th and 12th pixels
+  // white, the second row's first 8 and 11th.
+  std::string Expected;
+  for (const char* Row : {"000011110001", "111111110010"})
+    for (const char* C = Row; *C; ++C) Expected += *C == '1' ? '\xFF' : '\0';
+  EXPECT_EQ(R.Image.Pixels, Expected);
+}
+
 // Unfiltered samples through each colour space, sample size and /Decode:
 // the first pixel's bytes.
 TEST(Image, ColourSpacesAndSampleSizes) {

@@ -829,7 +829,16 @@ TPDFImageResult DecodeImage(const TPDFStream& Stream, const TPDFDictionary* Reso
     for (size_t Y = 0; Y < Height; ++Y) {
       const uint8_t* Row = Src + Y * RowBytes;
       uint8_t* D = Dst + Y * Width * Out;
-      if (Out == 1)
+      if (Out == 1 && Bits == 1) {
+        // A bilevel page, eight pixels a byte.
+        const uint8_t V[2] = {Table[0][0], Table[1][0]};
+        size_t X = 0;
+        for (; X + 8 <= Width; X += 8) {
+          const uint8_t Byte = Row[X >> 3];
+          for (int K = 0; K < 8; ++K) D[X + static_cast<size_t>(K)] = V[Byte >> (7 - K) & 1];
+        }
+        for (; X < Width; ++X) D[X] = V[SampleAt(Row, X, 1)];
+      } else if (Out == 1)
         for (size_t X = 0; X < Width; ++X) D[X] = Table[SampleAt(Row, X, Bits)][0];
       else
         for (size_t X = 0; X < Width; ++X) std::memcpy(D + 3 * X, Table[SampleAt(Row, X, Bits)].data(), 3);

@@ -55,8 +55,11 @@ bool Plain(const std::string& Language) {
 
 std::string DefaultOCRLanguages() {
   std::string Out;
-  for (const char* Language : {"eng", "chi_sim"})
-    if (Installed(Language)) Out += (Out.empty() ? "" : "+") + std::string(Language);
+  for (const char* Language : {"eng", "chi_sim"}) {
+    if (!Installed(Language)) continue;
+    if (!Out.empty()) Out += '+';
+    Out += Language;
+  }
   return Out;
 }
 
@@ -114,6 +117,11 @@ struct TPDFRecogniser::TApi {
   // Opens the library and finds every function; the cause when not.
   std::string Open() {
     LibCrypto();  // the trusted libcrypto first, for libcurl to take
+    // Tesseract's inner loops ask OpenMP for several threads each; a worker
+    // reads with one (the workers spread the pages over the cores). The
+    // runtime reads its limit once, when it loads with Tesseract; a limit
+    // the user set stands.
+    ::setenv("OMP_THREAD_LIMIT", "1", 0);
     Library = ::dlopen(VORLITH_LIBTESSERACT, RTLD_NOW | RTLD_LOCAL);
     if (!Library) return std::string(VORLITH_LIBTESSERACT) + " cannot be loaded";
     bool All = true;
@@ -182,11 +190,10 @@ bool TPDFRecogniser::Ready() {
 
 namespace {
 
-// Gray pixels of Image, Components bytes each, as one byte each.
+// Gray pixels of Image, Components (3) bytes each, as one byte each.
 std::vector<uint8_t> GrayOf(const TPDFImage& Image) {
   const size_t Count = static_cast<size_t>(Image.Width) * static_cast<size_t>(Image.Height);
   const auto* Src = reinterpret_cast<const uint8_t*>(Image.Pixels.data());
-  if (Image.Components == 1) return std::vector<uint8_t>(Src, Src + Count);
   std::vector<uint8_t> Gray(Count);
   const size_t C = static_cast<size_t>(Image.Components);
   for (size_t I = 0; I < Count; ++I) {
@@ -199,7 +206,7 @@ std::vector<uint8_t> GrayOf(const TPDFImage& Image) {
 // Gray pixels W x H resampled to NW x NH: each new pixel the average of the
 // old ones it covers when shrinking, interpolated between its four nearest
 // when growing.
-std::vector<uint8_t> Resampled(const std::vector<uint8_t>& Src, int32_t W, int32_t H, int32_t NW, int32_t NH) {
+std::vector<uint8_t> Resampled(const uint8_t* Src, int32_t W, int32_t H, int32_t NW, int32_t NH) {
   std::vector<uint8_t> Out(static_cast<size_t>(NW) * static_cast<size_t>(NH));
   const double SX = static_cast<double>(W) / NW, SY = static_cast<double>(H) / NH;
   if (SX >= 1 && SY >= 1) {
@@ -214,7 +221,7 @@ std::vector<uint8_t> Resampled(const std::vector<uint8_t>& Src, int32_t W, int32
       const int32_t Y0 = static_cast<int32_t>(Y * SY), Y1 = std::max(Y0 + 1, std::min(H, static_cast<int32_t>((Y + 1) * SY)));
       std::fill(Sums.begin(), Sums.end(), 0);
       for (int32_t R = Y0; R < Y1; ++R) {
-        const uint8_t* Row = Src.data() + static_cast<size_t>(R) * static_cast<size_t>(W);
+        const uint8_t* Row = Src + static_cast<size_t>(R) * static_cast<size_t>(W);
         for (int32_t X = 0; X < W; ++X) Sums[static_cast<size_t>(X)] += Row[X];
       }
       uint8_t* Dst = Out.data() + static_cast<size_t>(Y) * static_cast<size_t>(NW);
@@ -231,8 +238,8 @@ std::vector<uint8_t> Resampled(const std::vector<uint8_t>& Src, int32_t W, int32
     const double FY = std::clamp((Y + 0.5) * SY - 0.5, 0.0, static_cast<double>(H - 1));
     const int32_t Y0 = static_cast<int32_t>(FY), Y1 = std::min(Y0 + 1, H - 1);
     const double DY = FY - Y0;
-    const uint8_t* R0 = Src.data() + static_cast<size_t>(Y0) * static_cast<size_t>(W);
-    const uint8_t* R1 = Src.data() + static_cast<size_t>(Y1) * static_cast<size_t>(W);
+    const uint8_t* R0 = Src + static_cast<size_t>(Y0) * static_cast<size_t>(W);
+    const uint8_t* R1 = Src + static_cast<size_t>(Y1) * static_cast<size_t>(W);
     uint8_t* Dst = Out.data() + static_cast<size_t>(Y) * static_cast<size_t>(NW);
     for (int32_t X = 0; X < NW; ++X) {
       const double FX = std::clamp((X + 0.5) * SX - 0.5, 0.0, static_cast<double>(W - 1));
@@ -255,21 +262,57 @@ std::vector<TPDFOCRWord> TPDFRecogniser::Recognise(const TPDFImage& Image, doubl
   if (!(Scale > 0) || !std::isfinite(Scale)) Scale = 1;
   // A page image is read as gray, resampled to about 300 dpi when its own
   // resolution is well away from it, and to no more than 400 megapixels.
-  std::vector<uint8_t> Gray = GrayOf(Image);
+  // One-component pixels are read in place; others are made gray first.
+  std::vector<uint8_t> Gray;
+  const uint8_t* Pixels = reinterpret_cast<const uint8_t*>(Image.Pixels.data());
+  if (Image.Components != 1) {
+    Gray = GrayOf(Image);
+    Pixels = Gray.data();
+  }
   int32_t W = Image.Width, H = Image.Height;
   if (Scale < 0.87 || Scale > 1.15) {
-    const double Pixels = static_cast<double>(W) * H * Scale * Scale;
-    if (Pixels > 4e8) Scale = std::sqrt(4e8 / (static_cast<double>(W) * H));
+    const double Count = static_cast<double>(W) * H * Scale * Scale;
+    if (Count > 4e8) Scale = std::sqrt(4e8 / (static_cast<double>(W) * H));
     const auto NW = static_cast<int32_t>(std::max(1.0, std::nearbyint(W * Scale)));
     const auto NH = static_cast<int32_t>(std::max(1.0, std::nearbyint(H * Scale)));
-    Gray = Resampled(Gray, W, H, NW, NH);
+    Gray = Resampled(Pixels, W, H, NW, NH);
+    Pixels = Gray.data();
     W = NW;
     H = NH;
   }
   const double SX = static_cast<double>(W) / Image.Width, SY = static_cast<double>(H) / Image.Height;
   TApi& A = *FApi;
   if (A.SetThreads) A.SetThreads(1);
-  A.SetImage(A.Handle, Gray.data(), W, H, 1, W);
+  // A black-and-white picture (a fax, a JBIG2 or a stencil mask, read at its
+  // own size) goes in as one bit per pixel, 1 for white, as Tesseract reads
+  // a bilevel file: it then needs no thresholding. One pass packs the bits
+  // and finds out whether any pixel is gray.
+  const size_t RowBytes = (static_cast<size_t>(W) + 7) / 8;
+  std::vector<uint8_t> Bits(RowBytes * static_cast<size_t>(H));
+  unsigned Gray8 = 0;
+  for (int32_t Y = 0; Y < H && !Gray8; ++Y) {
+    const uint8_t* Row = Pixels + static_cast<size_t>(Y) * static_cast<size_t>(W);
+    uint8_t* Out = Bits.data() + static_cast<size_t>(Y) * RowBytes;
+    int32_t X = 0;
+    for (; X + 8 <= W; X += 8) {
+      unsigned Byte = 0;
+      for (int K = 0; K < 8; ++K) {
+        const unsigned V = Row[X + K];
+        Gray8 |= (V + 1) & 0xFE;  // 0 for 0 and 255 only
+        Byte = Byte << 1 | V >> 7;
+      }
+      Out[X >> 3] = static_cast<uint8_t>(Byte);
+    }
+    for (; X < W; ++X) {
+      const unsigned V = Row[X];
+      Gray8 |= (V + 1) & 0xFE;
+      if (V) Out[X >> 3] = static_cast<uint8_t>(Out[X >> 3] | 0x80 >> (X & 7));
+    }
+  }
+  if (!Gray8)
+    A.SetImage(A.Handle, Bits.data(), W, H, 0, static_cast<int>(RowBytes));
+  else
+    A.SetImage(A.Handle, Pixels, W, H, 1, W);
   A.SetSourceResolution(A.Handle, static_cast<int>(Resolution));
   if (A.Recognize(A.Handle, nullptr) == 0) {
     TessResultIterator* It = A.GetIterator(A.Handle);

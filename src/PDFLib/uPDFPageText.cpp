@@ -76,8 +76,11 @@ struct TPiece {
 
 // An image XObject is known by its object; an inline one by its bytes.
 std::string KeyOf(TPDFDocument& Document, const TPDFStream& Image) {
-  if (Image.Structure() == Document.Structure()) return "X" + std::to_string(reinterpret_cast<uintptr_t>(&Image));
-  return "I" + std::to_string(std::hash<std::string_view>()(Image.RawData())) + Image.Dictionary()->ToText();
+  const bool Object = Image.Structure() == Document.Structure();
+  std::string Key(1, Object ? 'X' : 'I');
+  Key += std::to_string(Object ? reinterpret_cast<uintptr_t>(&Image) : std::hash<std::string_view>()(Image.RawData()));
+  if (!Object) Key += Image.Dictionary()->ToText();
+  return Key;
 }
 
 // Whether D is drawn upright: unrotated, unmirrored, the right way up.
