@@ -58,12 +58,14 @@ TEST(OCR, ScannedPagesInEveryFilter) {
   }
 }
 
+// Chinese lines come out whole: no space where Tesseract split its words.
 TEST(OCR, ChineseText) {
   TScan S("scanned-chinese.pdf");
-  std::string Plain = S.Engine.GetPageText(TPDFTextMode::Plain);
-  Plain.erase(std::remove(Plain.begin(), Plain.end(), ' '), Plain.end());
-  EXPECT_TRUE(Has(Plain, "合同编号")) << Plain;
-  EXPECT_TRUE(Has(Plain, "本合同自签字之日起生效")) << Plain;
+  for (TPDFTextMode Mode : {TPDFTextMode::Plain, TPDFTextMode::Blocks}) {
+    const std::string Text = S.Engine.GetPageText(Mode);
+    EXPECT_TRUE(Has(Text, "合同编号与付款")) << Text;
+    EXPECT_TRUE(Has(Text, "本合同自签字之日起生效")) << Text;
+  }
 }
 
 // When a page is read: a page with text of its own is left as it is unless

@@ -252,6 +252,45 @@ std::vector<uint8_t> Resampled(const uint8_t* Src, int32_t W, int32_t H, int32_t
   return Out;
 }
 
+// Whether the UTF-8 text's first (Last: last) character is written without
+// spaces between words: Chinese, Japanese and Korean ideographs, kana and
+// their punctuation and full-width forms.
+bool Unspaced(const std::string& Text, bool Last) {
+  if (Text.empty()) return false;
+  size_t At = 0;
+  if (Last) {
+    At = Text.size() - 1;
+    while (At > 0 && (static_cast<unsigned char>(Text[At]) & 0xC0) == 0x80) --At;
+  }
+  const auto B = static_cast<unsigned char>(Text[At]);
+  const int Length = B < 0x80 ? 1 : (B >> 5) == 6 ? 2 : (B >> 4) == 14 ? 3 : (B >> 3) == 30 ? 4 : 0;
+  if (Length < 3 || At + static_cast<size_t>(Length) > Text.size()) return false;
+  char32_t C = B & (0x7F >> Length);
+  for (int K = 1; K < Length; ++K) C = C << 6 | (static_cast<unsigned char>(Text[At + static_cast<size_t>(K)]) & 0x3F);
+  return (C >= 0x3000 && C <= 0x9FFF) || (C >= 0xF900 && C <= 0xFAFF) || (C >= 0xFF00 && C <= 0xFFEF) ||
+         (C >= 0xAC00 && C <= 0xD7AF) || C >= 0x20000;
+}
+
+// Tesseract splits a line of Chinese into "words" where no space stands:
+// neighbours on one line that meet between two such characters become one
+// word, their boxes joined.
+void JoinUnspaced(std::vector<TPDFOCRWord>& Words) {
+  std::vector<TPDFOCRWord> Out;
+  for (TPDFOCRWord& W : Words) {
+    if (!Out.empty() && Out.back().Line == W.Line && Unspaced(Out.back().Text, true) && Unspaced(W.Text, false)) {
+      TPDFOCRWord& P = Out.back();
+      P.Text += W.Text;
+      P.Top = std::min(P.Top, W.Top);
+      P.Bottom = std::max(P.Bottom, W.Bottom);
+      P.Right = std::max(P.Right, W.Right);
+      P.BaselineRight = W.BaselineRight;
+      continue;
+    }
+    Out.push_back(std::move(W));
+  }
+  Words = std::move(Out);
+}
+
 }  // namespace
 
 std::vector<TPDFOCRWord> TPDFRecogniser::Recognise(const TPDFImage& Image, double Scale) {
@@ -352,6 +391,7 @@ std::vector<TPDFOCRWord> TPDFRecogniser::Recognise(const TPDFImage& Image, doubl
     if (It) A.IteratorDelete(It);
   }
   A.Clear(A.Handle);
+  JoinUnspaced(Words);
   return Words;
 }
 

@@ -52,7 +52,8 @@ class TPDFRecogniser {
   const std::string& Error() const { return FError; }
   // The words of Image read at Scale times its size (page segmentation
   // "auto"), boxes in Image's own pixels. Words Tesseract is least sure of
-  // (confidence below 30 of 100) are left out.
+  // (confidence below 30 of 100) are left out; Chinese, Japanese and Korean
+  // "words" that meet on a line without a space are one.
   std::vector<TPDFOCRWord> Recognise(const TPDFImage& Image, double Scale);
 
   // The resolution images are read at, in pixels per inch on the page.
