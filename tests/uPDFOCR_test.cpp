@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 
 #include "CodePage.h"
 #include "uPDFEngine.h"
@@ -100,6 +101,20 @@ TEST(OCR, PlainTextWhereTheImageIsDrawn) {
   const std::string Plain = S.Engine.GetPageText(TPDFTextMode::Plain);
   ASSERT_TRUE(Has(Plain, "Invoice number 4711")) << Plain;
   EXPECT_LT(Plain.find("Invoice number 4711"), Plain.find("Page footer drawn as text")) << Plain;
+}
+
+// Engines on two threads read at once, each with its own recogniser (the
+// library is opened once for both).
+TEST(OCR, TwoThreadsReadAtOnce) {
+  std::string Texts[2];
+  std::thread Threads[2];
+  for (int I = 0; I < 2; ++I)
+    Threads[I] = std::thread([&Texts, I] {
+      TScan S(I == 0 ? "scanned-g4.pdf" : "scanned-jbig2.pdf");
+      Texts[I] = S.Engine.GetPageText(TPDFTextMode::Plain);
+    });
+  for (auto& T : Threads) T.join();
+  for (const std::string& Text : Texts) EXPECT_TRUE(Has(Text, "Invoice number 4711")) << Text;
 }
 
 TEST(OCR, Languages) {

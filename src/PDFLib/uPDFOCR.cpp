@@ -5,14 +5,21 @@
 #include <tesseract/capi.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <type_traits>
 
 #include "uPDFLibCrypto.h"
 
 namespace {
+
+// Pixels Tesseract is given at most (an A0 sheet at 200 dpi; an A4 page at
+// 300 dpi is 8.7 million): a small image drawn over a large page is not
+// blown up beyond it.
+constexpr double MaxReadPixels = 64e6;
 
 // Where the language models are: TESSDATA_PREFIX, else Debian's folders.
 std::vector<std::string> ModelFolders() {
@@ -76,6 +83,27 @@ std::string OCRLanguagePackage(const std::string& Language) {
   return Name;
 }
 
+namespace {
+
+// Tesseract's library, opened once per process (the first thread to need it
+// opens it; the others wait): null when it cannot be.
+void* TesseractLibrary() {
+  static std::once_flag Once;
+  static void* Library = nullptr;
+  std::call_once(Once, [] {
+    LibCrypto();  // the trusted libcrypto first, for libcurl to take
+    // Tesseract's inner loops ask OpenMP for several threads each; a worker
+    // reads with one (the workers spread the pages over the cores). The
+    // runtime reads its limit once, when it loads with Tesseract; a limit
+    // the user set stands.
+    ::setenv("OMP_THREAD_LIMIT", "1", 0);
+    Library = ::dlopen(VORLITH_LIBTESSERACT, RTLD_NOW | RTLD_LOCAL);
+  });
+  return Library;
+}
+
+}  // namespace
+
 // Tesseract's C functions, from the library opened by its full path on the
 // first page that needs it: a run that reads no image never loads it (nor
 // the libraries it brings, libcurl and OpenSSL's among them, whose libcrypto
@@ -116,13 +144,7 @@ struct TPDFRecogniser::TApi {
 
   // Opens the library and finds every function; the cause when not.
   std::string Open() {
-    LibCrypto();  // the trusted libcrypto first, for libcurl to take
-    // Tesseract's inner loops ask OpenMP for several threads each; a worker
-    // reads with one (the workers spread the pages over the cores). The
-    // runtime reads its limit once, when it loads with Tesseract; a limit
-    // the user set stands.
-    ::setenv("OMP_THREAD_LIMIT", "1", 0);
-    Library = ::dlopen(VORLITH_LIBTESSERACT, RTLD_NOW | RTLD_LOCAL);
+    Library = TesseractLibrary();
     if (!Library) return std::string(VORLITH_LIBTESSERACT) + " cannot be loaded";
     bool All = true;
     auto Find = [&](auto& Function, const char* Name) {
@@ -300,7 +322,7 @@ std::vector<TPDFOCRWord> TPDFRecogniser::Recognise(const TPDFImage& Image, doubl
     return Words;
   if (!(Scale > 0) || !std::isfinite(Scale)) Scale = 1;
   // A page image is read as gray, resampled to about 300 dpi when its own
-  // resolution is well away from it, and to no more than 400 megapixels.
+  // resolution is well away from it, and to no more than MaxReadPixels.
   // One-component pixels are read in place; others are made gray first.
   std::vector<uint8_t> Gray;
   const uint8_t* Pixels = reinterpret_cast<const uint8_t*>(Image.Pixels.data());
@@ -311,7 +333,7 @@ std::vector<TPDFOCRWord> TPDFRecogniser::Recognise(const TPDFImage& Image, doubl
   int32_t W = Image.Width, H = Image.Height;
   if (Scale < 0.87 || Scale > 1.15) {
     const double Count = static_cast<double>(W) * H * Scale * Scale;
-    if (Count > 4e8) Scale = std::sqrt(4e8 / (static_cast<double>(W) * H));
+    if (Count > MaxReadPixels) Scale = std::sqrt(MaxReadPixels / (static_cast<double>(W) * H));
     const auto NW = static_cast<int32_t>(std::max(1.0, std::nearbyint(W * Scale)));
     const auto NH = static_cast<int32_t>(std::max(1.0, std::nearbyint(H * Scale)));
     Gray = Resampled(Pixels, W, H, NW, NH);
