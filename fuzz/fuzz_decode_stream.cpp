@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
 
   if (Size >= 4) {
     const int Predictor = Data[0] % 16, Colors = Data[1] % 6 - 1, Columns = Data[2] % 40 - 1;
-    ApplyPredictor(std::string(In.substr(4)), Predictor, Colors, Data[3] % 2 ? 8 : 4, Columns);
+    static constexpr int Sizes[] = {1, 2, 4, 8, 16};
+    ApplyPredictor(std::string(In.substr(4)), Predictor, Colors, Sizes[Data[3] % 5], Columns);
     TPDFLZWDecompressor LZW;
     LZW.EarlyChange = Data[0] & 1;
     LZW.MsbFirst = Data[0] & 2;

@@ -146,6 +146,13 @@ TTextType LayoutNumber(std::string_view Layout) {
                               std::string(Layout) + "\"");
 }
 
+// When images are read, by its name.
+TPDFOCRMode OCRModeNumber(std::string_view Mode) {
+  if (const std::optional<TPDFOCRMode> Value = OCRModeFromName(Mode)) return *Value;
+  throw std::invalid_argument("ocr must be " + NamesForMessage(OCRModeNameList(), "\"") + ", not \"" +
+                              std::string(Mode) + "\"");
+}
+
 // The page numbers of Pages (None: all), read while the GIL is held.
 std::optional<std::vector<int64_t>> PageList(const py::object& Pages) {
   if (Pages.is_none()) return std::nullopt;
@@ -169,7 +176,8 @@ std::string TimeoutMessage(double Seconds, const TCall& Call) {
 // (the whole call within Timeout seconds, when given).
 std::vector<std::string> ExtractPages(TSource Source, TTextType TextType, const std::optional<std::vector<int64_t>>& Pages,
                                       const std::optional<std::string>& Password, const std::string& Header,
-                                      const std::string& Footer, std::optional<double> Timeout, int Jobs) {
+                                      const std::string& Footer, std::optional<double> Timeout, int Jobs,
+                                      TPDFOCRMode OCR, const std::optional<std::string>& OCRLanguages) {
   return Guarded([&] {
     // Each further thread loads the document itself, from a copy.
     const TSource Spare = Jobs > 1 ? Source : TSource{};
@@ -181,6 +189,8 @@ std::vector<std::string> ExtractPages(TSource Source, TTextType TextType, const 
     TCall Call(std::move(Source), Password, true);
     TPDFEngine& Engine = Call.Engine();
     Engine.Deadline = Deadline;
+    Engine.OCRMode = OCR;
+    Engine.OCRLanguages = OCRLanguages.value_or("");
     const int32_t Count = Engine.PageCount();
     std::vector<int32_t> Selected;
     if (Pages) {
@@ -203,7 +213,8 @@ std::vector<std::string> ExtractPages(TSource Source, TTextType TextType, const 
         E.SelectPage(Selected[I]);
         std::string Text;
         GetPageTextByType(E, TextType, Text);
-        if (E.PageBudget().Exceeded() == TPDFBudgetKind::Time) throw ETimeout(TimeoutMessage(*Timeout, Call));
+        if (E.PageBudget().Exceeded() == TPDFBudgetKind::Time || (Deadline && TPDFPageBudget::TClock::now() >= *Deadline))
+          throw ETimeout(TimeoutMessage(*Timeout, Call));
         Items[I] = Frame.Item(Selected[I], Text);
       }
     };
@@ -214,6 +225,8 @@ std::vector<std::string> ExtractPages(TSource Source, TTextType TextType, const 
         try {
           TCall Own(TSource(Spare), Password, true);
           Own.Engine().Deadline = Deadline;
+          Own.Engine().OCRMode = OCR;
+          Own.Engine().OCRLanguages = OCRLanguages.value_or("");
           Work(Own.Engine(), K);
         } catch (...) {
           Errors[K] = std::current_exception();
@@ -293,15 +306,18 @@ py::str Text(const std::string& Bytes) {
 
 py::list ExtractCall(TSource Source, const std::string& Layout, const py::object& Pages,
                      const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer,
-                     std::optional<double> Timeout, int Jobs) {
+                     std::optional<double> Timeout, int Jobs, const std::string& OCR,
+                     const std::optional<std::string>& OCRLanguages) {
   const TTextType TextType = LayoutNumber(Layout);
+  const TPDFOCRMode Mode = OCRModeNumber(OCR);
   const auto PageNumbers = PageList(Pages);
   if (Timeout && !(*Timeout > 0)) throw py::value_error("timeout must be a positive number of seconds, or None");
   if (Jobs < 1 || Jobs > 1024) throw py::value_error("jobs must be a number of threads from 1 to 1024");
   std::vector<std::string> Items;
   {
     py::gil_scoped_release Release;
-    Items = ExtractPages(std::move(Source), TextType, PageNumbers, Password, Header, Footer, Timeout, Jobs);
+    Items = ExtractPages(std::move(Source), TextType, PageNumbers, Password, Header, Footer, Timeout, Jobs, Mode,
+                         OCRLanguages);
   }
   py::list Out;
   for (const std::string& Item : Items) Out.append(Text(Item));
@@ -332,10 +348,14 @@ Returns one str per selected page: the page text in LAYOUT ("content",
 without the CR LF that ends it. PAGES is None (all) or an iterable of page
 numbers (1-based, in the order wanted). TIMEOUT (seconds, None for no end)
 bounds the whole call: past it TimeoutError is raised. JOBS threads read the
-pages, each with the document loaded once; the text is the same. A page whose drawing
-costs more than the engine allows per page (a hostile file) keeps the text
-read so far. Raises NotOpenedError, PasswordError, UnknownEncryptionError,
-TimeoutError (all PDFError), ValueError for a bad layout, page or timeout.)";
+pages, each with the document loaded once; the text is the same. A page
+whose drawing costs more than the engine allows per page (a hostile file)
+keeps the text read so far. OCR says when the text of page images is
+recognised with Tesseract: "never", "auto" (pages without text of their own
+that images cover a quarter of) or "always"; OCR_LANG names its languages
+("eng+chi_sim"; None: the installed ones of eng and chi_sim). Raises
+NotOpenedError, PasswordError, UnknownEncryptionError, TimeoutError (all
+PDFError), ValueError for a bad layout, page, timeout or OCR setting.)";
 
 constexpr const char* InfoDoc = R"(Facts about the PDF file PATH.
 
@@ -381,23 +401,26 @@ PYBIND11_MODULE(vorlith, m) {
       "extract",
       [](const py::object& Path, const std::string& Layout, const py::object& Pages,
          const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer,
-         std::optional<double> Timeout, int Jobs) {
-        return ExtractCall(FileSource(Path), Layout, Pages, Password, Header, Footer, Timeout, Jobs);
+         std::optional<double> Timeout, int Jobs, const std::string& OCR,
+         const std::optional<std::string>& OCRLanguages) {
+        return ExtractCall(FileSource(Path), Layout, Pages, Password, Header, Footer, Timeout, Jobs, OCR, OCRLanguages);
       },
       ExtractDoc, py::arg("path"), py::arg("layout") = "reflow", py::arg("pages") = py::none(),
       py::arg("password") = py::none(), py::arg("header") = "", py::arg("footer") = "", py::arg("timeout") = py::none(),
-      py::arg("jobs") = 1);
+      py::arg("jobs") = 1, py::arg("ocr") = "auto", py::arg("ocr_lang") = py::none());
   m.def(
       "extract_bytes",
       [](const py::object& Data, const std::string& Layout, const py::object& Pages,
          const std::optional<std::string>& Password, const std::string& Header, const std::string& Footer,
-         const std::string& Name, std::optional<double> Timeout, int Jobs) {
-        return ExtractCall(DataSource(Data, Name), Layout, Pages, Password, Header, Footer, Timeout, Jobs);
+         const std::string& Name, std::optional<double> Timeout, int Jobs, const std::string& OCR,
+         const std::optional<std::string>& OCRLanguages) {
+        return ExtractCall(DataSource(Data, Name), Layout, Pages, Password, Header, Footer, Timeout, Jobs, OCR,
+                           OCRLanguages);
       },
       "extract() for a PDF document in memory (bytes or any buffer); NAME is what &f and &n stand for.",
       py::arg("data"), py::arg("layout") = "reflow", py::arg("pages") = py::none(), py::arg("password") = py::none(),
       py::arg("header") = "", py::arg("footer") = "", py::arg("name") = "", py::arg("timeout") = py::none(),
-      py::arg("jobs") = 1);
+      py::arg("jobs") = 1, py::arg("ocr") = "auto", py::arg("ocr_lang") = py::none());
   m.def(
       "info",
       [](const py::object& Path, const std::optional<std::string>& Password) {

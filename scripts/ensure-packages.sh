@@ -56,3 +56,13 @@ TEST_PACKAGES+=("${PYTHON_PACKAGES[@]}" python3-pytest python3-dask python3-dist
 # The quality scripts in tests/quality: the two reference programs, and the
 # Levenshtein ratio of tests/quality/geotopo_ratio.py.
 QUALITY_PACKAGES=(poppler-utils mupdf-tools python3-levenshtein)
+# Pictures on pages: JPEG (libjpeg-turbo's TurboJPEG), JPEG 2000 (OpenJPEG),
+# JBIG2 (jbig2dec) and CCITT fax (libtiff's codec) decode the images a page
+# draws, and Tesseract with its English and Simplified Chinese models reads
+# their text.
+IMAGE_PACKAGES=(libturbojpeg0-dev libopenjp2-7-dev libjbig2dec0-dev libtiff-dev)
+OCR_PACKAGES=(libtesseract-dev tesseract-ocr-eng tesseract-ocr-chi-sim)
+BUILD_PACKAGES+=("${IMAGE_PACKAGES[@]}" "${OCR_PACKAGES[@]}")
+# The tesseract command (the benchmark's yardstick) and PIL, which writes the
+# image fixtures.
+TEST_PACKAGES+=(tesseract-ocr python3-pil)

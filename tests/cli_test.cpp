@@ -648,7 +648,8 @@ TEST_F(Console, RangeThatSelectsNoPage) {
 }
 
 // Pages with no text but an image (an XObject, or inline) are named once per
-// run, after the pages; a page with text or without images is not.
+// run, after the pages; a page with text or without images is not. Where
+// their images are read (by default), the log names them as read instead.
 TEST_F(Console, PagesWithoutTextButWithImages) {
   TTestPDFWriter W;
   W.Add(1, 0, "<< /Type /Catalog /Pages 2 0 R >>");
@@ -669,12 +670,33 @@ TEST_F(Console, PagesWithoutTextButWithImages) {
   W.Section().Root = "1 0 R";
   std::ofstream(Dir / "scan.pdf", std::ios::binary) << W.Finish();
   std::string Out, Err;
-  ASSERT_EQ(Run("scan.pdf out.txt", Out, Err), 0) << Err;
+  ASSERT_EQ(Run("--ocr never scan.pdf out.txt", Out, Err), 0) << Err;
   EXPECT_NE(Err.find("\n pages 1-2 have no text; they may be scanned images\n"), std::string::npos) << Err;
-  ASSERT_EQ(Run("-f 1 -l 1 scan.pdf out.txt", Out, Err), 0) << Err;
+  ASSERT_EQ(Run("--ocr never -f 1 -l 1 scan.pdf out.txt", Out, Err), 0) << Err;
   EXPECT_NE(Err.find("\n page 1 has no text; it may be a scanned image\n"), std::string::npos) << Err;
-  ASSERT_EQ(Run("-f 3 scan.pdf out.txt", Out, Err), 0) << Err;
+  ASSERT_EQ(Run("--ocr never -f 3 scan.pdf out.txt", Out, Err), 0) << Err;
   EXPECT_EQ(Err.find("no text"), std::string::npos) << Err;
+  ASSERT_EQ(Run("--ocr-lang eng scan.pdf out.txt", Out, Err), 0) << Err;
+  EXPECT_NE(Err.find("\n OCR: pages 1-2 (eng).\n"), std::string::npos) << Err;
+  EXPECT_EQ(Err.find("no text"), std::string::npos) << Err;
+}
+
+// A scanned page gives its words in every layout, and the log says it was
+// read; a missing language is named by its package; a bad setting is a
+// usage error.
+TEST_F(Console, ScannedPagesInEveryLayout) {
+  const std::string Scan = std::string(VORLITH_SOURCE_DIR) + "/tests/fixtures/images/scanned-g4.pdf";
+  std::string Out, Err;
+  for (const char* Layout : {"content", "reflow", "positioned", "reading"}) {
+    ASSERT_EQ(Run(std::string("--layout ") + Layout + " " + Scan + " out.txt", Out, Err), 0) << Err;
+    EXPECT_NE(Read(Dir / "out.txt").find("Invoice number 4711 is due in thirty days."), std::string::npos) << Layout;
+    EXPECT_NE(Err.find("\n OCR: page 1 (eng+chi_sim).\n"), std::string::npos) << Err;
+  }
+  ASSERT_EQ(Run("--ocr-lang eng+xx_none " + Scan + " out.txt", Out, Err), 0) << Err;
+  EXPECT_NE(Err.find("\n page 1 has no text; install tesseract-ocr-xx-none to read its images\n"), std::string::npos)
+      << Err;
+  EXPECT_EQ(Run("--ocr sometimes " + Scan + " out.txt", Out, Err), 2);
+  EXPECT_NE(Err.find("unknown OCR setting: sometimes"), std::string::npos) << Err;
 }
 
 // ================================================================ the batch form

@@ -44,7 +44,7 @@ TEST_F(OptionDialog, ControlsHaveTheirNamesAndCaptions) {
   } Cases[] = {{"GroupBox1", "页面范围"}, {"rbPRAll", "提取所有页面"}, {"rbPRRange", "页面"}, {"Label1", "至"},
                {"rgExtract", "提取 "},    {"GroupBox2", "页面"},     {"Label2", "标题:"},  {"Label3", "页脚:"},
                {"Label4", "提取类型:"},   {"bOK", "确定(&O)"},       {"bCancel", "取消(&C)"},
-               {"cbRepair", "修复损坏的文件"}};
+               {"cbRepair", "修复损坏的文件"}, {"Label5", "图像中的文字:"}, {"Label6", "OCR 语言:"}};
   for (const Case& C : Cases) {
     QWidget* W = Dialog->findChild<QWidget*>(C.Name);
     ASSERT_NE(W, nullptr) << C.Name;
@@ -117,6 +117,29 @@ TEST_F(OptionDialog, RepairSettingChecksItsBox) {
     auto Dialog = Make(Settings);
     EXPECT_EQ(Dialog->cbRepair->isChecked(), C.Checked) << C.Repair;
   }
+}
+
+// The OCR setting and languages, chosen in the dialog and confirmed, are
+// saved and shown again; the list offers the three settings in the names
+// table's order, in the dialog's language.
+TEST_F(OptionDialog, OCRSettingsRoundTrip) {
+  TSettings Settings(Store);
+  {
+    auto Dialog = Make(Settings);
+    ASSERT_EQ(Dialog->cbOCR->count(), 3);
+    EXPECT_EQ(Dialog->cbOCR->itemText(1), QString::fromUtf8("识别没有文字的页面"));
+    EXPECT_EQ(Dialog->cbOCR->currentIndex(), 1);  // the default: when needed
+    EXPECT_EQ(Dialog->eOCRLanguages->text(), "");
+    Dialog->cbOCR->setCurrentIndex(2);
+    Dialog->eOCRLanguages->setText(" chi_sim ");
+    QTest::mouseClick(Dialog->bOK, Qt::LeftButton);
+  }
+  EXPECT_EQ(Store.Values->at("OCR"), "2");
+  EXPECT_EQ(Store.Values->at("OCRLanguages"), "chi_sim");
+  TSettings Again(Store);
+  auto Dialog = Make(Again);
+  EXPECT_EQ(Dialog->cbOCR->currentData().toInt(), static_cast<int>(TPDFOCRMode::Always));
+  EXPECT_EQ(Dialog->eOCRLanguages->text(), "chi_sim");
 }
 
 // The reading-order layout and the Repair check box, chosen in the dialog,
@@ -217,7 +240,8 @@ TEST_F(OptionDialog, EvenPagesItemWritesPageThreeWithTheOtherValues) {
   ASSERT_TRUE(Store.Values);
   const std::map<std::string, std::string> Expected = {{"Range", "2"},   {"Page", "3"},  {"From", "2"},
                                                        {"To", "9"},      {"Footer", ""}, {"Header", "\xE9\xA1\xB5 &p"},
-                                                       {"TextType", "2"}, {"Repair", "1"}};
+                                                       {"TextType", "2"}, {"Repair", "1"}, {"OCR", "1"},
+                                                       {"OCRLanguages", ""}};
   EXPECT_EQ(*Store.Values, Expected);
   EXPECT_EQ(Settings.Page, TPageChoice::Even);
 }

@@ -18,10 +18,12 @@ TEST(TSettings, DefaultsOnFirstStart) {
   EXPECT_EQ(S.Footer, " = Page &p =");
   EXPECT_EQ(S.TextType, TTextType::Reflow);
   EXPECT_EQ(S.Repair, 1);
+  EXPECT_EQ(S.OCR, TPDFOCRMode::Auto);
+  EXPECT_EQ(S.OCRLanguages, "");
   EXPECT_FALSE(Store.Values.has_value());  // loading writes nothing
 }
 
-TEST(TSettings, SaveWritesAllEightAndLoadReadsThem) {
+TEST(TSettings, SaveWritesAllTenAndLoadReadsThem) {
   TMemorySettingsStore Store;
   TSettings S(Store);
   S.Range = TPageRange::FromTo;
@@ -32,9 +34,12 @@ TEST(TSettings, SaveWritesAllEightAndLoadReadsThem) {
   S.Footer = "";
   S.TextType = TTextType::Positioned;
   S.Repair = 0;
+  S.OCR = TPDFOCRMode::Always;
+  S.OCRLanguages = "chi_sim";
   ASSERT_TRUE(S.Save());
-  EXPECT_EQ(Store.Values->size(), 8u);
+  EXPECT_EQ(Store.Values->size(), 10u);
   EXPECT_EQ(Store.Values->at("Repair"), "0");
+  EXPECT_EQ(Store.Values->at("OCR"), "2");
   TSettings Again(Store);
   EXPECT_EQ(Again.Range, TPageRange::FromTo);
   EXPECT_EQ(Again.Page, TPageChoice::Even);
@@ -44,12 +49,15 @@ TEST(TSettings, SaveWritesAllEightAndLoadReadsThem) {
   EXPECT_EQ(Again.Footer, "");
   EXPECT_EQ(Again.TextType, TTextType::Positioned);
   EXPECT_EQ(Again.Repair, 0);
+  EXPECT_EQ(Again.OCR, TPDFOCRMode::Always);
+  EXPECT_EQ(Again.OCRLanguages, "chi_sim");
 }
 
 TEST(TSettings, MissingAndMalformedValuesGiveDefaults) {
   TMemorySettingsStore Store;
   Store.Values = std::map<std::string, std::string>{
-      {"Range", "abc"}, {"Page", "2"}, {"To", "99999999999"}, {"TextType", "263"}, {"Header", "h"}, {"Repair", "yes"}};
+      {"Range", "abc"}, {"Page", "2"}, {"To", "99999999999"}, {"TextType", "263"}, {"Header", "h"}, {"Repair", "yes"},
+      {"OCR", "3"}};
   TSettings S(Store);
   EXPECT_EQ(S.Range, TPageRange::All);
   EXPECT_EQ(S.Page, TPageChoice::Odd);
@@ -59,6 +67,8 @@ TEST(TSettings, MissingAndMalformedValuesGiveDefaults) {
   EXPECT_EQ(S.Header, "h");
   EXPECT_EQ(S.Footer, " = Page &p =");
   EXPECT_EQ(S.Repair, 1);
+  EXPECT_EQ(S.OCR, TPDFOCRMode::Auto);  // out of range, with a warning
+  EXPECT_EQ(S.Warnings.size(), 1u);
 }
 
 TEST(TSettings, ResetRangeIsNotSaved) {

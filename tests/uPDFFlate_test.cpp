@@ -118,7 +118,7 @@ TEST(ApplyPredictor, TiffAndPassThrough) {
     int Predictor, Colors, Bits, Columns;
   } Unchanged[] = {
       {"no predictor", 1, 1, 8, 3},       {"predictor 5", 5, 1, 8, 3},
-      {"4-bit components", 12, 1, 4, 3},  {"TIFF with 2 colours", 2, 2, 8, 2},
+      {"3-bit components", 12, 1, 3, 3},  {"TIFF with 2 colours", 2, 2, 8, 2},
       {"PNG, no columns", 12, 1, 8, 0},   {"PNG, negative columns", 12, 1, 8, -4},
       {"PNG, no colours", 12, 0, 8, 3},   {"PNG, absurd columns", 12, 1, 8, 2000000000},
       {"PNG, absurd colours", 12, 100000, 8, 3}, {"TIFF, no columns", 2, 1, 8, 0},
@@ -131,10 +131,32 @@ TEST(ApplyPredictor, TiffAndPassThrough) {
   EXPECT_EQ(ApplyPredictor(Rows, 12, 1, 8, 100), "");
 }
 
+// Components of other sizes: rows of whole bytes, PNG's "left" one byte
+// back for pixels under a byte, TIFF's sums per component modulo its size.
+TEST(ApplyPredictor, ComponentSizes) {
+  struct Case {
+    const char* What;
+    int Predictor, Colors, Bits, Columns;
+    Bytes In, Expected;
+  } Cases[] = {
+      // 1 bit, 12 columns: rows of 2 bytes, Sub adds the byte before.
+      {"PNG sub, up, 1 bit", 11, 1, 1, 12, {1, 0x0F, 0x01, 2, 0xF0, 0x10}, {0x0F, 0x10, 0xFF, 0x20}},
+      {"PNG up, 4 bits", 12, 1, 4, 3, {2, 0x12, 0x30, 2, 0x11, 0x10}, {0x12, 0x30, 0x23, 0x40}},
+      // PNG works on bytes, a pixel (two bytes) back; TIFF on samples.
+      {"PNG sub, 16 bits", 11, 1, 16, 2, {1, 0x01, 0xFF, 0x00, 0x02}, {0x01, 0xFF, 0x01, 0x01}},
+      {"TIFF, 16 bits", 2, 1, 16, 2, {0x01, 0xFF, 0x00, 0x02}, {0x01, 0xFF, 0x02, 0x01}},
+      // 2 bits 3 2 2 3: 3, 2 + 3 = 1 (mod 4), 2 + 1 = 3, 3 + 3 = 2.
+      {"TIFF, 2 bits", 2, 1, 2, 4, {0xEB}, {0xDE}},
+      // 1 bit, 1 1 1 then 0 0 1: the second pixel 1 1 0; the pad bits stay.
+      {"TIFF, 1 bit RGB", 2, 3, 1, 2, {0xE4}, {0xF8}},
+  };
+  for (const Case& C : Cases) EXPECT_EQ(ApplyPredictor(Str(C.In), C.Predictor, C.Colors, C.Bits, C.Columns), Str(C.Expected)) << C.What;
+}
+
 TEST(InflateWithPredictor, InflatesThenPredicts) {
   const std::string Rows = Str({2, 1, 2, 3, 4, 2, 1, 1, 1, 1});
   EXPECT_EQ(InflateWithPredictor(Compress(Rows), 12, 1, 8, 4), Str({1, 2, 3, 4, 2, 3, 4, 5}));
-  EXPECT_EQ(InflateWithPredictor(Compress(Rows), 12, 1, 4, 4), Rows);
+  EXPECT_EQ(InflateWithPredictor(Compress(Rows), 12, 1, 3, 4), Rows);
 }
 
 TEST(DeflateBytes, ZlibFormatRoundTrip) {

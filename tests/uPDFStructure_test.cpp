@@ -641,7 +641,7 @@ TEST(GetDecodedData, FilterChainsAndParameters) {
       {"<</Filter [/FlateDecode] /DecodeParms <</Predictor 12 /Columns 4>>>>", PngPacked, Predicted},
       {"<</Filter /FlateDecode /DP <</Predictor 12 /Columns 4>>>>", PngPacked, Predicted},
       {"<</Filter /FlateDecode /DecodeParms 5 /DP <</Predictor 12 /Columns 4>>>>", PngPacked, PngRows},
-      {"<</Filter /FlateDecode /DecodeParms <</Predictor 12 /Columns 4 /BitsPerComponent 4>>>>", PngPacked, PngRows},
+      {"<</Filter /FlateDecode /DecodeParms <</Predictor 12 /Columns 4 /BitsPerComponent 5>>>>", PngPacked, PngRows},
       {"<</Filter /FlateDecode /DecodeParms <</Predictor 12.2 /Columns 3.9 /Colors (x)>>>>", PngPacked, Predicted},
       // Non-name items are skipped, so later filters take earlier parameter slots.
       {"<</Filter [/Foo 5 /FlateDecode] /DecodeParms [null <</Predictor 12 /Columns 4>>]>>", PngPacked, Predicted},
@@ -705,6 +705,8 @@ TEST(GetDecodedData, LzwEarlyChangeFollowsTheParameters) {
   const std::string On = Decode(true), Off = Decode(false);
   ASSERT_EQ(On, Letters);
   ASSERT_NE(On, Off);
+  // The predictor undone after the early-change choice, as for Flate.
+  const std::string OffPredicted = ApplyPredictor(Off, 12, 1, 8, 4);
   struct Case {
     const char* Dict;
     const std::string& Expected;
@@ -714,12 +716,22 @@ TEST(GetDecodedData, LzwEarlyChangeFollowsTheParameters) {
       {"<</Filter /LZWDecode /DecodeParms <</EarlyChange /No>>>>", On},
       {"<</Filter /LZWDecode /DecodeParms <</EarlyChange 0>>>>", Off},
       {"<</Filter /LZWDecode /DecodeParms <</EarlyChange 2>>>>", Off},
-      {"<</Filter /LZWDecode /DecodeParms <</EarlyChange 0 /Predictor 12 /Columns 4>>>>", Off},
+      {"<</Filter /LZWDecode /DecodeParms <</EarlyChange 0 /Predictor 12 /Columns 4>>>>", OffPredicted},
   };
   for (const auto& C : Cases) {
     TPDFStructure S;
     EXPECT_EQ(MakeStream(S, C.Dict, Codes)->GetDecodedData(), C.Expected) << C.Dict;
   }
+}
+
+// LZW data under a predictor: the literal codes of 1 1 1 (clear code first,
+// end-of-data last) are 1 2 3 after the TIFF predictor.
+TEST(GetDecodedData, LzwPredictor) {
+  const std::string Codes("\x80\x00\x40\x20\x18\x08", 6);
+  TPDFStructure S;
+  EXPECT_EQ(MakeStream(S, "<</Filter /LZWDecode>>", Codes)->GetDecodedData(), std::string("\1\1\1"));
+  EXPECT_EQ(MakeStream(S, "<</Filter /LZWDecode /DecodeParms <</Predictor 2 /Columns 3>>>>", Codes)->GetDecodedData(),
+            std::string("\1\2\3"));
 }
 
 TEST(GetDecodedData, DecodedSizeIsCapped) {

@@ -25,6 +25,8 @@ LAYERS = [
     ["uPDFStructure"],
     ["uPDFXRef", "uPDFBudget"],
     ["uPDFSecurity"],
+    ["uPDFImage"],
+    ["uPDFOCR"],
     ["uPDFFontConst", "uPDFCMap", "uPDFTrueTypeParser"],
     ["uPDFFontProgram"],
     ["uPDFType1", "uPDFTrueTypeRasterizer"],

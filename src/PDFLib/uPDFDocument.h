@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "uPDFBudget.h"
+#include "uPDFOCR.h"
 #include "uPDFSecurity.h"
 #include "uPDFStatus.h"
 #include "uPDFStructure.h"
@@ -194,6 +195,9 @@ class TPDFDocument {
   // Told what the document recovered from (a Perms entry that does not
   // match, for example); may be empty. Never given a password.
   std::function<void(const std::string&)> OnWarning;
+
+  // The recognition of the text in its pages' images.
+  TPDFOCRSession OCR;
 
   // Makes the document a new one with a single empty page of the given size.
   void InitEmpty(double Width, double Height);

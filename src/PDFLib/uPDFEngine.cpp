@@ -210,6 +210,7 @@ double TPDFEngine::PageHeight() const { return FSelected->PageTree()->PageHeight
 std::string TPDFEngine::GetPageText(TPDFTextMode Mode) {
   const int Number = static_cast<int>(Mode);
   if (Number < 0 || Number > 4) return {};
+  PrepareOCR();
   if (Number <= 2) return ::GetPageText(*FSelected, Number);
   TPDFTextFunnel Funnel;
   SetUpFunnel(Funnel, Mode == TPDFTextMode::Words);
@@ -227,11 +228,13 @@ void TPDFEngine::SetUpFunnel(TPDFTextFunnel& Funnel, bool WordMode) const {
 }
 
 void TPDFEngine::GetPageBlocks(TPDFTextFunnel& Funnel) {
+  PrepareOCR();
   SetUpFunnel(Funnel, false);
   RenderPageText(*FSelected, Funnel);
 }
 
 std::vector<TPDFTextFunnel::TWord> TPDFEngine::GetPageWords() {
+  PrepareOCR();
   TPDFTextFunnel Funnel;
   Funnel.WordMode = true;
   Funnel.KeepWords = true;
@@ -278,4 +281,32 @@ bool TPDFEngine::PageHasImages() {
         return true;
     }
   return false;
+}
+
+std::string TPDFEngine::OCRLanguagesInUse() const { return OCRLanguages.empty() ? DefaultOCRLanguages() : OCRLanguages; }
+
+TPDFRecogniser* TPDFEngine::Recogniser() {
+  // One per thread, kept from one engine to the next (a batch worker's
+  // files share it): Tesseract takes far longer to start than a page takes.
+  thread_local std::unique_ptr<TPDFRecogniser> Shared;
+  const std::string Languages = OCRLanguagesInUse();
+  if (!Shared || Shared->Languages() != Languages) Shared = std::make_unique<TPDFRecogniser>(Languages);
+  return Shared.get();
+}
+
+void TPDFEngine::PrepareOCR() {
+  TPDFOCRSession& OCR = FSelected->OCR;
+  OCR.Mode = OCRMode;
+  OCR.Recogniser = [this] { return Recogniser(); };
+}
+
+bool TPDFEngine::PageRecognised() const { return FSelected->OCR.PageRecognised; }
+
+bool TPDFEngine::PageUnread() const { return FSelected->OCR.PageUnread; }
+
+const std::vector<std::string>& TPDFEngine::PageOCRWarnings() const { return FSelected->OCR.PageWarnings; }
+
+std::string TPDFEngine::OCRError() {
+  TPDFRecogniser* R = Recogniser();
+  return R->Ready() ? std::string() : R->Error();
 }

@@ -12,6 +12,7 @@
 
 #include "uPDFBudget.h"
 #include "uPDFMetadata.h"
+#include "uPDFOCR.h"
 #include "uPDFStatus.h"
 #include "uPDFStructure.h"
 #include "uPDFTextFunnel.h"
@@ -150,6 +151,23 @@ class TPDFEngine {
   // image in its content.
   bool PageHasImages();
 
+  // When the text of a page's images is recognised (Auto: when the page has
+  // no text of its own and images cover a quarter of it), and with which
+  // Tesseract languages ("eng+chi_sim"; empty: the installed ones of eng and
+  // chi_sim, DefaultOCRLanguages). Read at each page-text call.
+  TPDFOCRMode OCRMode = TPDFOCRMode::Auto;
+  std::string OCRLanguages;
+  // The languages the recognition uses: OCRLanguages, or the default.
+  std::string OCRLanguagesInUse() const;
+  // Whether the last page-text call of the selected document read the text
+  // of its images; whether it was to but could not (Tesseract or a
+  // language model missing: OCRError says which).
+  bool PageRecognised() const;
+  bool PageUnread() const;
+  // Why images of that page were left out, one line each.
+  const std::vector<std::string>& PageOCRWarnings() const;
+  std::string OCRError();
+
   // Whether damaged files are repaired, for documents loaded from now on
   // (TPDFDocument::Repair).
   bool Repair = true;
@@ -176,6 +194,11 @@ class TPDFEngine {
   std::unique_ptr<TPDFDocument> NewDocument() const;
   // Funnel set up for the positioned page text modes of the selected page.
   void SetUpFunnel(TPDFTextFunnel& Funnel, bool WordMode) const;
+  // Gives the selected document the OCR settings as they are now.
+  void PrepareOCR();
+  // The recogniser for the languages in use, made on first need; shared by
+  // the engines of a thread.
+  TPDFRecogniser* Recogniser();
 
   std::vector<std::unique_ptr<TPDFDocument>> FDocuments;
   TPDFDocument* FSelected = nullptr;

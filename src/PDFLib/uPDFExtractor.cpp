@@ -474,6 +474,13 @@ void TPDFExtractor::RunForm(const std::string& Name) {
   if (!Form) return;
   TPDFDictionary* Dict = Form->Dictionary();
   const auto* Subtype = As<TPDFName>(Dict->GetValue("Subtype", true));
+  if (Subtype && Subtype->Value() == "Image" && ImageText && FMode == 0) {
+    if (const std::string Text = ImageText(*Form, FCTM, FResources); !Text.empty()) {
+      if (!FOut.empty() && !EndsWithLineBreak()) FOut += LineBreak;
+      FOut += Text;
+      if (!EndsWithLineBreak()) FOut += LineBreak;
+    }
+  }
   if (!Subtype || Subtype->Value() != "Form") return;  // images and others hold no text
   // A form that invokes itself, directly or through others, is not read
   // again; nesting stops at a limit, and the page's budget stops forms that

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -45,6 +46,11 @@ class TPDFExtractor {
   // Spends Budget (owned by the caller: the page's) instead of an own budget
   // of the default limits. Once it is spent the walk stops.
   void AttachBudget(TPDFPageBudget* Budget);
+
+  // The text to write (mode 0) where image XObject Image is drawn with CTM
+  // (its unit square to the page), Resources in force; may be empty. Its
+  // text stands on lines of its own.
+  std::function<std::string(const TPDFStream& Image, const TPDFMatrix& CTM, TPDFDictionary* Resources)> ImageText;
 
  private:
   using TMatrix = TPDFMatrix;

@@ -37,16 +37,41 @@ bool SaneRow(int Colors, int Columns) {
   return Colors > 0 && Columns > 0 && Colors <= MaxPredictorColors && Columns <= MaxPredictorColumns;
 }
 
-void UndoTiffPredictor(std::string& Bytes, size_t Colors, size_t Columns) {
-  const size_t Row = Colors * Columns;
+void UndoTiffPredictor(std::string& Bytes, size_t Colors, size_t Columns, int Bits) {
+  // Rows are whole bytes; each component adds the one Colors before it in
+  // its row, modulo its size.
+  const size_t Row = (Colors * Columns * static_cast<size_t>(Bits) + 7) / 8;
   auto* P = reinterpret_cast<unsigned char*>(Bytes.data());
   // Bytes after the last whole row are kept as inflated.
-  for (size_t Start = 0; Start + Row <= Bytes.size(); Start += Row)
-    for (size_t J = Colors; J < Row; ++J) P[Start + J] = static_cast<unsigned char>(P[Start + J] + P[Start + J - Colors]);
+  for (size_t Start = 0; Start + Row <= Bytes.size(); Start += Row) {
+    unsigned char* R = P + Start;
+    if (Bits == 8) {
+      for (size_t J = Colors; J < Row; ++J) R[J] = static_cast<unsigned char>(R[J] + R[J - Colors]);
+    } else if (Bits == 16) {
+      for (size_t J = Colors; J < Colors * Columns; ++J) {
+        const unsigned V = (R[2 * J] << 8 | R[2 * J + 1]) + (R[2 * (J - Colors)] << 8 | R[2 * (J - Colors) + 1]);
+        R[2 * J] = static_cast<unsigned char>(V >> 8 & 0xFF);
+        R[2 * J + 1] = static_cast<unsigned char>(V & 0xFF);
+      }
+    } else {
+      const unsigned Mask = (1u << Bits) - 1;
+      auto Get = [&](size_t I) {
+        const size_t Bit = I * static_cast<size_t>(Bits);
+        return static_cast<unsigned>(R[Bit / 8] >> (8 - Bits - Bit % 8)) & Mask;
+      };
+      auto Put = [&](size_t I, unsigned V) {
+        const size_t Bit = I * static_cast<size_t>(Bits);
+        const int Shift = static_cast<int>(8 - static_cast<size_t>(Bits) - Bit % 8);
+        R[Bit / 8] = static_cast<unsigned char>((R[Bit / 8] & ~(Mask << Shift)) | (V & Mask) << Shift);
+      };
+      for (size_t J = Colors; J < Colors * Columns; ++J) Put(J, Get(J) + Get(J - Colors));
+    }
+  }
 }
 
-std::string UndoPngPredictor(const std::string& In, size_t Colors, size_t Columns) {
-  const size_t Count = Colors * Columns;
+// Colors is the distance of "left" in bytes (a whole pixel, at least one
+// byte); Count the bytes of a row.
+std::string UndoPngPredictor(const std::string& In, size_t Colors, size_t Count) {
   const size_t Rows = In.size() / (Count + 1);
   std::string Out(Rows * Count, '\0');
   const auto* Src = reinterpret_cast<const unsigned char*>(In.data());
@@ -129,15 +154,18 @@ std::string InflateBytes(std::string_view Data, size_t MaxOutput) {
 }
 
 std::string ApplyPredictor(std::string Inflated, int Predictor, int Colors, int BitsPerComponent, int Columns) {
-  if (BitsPerComponent != 8) return Inflated;
+  const int Bits = BitsPerComponent;
+  if (Bits != 1 && Bits != 2 && Bits != 4 && Bits != 8 && Bits != 16) return Inflated;
   if (Predictor == 2) {
     if ((Colors == 1 || Colors == 3 || Colors == 4) && SaneRow(Colors, Columns))
-      UndoTiffPredictor(Inflated, static_cast<size_t>(Colors), static_cast<size_t>(Columns));
+      UndoTiffPredictor(Inflated, static_cast<size_t>(Colors), static_cast<size_t>(Columns), Bits);
     return Inflated;
   }
   if (Predictor >= 10) {
     if (!SaneRow(Colors, Columns)) return Inflated;
-    return UndoPngPredictor(Inflated, static_cast<size_t>(Colors), static_cast<size_t>(Columns));
+    const size_t PixelBits = static_cast<size_t>(Colors) * static_cast<size_t>(Bits);
+    return UndoPngPredictor(Inflated, std::max<size_t>(1, PixelBits / 8),
+                            (PixelBits * static_cast<size_t>(Columns) + 7) / 8);
   }
   return Inflated;
 }

@@ -20,10 +20,11 @@ class EZCompressionError : public std::runtime_error {
 // std::bad_alloc, when memory runs out.
 std::string InflateBytes(std::string_view Data, size_t MaxOutput = SIZE_MAX);
 
-// Inflates Data, then undoes a TIFF (2) or PNG (10 and up) predictor for 8-bit
-// components. Other predictors, other component sizes and row shapes that make
-// no sense (Colors or Columns of 0 or below, or absurdly large) give the
-// inflated bytes unchanged.
+// Inflates Data, then undoes a TIFF (2) or PNG (10 and up) predictor for
+// components of 1, 2, 4, 8 or 16 bits (rows of whole bytes; a PNG pixel's
+// "left" a whole pixel back, at least one byte). Other predictors, other
+// component sizes and row shapes that make no sense (Colors or Columns of 0
+// or below, or absurdly large) give the inflated bytes unchanged.
 std::string InflateWithPredictor(std::string_view Data, int Predictor, int Colors, int BitsPerComponent,
                                  int Columns, size_t MaxOutput = SIZE_MAX);
 

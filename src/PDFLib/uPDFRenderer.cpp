@@ -12,6 +12,7 @@
 #include "uPDFBudget.h"
 #include "uPDFExtra.h"
 #include "uPDFFontCollection.h"
+#include "uPDFImage.h"
 #include "uPDFStructure.h"
 #include "uPDFTextFunnel.h"
 
@@ -537,7 +538,9 @@ void TPDFRenderer::RunXObject(TRun& R, const std::string& Name) {
   auto* Stream = XObjects ? As<TPDFStream>(XObjects->GetValue(std::string_view(Name).substr(1), true)) : nullptr;
   if (!Stream) return;
   auto* Subtype = As<TPDFName>(Stream->Dictionary()->GetValue("Subtype", true));
-  if (!Subtype || Subtype->Value() != "Form") return;  // images and others: nothing in text mode
+  if (Subtype && Subtype->Value() == "Image" && OnImage)
+    OnImage({Stream, FCTM, R.Resources, {R.State.Red, R.State.Green, R.State.Blue}});
+  if (!Subtype || Subtype->Value() != "Form") return;  // images and others: no text
   // A form that invokes itself, directly or through others, is not run again.
   if (FDepth >= MaxFormDepth || FBudget->Exhausted() || !FActiveForms.insert(Stream).second) return;
   if (auto* Matrix = As<TPDFArray>(Stream->Dictionary()->GetValue("Matrix", true)); Matrix && Matrix->Count() == 6) {
@@ -627,15 +630,30 @@ void TPDFRenderer::OpQuote(TRun& R) {
 
 // ---------------------------------------------------------------- inline images
 
-void TPDFRenderer::OpInlineImage(TRun& R) { SkipInlineImage(R); }
+void TPDFRenderer::OpInlineImage(TRun& R) {
+  const size_t DictStart = R.Pos;
+  size_t DictEnd = DictStart, DataStart = DictStart;
+  SkipInlineImage(R, DictEnd, DataStart);
+  if (!OnImage) return;
+  // The data end before the EI and the white space in front of it.
+  const std::string_view C = R.Content;
+  size_t DataEnd = R.Pos >= 2 && C.compare(R.Pos - 2, 2, "EI") == 0 ? R.Pos - 2 : R.Pos;
+  if (DataEnd > DataStart && IsPDFWhite(static_cast<unsigned char>(C[DataEnd - 1]))) --DataEnd;
+  if (DictEnd < DictStart || DataEnd < DataStart) return;
+  if (!FInlineImages) FInlineImages = std::make_unique<TPDFStructure>();
+  if (TPDFStream* Image = InlineImageStream(*FInlineImages, C.substr(DictStart, DictEnd - DictStart),
+                                            C.substr(DataStart, DataEnd - DataStart)))
+    OnImage({Image, FCTM, R.Resources, {R.State.Red, R.State.Green, R.State.Blue}});
+}
 
-void TPDFRenderer::SkipInlineImage(TRun& R) {
+void TPDFRenderer::SkipInlineImage(TRun& R, size_t& DictEnd, size_t& DataStartOut) {
   // The image dictionary, up to ID.
   double W = 0, H = 0, Bpc = 8;
   bool Mask = false, Dct = false, OtherFilter = false;
   int Components = 1;
   std::string Key;
-  for (std::string_view Token = NextToken(R); !Token.empty() && Token != "ID"; Token = NextToken(R)) {
+  DictEnd = R.Pos;
+  for (std::string_view Token = NextToken(R); !Token.empty() && Token != "ID"; DictEnd = R.Pos, Token = NextToken(R)) {
     if (Token[0] == '/' && Key.empty()) {
       Key = Token.substr(1);
       continue;
@@ -663,6 +681,7 @@ void TPDFRenderer::SkipInlineImage(TRun& R) {
   }
   const std::string_view C = R.Content;
   const size_t DataStart = std::min(R.Pos + 1, C.size());  // one white-space byte after ID
+  DataStartOut = DataStart;
   auto LandsOnEI = [&](size_t P) -> bool {
     while (P < C.size() && IsPDFWhite(static_cast<unsigned char>(C[P]))) ++P;
     if (P + 2 <= C.size() && C.compare(P, 2, "EI") == 0 &&

@@ -21,6 +21,7 @@ class TPDFPageBudget;
 class TPDFIndRef;
 class TPDFObject;
 class TPDFStream;
+class TPDFStructure;
 class TPDFTextFunnel;
 class TCodePage;
 
@@ -45,6 +46,21 @@ class TPDFRenderer {
   // it rules out as having no appearance (AP) are skipped without being
   // parsed. May be empty: every annotation is then parsed.
   std::function<bool(int32_t Number, int32_t Generation, std::string_view Key)> MayHoldKey;
+
+  // An image the content draws: its stream (an image XObject, or an inline
+  // image made a stream of the renderer's own, which lives as long as the
+  // renderer), the CTM at its Do or EI (the image's unit square to device
+  // space), the resources in force (for the colour spaces it names) and the
+  // fill colour (for a stencil mask).
+  struct TImageDraw {
+    const TPDFStream* Image = nullptr;
+    TMatrix CTM{};
+    const TPDFDictionary* Resources = nullptr;
+    std::array<uint8_t, 3> Fill{0, 0, 0};
+  };
+  // Told of every image drawn, when set; nothing is read for images when
+  // not.
+  std::function<void(const TImageDraw&)> OnImage;
 
   // Uses Funnel (owned by the caller) instead of the renderer's own.
   void AttachFunnel(TPDFTextFunnel* Funnel);
@@ -88,7 +104,9 @@ class TPDFRenderer {
   // down the page from the vertical origin, an em wide about it.
   void AddWord(TRun& R, const TGlyphUnits& U, const std::string& Text, double E, double D, bool Vertical = false);
   void SetFill(TRun& R, const std::string& Space);
-  void SkipInlineImage(TRun& R);
+  // Moves past an inline image's dictionary and data to its EI; tells
+  // where the dictionary ends (at ID) and where the data start.
+  void SkipInlineImage(TRun& R, size_t& DictEnd, size_t& DataStart);
   void RunXObject(TRun& R, const std::string& Name);
   void AnnotationPass();
 
@@ -139,4 +157,6 @@ class TPDFRenderer {
   int FDepth = 0;
   // References made for fonts named by "N G R" texts (from gs).
   std::unordered_map<std::string, TPDFIndRef*> FFontRefs;
+  // The streams of the inline images told to OnImage.
+  std::unique_ptr<TPDFStructure> FInlineImages;
 };

@@ -515,7 +515,10 @@ std::string TPDFStream::Decode(size_t Limit, bool* Cut) const {
       LZW.InitialWidth = 9;
       const auto* Early = P ? As<TPDFNumeric>(P->GetValue(PDFKey::EarlyChange, true)) : nullptr;
       LZW.EarlyChange = !Early || Early->IntValue() == 1;
-      Data = LZW.Decode(Current(), Cap);
+      Data = LZW.Decode(Current(), P ? Full : Cap);
+      if (P && P->GetInteger(PDFKey::Predictor, 1) > 1)
+        Data = ApplyPredictor(std::move(Data), P->GetInteger(PDFKey::Predictor, 1), P->GetInteger(PDFKey::Colors, 1),
+                              P->GetInteger(PDFKey::BitsPerComponent, 8), P->GetInteger(PDFKey::Columns, 1));
       Decoded = true;
     }
     // Any other filter (images, Crypt...) passes its bytes on.

@@ -322,7 +322,8 @@ class TPDFStream final : public TPDFObject {
   // Frees the current dictionary (forced) and uses Dict; a null Dict is ignored.
   void SetDictionary(TPDFDictionary* Dict);
   // The decoded bytes, computed on every call: the /Filter chain applied in
-  // order (Flate with its predictors, ASCII85, LZW; other filters pass their
+  // order (Flate and LZW with their predictors, ASCII85, ASCIIHex,
+  // RunLength; image codecs and other filters pass their
   // bytes on), each step capped at the structure's MaxDecodedSize.
   // With Limit, decoding stops once Limit bytes are out (the first bytes of
   // a long stream, cheaply).

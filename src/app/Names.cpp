@@ -1,4 +1,4 @@
-// The names of layouts and output formats.
+// The names of layouts, output formats and OCR settings.
 #include "Names.h"
 
 namespace {
@@ -41,6 +41,18 @@ const std::vector<TNamed<TOutputFormat>>& FormatNames() {
                                                             {"plain", TOutputFormat::Plain}};
   return Table;
 }
+
+const std::vector<TNamed<TPDFOCRMode>>& OCRModeNames() {
+  static const std::vector<TNamed<TPDFOCRMode>> Table = {
+      {"never", TPDFOCRMode::Never}, {"auto", TPDFOCRMode::Auto}, {"always", TPDFOCRMode::Always}};
+  return Table;
+}
+
+std::optional<TPDFOCRMode> OCRModeFromName(std::string_view Name) { return FromName(OCRModeNames(), Name); }
+
+const char* NameOf(TPDFOCRMode Mode) { return NameIn(OCRModeNames(), Mode); }
+
+std::vector<std::string> OCRModeNameList() { return ListOf(OCRModeNames()); }
 
 std::optional<TTextType> LayoutFromName(std::string_view Name) { return FromName(LayoutNames(), Name); }
 

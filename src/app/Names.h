@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "uPDFOCR.h"
+
 // The stored TextType: how each page's text is laid out. Any value 0..255
 // may be stored; values above Reading add no page text.
 enum class TTextType : uint8_t { Content = 0, Reflow = 1, Positioned = 2, Reading = 3 };
@@ -26,6 +28,9 @@ enum class TPageChoice : int32_t { Every = 1, Odd = 2, Even = 3 };
 // feed after each page).
 enum class TOutputFormat : uint8_t { Text = 0, Plain = 1 };
 
+// The stored OCR setting is a TPDFOCRMode: 0 never, 1 when a page needs it,
+// 2 always.
+
 // A name and the code it stands for.
 template <typename T>
 struct TNamed {
@@ -39,12 +44,18 @@ const std::vector<TNamed<TTextType>>& LayoutNames();
 // The output formats by name: "text", "plain".
 const std::vector<TNamed<TOutputFormat>>& FormatNames();
 
-// The layout or format Name stands for; none for other names (case matters).
+// The OCR settings by name: "never", "auto", "always".
+const std::vector<TNamed<TPDFOCRMode>>& OCRModeNames();
+
+// The layout, format or OCR setting Name stands for; none for other names
+// (case matters).
 std::optional<TTextType> LayoutFromName(std::string_view Name);
 std::optional<TOutputFormat> FormatFromName(std::string_view Name);
+std::optional<TPDFOCRMode> OCRModeFromName(std::string_view Name);
 // The name of a layout or format; "" for a number without one.
 const char* NameOf(TTextType Layout);
 const char* NameOf(TOutputFormat Format);
+const char* NameOf(TPDFOCRMode Mode);
 // The file name suffix of a format's output (".txt" for both).
 const char* FormatSuffix(TOutputFormat Format);
 
@@ -53,3 +64,4 @@ const char* FormatSuffix(TOutputFormat Format);
 std::string NamesForMessage(const std::vector<std::string>& Names, const char* Quote = "");
 std::vector<std::string> LayoutNameList();
 std::vector<std::string> FormatNameList();
+std::vector<std::string> OCRModeNameList();

@@ -85,7 +85,8 @@ void TMainLogic::AddLog(const std::string& Message) {
 }
 
 void TMainLogic::ShowProgress(int32_t Page) {
-  const std::string Text = FormatText(MessageTable::Progress, Page);
+  std::string Text = FormatText(MessageTable::Progress, Page);
+  if (RecognisedPages > 0) Text += FormatText(MessageTable::ProgressRecognised, RecognisedPages);
   if (Log.empty())
     Log.push_back(Text);
   else
@@ -257,6 +258,23 @@ bool IsBlankText(const std::string& Text) {
   return std::all_of(Text.begin(), Text.end(), [](char C) { return static_cast<unsigned char>(C) <= 0x20; });
 }
 
+// The log lines of a run's OCR: the pages read, in Languages; the pages that
+// could not be, with the packages that would read them.
+void LogRecognition(TMainLogic& Logic, TPDFEngine& Engine, const std::vector<int32_t>& Read,
+                    const std::vector<int32_t>& Unread) {
+  const std::string Languages = Engine.OCRLanguagesInUse();
+  if (!Read.empty())
+    Logic.AddLog(FormatText(Read.size() == 1 ? MessageTable::RecognisedPage : MessageTable::RecognisedPages,
+                            PageList(Read).c_str(), Languages.c_str()));
+  if (Unread.empty()) return;
+  std::string Packages;
+  std::vector<std::string> Missing = Languages.empty() ? std::vector<std::string>{"eng"} : MissingOCRLanguages(Languages);
+  for (const std::string& L : Missing) Packages += (Packages.empty() ? "" : " and ") + OCRLanguagePackage(L);
+  if (Packages.empty()) Packages = "tesseract-ocr";
+  Logic.AddLog(FormatText(Unread.size() == 1 ? MessageTable::PageUnread : MessageTable::PagesUnread,
+                          PageList(Unread).c_str(), Packages.c_str()));
+}
+
 }  // namespace
 
 TPageResult ReadPage(TPDFEngine& Engine, int32_t Page, std::optional<TPDFTextMode> Mode, TTextType TextType) {
@@ -266,7 +284,10 @@ TPageResult ReadPage(TPDFEngine& Engine, int32_t Page, std::optional<TPDFTextMod
     R.Text = Engine.GetPageText(*Mode);
   else
     GetPageTextByType(Engine, TextType, R.Text);
-  R.NoText = IsBlankText(R.Text) && !Mode && Engine.PageHasImages();
+  R.Recognised = Engine.PageRecognised();
+  R.Unread = !R.Recognised && Engine.PageUnread();
+  R.NoText = !R.Recognised && !R.Unread && IsBlankText(R.Text) && !Mode && Engine.PageHasImages();
+  R.OCRWarnings = Engine.PageOCRWarnings();
   const TPDFPageBudget& Budget = Engine.PageBudget();
   R.Exceeded = Budget.Exceeded();
   R.Limit = Budget.Limit(R.Exceeded);
@@ -318,6 +339,9 @@ TRunResult TMainLogic::ExtractRun() {
   } Busy(*this);
 
   FEngine.Repair = FSettings.Repair != 0;
+  FEngine.OCRMode = FSettings.OCR;
+  FEngine.OCRLanguages = FSettings.OCRLanguages;
+  RecognisedPages = 0;
   FEngine.Limits = Limits;
   FEngine.Deadline.reset();
   const double Timeout = FSettings.Timeout.value_or(0);
@@ -364,7 +388,7 @@ TRunResult TMainLogic::ExtractRun() {
     AddLog(FormatText(MessageTable::RunStart, CurrentFile.c_str(), Output.c_str(), First, Last));
     // The output is written all the same (empty); the log says why.
     if (First > Last) AddLog(FormatText(MessageTable::NoPageSelected, First, Last, CurrentPageCount));
-    std::vector<int32_t> NoText;
+    std::vector<int32_t> NoText, Recognised, Unread;
     std::string CutAt;
     const bool UTF8 = (FEngine.CodePage ? FEngine.CodePage : TCodePage::Default())->Name() == "UTF-8";
 
@@ -377,7 +401,15 @@ TRunResult TMainLogic::ExtractRun() {
       const std::string& Text = Page.Text;
       // The macros read CurrentFile and CurrentPageCount as they are now (a
       // file dropped during the run changes them for the pages after it).
-      if (Page.NoText) NoText.push_back(P);
+      if (Page.Recognised) {
+        Recognised.push_back(P);
+        RecognisedPages = static_cast<int32_t>(Recognised.size());
+      } else if (Page.Unread) {
+        Unread.push_back(P);
+      } else if (Page.NoText) {
+        NoText.push_back(P);
+      }
+      for (const std::string& Warning : Page.OCRWarnings) AddLog(" " + Warning);
       // A page that ran out of time ends the run: nothing is written.
       if (Page.Exceeded == TPDFBudgetKind::Time || (FEngine.Deadline && TPDFPageBudget::TClock::now() >= *FEngine.Deadline)) {
         AddLog(FormatText(MessageTable::PageTimeBudget, P, std::to_string(*FSettings.Timeout).c_str()));
@@ -408,6 +440,7 @@ TRunResult TMainLogic::ExtractRun() {
     if (!StopRequested || WriteWhenStopped) Items.Commit();
     if (NoText.size() == 1) AddLog(FormatText(MessageTable::PageWithoutText, PageList(NoText).c_str()));
     if (NoText.size() > 1) AddLog(FormatText(MessageTable::PagesWithoutText, PageList(NoText).c_str()));
+    LogRecognition(*this, FEngine, Recognised, Unread);
     if (FRunFacts.Truncated && !AllowTruncation && !StopRequested)
       throw ERunLimit(TPDFStatus::Failure(TPDFStatusKind::Truncated, FormatText(MessageTable::ContentCut, CutAt.c_str())));
   }

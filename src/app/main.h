@@ -37,6 +37,13 @@ inline constexpr const char* PageTimeBudget = " page %d stopped: the file took l
 inline constexpr const char* PageCut = " page %d: its content was cut at %s; the text after that is lost.";
 inline constexpr const char* ContentCut = "the page's content was cut at %s";
 inline constexpr const char* TimedOut = "the file took longer than its time limit (%s s)";
+// The text of page images: which pages were read (and in which languages),
+// which could not be, and the package that would read them.
+inline constexpr const char* RecognisedPage = " OCR: page %s (%s).";
+inline constexpr const char* RecognisedPages = " OCR: pages %s (%s).";
+inline constexpr const char* PageUnread = " page %s has no text; install %s to read its images";
+inline constexpr const char* PagesUnread = " pages %s have no text; install %s to read their images";
+inline constexpr const char* ProgressRecognised = " (%d recognised)";
 }  // namespace MessageTable
 
 // An error of the program's own making ("INNER ERROR: ..."), shown to the user
@@ -83,6 +90,10 @@ struct TRunFacts {
 struct TPageResult {
   std::string Text;
   bool NoText = false;
+  // Its images were recognised, or could not be (Tesseract or a language
+  // missing), and what the recognition warned of.
+  bool Recognised = false, Unread = false;
+  std::vector<std::string> OCRWarnings;
   TPDFBudgetKind Exceeded = TPDFBudgetKind::None;
   uint64_t Limit = 0;
   size_t CutAt = 0;
@@ -168,6 +179,9 @@ class TMainLogic {
   bool StopRequested = false;
   // The log pane's lines.
   std::vector<std::string> Log;
+  // Pages of the current run whose images were read (the progress counts
+  // them).
+  int32_t RecognisedPages = 0;
   // When set, each page's text is the engine's page text in this mode instead
   // of the layout's (for diagnostics).
   std::optional<TPDFTextMode> PageTextMode;

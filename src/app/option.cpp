@@ -51,6 +51,8 @@ void TSettings::Load() {
   // Read as an integer, kept as its low byte.
   TextType = static_cast<TTextType>(Integer("TextType", static_cast<int32_t>(DefaultTextType)) & 0xFF);
   Repair = Integer("Repair", DefaultRepair);
+  OCR = static_cast<TPDFOCRMode>(Checked("OCR", static_cast<int32_t>(TPDFOCRMode::Auto), 0, 2));
+  OCRLanguages = Text("OCRLanguages", "");
   Timeout.reset();
   if (Values && Values->count("Timeout")) Timeout = Checked("Timeout", 0, 0, MaxTimeout);
 }
@@ -63,7 +65,9 @@ bool TSettings::Save() {
                                             {"Footer", Footer},
                                             {"Header", Header},
                                             {"TextType", std::to_string(static_cast<int>(TextType))},
-                                            {"Repair", std::to_string(Repair)}};
+                                            {"Repair", std::to_string(Repair)},
+                                            {"OCR", std::to_string(static_cast<int32_t>(OCR))},
+                                            {"OCRLanguages", OCRLanguages}};
   if (Timeout) Values["Timeout"] = std::to_string(*Timeout);
   return FStore.Write(Values);
 }

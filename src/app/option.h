@@ -11,10 +11,12 @@
 class TSettingsStore;
 
 // Range (all pages or From..To), Page (every, odd or even pages of the
-// range), Header and Footer lines with macros, TextType (the layout), and
-// Repair (1: damaged files are repaired, 0: refused), stored as the numbers
-// of their codes, and Timeout. Setters only store in memory; Save writes
-// all eight values, and Timeout when it is set. Not for use from several threads.
+// range), Header and Footer lines with macros, TextType (the layout),
+// Repair (1: damaged files are repaired, 0: refused), OCR (0 never, 1 when a
+// page needs it, 2 always) and OCRLanguages, stored as the numbers of their
+// codes (the languages as text), and Timeout. Setters only store in memory;
+// Save writes all ten values, and Timeout when it is set. Not for use from
+// several threads.
 class TSettings {
  public:
   // Loads at once; Store must outlive the settings.
@@ -32,13 +34,18 @@ class TSettings {
   // host reads as its own default (the window and the single-file form: no
   // end; the batch form: 300).
   std::optional<int32_t> Timeout;
+  // When the text of page images is recognised (a TPDFOCRMode), and in which
+  // Tesseract languages ("eng+chi_sim"; empty: the installed ones of eng and
+  // chi_sim).
+  TPDFOCRMode OCR = TPDFOCRMode::Auto;
+  std::string OCRLanguages;
   // What Load took the default for instead of a stored value that names no
   // page range or page choice; one line each, for the log.
   std::vector<std::string> Warnings;
 
   // Each value from the store, or its default when missing or unreadable.
   void Load();
-  // Writes all eight values; false when the store could not be written.
+  // Writes all ten values; false when the store could not be written.
   bool Save();
   // From := 1, To := the current file's page count; not saved.
   void ResetRange(int32_t CurrentPageCount);

@@ -21,7 +21,10 @@ namespace {
 struct TRecord {
   int32_t Page;
   uint8_t NoText;
+  uint8_t Recognised;
+  uint8_t Unread;
   uint8_t Exceeded;
+  uint64_t Warnings;  // bytes of the OCR warnings, each ending in a line feed, after the text
   uint64_t Limit;
   uint64_t CutAt;
   uint64_t Length;
@@ -61,10 +64,16 @@ bool ReadAll(int Fd, char* Data, size_t Size) {
     Engine.SetPassword(D.Password);
     Engine.Limits = Limits;
     Engine.Deadline = Deadline;
+    Engine.OCRMode = D.OCRMode;
+    Engine.OCRLanguages = D.OCRLanguages;
     for (size_t I = First; I < Pages.size(); I += Step) {
       const TPageResult R = ReadPage(Engine, Pages[I], D.Mode, D.TextType);
-      const TRecord Head{Pages[I], R.NoText, static_cast<uint8_t>(R.Exceeded), R.Limit, R.CutAt, R.Text.size()};
-      if (!WriteAll(Fd, reinterpret_cast<const char*>(&Head), sizeof Head) || !WriteAll(Fd, R.Text.data(), R.Text.size()))
+      std::string Warnings;
+      for (const std::string& W : R.OCRWarnings) Warnings += W + "\n";
+      const TRecord Head{Pages[I],   R.NoText, R.Recognised, R.Unread,     static_cast<uint8_t>(R.Exceeded),
+                         Warnings.size(), R.Limit, R.CutAt,      R.Text.size()};
+      if (!WriteAll(Fd, reinterpret_cast<const char*>(&Head), sizeof Head) ||
+          !WriteAll(Fd, R.Text.data(), R.Text.size()) || !WriteAll(Fd, Warnings.data(), Warnings.size()))
         ::_exit(1);
       if (R.Exceeded == TPDFBudgetKind::Time) break;
     }
@@ -119,9 +128,14 @@ TPageResult TPageWorkers::Next(int32_t Page) {
   if (!ReadAll(W.Fd, reinterpret_cast<char*>(&Head), sizeof Head) || Head.Page != Page)
     throw std::runtime_error("The worker reading page " + std::to_string(Page) + " ended before it.");
   R.Text.resize(Head.Length);
-  if (!ReadAll(W.Fd, R.Text.data(), R.Text.size()))
+  std::string Warnings(Head.Warnings, '\0');
+  if (!ReadAll(W.Fd, R.Text.data(), R.Text.size()) || !ReadAll(W.Fd, Warnings.data(), Warnings.size()))
     throw std::runtime_error("The worker reading page " + std::to_string(Page) + " ended before it.");
+  for (size_t At = 0, End; (End = Warnings.find('\n', At)) != std::string::npos; At = End + 1)
+    R.OCRWarnings.push_back(Warnings.substr(At, End - At));
   R.NoText = Head.NoText != 0;
+  R.Recognised = Head.Recognised != 0;
+  R.Unread = Head.Unread != 0;
   R.Exceeded = static_cast<TPDFBudgetKind>(Head.Exceeded);
   R.Limit = Head.Limit;
   R.CutAt = Head.CutAt;

@@ -24,6 +24,8 @@ struct TPageWorkerDocument {
   std::shared_ptr<const TCodePage> CodePage;
   std::optional<TPDFTextMode> Mode;
   TTextType TextType = TTextType::Reflow;
+  TPDFOCRMode OCRMode = TPDFOCRMode::Auto;
+  std::string OCRLanguages;
 };
 
 // Start forks Jobs workers; each loads the document once and reads every

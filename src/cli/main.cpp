@@ -68,6 +68,11 @@ Text:
                          each page, no header or footer, the reading layout
                          unless --layout says otherwise)
       --no-page-breaks   plain: no form feed after each page
+      --ocr WHEN         read the text of page images with Tesseract: never,
+                         auto (pages without text of their own that images
+                         cover a quarter of; the stored default) or always
+      --ocr-lang LANGS   Tesseract's languages, "+" between them (default:
+                         the installed ones of eng and chi_sim)
       --encoding NAME    the code page of all text (CP1252, UTF-8, CP936, GB18030,
                          ...); default: the locale's character set, UTF-8 for
                          the C locale
@@ -117,6 +122,8 @@ struct TOptions {
   std::optional<std::string> Header, Footer;
   std::optional<int> TextType, PageText;
   std::optional<int32_t> Repair;
+  std::optional<TPDFOCRMode> OCR;
+  std::optional<std::string> OCRLanguages;
   std::optional<std::string> Password;
   std::string Encoding;
   std::optional<TOutputFormat> Format;
@@ -213,6 +220,13 @@ int ParseArgs(const std::vector<std::string>& Args, TOptions& O) {
       O.Save = true;
     } else if (A == "--repair" || A == "--no-repair") {
       O.Repair = A == "--repair" ? 1 : 0;
+    } else if (A == "--ocr") {
+      if (!Value(S)) return UsageError("--ocr needs " + NamesForMessage(OCRModeNameList()));
+      O.OCR = OCRModeFromName(S);
+      if (!O.OCR) return UsageError("unknown OCR setting: " + S);
+    } else if (A == "--ocr-lang") {
+      if (!Value(S)) return UsageError("--ocr-lang needs languages, such as eng+chi_sim");
+      O.OCRLanguages = S;
     } else if (A == "--info") {
       O.Info = true;
     } else if (A == "--format") {
@@ -479,6 +493,8 @@ void ApplyOptions(const TOptions& O, TSettings& S) {
   if (O.TextType) S.TextType = static_cast<TTextType>(*O.TextType);
   if (O.Repair) S.Repair = *O.Repair;
   if (O.Timeout) S.Timeout = *O.Timeout;
+  if (O.OCR) S.OCR = *O.OCR;
+  if (O.OCRLanguages) S.OCRLanguages = *O.OCRLanguages;
 }
 
 }  // namespace
@@ -525,7 +541,7 @@ int RunSingle(const TOptions& O, const std::shared_ptr<const TCodePage>& CodePag
     if (O.Jobs && *O.Jobs > 1) {
       Workers = std::make_unique<TPageWorkers>(
           TPageWorkerDocument{O.File, &Logic.InputData, Logic.CurrentPassword, Settings.Repair != 0, CodePage,
-                              Logic.PageTextMode, Settings.TextType},
+                              Logic.PageTextMode, Settings.TextType, Settings.OCR, Settings.OCRLanguages},
           *O.Jobs);
       Logic.PageSource = Workers.get();
     }

@@ -96,6 +96,16 @@ TfrmOption::TfrmOption(TSettings& Settings, const TTextCodec& Codec, QWidget* Pa
   for (const auto& Layout : LayoutNames()) cbTextType->addItem(LayoutCaption(Layout.Value), static_cast<int>(Layout.Value));
   cbRepair = new QCheckBox(tr("Repair damaged files"), GroupBox2);
   cbRepair->setObjectName("cbRepair");
+  auto* Label5 = new QLabel(tr("Text in images:"), GroupBox2);
+  Label5->setObjectName("Label5");
+  cbOCR = new QComboBox(GroupBox2);
+  cbOCR->setObjectName("cbOCR");
+  for (const auto& Mode : OCRModeNames()) cbOCR->addItem(OCRCaption(Mode.Value), static_cast<int>(Mode.Value));
+  auto* Label6 = new QLabel(tr("OCR languages:"), GroupBox2);
+  Label6->setObjectName("Label6");
+  eOCRLanguages = new QLineEdit(GroupBox2);
+  eOCRLanguages->setObjectName("eOCRLanguages");
+  eOCRLanguages->setPlaceholderText(QString::fromStdString(DefaultOCRLanguages()));
   auto* PageLayout = new QGridLayout(GroupBox2);
   PageLayout->addWidget(Label2, 0, 0);
   PageLayout->addWidget(eHeader, 0, 1);
@@ -104,6 +114,10 @@ TfrmOption::TfrmOption(TSettings& Settings, const TTextCodec& Codec, QWidget* Pa
   PageLayout->addWidget(Label4, 2, 0);
   PageLayout->addWidget(cbTextType, 2, 1);
   PageLayout->addWidget(cbRepair, 3, 1);
+  PageLayout->addWidget(Label5, 4, 0);
+  PageLayout->addWidget(cbOCR, 4, 1);
+  PageLayout->addWidget(Label6, 5, 0);
+  PageLayout->addWidget(eOCRLanguages, 5, 1);
 
   bOK = new QPushButton(tr("&OK"), this);
   bOK->setObjectName("bOK");
@@ -124,7 +138,7 @@ TfrmOption::TfrmOption(TSettings& Settings, const TTextCodec& Codec, QWidget* Pa
   Layout->addLayout(Top);
   Layout->addWidget(GroupBox2);
   Layout->addLayout(Buttons);
-  setFixedSize(sizeHint().expandedTo(QSize(451, 280)));
+  setFixedSize(sizeHint().expandedTo(QSize(451, 340)));
   // The dialog opens with the range choice focused, so that it does not
   // start inside a page edit (which would choose the range).
   rbPRAll->setFocus();
@@ -156,6 +170,15 @@ QString TfrmOption::LayoutCaption(TTextType Layout) {
   return QString::fromUtf8(NameOf(Layout));
 }
 
+QString TfrmOption::OCRCaption(TPDFOCRMode Mode) {
+  switch (Mode) {
+    case TPDFOCRMode::Never: return tr("Never read");
+    case TPDFOCRMode::Auto: return tr("Read pages without text");
+    case TPDFOCRMode::Always: return tr("Always read");
+  }
+  return QString::fromUtf8(NameOf(Mode));
+}
+
 void TfrmOption::LoadFromSettings() {
   switch (FSettings.Range) {
     case TPageRange::All: rbPRAll->setChecked(true); break;
@@ -172,6 +195,8 @@ void TfrmOption::LoadFromSettings() {
   // A stored number without a layout selects no item.
   cbTextType->setCurrentIndex(cbTextType->findData(static_cast<int>(FSettings.TextType)));
   cbRepair->setChecked(FSettings.Repair != 0);
+  cbOCR->setCurrentIndex(cbOCR->findData(static_cast<int>(FSettings.OCR)));
+  eOCRLanguages->setText(QString::fromStdString(FSettings.OCRLanguages));
 }
 
 void TfrmOption::SaveToSettings() {
@@ -185,6 +210,8 @@ void TfrmOption::SaveToSettings() {
   FSettings.Header = FCodec.FromQ(eHeader->text());
   if (cbTextType->currentIndex() >= 0) FSettings.TextType = static_cast<TTextType>(cbTextType->currentData().toInt());
   FSettings.Repair = cbRepair->isChecked() ? 1 : 0;
+  if (cbOCR->currentIndex() >= 0) FSettings.OCR = static_cast<TPDFOCRMode>(cbOCR->currentData().toInt());
+  FSettings.OCRLanguages = eOCRLanguages->text().trimmed().toStdString();
   if (!FSettings.Save()) throw std::runtime_error("Can not save the settings.");
 }
 

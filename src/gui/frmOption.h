@@ -37,6 +37,8 @@ class TfrmOption : public QDialog {
   void LoadFromSettings();
   // The caption of a layout in the dialog's language.
   static QString LayoutCaption(TTextType Layout);
+  // The caption of an OCR setting in the dialog's language.
+  static QString OCRCaption(TPDFOCRMode Mode);
   // Throws on a page text that is not an integer, and EInnerError when no
   // item of rgExtract is selected.
   void SaveToSettings();
@@ -58,6 +60,11 @@ class TfrmOption : public QDialog {
   QComboBox* cbTextType;
   // The Repair setting: checked rebuilds damaged files, unchecked refuses them.
   QCheckBox* cbRepair;
+  // The OCR setting (items hold the codes of never, when needed, always)
+  // and Tesseract's languages (empty: the installed ones of eng and
+  // chi_sim, which the edit shows greyed).
+  QComboBox* cbOCR;
+  QLineEdit* eOCRLanguages;
   QPushButton* bOK;
   QPushButton* bCancel;
 

@@ -143,6 +143,26 @@
         <translation>修复损坏的文件</translation>
     </message>
     <message>
+        <source>Text in images:</source>
+        <translation>图像中的文字:</translation>
+    </message>
+    <message>
+        <source>OCR languages:</source>
+        <translation>OCR 语言:</translation>
+    </message>
+    <message>
+        <source>Never read</source>
+        <translation>从不识别</translation>
+    </message>
+    <message>
+        <source>Read pages without text</source>
+        <translation>识别没有文字的页面</translation>
+    </message>
+    <message>
+        <source>Always read</source>
+        <translation>总是识别</translation>
+    </message>
+    <message>
         <source>&amp;OK</source>
         <translation>确定(&amp;O)</translation>
     </message>

@@ -4,6 +4,7 @@ import re
 import shutil
 import subprocess
 import sys
+from pathlib import Path
 
 import pytest
 import vorlith
@@ -98,6 +99,32 @@ def test_bad_pages_raise(pdfs, pages, error):
 def test_unknown_layout_raises(pdfs, layout):
     with pytest.raises(ValueError, match="layout"):
         vorlith.extract(str(pdfs["sample"]), layout=layout)
+
+
+# ---------------------------------------------------------------- scanned pages
+
+SCANNED = Path(__file__).resolve().parents[1] / "fixtures" / "images"
+
+
+@pytest.mark.parametrize("layout", LAYOUTS)
+def test_scanned_pages_give_their_words_as_the_console_does(console, layout):
+    path = str(SCANNED / "scanned-g4.pdf")
+    items = vorlith.extract(path, layout=layout)
+    assert "Invoice number 4711 is due in thirty days." in items[0]
+    assert joined(items) == console.extract(path, layout, "", "")
+    assert vorlith.extract(path, layout=layout, ocr="never") == [""]
+
+
+def test_ocr_settings():
+    path = str(SCANNED / "scanned-with-text.pdf")
+    assert "Invoice" not in vorlith.extract(path, layout="content")[0]
+    always = vorlith.extract(path, layout="content", ocr="always", ocr_lang="eng")[0]
+    assert always.index("Invoice number 4711") < always.index("Page footer drawn as text")
+    # A language that is missing leaves the page as it is.
+    assert vorlith.extract(str(SCANNED / "scanned-g4.pdf"), ocr_lang="xx_none") == [""]
+    for bad in ["", "Auto", "sometimes"]:
+        with pytest.raises(ValueError, match="ocr"):
+            vorlith.extract(path, ocr=bad)
 
 
 # ---------------------------------------------------------------- bytes and paths
