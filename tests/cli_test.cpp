@@ -1036,6 +1036,21 @@ TEST_F(Batch, WorkersEndWithTheirParentAndLeaveNoTemporaryFile) {
   }
 }
 
+TEST_F(Console, ADeviceOrAPipeIsWrittenInPlace) {
+  // A rename over /dev/null would put a regular file in its place.
+  std::string Out, Err;
+  ASSERT_EQ(Run("-q doc.pdf /dev/null", Out, Err), 0) << Err;
+  struct stat St {};
+  ASSERT_EQ(::stat("/dev/null", &St), 0);
+  EXPECT_TRUE(S_ISCHR(St.st_mode));
+  // A named pipe gets the text as it comes.
+  ASSERT_EQ(::mkfifo((Dir / "pipe").c_str(), 0600), 0);
+  const std::string Pipe = (Dir / "pipe").string(), Piped = (Dir / "piped.txt").string();
+  ASSERT_EQ(Run("-q --footer '' doc.pdf pipe & cat '" + Pipe + "' > '" + Piped + "'; wait", Out, Err), 0) << Err;
+  EXPECT_EQ(Read(Dir / "piped.txt"), SingleOutput("--footer ''", "doc.pdf"));
+  EXPECT_TRUE(fs::is_fifo(Dir / "pipe"));
+}
+
 TEST_F(Console, TemporaryFilesNeverOpenAPlantedLink) {
   // Someone who shares the folder plants links under the names a temporary
   // file of this process would once have had (".NAME.partPID" beside the
