@@ -183,9 +183,7 @@ std::vector<std::string> ExtractPages(TSource Source, TTextType TextType, const 
     const TSource Spare = Jobs > 1 ? Source : TSource{};
     // The time counts from the load, as in the console program.
     std::optional<TPDFPageBudget::TClock::time_point> Deadline;
-    if (Timeout)
-      Deadline = TPDFPageBudget::TClock::now() + std::chrono::duration_cast<TPDFPageBudget::TClock::duration>(
-                                                     std::chrono::duration<double>(*Timeout));
+    if (Timeout) Deadline = DeadlineAfter(*Timeout);
     TCall Call(std::move(Source), Password, true);
     TPDFEngine& Engine = Call.Engine();
     Engine.Deadline = Deadline;
@@ -209,11 +207,11 @@ std::vector<std::string> ExtractPages(TSource Source, TTextType TextType, const 
     const size_t Threads = std::max<size_t>(1, std::min<size_t>(static_cast<size_t>(Jobs), Selected.size()));
     const auto Work = [&](TPDFEngine& E, size_t From) {
       for (size_t I = From; I < Selected.size(); I += Threads) {
-        if (Deadline && TPDFPageBudget::TClock::now() >= *Deadline) throw ETimeout(TimeoutMessage(*Timeout, Call));
+        if (DeadlinePassed(Deadline)) throw ETimeout(TimeoutMessage(*Timeout, Call));
         E.SelectPage(Selected[I]);
         std::string Text;
         GetPageTextByType(E, TextType, Text);
-        if (E.PageBudget().Exceeded() == TPDFBudgetKind::Time || (Deadline && TPDFPageBudget::TClock::now() >= *Deadline))
+        if (E.PageBudget().Exceeded() == TPDFBudgetKind::Time || DeadlinePassed(Deadline))
           throw ETimeout(TimeoutMessage(*Timeout, Call));
         Items[I] = Frame.Item(Selected[I], Text);
       }

@@ -20,8 +20,17 @@ TPDFPageBudget::TPDFPageBudget(const TPDFLimits& Limits, std::optional<TClock::t
     : FLimits(Limits), FDeadline(Deadline) {}
 
 bool TPDFPageBudget::CheckDeadline() {
-  if (FDeadline && TClock::now() >= *FDeadline) return Spend(TPDFBudgetKind::Time);
+  if (DeadlinePassed(FDeadline)) return Spend(TPDFBudgetKind::Time);
   return FExceeded == TPDFBudgetKind::None;
+}
+
+TPDFPageBudget::TClock::time_point DeadlineAfter(double Seconds) {
+  using TClock = TPDFPageBudget::TClock;
+  return TClock::now() + std::chrono::duration_cast<TClock::duration>(std::chrono::duration<double>(Seconds));
+}
+
+bool DeadlinePassed(const std::optional<TPDFPageBudget::TClock::time_point>& Deadline) {
+  return Deadline && TPDFPageBudget::TClock::now() >= *Deadline;
 }
 
 uint64_t TPDFPageBudget::Limit(TPDFBudgetKind Kind) const {

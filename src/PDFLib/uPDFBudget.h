@@ -109,6 +109,11 @@ class TPDFPageBudget {
   std::unordered_map<const TPDFStream*, std::unique_ptr<std::string>> FContents;
 };
 
+// The time Seconds from now, for a deadline; whether Deadline (if any) has
+// passed.
+TPDFPageBudget::TClock::time_point DeadlineAfter(double Seconds);
+bool DeadlinePassed(const std::optional<TPDFPageBudget::TClock::time_point>& Deadline);
+
 // Content streams read one after another as one content (a token never runs
 // from one into the next).
 using TPDFContentParts = std::vector<std::string_view>;

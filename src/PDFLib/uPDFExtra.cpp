@@ -259,7 +259,10 @@ size_t LiteralStringEnd(std::string_view Text, size_t Open) {
   return Text.size();
 }
 
-bool LiteralStringClosed(std::string_view Token) {
+bool StringTokenUnclosed(std::string_view Token) {
+  if (Token.empty()) return false;
+  if (Token[0] == '<') return Token.back() != '>';
+  if (Token[0] != '(') return false;
   int Depth = 0;
   for (size_t Pos = 0; Pos < Token.size(); ++Pos) {
     const char B = Token[Pos];
@@ -268,10 +271,10 @@ bool LiteralStringClosed(std::string_view Token) {
     } else if (B == '(') {
       ++Depth;
     } else if (B == ')' && --Depth == 0) {
-      return true;
+      return false;
     }
   }
-  return false;
+  return true;
 }
 
 std::string UnescapeLiteralString(std::string_view Token) {

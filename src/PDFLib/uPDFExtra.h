@@ -92,9 +92,11 @@ std::string UnescapeLiteralString(std::string_view Token);
 // stands at Open (nested parentheses counted, a byte after a backslash
 // ordinary), or Text's size when it is not closed.
 size_t LiteralStringEnd(std::string_view Text, size_t Open);
-// Whether the literal string token Token (from its "(") closes: its
-// parentheses balance at a ")" (escaped ones not counted).
-bool LiteralStringClosed(std::string_view Token);
+// Whether the string token Token (from its "(" or "<") runs to the end of its
+// content without its close: a literal string whose parentheses never
+// balance (escaped ones not counted), a hex string without its ">". Other
+// tokens are never open.
+bool StringTokenUnclosed(std::string_view Token);
 
 // Content-stream hex string token "<...>" to its bytes; empty when Token is not
 // framed by "<" and ">".

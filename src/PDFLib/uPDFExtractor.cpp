@@ -39,8 +39,7 @@ std::string TPDFExtractor::NextToken() {
     // A string that a stream leaves open goes on in the next one (files
     // split their content anywhere): what is left of this stream from the
     // token on and the next stream are read as one, a line feed between.
-    if (!Token.empty() && FPos > static_cast<int64_t>(FContent.size()) && FNextStream < FStreams.size() &&
-        ((Token[0] == '(' && !LiteralStringClosed(Token)) || (Token[0] == '<' && Token.back() != '>'))) {
+    if (FPos > static_cast<int64_t>(FContent.size()) && FNextStream < FStreams.size() && StringTokenUnclosed(Token)) {
       const std::string* Next = FBudget->Content(*FStreams[FNextStream]);
       const std::string_view Rest = FContent.substr(std::min(static_cast<size_t>(Start - 1), FContent.size()));
       if (Next && FBudget->Hold(Rest.size() + 1 + Next->size())) {

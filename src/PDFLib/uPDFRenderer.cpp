@@ -39,13 +39,6 @@ const TPDFArray* FourNumbers(TPDFObject* Obj) {
   return A;
 }
 
-// Whether a string token runs to the end of its content without its close.
-bool Unclosed(std::string_view Token) {
-  if (Token.empty()) return false;
-  if (Token[0] == '<') return Token.back() != '>';
-  return Token[0] == '(' && !LiteralStringClosed(Token);
-}
-
 uint8_t ColourByte(double V) {
   const double B = std::nearbyint(V * 255);  // halves to the even neighbour
   return static_cast<uint8_t>(std::clamp(std::isnan(B) ? 0.0 : B, 0.0, 255.0));
@@ -192,7 +185,7 @@ std::string_view TPDFRenderer::NextToken(TRun& R) {
     // A string that a stream leaves open goes on in the next one (files split
     // their content anywhere, and other readers join the parts with a space):
     // the rest of the token and the next stream are read as one.
-    if (R.Pos < Size || R.Next >= R.Streams.size() || !Unclosed(Token)) return Token;
+    if (R.Pos < Size || R.Next >= R.Streams.size() || !StringTokenUnclosed(Token)) return Token;
     const std::string* Next = FBudget->Content(*R.Streams[R.Next]);
     if (!Next || !FBudget->Hold(Token.size() + 1 + Next->size())) return Token;
     ++R.Next;

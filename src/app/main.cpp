@@ -345,9 +345,7 @@ TRunResult TMainLogic::ExtractRun() {
   FEngine.Limits = Limits;
   FEngine.Deadline.reset();
   const double Timeout = FSettings.Timeout.value_or(0);
-  if (Timeout > 0)
-    FEngine.Deadline = TPDFPageBudget::TClock::now() + std::chrono::duration_cast<TPDFPageBudget::TClock::duration>(
-                                                           std::chrono::duration<double>(Timeout));
+  if (Timeout > 0) FEngine.Deadline = DeadlineAfter(Timeout);
   // The limits are this run's: the engine serves other callers afterwards.
   struct TLimitsBack {
     TPDFEngine& E;
@@ -411,7 +409,7 @@ TRunResult TMainLogic::ExtractRun() {
       }
       for (const std::string& Warning : Page.OCRWarnings) AddLog(" " + Warning);
       // A page that ran out of time ends the run: nothing is written.
-      if (Page.Exceeded == TPDFBudgetKind::Time || (FEngine.Deadline && TPDFPageBudget::TClock::now() >= *FEngine.Deadline)) {
+      if (Page.Exceeded == TPDFBudgetKind::Time || DeadlinePassed(FEngine.Deadline)) {
         AddLog(FormatText(MessageTable::PageTimeBudget, P, std::to_string(*FSettings.Timeout).c_str()));
         throw ERunLimit(TPDFStatus::Failure(TPDFStatusKind::Timeout,
                                             FormatText(MessageTable::TimedOut, std::to_string(*FSettings.Timeout).c_str())));
