@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -206,6 +207,27 @@ int TPDFEngine::SelectedPage() const { return FSelected->PageTree()->PageIndex()
 double TPDFEngine::PageWidth() const { return FSelected->PageTree()->PageWidth() * FSelected->UnitScale; }
 
 double TPDFEngine::PageHeight() const { return FSelected->PageTree()->PageHeight() * FSelected->UnitScale; }
+
+TPDFPageBox TPDFEngine::PageBox() const {
+  TPDFPageTree* Tree = FSelected->PageTree();
+  TPDFPageBox Box;
+  if (!Tree->PageDict()) return Box;
+  // Side kinds: 0 left, 4 right, 5 bottom, 1 top; a box may name its
+  // corners in any order.
+  const double L = Tree->GetPageBox("CropBox", 0), R = Tree->GetPageBox("CropBox", 4);
+  const double B = Tree->GetPageBox("CropBox", 5), T = Tree->GetPageBox("CropBox", 1);
+  const double Left = std::min(L, R), Right = std::max(L, R), Bottom = std::min(B, T), Top = std::max(B, T);
+  if (std::isfinite(Left) && std::isfinite(Right) && std::isfinite(Bottom) && std::isfinite(Top) && Right > Left &&
+      Top > Bottom) {
+    Box = {Left, Bottom, Right, Top, 0};
+  } else {
+    Box = {0, 0, Tree->PageWidth(), Tree->PageHeight(), 0};
+  }
+  // Rotate is a multiple of 90; anything else shows the page upright.
+  const int32_t Turn = Tree->PageRotation();
+  if (Turn % 90 == 0) Box.Rotation = static_cast<int>(((Turn % 360) + 360) % 360);
+  return Box;
+}
 
 std::string TPDFEngine::GetPageText(TPDFTextMode Mode) {
   const int Number = static_cast<int>(Mode);

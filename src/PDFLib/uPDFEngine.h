@@ -78,6 +78,13 @@ enum class TPDFSecurityValue : int {
 // one row per block of positioned fragments, one row per word.
 enum class TPDFTextMode : int { Plain = 0, PlainAlso = 1, Operators = 2, Blocks = 3, Words = 4 };
 
+// Where a page lies in default user space (its crop box, else its media box)
+// and how far it is turned clockwise when shown (0, 90, 180 or 270).
+struct TPDFPageBox {
+  double Left = 0, Bottom = 0, Right = 612, Top = 792;
+  int Rotation = 0;
+};
+
 // Holds the loaded documents (never none: a new engine holds one empty
 // document) and the selected one. Loads report a status with its cause; the
 // other calls report by result (1, or a code of the enumerations above). A
@@ -131,6 +138,8 @@ class TPDFEngine {
   // Size of the selected page times the document's unit scale.
   double PageWidth() const;
   double PageHeight() const;
+  // The selected page's box and rotation.
+  TPDFPageBox PageBox() const;
   // The text of the selected page in Mode; empty for numbers outside the
   // enumeration.
   std::string GetPageText(TPDFTextMode Mode);

@@ -2,6 +2,7 @@
 #include "ReadingOrder.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <map>
@@ -16,6 +17,7 @@ struct TItem {
   double X0, X1, Y0, Y1;
   double Size;
   const std::string* Text;
+  uint32_t Source;  // the word it was made from
   double CenterY() const { return (Y0 + Y1) / 2; }
 };
 
@@ -49,9 +51,24 @@ class TReader {
  public:
   explicit TReader(std::vector<TItem> Items) : FItems(std::move(Items)) {}
 
+  // A line of a block: its words, each the items shown without a gap
+  // between them, left to right.
+  struct TLineOut {
+    std::vector<std::vector<uint32_t>> Words;
+    bool ParagraphStart = false;
+  };
+  // A block: its lines; Margin for a running head or foot; Columns: the
+  // bounds between the columns of the table it belongs to (empty for text).
+  struct TBlockOut {
+    std::vector<TLineOut> Lines;
+    bool Margin = false;
+    std::vector<double> Columns;
+  };
+
   // The blocks of the region in reading order.
   void Cut(TRegion R, int Depth);
-  std::string Text() const;
+  const std::vector<TItem>& Items() const { return FItems; }
+  const std::vector<TBlockOut>& Blocks() const { return FBlocks; }
 
  private:
   struct TStrip {
@@ -98,12 +115,18 @@ class TReader {
   // the rows of a matrix) each on a line of their own, whole; one part when
   // nothing stands above anything.
   std::vector<std::vector<uint32_t>> SplitStacks(const std::vector<uint32_t>& Words, double Size) const;
-  // The words of a line (left to right) joined by spaces where their gaps
-  // say so.
-  std::string LineText(const std::vector<uint32_t>& Words) const;
+  // The words of a line (left to right): the items between the gaps that
+  // are spaces.
+  std::vector<std::vector<uint32_t>> LineWords(const std::vector<uint32_t>& Items) const;
 
   std::vector<TItem> FItems;
-  std::vector<std::vector<std::string>> FBlocks;  // lines, "" for a paragraph break
+  std::vector<TBlockOut> FBlocks;
+  // Whether the blocks being cut are a running head or foot, and the column
+  // bounds of the table they lie in (innermost last).
+  bool FMargin = false;
+  std::vector<std::vector<double>> FTables;
+  // The column bounds of the last region that looked like a table.
+  std::vector<double> FTableSeen;
 };
 
 double TReader::MedianSize(const TRegion& R) const {
@@ -440,7 +463,20 @@ bool TReader::SplitByGutter(const TRegion& R, int Depth, double Size) {
     Parts.back().push_back(I);
     Right = Parts.back().size() == 1 ? FItems[I].X1 : std::max(Right, FItems[I].X1);
   }
-  if (Parts.size() < 2 || LooksLikeTable(Parts, Size) || !SideBySide(Parts)) return false;
+  if (Parts.size() < 2) return false;
+  if (LooksLikeTable(Parts, Size)) {
+    // Read as blocks all the same; the bounds between its parts are its
+    // columns.
+    FTableSeen.clear();
+    for (size_t P = 1; P < Parts.size(); ++P) {
+      double Left = -1e300, Right = 1e300;
+      for (uint32_t I : Parts[P - 1]) Left = std::max(Left, FItems[I].X1);
+      for (uint32_t I : Parts[P]) Right = std::min(Right, FItems[I].X0);
+      FTableSeen.push_back((Left + Right) / 2);
+    }
+    return false;
+  }
+  if (!SideBySide(Parts)) return false;
   CutColumns(Parts, Depth, Size);
   return true;
 }
@@ -576,9 +612,13 @@ bool TReader::PeelMargins(const TRegion& R, int Depth, double Size) {
     else
       Body.push_back(I);
   }
+  FMargin = true;
   Cut(std::move(Top), Depth + 1);
+  FMargin = false;
   Cut(std::move(Body), Depth + 1);
+  FMargin = true;
   Cut(std::move(Bottom), Depth + 1);
+  FMargin = false;
   return true;
 }
 
@@ -588,9 +628,16 @@ void TReader::Cut(TRegion R, int Depth) {
     const double Size = MedianSize(R);
     // Running heads and feet first (on the page only), then columns, then
     // blocks.
-    if ((Depth == 0 && PeelMargins(R, Depth, Size)) || SplitByGutter(R, Depth, Size) ||
-        SplitBySpanners(R, Depth, Size) || SplitByGaps(R, Depth, Size))
-      return;
+    if ((Depth == 0 && PeelMargins(R, Depth, Size))) return;
+    FTableSeen.clear();
+    if (SplitByGutter(R, Depth, Size)) return;
+    // A table is cut into blocks like any region; they know its columns.
+    const bool Table = !FTableSeen.empty();
+    if (Table) FTables.push_back(std::move(FTableSeen));
+    const bool Done = SplitBySpanners(R, Depth, Size) || SplitByGaps(R, Depth, Size);
+    if (!Done) AddBlock(R);
+    if (Table) FTables.pop_back();
+    return;
   }
   AddBlock(R);
 }
@@ -636,7 +683,9 @@ void TReader::AddBlock(const TRegion& R) {
       Lines.push_back({{I}, Y0, Y1});
     }
   }
-  std::vector<std::string> Out;
+  TBlockOut Out;
+  Out.Margin = FMargin;
+  if (!FTables.empty()) Out.Columns = FTables.back();
   double Margin = 1e300;
   for (TLine& L : Lines) {
     std::sort(L.Words.begin(), L.Words.end(),
@@ -661,6 +710,7 @@ void TReader::AddBlock(const TRegion& R) {
   }
   for (size_t I = 0; I < Lines.size(); ++I) {
     const TLine& L = Lines[I];
+    bool Paragraph = false;
     if (I > 0) {
       const double Distance = Lines[I - 1].Base - L.Base;
       const bool Wide = Spacing > 0 ? Distance > ParagraphSpacing * Spacing : Distance > 1.8 * L.Size;
@@ -669,9 +719,12 @@ void TReader::AddBlock(const TRegion& R) {
       auto AtMargin = [&](const TLine& Other) { return Other.Left <= Margin + 0.3 * Other.Size; };
       const bool Indented = L.Left > Margin + Indent * L.Size && AtMargin(Lines[I - 1]) &&
                             (I + 1 == Lines.size() || AtMargin(Lines[I + 1])) && Lines.size() >= 3;
-      if (Wide || Indented) Out.emplace_back();
+      if (Wide || Indented) Paragraph = true;
     }
-    for (const auto& Part : SplitStacks(L.Words, L.Size)) Out.push_back(LineText(Part));
+    for (const auto& Part : SplitStacks(L.Words, L.Size)) {
+      Out.Lines.push_back({LineWords(Part), Paragraph});
+      Paragraph = false;
+    }
   }
   FBlocks.push_back(std::move(Out));
 }
@@ -834,8 +887,8 @@ std::vector<std::vector<uint32_t>> TReader::SplitStacks(const std::vector<uint32
   return Out;
 }
 
-std::string TReader::LineText(const std::vector<uint32_t>& Words) const {
-  std::string Text;
+std::vector<std::vector<uint32_t>> TReader::LineWords(const std::vector<uint32_t>& Words) const {
+  std::vector<std::vector<uint32_t>> Out;
   const TItem* Prev = nullptr;
   for (uint32_t W : Words) {
     const TItem& Item = FItems[W];
@@ -854,32 +907,32 @@ std::string TReader::LineText(const std::vector<uint32_t>& Words) const {
       // stands apart from the word it marks.
       const bool Mark = Prev == &FItems[Words.front()] && Prev->Size < 0.8 * Item.Size &&
                         Prev->Y0 > Item.Y0 + 0.2 * Item.Size;
-      if (Mark || Item.X0 - Prev->X1 > WordGap * std::max(Item.Size, 1e-9)) Text += ' ';
+      if (Mark || Item.X0 - Prev->X1 > WordGap * std::max(Item.Size, 1e-9)) Out.emplace_back();
+    } else {
+      Out.emplace_back();
     }
-    Text += *Item.Text;
+    Out.back().push_back(W);
     Prev = &Item;
-  }
-  return Text;
-}
-
-std::string TReader::Text() const {
-  std::string Out;
-  for (const auto& Block : FBlocks) {
-    if (!Out.empty()) Out += "\r\n\r\n";
-    for (size_t I = 0; I < Block.size(); ++I) {
-      if (I) Out += "\r\n";
-      Out += Block[I];
-    }
   }
   return Out;
 }
 
 }  // namespace
 
-std::string ReadingOrderLayout(const std::vector<TPDFTextFunnel::TWord>& Words) {
+namespace {
+
+// The words of a page in each direction, read: the directions of most words
+// first.
+struct TDirectionRead {
+  long Degrees;
+  TReader Reader;
+};
+
+std::vector<TDirectionRead> ReadDirections(const std::vector<TPDFTextFunnel::TWord>& Words) {
   // Words by direction (whole degrees); each direction in its own frame.
   std::map<long, std::vector<TItem>> Directions;
-  for (const auto& W : Words) {
+  for (size_t Index = 0; Index < Words.size(); ++Index) {
+    const auto& W = Words[Index];
     double DX = W.P1.X - W.P0.X, DY = W.P1.Y - W.P0.Y;
     if (std::hypot(DX, DY) < 1e-9) {
       // No advance: the direction is the one the box's height stands on.
@@ -896,7 +949,7 @@ std::string ReadingOrderLayout(const std::vector<TPDFTextFunnel::TWord>& Words) 
     Degrees = ((Degrees % 360) + 360) % 360;
     const double A = static_cast<double>(Degrees) * M_PI / 180;
     const double CX = std::cos(A), SX = std::sin(A);
-    TItem Item{1e300, -1e300, 1e300, -1e300, W.Size, &W.Text};
+    TItem Item{1e300, -1e300, 1e300, -1e300, W.Size, &W.Text, static_cast<uint32_t>(Index)};
     for (const auto* P : {&W.P0, &W.P1, &W.P2, &W.P3}) {
       const double X = P->X * CX + P->Y * SX, Y = -P->X * SX + P->Y * CX;
       if (!std::isfinite(X) || !std::isfinite(Y)) continue;
@@ -916,19 +969,222 @@ std::string ReadingOrderLayout(const std::vector<TPDFTextFunnel::TWord>& Words) 
     Directions[Degrees].push_back(Item);
   }
   // The direction of most words first.
-  std::vector<std::vector<TItem>*> Order;
-  for (auto& [Degrees, Items] : Directions) Order.push_back(&Items);
-  std::stable_sort(Order.begin(), Order.end(), [](auto* A, auto* B) { return A->size() > B->size(); });
-  std::string Out;
-  for (auto* Items : Order) {
+  std::vector<std::pair<long, std::vector<TItem>*>> Order;
+  for (auto& [Degrees, Items] : Directions) Order.emplace_back(Degrees, &Items);
+  std::stable_sort(Order.begin(), Order.end(), [](auto& A, auto& B) { return A.second->size() > B.second->size(); });
+  std::vector<TDirectionRead> Out;
+  Out.reserve(Order.size());
+  for (auto& [Degrees, Items] : Order) {
     TRegion All(Items->size());
     std::iota(All.begin(), All.end(), 0u);
-    TReader Reader(std::move(*Items));
-    Reader.Cut(std::move(All), 0);
-    const std::string Text = Reader.Text();
-    if (Text.empty()) continue;
-    if (!Out.empty()) Out += "\r\n\r\n";
-    Out += Text;
+    Out.push_back({Degrees, TReader(std::move(*Items))});
+    Out.back().Reader.Cut(std::move(All), 0);
+  }
+  return Out;
+}
+
+// A word's text: its items' texts one after the other.
+std::string WordText(const std::vector<TItem>& Items, const std::vector<uint32_t>& Word) {
+  std::string Text;
+  for (uint32_t I : Word) Text += *Items[I].Text;
+  return Text;
+}
+
+// Lines end with CR LF between them, a paragraph break is an empty line, and
+// blocks are separated by one.
+void AppendBlockText(std::string& Out, const std::vector<std::string>& Lines, const std::vector<bool>& Breaks) {
+  if (!Out.empty()) Out += "\r\n\r\n";
+  for (size_t I = 0; I < Lines.size(); ++I) {
+    if (I) Out += Breaks[I] ? "\r\n\r\n" : "\r\n";
+    Out += Lines[I];
+  }
+}
+
+// The font name without a subset tag ("ABCDEF+Times-Roman").
+std::string_view BaseFontName(std::string_view Name) {
+  if (Name.size() > 7 && Name[6] == '+' &&
+      std::all_of(Name.begin(), Name.begin() + 6, [](char C) { return C >= 'A' && C <= 'Z'; }))
+    Name.remove_prefix(7);
+  return Name;
+}
+
+// A box that grows to hold the points added to it.
+struct TBox {
+  double X0 = 1e300, Y0 = 1e300, X1 = -1e300, Y1 = -1e300;
+  void Add(double X, double Y) {
+    if (!std::isfinite(X) || !std::isfinite(Y)) return;
+    X0 = std::min(X0, X);
+    Y0 = std::min(Y0, Y);
+    X1 = std::max(X1, X);
+    Y1 = std::max(Y1, Y);
+  }
+  void Add(const TBox& B) {
+    if (B.X0 > B.X1) return;
+    Add(B.X0, B.Y0);
+    Add(B.X1, B.Y1);
+  }
+  template <typename T>
+  void Set(T& Into) const {
+    if (X0 > X1) return;
+    Into.X0 = X0;
+    Into.Y0 = Y0;
+    Into.X1 = X1;
+    Into.Y1 = Y1;
+  }
+};
+}  // namespace
+
+std::string ReadingOrderLayout(const std::vector<TPDFTextFunnel::TWord>& Words) {
+  std::string Out;
+  for (const TDirectionRead& Direction : ReadDirections(Words)) {
+    const std::vector<TItem>& Items = Direction.Reader.Items();
+    for (const auto& Block : Direction.Reader.Blocks()) {
+      std::vector<std::string> Lines;
+      std::vector<bool> Breaks;
+      for (const auto& Line : Block.Lines) {
+        std::string Text;
+        for (size_t W = 0; W < Line.Words.size(); ++W) {
+          if (W) Text += ' ';
+          for (uint32_t I : Line.Words[W]) Text += *Items[I].Text;
+        }
+        Lines.push_back(std::move(Text));
+        Breaks.push_back(Line.ParagraphStart);
+      }
+      AppendBlockText(Out, Lines, Breaks);
+    }
+  }
+  return Out;
+}
+
+void FontStyle(std::string_view FontName, bool& Bold, bool& Italic) {
+  std::string Name(BaseFontName(FontName));
+  for (char& C : Name) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+  const auto Has = [&](std::string_view Part) { return Name.find(Part) != std::string::npos; };
+  Bold = Has("bold") || Has("black") || Has("heavy") || Has("demi") || Has("-medi") || Has("semibold");
+  Italic = Has("italic") || Has("oblique") || Has("ital") || Has("slant") || Has("kursiv");
+  // The TeX fonts say it in their short names: cmbx10 (bold extended),
+  // cmb10, cmti10 (text italic), cmsl10 (slanted), cmbxti10; the math
+  // italic cmmi is the letters of formulas, not emphasis.
+  std::string_view Short = Name;
+  if (Short.substr(0, 2) == "cm" || Short.substr(0, 2) == "ec" || Short.substr(0, 2) == "tc") {
+    Short.remove_prefix(2);
+    if (Short.substr(0, 2) == "bx" || (Short.size() > 1 && Short[0] == 'b' && std::isdigit(static_cast<unsigned char>(Short[1]))))
+      Bold = true;
+    if (Short.substr(0, 2) == "bx") Short.remove_prefix(2);
+    if (Short.substr(0, 2) == "ti" || Short.substr(0, 2) == "sl" || Short.substr(0, 2) == "it") Italic = true;
+  }
+}
+
+TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, const TPDFPageBox& Box) {
+  TReadingPage Page;
+  Page.Rotation = Box.Rotation;
+  const double W = Box.Right - Box.Left, H = Box.Top - Box.Bottom;
+  const bool Sideways = Box.Rotation == 90 || Box.Rotation == 270;
+  Page.Width = Sideways ? H : W;
+  Page.Height = Sideways ? W : H;
+  // A point of default user space on the page as seen: from the box's top
+  // left corner, y down, turned as the page is shown.
+  const auto Seen = [&](double X, double Y, double& SX, double& SY) {
+    const double U = X - Box.Left, V = Box.Top - Y;
+    switch (Box.Rotation) {
+      case 90: SX = H - V; SY = U; break;
+      case 180: SX = W - U; SY = H - V; break;
+      case 270: SX = V; SY = W - U; break;
+      default: SX = U; SY = V; break;
+    }
+  };
+
+  for (const TDirectionRead& Direction : ReadDirections(Words)) {
+    const std::vector<TItem>& Items = Direction.Reader.Items();
+    const double A = static_cast<double>(Direction.Degrees) * M_PI / 180;
+    double DX0, DY0, DX1, DY1;
+    Seen(0, 0, DX0, DY0);
+    Seen(std::cos(A), std::sin(A), DX1, DY1);
+    // Rounded, so that a level line says (1, 0) and not a cosine's crumbs.
+    const double DirX = std::round((DX1 - DX0) * 1e4) / 1e4, DirY = std::round((DY1 - DY0) * 1e4) / 1e4;
+    for (const auto& B : Direction.Reader.Blocks()) {
+      TReadingBlock Block;
+      Block.Margin = B.Margin;
+      TBox BlockBox;
+      // A table's rows: each line's words by the column their middle falls
+      // in; a block of the table region is a table when it has rows over
+      // two columns at least.
+      std::vector<std::vector<std::string>> Rows;
+      std::vector<uint8_t> Used(B.Columns.size() + 1);
+      for (const auto& L : B.Lines) {
+        TReadingLine Line;
+        Line.ParagraphStart = L.ParagraphStart;
+        Line.DirX = DirX;
+        Line.DirY = DirY;
+        TBox LineBox;
+        std::vector<std::string> Cells(B.Columns.size() + 1);
+        for (const auto& Word : L.Words) {
+          TReadingWord Out;
+          Out.Text = WordText(Items, Word);
+          const auto& First = Words[Items[Word.front()].Source];
+          Out.Font = BaseFontName(First.FontName);
+          Out.Size = First.Size;
+          FontStyle(Out.Font, Out.Bold, Out.Italic);
+          TBox WordBox;
+          for (uint32_t I : Word) {
+            const auto& Source = Words[Items[I].Source];
+            for (const auto* P : {&Source.P0, &Source.P1, &Source.P2, &Source.P3}) {
+              double SX, SY;
+              Seen(P->X, P->Y, SX, SY);
+              WordBox.Add(SX, SY);
+            }
+          }
+          WordBox.Set(Out);
+          LineBox.Add(WordBox);
+          if (!B.Columns.empty()) {
+            const double Middle = (Items[Word.front()].X0 + Items[Word.back()].X1) / 2;
+            const size_t Column =
+                static_cast<size_t>(std::upper_bound(B.Columns.begin(), B.Columns.end(), Middle) - B.Columns.begin());
+            std::string& Cell = Cells[Column];
+            if (!Cell.empty()) Cell += ' ';
+            Cell += Out.Text;
+            Used[Column] = 1;
+          }
+          Line.Words.push_back(std::move(Out));
+        }
+        LineBox.Set(Line);
+        BlockBox.Add(LineBox);
+        Block.Lines.push_back(std::move(Line));
+        if (!B.Columns.empty()) Rows.push_back(std::move(Cells));
+      }
+      BlockBox.Set(Block);
+      if (Rows.size() >= 2 && std::count(Used.begin(), Used.end(), 1) >= 2) {
+        Block.Kind = TReadingBlockKind::Table;
+        // Columns no row uses are left out.
+        for (auto& Row : Rows) {
+          size_t Kept = 0;
+          for (size_t C = 0; C < Row.size(); ++C)
+            if (Used[C]) Row[Kept++] = std::move(Row[C]);
+          Row.resize(Kept);
+        }
+        Block.Rows = std::move(Rows);
+      }
+      Page.Blocks.push_back(std::move(Block));
+    }
+  }
+  return Page;
+}
+
+std::string ReadingOrderText(const TReadingPage& Page) {
+  std::string Out;
+  for (const auto& Block : Page.Blocks) {
+    std::vector<std::string> Lines;
+    std::vector<bool> Breaks;
+    for (const auto& Line : Block.Lines) {
+      std::string Text;
+      for (size_t W = 0; W < Line.Words.size(); ++W) {
+        if (W) Text += ' ';
+        Text += Line.Words[W].Text;
+      }
+      Lines.push_back(std::move(Text));
+      Breaks.push_back(Line.ParagraphStart);
+    }
+    AppendBlockText(Out, Lines, Breaks);
   }
   return Out;
 }

@@ -2,9 +2,12 @@
 // column by column, block by block, with paragraphs.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "uPDFEngine.h"
 #include "uPDFTextFunnel.h"
 
 // The words of a page (as TPDFEngine::GetPageWords gives them) laid out in
@@ -31,3 +34,59 @@
 // between them (none after the last). Linear-logarithmic in the number of
 // words: the recursion is bounded in depth.
 std::string ReadingOrderLayout(const std::vector<TPDFTextFunnel::TWord>& Words);
+
+// The same layout as data, for the structured outputs. Boxes are in points
+// on the page as it is seen: the page box's top left corner is the origin,
+// y runs down, and the page's rotation is applied.
+
+// A word: pieces shown without a gap between them, with the font (without
+// its subset tag), size and style of its first piece.
+struct TReadingWord {
+  double X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+  std::string Text;
+  std::string Font;
+  double Size = 0;
+  bool Bold = false, Italic = false;
+};
+
+// A line of a block: its words left to right in its own direction (DirX,
+// DirY: the unit vector of its baseline on the page as seen).
+struct TReadingLine {
+  double X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+  double DirX = 1, DirY = 0;
+  std::vector<TReadingWord> Words;
+  // The line starts a paragraph other than its block's first.
+  bool ParagraphStart = false;
+};
+
+enum class TReadingBlockKind : uint8_t { Text, Table };
+
+// A block: its lines top to bottom; for a table also its rows of cells (the
+// text of each column of a line; "" for an empty cell). Margin: a running
+// head or foot.
+struct TReadingBlock {
+  TReadingBlockKind Kind = TReadingBlockKind::Text;
+  bool Margin = false;
+  double X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+  std::vector<TReadingLine> Lines;
+  std::vector<std::vector<std::string>> Rows;
+};
+
+// A page: its number, its size as seen, its rotation and its blocks in
+// reading order.
+struct TReadingPage {
+  int32_t Number = 0;
+  double Width = 0, Height = 0;
+  int Rotation = 0;
+  std::vector<TReadingBlock> Blocks;
+};
+
+// The page's words (as ReadingOrderLayout takes them) as blocks, lines and
+// words in reading order; Box places them on the page as seen.
+TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, const TPDFPageBox& Box);
+// The text of a page as ReadingOrderLayout writes it.
+std::string ReadingOrderText(const TReadingPage& Page);
+
+// Whether a font's name says bold or italic (Helvetica-BoldOblique,
+// Arial,BoldItalic, the TeX fonts cmbx10 and cmti10).
+void FontStyle(std::string_view FontName, bool& Bold, bool& Italic);
