@@ -41,6 +41,7 @@ LAYERS = [
     ["Names"],
     ["Utility", "Report"],
     ["PDFCommon", "ReadingOrder"],
+    ["PageJSON"],
     ["option"],
     ["main"],
     # the hosts

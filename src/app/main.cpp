@@ -277,13 +277,19 @@ void LogRecognition(TMainLogic& Logic, TPDFEngine& Engine, const std::vector<int
 
 }  // namespace
 
-TPageResult ReadPage(TPDFEngine& Engine, int32_t Page, std::optional<TPDFTextMode> Mode, TTextType TextType) {
+TPageResult ReadPage(TPDFEngine& Engine, int32_t Page, std::optional<TPDFTextMode> Mode, TTextType TextType,
+                     bool Layout) {
   TPageResult R;
   Engine.SelectPage(Page);
-  if (Mode)
+  if (Mode) {
     R.Text = Engine.GetPageText(*Mode);
-  else
+  } else if (Layout) {
+    R.Layout = ReadingOrderPage(Engine.GetPageWords(), Engine.PageBox());
+    R.Layout->Number = Page;
+    R.Text = ReadingOrderText(*R.Layout);
+  } else {
     GetPageTextByType(Engine, TextType, R.Text);
+  }
   R.Recognised = Engine.PageRecognised();
   R.Unread = !R.Recognised && Engine.PageUnread();
   R.NoText = !R.Recognised && !R.Unread && IsBlankText(R.Text) && !Mode && Engine.PageHasImages();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Names.h"
+#include "ReadingOrder.h"
 #include "uPDFEngine.h"
 #include "uPDFStatus.h"
 
@@ -97,11 +98,16 @@ struct TPageResult {
   TPDFBudgetKind Exceeded = TPDFBudgetKind::None;
   uint64_t Limit = 0;
   size_t CutAt = 0;
+  // The page in the reading-order layout as data, when asked for; Text is
+  // then that layout's text.
+  std::optional<TReadingPage> Layout;
 };
 
 // Page Page of Engine's selected document as a run reads it: in Mode when
-// given (the engine's page text), else in the layout TextType.
-TPageResult ReadPage(TPDFEngine& Engine, int32_t Page, std::optional<TPDFTextMode> Mode, TTextType TextType);
+// given (the engine's page text), else as data in the reading-order layout
+// when Layout, else in the layout TextType.
+TPageResult ReadPage(TPDFEngine& Engine, int32_t Page, std::optional<TPDFTextMode> Mode, TTextType TextType,
+                     bool Layout = false);
 
 // Pages read somewhere else (the console reads one document's pages in
 // several processes): Start is told the run's pages in order with the limits

@@ -1,0 +1,228 @@
+// The JSON form of the reading-order layout.
+#include "PageJSON.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+// The length of the UTF-8 character at Text[At], or 0 when the bytes there
+// are no character (a stray continuation byte, an overlong or cut form, a
+// surrogate, a code point past U+10FFFF).
+size_t UTF8Length(std::string_view Text, size_t At) {
+  const auto Byte = [&](size_t I) { return static_cast<unsigned char>(Text[I]); };
+  const unsigned char C = Byte(At);
+  size_t Length;
+  uint32_t Code;
+  if (C < 0x80) return 1;
+  if (C >= 0xC2 && C <= 0xDF) {
+    Length = 2;
+    Code = C & 0x1F;
+  } else if (C >= 0xE0 && C <= 0xEF) {
+    Length = 3;
+    Code = C & 0x0F;
+  } else if (C >= 0xF0 && C <= 0xF4) {
+    Length = 4;
+    Code = C & 0x07;
+  } else {
+    return 0;
+  }
+  if (At + Length > Text.size()) return 0;
+  for (size_t I = 1; I < Length; ++I) {
+    if ((Byte(At + I) & 0xC0) != 0x80) return 0;
+    Code = (Code << 6) | (Byte(At + I) & 0x3F);
+  }
+  if ((Length == 3 && (Code < 0x800 || (Code >= 0xD800 && Code <= 0xDFFF))) || (Length == 4 && (Code < 0x10000 || Code > 0x10FFFF)))
+    return 0;
+  return Length;
+}
+
+void AppendBox(std::string& Out, double X0, double Y0, double X1, double Y1) {
+  Out += "\"bbox\":[";
+  AppendJSONNumber(Out, X0);
+  Out += ',';
+  AppendJSONNumber(Out, Y0);
+  Out += ',';
+  AppendJSONNumber(Out, X1);
+  Out += ',';
+  AppendJSONNumber(Out, Y1);
+  Out += ']';
+}
+
+void AppendKey(std::string& Out, const char* Key) {
+  Out += '"';
+  Out += Key;
+  Out += "\":";
+}
+
+void AppendLines(std::string& Out, const std::vector<TReadingLine>& Lines) {
+  Out += "\"lines\":[";
+  bool FirstLine = true;
+  for (const TReadingLine& Line : Lines) {
+    if (!FirstLine) Out += ',';
+    FirstLine = false;
+    Out += '{';
+    AppendBox(Out, Line.X0, Line.Y0, Line.X1, Line.Y1);
+    Out += ",\"dir\":[";
+    AppendJSONNumber(Out, Line.DirX);
+    Out += ',';
+    AppendJSONNumber(Out, Line.DirY);
+    Out += "],\"words\":[";
+    bool FirstWord = true;
+    for (const TReadingWord& Word : Line.Words) {
+      if (!FirstWord) Out += ',';
+      FirstWord = false;
+      Out += "{\"text\":";
+      AppendJSONString(Out, Word.Text);
+      Out += ',';
+      AppendBox(Out, Word.X0, Word.Y0, Word.X1, Word.Y1);
+      Out += ",\"font\":";
+      AppendJSONString(Out, Word.Font);
+      Out += ",\"size\":";
+      AppendJSONNumber(Out, Word.Size);
+      Out += Word.Bold ? ",\"bold\":true" : ",\"bold\":false";
+      Out += Word.Italic ? ",\"italic\":true}" : ",\"italic\":false}";
+    }
+    Out += "]}";
+  }
+  Out += ']';
+}
+
+}  // namespace
+
+void AppendJSONString(std::string& Out, std::string_view Text) {
+  static const char Hex[] = "0123456789abcdef";
+  Out += '"';
+  for (size_t I = 0; I < Text.size();) {
+    const unsigned char C = static_cast<unsigned char>(Text[I]);
+    if (C >= 0x20 && C < 0x80 && C != '"' && C != '\\') {
+      Out += static_cast<char>(C);
+      ++I;
+      continue;
+    }
+    if (C == '"' || C == '\\') {
+      Out += '\\';
+      Out += static_cast<char>(C);
+      ++I;
+      continue;
+    }
+    if (C < 0x20) {
+      switch (C) {
+        case '\n': Out += "\\n"; break;
+        case '\r': Out += "\\r"; break;
+        case '\t': Out += "\\t"; break;
+        case '\f': Out += "\\f"; break;
+        case '\b': Out += "\\b"; break;
+        default:
+          Out += "\\u00";
+          Out += Hex[C >> 4];
+          Out += Hex[C & 15];
+      }
+      ++I;
+      continue;
+    }
+    const size_t Length = UTF8Length(Text, I);
+    if (Length == 0) {
+      Out += "\xEF\xBF\xBD";
+      ++I;
+    } else {
+      Out.append(Text.substr(I, Length));
+      I += Length;
+    }
+  }
+  Out += '"';
+}
+
+void AppendJSONNumber(std::string& Out, double Value) {
+  if (!std::isfinite(Value)) Value = 0;
+  // Rounded to hundredths first, so that -0.001 is 0 and not -0.
+  double Rounded = std::round(Value * 100) / 100;
+  if (Rounded == 0) Rounded = 0;
+  char Buffer[64];
+  auto [End, Error] = std::to_chars(Buffer, Buffer + sizeof Buffer, Rounded, std::chars_format::fixed, 2);
+  if (Error != std::errc()) {
+    Out += '0';
+    return;
+  }
+  // Without trailing zeros: 12.50 is 12.5, 3.00 is 3.
+  char* Last = End;
+  while (Last > Buffer && Last[-1] == '0') --Last;
+  if (Last > Buffer && Last[-1] == '.') --Last;
+  Out.append(Buffer, Last);
+}
+
+std::string PageJSON(const TReadingPage& Page, std::string_view Label) {
+  std::string Out = "{\"number\":" + std::to_string(Page.Number) + ",\"width\":";
+  AppendJSONNumber(Out, Page.Width);
+  Out += ",\"height\":";
+  AppendJSONNumber(Out, Page.Height);
+  Out += ",\"rotation\":" + std::to_string(Page.Rotation);
+  if (!Label.empty()) {
+    Out += ",\"label\":";
+    AppendJSONString(Out, Label);
+  }
+  Out += ",\"blocks\":[";
+  bool First = true;
+  for (const TReadingBlock& Block : Page.Blocks) {
+    if (!First) Out += ',';
+    First = false;
+    Out += Block.Kind == TReadingBlockKind::Table ? "{\"kind\":\"table\"," : "{\"kind\":\"text\",";
+    if (Block.Margin) Out += "\"margin\":true,";
+    AppendBox(Out, Block.X0, Block.Y0, Block.X1, Block.Y1);
+    Out += ',';
+    if (Block.Kind == TReadingBlockKind::Table) {
+      Out += "\"rows\":[";
+      for (size_t R = 0; R < Block.Rows.size(); ++R) {
+        if (R) Out += ',';
+        Out += '[';
+        for (size_t C = 0; C < Block.Rows[R].size(); ++C) {
+          if (C) Out += ',';
+          AppendJSONString(Out, Block.Rows[R][C]);
+        }
+        Out += ']';
+      }
+      Out += "],";
+    }
+    AppendLines(Out, Block.Lines);
+    Out += '}';
+  }
+  Out += "]}";
+  return Out;
+}
+
+std::string MetadataJSON(const TPDFMetadata& Metadata) {
+  std::string Out = "{";
+  const std::pair<const char*, const std::string*> Items[] = {
+      {"title", &Metadata.Title},       {"author", &Metadata.Author},
+      {"subject", &Metadata.Subject},   {"keywords", &Metadata.Keywords},
+      {"creator", &Metadata.Creator},   {"producer", &Metadata.Producer},
+      {"creation_date", &Metadata.CreationDate}, {"mod_date", &Metadata.ModDate},
+  };
+  for (const auto& [Key, Value] : Items) {
+    if (Value->empty()) continue;
+    AppendKey(Out, Key);
+    AppendJSONString(Out, *Value);
+    Out += ',';
+  }
+  AppendKey(Out, "version");
+  AppendJSONString(Out, Metadata.Version);
+  Out += Metadata.Tagged ? ",\"tagged\":true}" : ",\"tagged\":false}";
+  return Out;
+}
+
+std::string TJSONDocument::Begin(std::string_view File) {
+  FFirst = true;
+  std::string Out = "{\"file\":";
+  AppendJSONString(Out, File);
+  Out += ",\"pages\":[";
+  return Out;
+}
+
+std::string TJSONDocument::Page(const TReadingPage& Page, std::string_view Label) {
+  std::string Out = FFirst ? "" : ",";
+  FFirst = false;
+  Out += PageJSON(Page, Label);
+  return Out;
+}
+
+std::string TJSONDocument::End(const TPDFMetadata& Metadata) { return "],\"metadata\":" + MetadataJSON(Metadata) + "}\n"; }
