@@ -133,6 +133,22 @@ void AppendJSONString(std::string& Out, std::string_view Text) {
   Out += '"';
 }
 
+std::string ValidUTF8(std::string_view Text) {
+  std::string Out;
+  Out.reserve(Text.size());
+  for (size_t I = 0; I < Text.size();) {
+    const size_t Length = UTF8Length(Text, I);
+    if (Length == 0) {
+      Out += "\xEF\xBF\xBD";
+      ++I;
+    } else {
+      Out.append(Text.substr(I, Length));
+      I += Length;
+    }
+  }
+  return Out;
+}
+
 void AppendJSONNumber(std::string& Out, double Value) {
   if (!std::isfinite(Value)) Value = 0;
   // Rounded to hundredths first, so that -0.001 is 0 and not -0.

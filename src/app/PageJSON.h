@@ -13,6 +13,9 @@
 // backslash and control characters escaped, and each byte that is no part
 // of a UTF-8 character as U+FFFD.
 void AppendJSONString(std::string& Out, std::string_view Text);
+// Text as AppendJSONString keeps it, unquoted and unescaped: each byte that
+// is no part of a UTF-8 character as U+FFFD.
+std::string ValidUTF8(std::string_view Text);
 // Appends a number with at most two decimals ("12.5", "0", "-3.25").
 void AppendJSONNumber(std::string& Out, double Value);
 
