@@ -161,3 +161,18 @@ def unknown_encryption_pdf(path):
         len(objects) + 1, file_id, file_id, xref)
     path.write_bytes(out)
     return path
+
+
+def raw_pdf(objects, trailer=b""):
+    """A PDF file of the given object bodies (object 1 is the catalog),
+    numbered from 1, with its cross-reference table; TRAILER goes into the
+    trailer dictionary."""
+    out, offsets = b"%PDF-1.4\n", []
+    for number, body in enumerate(objects, 1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n" % number + body + b"\nendobj\n"
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+    out += b"".join(b"%010d 00000 n \n" % offset for offset in offsets)
+    return out + b"trailer\n<< /Size %d /Root 1 0 R %s>>\nstartxref\n%d\n%%%%EOF\n" % (
+        len(objects) + 1, trailer, xref)

@@ -102,3 +102,36 @@ def test_many_calls_do_not_grow_memory(pdfs, tmp_path):
     grown = _rss_kib() - before
     # 1500 rounds are 9000 calls; a leak of even 1 KiB a call shows as 9 MiB.
     assert grown < 4096, f"RSS grew by {grown} KiB over 9000 calls"
+
+
+def test_documents_opened_and_closed_do_not_grow_memory(pdfs):
+    """close() frees the engine and the document; so does dropping a
+    document and its pages without it."""
+    columns = str(pdfs["columns"])
+    data = pdfs["sample"].read_bytes()
+
+    def round_of_documents():
+        with vorlith.open(columns) as doc:
+            for page in doc:
+                page.words()
+                page.to_dict()
+            doc.to_json()
+        doc = vorlith.open(data)
+        page = doc[1]
+        page.text("reflow")
+        doc.metadata
+        del doc, page  # unclosed: freed with its last page
+        try:
+            vorlith.open(ENCRYPTED / "rc4-40.pdf", password="bad")
+        except vorlith.PasswordError:
+            pass
+
+    for _ in range(50):
+        round_of_documents()
+    before = _rss_kib()
+    for _ in range(600):
+        round_of_documents()
+    grown = _rss_kib() - before
+    # A document that stayed would hold its file's objects and fonts: tens
+    # of KiB each, 600 of them many MiB.
+    assert grown < 4096, f"RSS grew by {grown} KiB over 600 rounds"
