@@ -15,6 +15,10 @@ def test_installed_module_imports_and_extracts(build_dir, tmp_path):
     assert len(installed) == 1, installed
     folder = installed[0].parent
     relative = folder.relative_to(prefix)
+    # The type stubs beside it, and as the stub-only package type checkers find.
+    stub = (SOURCE_DIR / "python" / "vorlith.pyi").read_bytes()
+    assert (folder / "vorlith.pyi").read_bytes() == stub
+    assert (folder / "vorlith-stubs" / "__init__.pyi").read_bytes() == stub
     # With the default prefix /usr/local this is a folder on Debian's sys.path.
     assert os.path.join("/usr/local", relative) in site.getsitepackages()
     env = dict(os.environ, PYTHONPATH=str(folder))
