@@ -1160,7 +1160,10 @@ TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, c
         for (auto& Row : Rows) {
           size_t Kept = 0;
           for (size_t C = 0; C < Row.size(); ++C)
-            if (Used[C]) Row[Kept++] = std::move(Row[C]);
+            if (Used[C]) {
+              if (Kept != C) Row[Kept] = std::move(Row[C]);
+              ++Kept;
+            }
           Row.resize(Kept);
         }
         Block.Rows = std::move(Rows);
