@@ -275,6 +275,14 @@ def test_words_and_dicts_are_the_json_of_the_document(files, name):
             assert page.text().split() == " ".join(word[4] for word in words).split()
 
 
+@pytest.mark.parametrize("name", ["sample", "columns", "unicode", "words"])
+def test_json_is_the_console_programs(console, files, name):
+    path = files[name]
+    with vorlith.open(path) as doc:
+        written = doc.to_json().encode("utf-8", "surrogateescape")
+    assert written == console.run("-q", "--format", "json", "--all-pages", "--every-page", path, "-").stdout
+
+
 def test_json_of_bytes_has_no_file_name(files):
     data = files["sample"].read_bytes()
     with vorlith.open(data) as doc, vorlith.open(files["sample"]) as named:
