@@ -823,7 +823,13 @@ std::string PageRepr(const TPage& Page) {
 }  // namespace
 
 PYBIND11_MODULE(vorlith, m) {
-  m.doc() = "Text of PDF files through the Vorlith PDF engine.";
+  m.doc() = R"(Text of PDF files through the Vorlith PDF engine.
+
+extract() and info() (and their _bytes forms) load a document, read it and
+free it in one call. open() keeps a document open: its pages are read when
+asked, with their text in each layout, their words with boxes (words()) and
+their reading-order layout as a dict (to_dict()); to_json() writes the
+document's JSON. Errors are PDFError and its subclasses.)";
   {
     int Major = 0, Minor = 0, Release = 0, Build = 0;
     GetFileVersion(Major, Minor, Release, Build);

@@ -38,6 +38,12 @@ TEST(PageJSON, StringsAreValidUTF8WithEscapes) {
     std::string Out;
     AppendJSONString(Out, C.In);
     EXPECT_EQ(Out, C.Expected) << C.What;
+    // ValidUTF8 puts U+FFFD for the same bytes (the Python module's strings).
+    const std::string Valid = ValidUTF8(C.In);
+    Out.clear();
+    AppendJSONString(Out, Valid);
+    EXPECT_EQ(Out, C.Expected) << C.What;
+    EXPECT_EQ(ValidUTF8(Valid), Valid) << C.What;
   }
 }
 
