@@ -138,6 +138,31 @@ void AppendJSONNumber(std::string& Out, double Value) {
   // Rounded to hundredths first, so that -0.001 is 0 and not -0.
   double Rounded = std::round(Value * 100) / 100;
   if (Rounded == 0) Rounded = 0;
+  if (std::fabs(Rounded) < 1e15) {
+    // The usual case, in whole hundredths: digits without a float printer.
+    long long Hundredths = std::llround(std::fabs(Value) * 100);
+    if (Hundredths == 0) {
+      Out += '0';
+      return;
+    }
+    if (Value < 0) Out += '-';
+    char Digits[24];
+    char* End = Digits + sizeof Digits;
+    char* At = End;
+    const long long Whole = Hundredths / 100, Cents = Hundredths % 100;
+    if (Cents) {
+      if (Cents % 10) *--At = static_cast<char>('0' + Cents % 10);
+      *--At = static_cast<char>('0' + Cents / 10);
+      *--At = '.';
+    }
+    long long W = Whole;
+    do {
+      *--At = static_cast<char>('0' + W % 10);
+      W /= 10;
+    } while (W);
+    Out.append(At, End);
+    return;
+  }
   char Buffer[64];
   auto [End, Error] = std::to_chars(Buffer, Buffer + sizeof Buffer, Rounded, std::chars_format::fixed, 2);
   if (Error != std::errc()) {
@@ -152,7 +177,18 @@ void AppendJSONNumber(std::string& Out, double Value) {
 }
 
 std::string PageJSON(const TReadingPage& Page, std::string_view Label) {
-  std::string Out = "{\"number\":" + std::to_string(Page.Number) + ",\"width\":";
+  std::string Out;
+  AppendPageJSON(Out, Page, Label);
+  return Out;
+}
+
+void AppendPageJSON(std::string& Out, const TReadingPage& Page, std::string_view Label) {
+  // About 150 bytes a word with its box, font and style.
+  size_t Words = 0;
+  for (const TReadingBlock& Block : Page.Blocks)
+    for (const TReadingLine& Line : Block.Lines) Words += Line.Words.size() + 1;
+  Out.reserve(Out.size() + 256 + 150 * Words);
+  Out += "{\"number\":" + std::to_string(Page.Number) + ",\"width\":";
   AppendJSONNumber(Out, Page.Width);
   Out += ",\"height\":";
   AppendJSONNumber(Out, Page.Height);
@@ -187,7 +223,6 @@ std::string PageJSON(const TReadingPage& Page, std::string_view Label) {
     Out += '}';
   }
   Out += "]}";
-  return Out;
 }
 
 std::string MetadataJSON(const TPDFMetadata& Metadata) {
@@ -221,7 +256,7 @@ std::string TJSONDocument::Begin(std::string_view File) {
 std::string TJSONDocument::Page(const TReadingPage& Page, std::string_view Label) {
   std::string Out = FFirst ? "" : ",";
   FFirst = false;
-  Out += PageJSON(Page, Label);
+  AppendPageJSON(Out, Page, Label);
   return Out;
 }
 

@@ -23,6 +23,7 @@ void AppendJSONNumber(std::string& Out, double Value);
 // "bbox", "rows": [[cell, ...], ...], "lines"}; a running head or foot has
 // "margin": true. Boxes are [x0, y0, x1, y1].
 std::string PageJSON(const TReadingPage& Page, std::string_view Label = {});
+void AppendPageJSON(std::string& Out, const TReadingPage& Page, std::string_view Label = {});
 
 // The metadata as a JSON object: the items the document has ("title",
 // "author", "subject", "keywords", "creator", "producer", "creation_date",
