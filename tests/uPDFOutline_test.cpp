@@ -177,6 +177,26 @@ TEST(Outline, ItemsPastTheDepthLimitAreLeftOut) {
   EXPECT_EQ(Items.back().Title, "L64");
 }
 
+TEST(Outline, TreesPastTheDepthLimitAreNotRead) {
+  // A chain of 71 nodes (objects 200 to 270), each the only kid of the one
+  // before, with Leaf in the deepest and Shallow in the third.
+  const auto Chain = [](const std::string& Shallow, const std::string& Leaf) {
+    TObjects Objects;
+    for (int I = 0; I < 70; ++I)
+      Objects.emplace_back(200 + I, "<< /Kids [" + std::to_string(201 + I) + " 0 R] " + (I == 2 ? Shallow : "") + " >>");
+    Objects.emplace_back(270, "<< " + Leaf + " >>");
+    return Objects;
+  };
+  const TObjects Names = Chain("/Names [(near) [102 0 R /Fit]]", "/Names [(far) [101 0 R /Fit]]");
+  const std::vector<TPDFOutlineItem> Expected = {{1, "Near", 2}, {1, "Far", 0}};
+  EXPECT_EQ(OutlineOf(Document("/Outlines 10 0 R /Names << /Dests 200 0 R >>",
+                               Plus(Siblings({{"(Near)", "/Dest (near)"}, {"(Far)", "/Dest (far)"}}), Names))),
+            Expected);
+  EXPECT_EQ(LabelsOf(Document("/PageLabels 200 0 R", Chain("", "/Nums [0 << /S /D >>]"))), std::vector<std::string>());
+  EXPECT_EQ(LabelsOf(Document("/PageLabels 200 0 R", Chain("/Nums [0 << /S /r >>]", "/Nums [0 << /S /D >>]"))),
+            (std::vector<std::string>{"i", "ii", "iii", "iv"}));
+}
+
 TEST(Outline, APageTreeWithALoopNumbersEachPageOnce) {
   // The node 3 lists the root among its kids, after its page: each page is
   // numbered once, as page lookups number it.
