@@ -260,4 +260,20 @@ std::string TJSONDocument::Page(const TReadingPage& Page, std::string_view Label
   return Out;
 }
 
-std::string TJSONDocument::End(const TPDFMetadata& Metadata) { return "],\"metadata\":" + MetadataJSON(Metadata) + "}\n"; }
+std::string OutlineJSON(const std::vector<TPDFOutlineItem>& Outline) {
+  std::string Out = "[";
+  for (const TPDFOutlineItem& Item : Outline) {
+    if (Out.size() > 1) Out += ',';
+    Out += "{\"level\":" + std::to_string(Item.Level) + ",\"title\":";
+    AppendJSONString(Out, Item.Title);
+    Out += ",\"page\":" + std::to_string(Item.Page) + "}";
+  }
+  Out += ']';
+  return Out;
+}
+
+std::string TJSONDocument::End(const TPDFMetadata& Metadata, const std::vector<TPDFOutlineItem>& Outline) {
+  std::string Out = "]";
+  if (!Outline.empty()) Out += ",\"outline\":" + OutlineJSON(Outline);
+  return Out + ",\"metadata\":" + MetadataJSON(Metadata) + "}\n";
+}
