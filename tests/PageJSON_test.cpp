@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -235,6 +236,20 @@ TEST(PageJSON, APageReadThroughTheEngine) {
       EXPECT_GT(Across1, Base) << E.Text;
     }
   }
+  // The positioned layout's records start where the upright page's blocks
+  // do: its X is their first word's left edge, its Y (from the bottom) their
+  // bottom edge.
+  const TPageResult Data = ReadPage(Engine, 1, std::nullopt, TTextType::Reading, true);
+  const std::string Records = ReadPage(Engine, 1, std::nullopt, TTextType::Positioned).Text;
+  size_t Matched = 0;
+  for (size_t At = 0; (At = Records.find("@X=", At)) != std::string::npos; ++At) {
+    double X = 0, Y = 0;
+    ASSERT_EQ(std::sscanf(Records.c_str() + At, "@X=%lf,Y=%lf@", &X, &Y), 2) << Records;
+    for (const auto& B : Data.Layout->Blocks)
+      for (const auto& L : B.Lines)
+        if (std::fabs(L.Words.front().X0 - X) < 0.01 && std::fabs(L.Words.front().Y1 - (792 - Y)) < 0.01) ++Matched;
+  }
+  EXPECT_EQ(Matched, 2u) << Records;  // the lines "Title" and "Body text" ("text" is a record within the line)
 }
 
 }  // namespace

@@ -1095,6 +1095,11 @@ TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, c
     }
   };
 
+  struct {
+    bool Known = false;
+    std::string Name, Font;
+    bool Bold = false, Italic = false;
+  } Style;
   for (const TDirectionRead& Direction : ReadDirections(Words)) {
     const std::vector<TItem>& Items = Direction.Reader.Items();
     const double A = static_cast<double>(Direction.Degrees) * M_PI / 180;
@@ -1123,9 +1128,18 @@ TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, c
           TReadingWord Out;
           Out.Text = WordText(Items, Word);
           const auto& First = Words[Items[Word.front()].Source];
-          Out.Font = BaseFontName(First.FontName);
+          // Words of one font mostly follow each other: its name and style
+          // are worked out once per run of them.
+          if (!Style.Known || First.FontName != Style.Name) {
+            Style.Known = true;
+            Style.Name = First.FontName;
+            Style.Font = BaseFontName(First.FontName);
+            FontStyle(Style.Font, Style.Bold, Style.Italic);
+          }
+          Out.Font = Style.Font;
+          Out.Bold = Style.Bold;
+          Out.Italic = Style.Italic;
           Out.Size = First.Size;
-          FontStyle(Out.Font, Out.Bold, Out.Italic);
           TBox WordBox;
           for (uint32_t I : Word) {
             const auto& Source = Words[Items[I].Source];

@@ -409,7 +409,7 @@ TRunResult TMainLogic::ExtractRun() {
     if (Plain) Items.Terminator.assign(PageBreaks ? 1 : 0, '\f');
     // JSON goes out page by page, also to standard output.
     TJSONDocument Json;
-    const std::vector<std::string> Labels;
+    const std::vector<std::string> Labels = Structured ? FEngine.PageLabels() : std::vector<std::string>{};
     if (Format == TOutputFormat::Json) {
       Items.Terminator.clear();
       Items.Stream = true;
@@ -461,7 +461,7 @@ TRunResult TMainLogic::ExtractRun() {
       ShowProgress(P);
       if (StopRequested) break;
     }
-    if (Format == TOutputFormat::Json) Items.Add(Json.End(FEngine.Metadata()));
+    if (Format == TOutputFormat::Json) Items.Add(Json.End(FEngine.Metadata(), FEngine.Outline()));
     if (!StopRequested || WriteWhenStopped) Items.Commit();
     if (NoText.size() == 1) AddLog(FormatText(MessageTable::PageWithoutText, PageList(NoText).c_str()));
     if (NoText.size() > 1) AddLog(FormatText(MessageTable::PagesWithoutText, PageList(NoText).c_str()));
