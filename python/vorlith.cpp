@@ -394,7 +394,13 @@ to_dict() give is read once, on first need, and kept with the page object.)";
 
 constexpr const char* MetadataDoc = R"(The document's metadata as a dict: "title", "author", "subject", "keywords",
 "creator", "producer", "creation_date" and "mod_date" (ISO 8601) for those
-the document has, "version" ("1.7") and "tagged" (bool).)";
+the document has, "version" ("1.7") and "tagged" (bool); "page_labels" (a
+str per page) when the document labels its pages.)";
+
+constexpr const char* OutlineDoc = R"(The document's outline (its bookmarks) in document order, as tuples (level,
+title, page): level 1 for the items at the top, 2 for their children and so
+on; page the 1-based number of the page the item goes to, None when it goes
+to no page of the document.)";
 
 constexpr const char* TextDoc = R"(The page's text in LAYOUT ("content", "reflow", "positioned" or "reading"):
 the same str as extract() gives for this page and layout (lines end in
@@ -418,8 +424,9 @@ U+FFFD in place of each bad byte, as in the JSON.)";
 
 constexpr const char* ToJSONDoc = R"(The document in the reading-order layout as JSON text, exactly as
 `textextractor --format json` writes it: {"file": the file name ("" for
-bytes), "pages": [each page as to_dict() gives it], "metadata": {...}}, and
-a line feed.)";
+bytes), "pages": [each page as to_dict() gives it], "outline": [{"level",
+"title", "page"}, ...] (when the document has one; page 0 for none),
+"metadata": {...}}, and a line feed.)";
 
 // ---------------------------------------------------------------- documents
 
@@ -517,6 +524,13 @@ class TDocument {
       return std::move(*Read.Layout);
     });
   }
+  // The label of page Number ("" for none), from the page labels read at
+  // the first need. Under a TUse; the GIL may be released.
+  std::string PageLabel(TUse& Use, int32_t Number) {
+    if (!FLabels) FLabels = Guarded([&] { return Use.Engine().PageLabels(); });
+    const size_t Index = static_cast<size_t>(Number) - 1;
+    return Index < FLabels->size() ? (*FLabels)[Index] : std::string();
+  }
   std::string ReadText(TUse& Use, int32_t Number, TTextType Type) {
     return Guarded([&] {
       TPDFEngine& Engine = Use.Engine();
@@ -546,6 +560,9 @@ class TDocument {
   std::atomic<bool> FBusy{false};
   int32_t FPageCount = 0;
   std::string FLabel, FName;
+  // The page labels (index 0: page 1; empty when the document has none),
+  // once read; changed only under a TUse.
+  std::optional<std::vector<std::string>> FLabels;
 };
 
 // A page of a document: nothing is read until asked, and its reading-order
@@ -557,6 +574,7 @@ struct TPage {
   int32_t Number = 0;  // 1-based
   std::optional<std::pair<double, double>> Size;
   std::optional<TReadingPage> Layout;
+  std::string Label;  // read with Layout
 
   const TReadingPage& ReadingLayout() {
     Document->CheckOpen();
@@ -566,6 +584,7 @@ struct TPage {
       {
         py::gil_scoped_release Release;
         Read = Document->ReadLayout(Use, Number);
+        Label = Document->PageLabel(Use, Number);
       }
       Layout = std::move(Read);
     }
@@ -787,9 +806,11 @@ int32_t PageOfIndex(const TDocument& Document, const py::handle& Index) {
 py::dict MetadataDict(TDocument& Document) {
   TDocument::TUse Use(Document);
   TPDFMetadata Metadata;
+  std::vector<std::string> Labels;
   {
     py::gil_scoped_release Release;
     Metadata = Guarded([&] { return Use.Engine().Metadata(); });
+    Labels = Guarded([&] { return Use.Engine().PageLabels(); });
   }
   py::dict Out;
   const std::pair<const char*, const std::string*> Items[] = {
@@ -802,6 +823,25 @@ py::dict MetadataDict(TDocument& Document) {
     if (!Value->empty()) Out[Key] = Owned(NewText(*Value));
   Out["version"] = Owned(NewText(Metadata.Version));
   Out["tagged"] = Metadata.Tagged;
+  if (!Labels.empty()) {
+    py::list List;
+    for (const std::string& Label : Labels) List.append(Owned(NewText(Label)));
+    Out["page_labels"] = List;
+  }
+  return Out;
+}
+
+py::list OutlineList(TDocument& Document) {
+  TDocument::TUse Use(Document);
+  std::vector<TPDFOutlineItem> Items;
+  {
+    py::gil_scoped_release Release;
+    Items = Guarded([&] { return Use.Engine().Outline(); });
+  }
+  py::list Out;
+  for (const TPDFOutlineItem& Item : Items)
+    Out.append(py::make_tuple(Item.Level, Owned(NewText(Item.Title)),
+                              Item.Page > 0 ? py::object(py::int_(Item.Page)) : py::object(py::none())));
   return Out;
 }
 
@@ -811,8 +851,8 @@ std::string DocumentJSON(TDocument& Document) {
   py::gil_scoped_release Release;
   TJSONDocument Writer;
   std::string Out = Writer.Begin(Document.Name());
-  for (int32_t P = 1; P <= Count; ++P) Out += Writer.Page(Document.ReadLayout(Use, P));
-  Out += Writer.End(Guarded([&] { return Use.Engine().Metadata(); }));
+  for (int32_t P = 1; P <= Count; ++P) Out += Writer.Page(Document.ReadLayout(Use, P), Document.PageLabel(Use, P));
+  Out += Writer.End(Guarded([&] { return Use.Engine().Metadata(); }), Guarded([&] { return Use.Engine().Outline(); }));
   return Out;
 }
 
@@ -929,6 +969,7 @@ document's JSON. Errors are PDFError and its subclasses.)";
            "thread's call is inside the document.")
       .def_property_readonly("closed", &TDocument::Closed, "Whether close() was called.")
       .def_property_readonly("metadata", &MetadataDict, MetadataDoc)
+      .def_property_readonly("outline", &OutlineList, OutlineDoc)
       .def("to_json", [](TDocument& D) { return Text(DocumentJSON(D)); }, ToJSONDoc)
       .def("__repr__", [](const TDocument& D) {
         return Text("<vorlith.Document \"" + D.Label() + "\"" + (D.Closed() ? ", closed>" : ">"));
@@ -970,7 +1011,13 @@ document's JSON. Errors are PDFError and its subclasses.)";
           },
           TextDoc, py::arg("layout") = "reading")
       .def("words", [](TPage& P) { return WordList(P.ReadingLayout()); }, WordsDoc)
-      .def("to_dict", [](TPage& P) { return PageDict(P.ReadingLayout(), std::string()); }, ToDictDoc)
+      .def(
+          "to_dict",
+          [](TPage& P) {
+            const TReadingPage& Layout = P.ReadingLayout();
+            return PageDict(Layout, P.Label);
+          },
+          ToDictDoc)
       .def("__repr__", [](const TPage& P) { return Text(PageRepr(P)); });
 
   PageIterator.def("__iter__", [](py::object Self) { return Self; }, "The iterator itself.")

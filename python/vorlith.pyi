@@ -88,6 +88,7 @@ class _Metadata(TypedDict, total=False):
     mod_date: str
     version: str
     tagged: bool
+    page_labels: list[str]
 
 # (x0, y0, x1, y1, text, block, line, word)
 Word = tuple[float, float, float, float, str, int, int, int]
@@ -117,6 +118,9 @@ class Document:
     @property
     def metadata(self) -> _Metadata:
         """The document's metadata."""
+    @property
+    def outline(self) -> list[tuple[int, str, int | None]]:
+        """The outline as (level, title, page) tuples; page None for no page of the document."""
     def to_json(self) -> str:
         """The document in the reading-order layout as JSON text."""
 

@@ -20,13 +20,14 @@ def _stream(body, entries=b""):
     return b"<< /Length %d %s>>\nstream\n" % (len(body), entries) + body + b"\nendstream"
 
 
-def _three_pages(second, more=()):
+def _three_pages(second, more=(), catalog=b""):
     """Three pages of text, "first page", SECOND (the content of page 2) and
-    "third page"; MORE are objects from 10 on, for page 2's form /X."""
+    "third page"; MORE are objects from 10 on (page 2's form /X is 10), and
+    CATALOG more entries of the catalog."""
     page = (b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents %d 0 R"
             b" /Resources << /Font << /F1 6 0 R >> /XObject << /X 10 0 R >> >> >>")
     objects = [
-        b"<< /Type /Catalog /Pages 2 0 R >>",
+        b"<< /Type /Catalog /Pages 2 0 R %s>>" % catalog,
         b"<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 >>",
         page % 7, page % 8, page % 9,
         b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
@@ -60,6 +61,20 @@ def _broken_middle_pdf():
                         [_stream(b"x\x9c no zlib", b"/Subtype /Form /Filter /FlateDecode ")])
 
 
+def _outlined_pdf():
+    """Pages labelled i, ii and A-1, with an outline of a chapter (a UTF-16
+    title) and its section, and an item that goes to a web page."""
+    outline = [
+        b"<< /Type /Outlines /First 11 0 R /Last 13 0 R /Count 3 >>",
+        b"<< /Title <FEFF00430061006600E9> /Parent 10 0 R /Next 13 0 R /First 12 0 R /Last 12 0 R /Count 1"
+        b" /Dest [3 0 R /XYZ 0 792 0] >>",
+        b"<< /Title (Section \\(1.1\\)) /Parent 11 0 R /Dest [5 0 R /Fit] >>",
+        b"<< /Title (Web) /Parent 10 0 R /Prev 11 0 R /A << /S /URI /URI (http://example.invalid/) >> >>",
+    ]
+    return _three_pages(_stream(b"BT /F1 12 Tf 72 700 Td (second page) Tj ET"), outline,
+                        b"/Outlines 10 0 R /PageLabels << /Nums [0 << /S /r >> 2 << /S /D /P (A-) >>] >> ")
+
+
 # Drawn by _write_words: (text, font, size, x, y) on each page, the page
 # turned by ROTATIONS[page].
 WORDS = [("Alpha", "Helvetica", 12, 100, 500), ("Beta", "Times-Bold", 20, 250, 300),
@@ -90,7 +105,7 @@ def files(pdfs, tmp_path_factory):
     out = dict(pdfs)
     out["words"] = folder / "words.pdf"
     _write_words(out["words"])
-    for name, write in (("slow", _slow_middle_pdf), ("broken", _broken_middle_pdf)):
+    for name, write in (("slow", _slow_middle_pdf), ("broken", _broken_middle_pdf), ("outlined", _outlined_pdf)):
         out[name] = folder / f"{name}.pdf"
         out[name].write_bytes(write())
     return out
@@ -249,14 +264,19 @@ def test_word_boxes_are_where_reportlab_drew_them(files):
                 assert found[text] == pytest.approx(expected, abs=0.5), (rotation, text)
 
 
-@pytest.mark.parametrize("name", ["sample", "columns", "unicode", "words", "long"])
+@pytest.mark.parametrize("name", ["sample", "columns", "unicode", "words", "long", "outlined"])
 def test_words_and_dicts_are_the_json_of_the_document(files, name):
     path = files[name]
     with vorlith.open(path) as doc:
         document = json.loads(doc.to_json())
         assert doc.to_json().endswith("}\n")
         assert document["file"] == str(path)
-        assert document["metadata"] == doc.metadata
+        metadata = doc.metadata
+        assert document["metadata"] == {k: v for k, v in metadata.items() if k != "page_labels"}
+        assert [page.get("label") for page in document["pages"]] == \
+            metadata.get("page_labels", [None] * len(doc))
+        assert document.get("outline", []) == [{"level": level, "title": title, "page": page or 0}
+                                               for level, title, page in doc.outline]
         assert len(document["pages"]) == len(doc)
         for page, expected in zip(doc, document["pages"]):
             layout = page.to_dict()
@@ -275,7 +295,7 @@ def test_words_and_dicts_are_the_json_of_the_document(files, name):
             assert page.text().split() == " ".join(word[4] for word in words).split()
 
 
-@pytest.mark.parametrize("name", ["sample", "columns", "unicode", "words"])
+@pytest.mark.parametrize("name", ["sample", "columns", "unicode", "words", "outlined"])
 def test_json_is_the_console_programs(console, files, name):
     path = files[name]
     with vorlith.open(path) as doc:
@@ -289,6 +309,16 @@ def test_json_of_bytes_has_no_file_name(files):
         from_bytes, from_file = json.loads(doc.to_json()), json.loads(named.to_json())
     assert from_bytes["file"] == ""
     assert from_bytes["pages"] == from_file["pages"]
+
+
+def test_outline_and_page_labels(files):
+    with vorlith.open(files["outlined"]) as doc:
+        assert doc.outline == [(1, "Caf\u00e9", 1), (2, "Section (1.1)", 3), (1, "Web", None)]
+        assert doc.metadata["page_labels"] == ["i", "ii", "A-1"]
+        assert [page.to_dict()["label"] for page in doc] == ["i", "ii", "A-1"]
+    with vorlith.open(files["sample"]) as doc:
+        assert doc.outline == [] and "page_labels" not in doc.metadata
+        assert "label" not in doc[0].to_dict()
 
 
 def test_metadata_holds_what_the_document_has(files):
