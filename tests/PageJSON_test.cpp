@@ -105,6 +105,34 @@ TEST(ReadingOrderPage, BoxesOnThePageAsSeen) {
   }
 }
 
+// A font that states no ascent and descent gives boxes without height: the
+// word's box stands on its FontBBox about the baseline when the font has
+// one, else on the usual height; upright and turned alike.
+TEST(ReadingOrderPage, BoxesOfWordsWithoutHeight) {
+  TWord Flat = Word(100, 700, "Flat");
+  Flat.P0.Y = Flat.P1.Y = Flat.P2.Y = Flat.P3.Y = 700;
+  TWord Boxed = Flat;
+  Boxed.BoxTop = 0.9;
+  Boxed.BoxBottom = -0.3;
+  struct Case {
+    const char* What;
+    TWord W;
+    int Rotation;
+    double Y0, Y1;  // across the line, on the page as seen
+  } Cases[] = {
+      {"the usual height", Flat, 0, 792 - 700 - 7.5, 792 - 700 + 2},
+      {"the FontBBox", Boxed, 0, 792 - 700 - 9, 792 - 700 + 3},
+      {"the FontBBox, page turned", Boxed, 90, 700 - 3, 700 + 9},
+  };
+  for (const auto& C : Cases) {
+    const TReadingPage Page = ReadingOrderPage({C.W}, {0, 0, 612, 792, C.Rotation});
+    const TReadingWord& W = Page.Blocks.at(0).Lines.at(0).Words.at(0);
+    EXPECT_NEAR(C.Rotation ? W.X0 : W.Y0, C.Y0, 1e-9) << C.What;
+    EXPECT_NEAR(C.Rotation ? W.X1 : W.Y1, C.Y1, 1e-9) << C.What;
+    EXPECT_NEAR(C.Rotation ? W.Y0 : W.X0, 100, 1e-9) << C.What;
+  }
+}
+
 TEST(ReadingOrderPage, WordsLinesParagraphsTablesAndStyles) {
   // Pieces without a gap make one word; the text is the layout's text.
   std::vector<TWord> Words{Word(50, 700, "Hel", 10, "ABCDEF+Helvetica-Bold"), Word(65, 700, "lo"),

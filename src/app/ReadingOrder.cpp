@@ -19,6 +19,7 @@ struct TItem {
   double Size;
   const std::string* Text;
   uint32_t Source;  // the word it was made from
+  bool Flat = false;  // its box had no height: the usual one stands in
   double CenterY() const { return (Y0 + Y1) / 2; }
 };
 
@@ -966,6 +967,7 @@ std::vector<TDirectionRead> ReadDirections(const std::vector<TPDFTextFunnel::TWo
     if (Item.Y1 - Item.Y0 < 0.3 * Item.Size) {
       Item.Y0 -= 0.2 * Item.Size;
       Item.Y1 = Item.Y0 + 0.95 * Item.Size;
+      Item.Flat = true;
     }
     Directions[Degrees].push_back(Item);
   }
@@ -1103,6 +1105,7 @@ TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, c
   for (const TDirectionRead& Direction : ReadDirections(Words)) {
     const std::vector<TItem>& Items = Direction.Reader.Items();
     const double A = static_cast<double>(Direction.Degrees) * M_PI / 180;
+    const double CosA = std::cos(A), SinA = std::sin(A);
     double DX0, DY0, DX1, DY1;
     Seen(0, 0, DX0, DY0);
     Seen(std::cos(A), std::sin(A), DX1, DY1);
@@ -1111,6 +1114,7 @@ TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, c
     for (const auto& B : Direction.Reader.Blocks()) {
       TReadingBlock Block;
       Block.Margin = B.Margin;
+      Block.Lines.reserve(B.Lines.size());
       TBox BlockBox;
       // A table's rows: each line's words by the column their middle falls
       // in; a block of the table region is a table when it has rows over
@@ -1123,7 +1127,8 @@ TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, c
         Line.DirX = DirX;
         Line.DirY = DirY;
         TBox LineBox;
-        std::vector<std::string> Cells(B.Columns.size() + 1);
+        std::vector<std::string> Cells(B.Columns.empty() ? 0 : B.Columns.size() + 1);
+        Line.Words.reserve(L.Words.size());
         for (const auto& Word : L.Words) {
           TReadingWord Out;
           Out.Text = WordText(Items, Word);
@@ -1142,10 +1147,28 @@ TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, c
           Out.Size = First.Size;
           TBox WordBox;
           for (uint32_t I : Word) {
-            const auto& Source = Words[Items[I].Source];
-            for (const auto* P : {&Source.P0, &Source.P1, &Source.P2, &Source.P3}) {
+            const TItem& Item = Items[I];
+            const auto& Source = Words[Item.Source];
+            if (!Item.Flat) {
+              for (const auto* P : {&Source.P0, &Source.P1, &Source.P2, &Source.P3}) {
+                double SX, SY;
+                Seen(P->X, P->Y, SX, SY);
+                WordBox.Add(SX, SY);
+              }
+              continue;
+            }
+            // A box without height: the font's FontBBox about the baseline
+            // when it has one, else the usual height the layout gave it;
+            // in the direction's frame, turned back onto the page.
+            double Y0 = Item.Y0, Y1 = Item.Y1;
+            if (Source.BoxTop > Source.BoxBottom) {
+              const double Base = Item.Y0 + 0.2 * Item.Size;
+              Y0 = Base + Source.BoxBottom * Item.Size;
+              Y1 = Base + Source.BoxTop * Item.Size;
+            }
+            for (const auto& [FX, FY] : {std::pair{Item.X0, Y0}, {Item.X1, Y0}, {Item.X1, Y1}, {Item.X0, Y1}}) {
               double SX, SY;
-              Seen(P->X, P->Y, SX, SY);
+              Seen(FX * CosA - FY * SinA, FX * SinA + FY * CosA, SX, SY);
               WordBox.Add(SX, SY);
             }
           }
