@@ -1063,15 +1063,19 @@ void FontStyle(std::string_view FontName, bool& Bold, bool& Italic) {
   Bold = Has("bold") || Has("black") || Has("heavy") || Has("demi") || Has("-medi") || Has("semibold");
   Italic = Has("italic") || Has("oblique") || Has("ital") || Has("slant") || Has("kursiv");
   // The TeX fonts say it in their short names: cmbx10 (bold extended),
-  // cmb10, cmti10 (text italic), cmsl10 (slanted), cmbxti10; the math
-  // italic cmmi is the letters of formulas, not emphasis.
+  // cmb10, cmti10 (text italic), cmsl10 (slanted), cmbxti10, and the same
+  // after ss (sans serif: cmssbx10, cmssi10) or tt (typewriter: cmsltt10);
+  // the math italic cmmi is the letters of formulas, not emphasis.
   std::string_view Short = Name;
   if (Short.substr(0, 2) == "cm" || Short.substr(0, 2) == "ec" || Short.substr(0, 2) == "tc") {
     Short.remove_prefix(2);
+    if (Short.substr(0, 2) == "ss" || Short.substr(0, 2) == "tt") Short.remove_prefix(2);
     if (Short.substr(0, 2) == "bx" || (Short.size() > 1 && Short[0] == 'b' && std::isdigit(static_cast<unsigned char>(Short[1]))))
       Bold = true;
     if (Short.substr(0, 2) == "bx") Short.remove_prefix(2);
-    if (Short.substr(0, 2) == "ti" || Short.substr(0, 2) == "sl" || Short.substr(0, 2) == "it") Italic = true;
+    if (Short.substr(0, 2) == "ti" || Short.substr(0, 2) == "sl" || Short.substr(0, 2) == "it" ||
+        (Short.size() > 1 && Short[0] == 'i' && std::isdigit(static_cast<unsigned char>(Short[1]))))
+      Italic = true;
   }
 }
 
@@ -1158,8 +1162,12 @@ TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, c
         // Columns no row uses are left out.
         for (auto& Row : Rows) {
           size_t Kept = 0;
-          for (size_t C = 0; C < Row.size(); ++C)
-            if (Used[C]) Row[Kept++] = std::move(Row[C]);
+          for (size_t C = 0; C < Row.size(); ++C) {
+            if (!Used[C]) continue;
+            // Not moved onto itself, which would empty it.
+            if (Kept != C) Row[Kept] = std::move(Row[C]);
+            ++Kept;
+          }
           Row.resize(Kept);
         }
         Block.Rows = std::move(Rows);
