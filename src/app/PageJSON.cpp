@@ -4,11 +4,6 @@
 #include <charconv>
 #include <cmath>
 
-namespace {
-
-// The length of the UTF-8 character at Text[At], or 0 when the bytes there
-// are no character (a stray continuation byte, an overlong or cut form, a
-// surrogate, a code point past U+10FFFF).
 size_t UTF8Length(std::string_view Text, size_t At) {
   const auto Byte = [&](size_t I) { return static_cast<unsigned char>(Text[I]); };
   const unsigned char C = Byte(At);
@@ -36,6 +31,8 @@ size_t UTF8Length(std::string_view Text, size_t At) {
     return 0;
   return Length;
 }
+
+namespace {
 
 void AppendBox(std::string& Out, double X0, double Y0, double X1, double Y1) {
   Out += "\"bbox\":[";

@@ -9,6 +9,11 @@
 #include "ReadingOrder.h"
 #include "uPDFMetadata.h"
 
+// The length of the UTF-8 character at Text[At] (At < Text.size()), or 0
+// when the bytes there are no character (a stray continuation byte, an
+// overlong or cut form, a surrogate, a code point past U+10FFFF).
+size_t UTF8Length(std::string_view Text, size_t At);
+
 // Appends Text as a quoted JSON string: UTF-8 as it is, the quote, the
 // backslash and control characters escaped, and each byte that is no part
 // of a UTF-8 character as U+FFFD.
