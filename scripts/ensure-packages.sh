@@ -53,6 +53,8 @@ BUILD_PACKAGES+=(libssl-dev libidn-dev)
 # scheduler, and reportlab, which writes fixture files at test time.
 PYTHON_PACKAGES=(pybind11-dev python3-dev)
 TEST_PACKAGES+=("${PYTHON_PACKAGES[@]}" python3-pytest python3-dask python3-distributed python3-reportlab)
+# The JSON format's schema check.
+TEST_PACKAGES+=(python3-jsonschema)
 # The quality scripts in tests/quality: the two reference programs, and the
 # Levenshtein ratio of tests/quality/geotopo_ratio.py.
 QUALITY_PACKAGES=(poppler-utils mupdf-tools python3-levenshtein)

@@ -632,6 +632,27 @@ TEST_F(Console, PlainFormat) {
   EXPECT_EQ(Out, "Page 1\r\n");
 }
 
+// The JSON format: one document of the reading layout's words in UTF-8
+// whatever the encoding, no header or footer, streamed to standard output;
+// the batch form and the window's default name give .json.
+TEST_F(Console, JsonFormat) {
+  std::string Out, Err;
+  ASSERT_EQ(Run("-q --format json --encoding CP1252 --header H --footer F -f 2 -l 3 doc.pdf -", Out, Err), 0) << Err;
+  EXPECT_EQ(Out.rfind("{\"file\":\"doc.pdf\",\"pages\":[{\"number\":2,\"width\":612,\"height\":792,\"rotation\":0,", 0),
+            0u)
+      << Out;
+  EXPECT_NE(Out.find("{\"text\":\"Page\","), std::string::npos);
+  EXPECT_NE(Out.find("{\"number\":3,"), std::string::npos);
+  EXPECT_EQ(Out.find("\"H\""), std::string::npos);
+  EXPECT_EQ(Out.substr(Out.size() - 2), "}\n");
+  EXPECT_NE(Out.find("],\"metadata\":{"), std::string::npos);
+  ASSERT_EQ(Run("-q --format json doc.pdf", Out, Err), 0);
+  EXPECT_TRUE(fs::exists(Dir / "doc.json"));
+  ASSERT_EQ(Run("-q --format json -o out doc.pdf", Out, Err), 0) << Err;
+  EXPECT_TRUE(fs::exists(Dir / "out" / "doc.json"));
+  EXPECT_EQ(Read(Dir / "out" / "doc.json"), Read(Dir / "doc.json"));
+}
+
 // A range that selects no page writes the empty output and says why.
 TEST_F(Console, RangeThatSelectsNoPage) {
   std::string Out, Err;
@@ -913,7 +934,7 @@ TEST_F(Batch, AWorkerThatCrashesTakesOnlyItsFile) {
 TEST_F(Console, OneDocumentOnSeveralWorkersGivesTheOutputOfOne) {
   WriteLongDocument(Dir / "long.pdf", 23);
   for (const char* Options : {"--layout content", "--layout reflow", "--layout reading", "--layout positioned",
-                              "--page-text 3", "--format plain", "--odd -f 2 -l 20"}) {
+                              "--page-text 3", "--format plain", "--format json", "--odd -f 2 -l 20"}) {
     std::string One, Many, Err;
     ASSERT_EQ(Run(std::string("-q ") + Options + " long.pdf -", One, Err), 0) << Options << ": " << Err;
     ASSERT_EQ(Run(std::string("-q -j 3 ") + Options + " long.pdf -", Many, Err), 0) << Options << ": " << Err;

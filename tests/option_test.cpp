@@ -20,10 +20,11 @@ TEST(TSettings, DefaultsOnFirstStart) {
   EXPECT_EQ(S.Repair, 1);
   EXPECT_EQ(S.OCR, TPDFOCRMode::Auto);
   EXPECT_EQ(S.OCRLanguages, "");
+  EXPECT_EQ(S.Format, TOutputFormat::Text);
   EXPECT_FALSE(Store.Values.has_value());  // loading writes nothing
 }
 
-TEST(TSettings, SaveWritesAllTenAndLoadReadsThem) {
+TEST(TSettings, SaveWritesAllElevenAndLoadReadsThem) {
   TMemorySettingsStore Store;
   TSettings S(Store);
   S.Range = TPageRange::FromTo;
@@ -36,8 +37,10 @@ TEST(TSettings, SaveWritesAllTenAndLoadReadsThem) {
   S.Repair = 0;
   S.OCR = TPDFOCRMode::Always;
   S.OCRLanguages = "chi_sim";
+  S.Format = TOutputFormat::Json;
   ASSERT_TRUE(S.Save());
-  EXPECT_EQ(Store.Values->size(), 10u);
+  EXPECT_EQ(Store.Values->size(), 11u);
+  EXPECT_EQ(Store.Values->at("Format"), "json");
   EXPECT_EQ(Store.Values->at("Repair"), "0");
   EXPECT_EQ(Store.Values->at("OCR"), "2");
   TSettings Again(Store);
@@ -51,13 +54,14 @@ TEST(TSettings, SaveWritesAllTenAndLoadReadsThem) {
   EXPECT_EQ(Again.Repair, 0);
   EXPECT_EQ(Again.OCR, TPDFOCRMode::Always);
   EXPECT_EQ(Again.OCRLanguages, "chi_sim");
+  EXPECT_EQ(Again.Format, TOutputFormat::Json);
 }
 
 TEST(TSettings, MissingAndMalformedValuesGiveDefaults) {
   TMemorySettingsStore Store;
   Store.Values = std::map<std::string, std::string>{
       {"Range", "abc"}, {"Page", "2"}, {"To", "99999999999"}, {"TextType", "263"}, {"Header", "h"}, {"Repair", "yes"},
-      {"OCR", "3"}};
+      {"OCR", "3"}, {"Format", "JSON"}};
   TSettings S(Store);
   EXPECT_EQ(S.Range, TPageRange::All);
   EXPECT_EQ(S.Page, TPageChoice::Odd);
@@ -68,7 +72,8 @@ TEST(TSettings, MissingAndMalformedValuesGiveDefaults) {
   EXPECT_EQ(S.Footer, " = Page &p =");
   EXPECT_EQ(S.Repair, 1);
   EXPECT_EQ(S.OCR, TPDFOCRMode::Auto);  // out of range, with a warning
-  EXPECT_EQ(S.Warnings.size(), 1u);
+  EXPECT_EQ(S.Format, TOutputFormat::Text);  // names are exact, with a warning
+  EXPECT_EQ(S.Warnings.size(), 2u);
 }
 
 TEST(TSettings, ResetRangeIsNotSaved) {

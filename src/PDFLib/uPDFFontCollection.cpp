@@ -79,7 +79,7 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
   TPDFGlyphWidths Widths;
   Widths.fill(DefaultGlyphWidth);
   TPDFCodeTexts CodeTexts;
-  std::string FontName = "Arial", Subtype;
+  std::string FontName = "Arial", BaseFontName, Subtype;
   bool CodeKeyed = false;
   int Standard = 0;
   int32_t Flags = 0, FirstChar = 0, LastChar = 0;
@@ -94,7 +94,7 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
   auto* Font = FontRef ? As<TPDFDictionary>(FontRef->Resolve()) : nullptr;
   if (Font) {
     const auto* BaseFont = As<TPDFName>(Font->GetValue("BaseFont", true));
-    if (BaseFont) FontName = BaseFont->Value();
+    if (BaseFont) FontName = BaseFontName = BaseFont->Value();
     // The base encoding and the Differences.
     TPDFBaseEncoding Base = TPDFBaseEncoding::encStandard;
     bool NamedBase = false;
@@ -228,6 +228,7 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
     Rec->Widths = Widths;
     Rec->CodeTexts = CodeTexts;
     Rec->FontName = FontName;
+    Rec->BaseFont = BaseFontName;
     Rec->Rasterizer = Rasterizer;
     Rec->GlyphNames = Names;
     Rec->CIDWidths = CIDWidths;
@@ -246,6 +247,7 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
       Rec->FontName = FontName;
     }
     Rec = FFonts.back().get();
+    Rec->BaseFont = BaseFontName;
     Rec->IsComposite = true;
     CodeKeyed = true;
     LoadCompositeText(*Rec, Font, DescendantFont);

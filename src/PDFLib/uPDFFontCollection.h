@@ -32,7 +32,10 @@ struct TPDFFontCollectionData {
   int32_t ObjectNumber = 0;
   TPDFGlyphWidths Widths{};
   TPDFCodeTexts CodeTexts;
+  // The name the rows show (a standard font's substitute), and the
+  // document's own BaseFont ("" when it names none).
   std::string FontName;
+  std::string BaseFont;
   std::shared_ptr<const TPDFFontRasterizer> Rasterizer;
   TPDFGlyphNames GlyphNames;
   bool IsComposite = false;

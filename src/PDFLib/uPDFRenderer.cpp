@@ -305,14 +305,17 @@ void TPDFRenderer::AddWord(TRun& R, const TGlyphUnits& U, const std::string& Tex
                          Hex[R.State.Red >> 4 & 0xF],   Hex[R.State.Red & 0xF],
                          Hex[R.State.Green >> 4 & 0xF], Hex[R.State.Green & 0xF],
                          Hex[R.State.Blue >> 4 & 0xF],  Hex[R.State.Blue & 0xF]};
+  // Words kept for the reading layout's data carry the document's font name;
+  // rows show the name of the font that stands in for it.
+  const std::string_view Name = FFunnel->KeepWords && !Font.BaseFont.empty() ? Font.BaseFont : Font.FontName;
   if (Vertical) {
     // Its own x runs down the page (glyph space's -y), its y to the right:
     // the glyphs stand centred on the line through the vertical origins.
-    FFunnel->AddFragment(MultiplyMatrix({0, -1, 1, 0, 0, 0}, U.G), Text, std::string_view(Color, sizeof Color),
-                         Font.FontName, U.Size, E, -500, D - E, 1000);
+    FFunnel->AddFragment(MultiplyMatrix({0, -1, 1, 0, 0, 0}, U.G), Text, std::string_view(Color, sizeof Color), Name,
+                         U.Size, E, -500, D - E, 1000);
     return;
   }
-  FFunnel->AddFragment(U.G, Text, std::string_view(Color, sizeof Color), Font.FontName, U.Size, E,
+  FFunnel->AddFragment(U.G, Text, std::string_view(Color, sizeof Color), Name, U.Size, E,
                        Font.Descent + R.State.Ts * U.PerTextUnitY / std::fabs(R.State.Tfs), D - E, Font.Ascent - Font.Descent);
 }
 

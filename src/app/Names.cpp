@@ -38,7 +38,8 @@ const std::vector<TNamed<TTextType>>& LayoutNames() {
 
 const std::vector<TNamed<TOutputFormat>>& FormatNames() {
   static const std::vector<TNamed<TOutputFormat>> Table = {{"text", TOutputFormat::Text},
-                                                            {"plain", TOutputFormat::Plain}};
+                                                            {"plain", TOutputFormat::Plain},
+                                                            {"json", TOutputFormat::Json}};
   return Table;
 }
 
@@ -66,6 +67,8 @@ const char* FormatSuffix(TOutputFormat Format) {
   switch (Format) {
     case TOutputFormat::Text:
     case TOutputFormat::Plain: return ".txt";
+    case TOutputFormat::Json: return ".json";
+    case TOutputFormat::Markdown: return ".md";
   }
   return ".txt";
 }

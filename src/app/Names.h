@@ -24,9 +24,16 @@ enum class TPageRange : int32_t { All = 1, FromTo = 2 };
 enum class TPageChoice : int32_t { Every = 1, Odd = 2, Even = 3 };
 
 // What a run writes for each file: the window's items (header, page text,
-// footer, CR LF), or the plain text for Unix tools (LF line ends, a form
-// feed after each page).
-enum class TOutputFormat : uint8_t { Text = 0, Plain = 1 };
+// footer, CR LF), the plain text for Unix tools (LF line ends, a form feed
+// after each page), or the reading-order layout as JSON (words with their
+// boxes, lines, blocks, tables, metadata) or as Markdown.
+enum class TOutputFormat : uint8_t { Text = 0, Plain = 1, Json = 2, Markdown = 3 };
+
+// Whether a format writes the reading-order layout's structure (in UTF-8,
+// without header and footer lines).
+inline bool IsStructured(TOutputFormat Format) {
+  return Format == TOutputFormat::Json || Format == TOutputFormat::Markdown;
+}
 
 // The stored OCR setting is a TPDFOCRMode: 0 never, 1 when a page needs it,
 // 2 always.
@@ -41,7 +48,7 @@ struct TNamed {
 // The layouts by name, in the order of their codes: "content", "reflow",
 // "positioned", "reading".
 const std::vector<TNamed<TTextType>>& LayoutNames();
-// The output formats by name: "text", "plain".
+// The output formats by name: "text", "plain", "json", "markdown".
 const std::vector<TNamed<TOutputFormat>>& FormatNames();
 
 // The OCR settings by name: "never", "auto", "always".
@@ -56,7 +63,8 @@ std::optional<TPDFOCRMode> OCRModeFromName(std::string_view Name);
 const char* NameOf(TTextType Layout);
 const char* NameOf(TOutputFormat Format);
 const char* NameOf(TPDFOCRMode Mode);
-// The file name suffix of a format's output (".txt" for both).
+// The file name suffix of a format's output: ".txt" for text and plain,
+// ".json", ".md".
 const char* FormatSuffix(TOutputFormat Format);
 
 // The names joined for a message: "content, reflow, positioned or reading",

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <numeric>
 #include <string_view>
@@ -1162,12 +1163,11 @@ TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, c
         // Columns no row uses are left out.
         for (auto& Row : Rows) {
           size_t Kept = 0;
-          for (size_t C = 0; C < Row.size(); ++C) {
-            if (!Used[C]) continue;
-            // Not moved onto itself, which would empty it.
-            if (Kept != C) Row[Kept] = std::move(Row[C]);
-            ++Kept;
-          }
+          for (size_t C = 0; C < Row.size(); ++C)
+            if (Used[C]) {
+              if (Kept != C) Row[Kept] = std::move(Row[C]);
+              ++Kept;
+            }
           Row.resize(Kept);
         }
         Block.Rows = std::move(Rows);
@@ -1195,4 +1195,148 @@ std::string ReadingOrderText(const TReadingPage& Page) {
     AppendBlockText(Out, Lines, Breaks);
   }
   return Out;
+}
+
+namespace {
+
+// The bytes of a packed page: numbers as their bytes, strings and lists
+// after their length.
+class TPacker {
+ public:
+  std::string Out;
+  template <typename T>
+  void Put(T Value) {
+    Out.append(reinterpret_cast<const char*>(&Value), sizeof Value);
+  }
+  void Put(const std::string& Text) {
+    Put(static_cast<uint64_t>(Text.size()));
+    Out += Text;
+  }
+  template <typename T>
+  void PutBox(const T& B) {
+    Put(B.X0);
+    Put(B.Y0);
+    Put(B.X1);
+    Put(B.Y1);
+  }
+};
+
+class TUnpacker {
+ public:
+  explicit TUnpacker(std::string_view Bytes) : FIn(Bytes) {}
+  bool Ok = true;
+  template <typename T>
+  T Get() {
+    T Value{};
+    if (FIn.size() < sizeof Value) {
+      Ok = false;
+      return Value;
+    }
+    std::memcpy(&Value, FIn.data(), sizeof Value);
+    FIn.remove_prefix(sizeof Value);
+    return Value;
+  }
+  std::string Text() {
+    const uint64_t Size = Get<uint64_t>();
+    if (Size > FIn.size()) {
+      Ok = false;
+      return {};
+    }
+    std::string Out(FIn.substr(0, Size));
+    FIn.remove_prefix(Size);
+    return Out;
+  }
+  // A count of items that take at least Each bytes: no more than the bytes
+  // left can hold.
+  size_t Count(size_t Each) {
+    const uint64_t N = Get<uint64_t>();
+    if (N > FIn.size() / std::max<size_t>(Each, 1)) Ok = false;
+    return Ok ? static_cast<size_t>(N) : 0;
+  }
+  template <typename T>
+  void GetBox(T& B) {
+    B.X0 = Get<double>();
+    B.Y0 = Get<double>();
+    B.X1 = Get<double>();
+    B.Y1 = Get<double>();
+  }
+  bool Done() const { return Ok && FIn.empty(); }
+
+ private:
+  std::string_view FIn;
+};
+
+}  // namespace
+
+std::string PackReadingPage(const TReadingPage& Page) {
+  TPacker P;
+  P.Put(Page.Number);
+  P.Put(Page.Width);
+  P.Put(Page.Height);
+  P.Put(static_cast<int32_t>(Page.Rotation));
+  P.Put(static_cast<uint64_t>(Page.Blocks.size()));
+  for (const TReadingBlock& B : Page.Blocks) {
+    P.Put(static_cast<uint8_t>(B.Kind));
+    P.Put(static_cast<uint8_t>(B.Margin));
+    P.PutBox(B);
+    P.Put(static_cast<uint64_t>(B.Lines.size()));
+    for (const TReadingLine& L : B.Lines) {
+      P.PutBox(L);
+      P.Put(L.DirX);
+      P.Put(L.DirY);
+      P.Put(static_cast<uint8_t>(L.ParagraphStart));
+      P.Put(static_cast<uint64_t>(L.Words.size()));
+      for (const TReadingWord& W : L.Words) {
+        P.PutBox(W);
+        P.Put(W.Text);
+        P.Put(W.Font);
+        P.Put(W.Size);
+        P.Put(static_cast<uint8_t>(W.Bold | (W.Italic << 1)));
+      }
+    }
+    P.Put(static_cast<uint64_t>(B.Rows.size()));
+    for (const auto& Row : B.Rows) {
+      P.Put(static_cast<uint64_t>(Row.size()));
+      for (const std::string& Cell : Row) P.Put(Cell);
+    }
+  }
+  return std::move(P.Out);
+}
+
+bool UnpackReadingPage(std::string_view Bytes, TReadingPage& Page) {
+  TUnpacker U(Bytes);
+  Page = {};
+  Page.Number = U.Get<int32_t>();
+  Page.Width = U.Get<double>();
+  Page.Height = U.Get<double>();
+  Page.Rotation = U.Get<int32_t>();
+  Page.Blocks.resize(U.Count(2 + 32 + 16));
+  for (TReadingBlock& B : Page.Blocks) {
+    B.Kind = static_cast<TReadingBlockKind>(U.Get<uint8_t>() != 0);
+    B.Margin = U.Get<uint8_t>() != 0;
+    U.GetBox(B);
+    B.Lines.resize(U.Count(32 + 16 + 1 + 8));
+    for (TReadingLine& L : B.Lines) {
+      U.GetBox(L);
+      L.DirX = U.Get<double>();
+      L.DirY = U.Get<double>();
+      L.ParagraphStart = U.Get<uint8_t>() != 0;
+      L.Words.resize(U.Count(32 + 16 + 8 + 1));
+      for (TReadingWord& W : L.Words) {
+        U.GetBox(W);
+        W.Text = U.Text();
+        W.Font = U.Text();
+        W.Size = U.Get<double>();
+        const uint8_t Style = U.Get<uint8_t>();
+        W.Bold = Style & 1;
+        W.Italic = (Style & 2) != 0;
+      }
+    }
+    B.Rows.resize(U.Count(8));
+    for (auto& Row : B.Rows) {
+      Row.resize(U.Count(8));
+      for (std::string& Cell : Row) Cell = U.Text();
+    }
+  }
+  return U.Done();
 }

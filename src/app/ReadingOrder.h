@@ -87,6 +87,11 @@ TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, c
 // The text of a page as ReadingOrderLayout writes it.
 std::string ReadingOrderText(const TReadingPage& Page);
 
+// A page as bytes, for another process, and back: false (with Page
+// unspecified) when Bytes are not what PackReadingPage wrote.
+std::string PackReadingPage(const TReadingPage& Page);
+bool UnpackReadingPage(std::string_view Bytes, TReadingPage& Page);
+
 // Whether a font's name says bold or italic (Helvetica-BoldOblique,
 // Arial,BoldItalic, the TeX fonts cmbx10 and cmti10).
 void FontStyle(std::string_view FontName, bool& Bold, bool& Italic);

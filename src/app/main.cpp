@@ -326,7 +326,7 @@ std::vector<int32_t> TMainLogic::TakenPages(int32_t First, int32_t Last) const {
 
 TRunResult TMainLogic::ExtractRun() {
   std::string Output;
-  if (!FHost.ChooseOutputFile(ChangeFileExt(CurrentFile, ".txt"), Output)) return TRunResult::Cancelled;
+  if (!FHost.ChooseOutputFile(ChangeFileExt(CurrentFile, FormatSuffix(Format)), Output)) return TRunResult::Cancelled;
 
   // The busy state is left however the run ends.
   struct TBusy {
@@ -360,6 +360,14 @@ TRunResult TMainLogic::ExtractRun() {
       E.Limits = {};
     }
   } LimitsBack{FEngine};
+  // The structured formats are UTF-8 whatever the code page of the text.
+  const bool Structured = IsStructured(Format);
+  struct TCodePageBack {
+    TPDFEngine& E;
+    std::shared_ptr<const TCodePage> Page;
+    ~TCodePageBack() { E.CodePage = Page; }
+  } CodePageBack{FEngine, FEngine.CodePage};
+  if (Structured) FEngine.CodePage = TCodePage::Create("UTF-8");
   // Pages read elsewhere start before this process loads the file again,
   // and come back in the run's order; the source stops however the run ends.
   struct TSourceEnd {
@@ -399,9 +407,18 @@ TRunResult TMainLogic::ExtractRun() {
     TItemWriter Items(Output);
     const bool Plain = Format == TOutputFormat::Plain;
     if (Plain) Items.Terminator.assign(PageBreaks ? 1 : 0, '\f');
+    // JSON goes out page by page, also to standard output.
+    TJSONDocument Json;
+    const std::vector<std::string> Labels;
+    if (Format == TOutputFormat::Json) {
+      Items.Terminator.clear();
+      Items.Stream = true;
+      Items.Add(Json.Begin(CurrentFile));
+    }
     if (!Items.TempName().empty()) FHost.TemporaryFileCreated(Items.TempName());
     for (const int32_t P : TakenPages(First, Last)) {
-      const TPageResult Page = PageSource ? PageSource->Next(P) : ReadPage(FEngine, P, PageTextMode, FSettings.TextType);
+      const TPageResult Page =
+          PageSource ? PageSource->Next(P) : ReadPage(FEngine, P, Structured ? std::nullopt : PageTextMode, FSettings.TextType, Structured);
       const std::string& Text = Page.Text;
       // The macros read CurrentFile and CurrentPageCount as they are now (a
       // file dropped during the run changes them for the pages after it).
@@ -431,7 +448,10 @@ TRunResult TMainLogic::ExtractRun() {
       }
       FRunFacts.Chars += CountChars(Text, UTF8);
       ++FRunFacts.Pages;
-      if (Plain) {
+      if (Format == TOutputFormat::Json && Page.Layout) {
+        const size_t Index = static_cast<size_t>(P) - 1;
+        Items.Add(Json.Page(*Page.Layout, Index < Labels.size() ? Labels[Index] : std::string()));
+      } else if (Plain) {
         Items.Add(PlainText(Text));
       } else {
         const TPageFrame Frame{FSettings.Header, FSettings.Footer, CurrentPageCount, CurrentFile};
@@ -441,6 +461,7 @@ TRunResult TMainLogic::ExtractRun() {
       ShowProgress(P);
       if (StopRequested) break;
     }
+    if (Format == TOutputFormat::Json) Items.Add(Json.End(FEngine.Metadata()));
     if (!StopRequested || WriteWhenStopped) Items.Commit();
     if (NoText.size() == 1) AddLog(FormatText(MessageTable::PageWithoutText, PageList(NoText).c_str()));
     if (NoText.size() > 1) AddLog(FormatText(MessageTable::PagesWithoutText, PageList(NoText).c_str()));
@@ -492,6 +513,13 @@ TItemWriter::~TItemWriter() {
 }
 
 void TItemWriter::Add(const std::string& Item) {
+  if (FFileName == "-" && Stream) {
+    std::cout.write(Item.data(), static_cast<std::streamsize>(Item.size()));
+    std::cout.write(Terminator.data(), static_cast<std::streamsize>(Terminator.size()));
+    std::cout.flush();
+    if (!std::cout && FError.empty()) FError = "Cannot write to standard output.";
+    return;
+  }
   if (FFileName == "-") {
     FBuffer += Item;
     FBuffer += Terminator;
@@ -504,6 +532,11 @@ void TItemWriter::Add(const std::string& Item) {
 }
 
 void TItemWriter::Commit() {
+  if (FFileName == "-" && Stream) {
+    if (!FError.empty()) throw EWriteError(FError);
+    FCommitted = true;
+    return;
+  }
   if (FFileName == "-") {
     std::cout.write(FBuffer.data(), static_cast<std::streamsize>(FBuffer.size()));
     std::cout.flush();

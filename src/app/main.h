@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Names.h"
+#include "PageJSON.h"
 #include "ReadingOrder.h"
 #include "uPDFEngine.h"
 #include "uPDFStatus.h"
@@ -200,7 +201,9 @@ class TMainLogic {
   std::optional<std::string> InputData;
   // The form of the output: Text writes the window's items (header, text,
   // footer, each item followed by CR LF); Plain writes each page's text with
-  // LF line ends, followed by a form feed unless PageBreaks is false.
+  // LF line ends, followed by a form feed unless PageBreaks is false; Json
+  // writes the document's pages in the reading-order layout as one JSON
+  // object, page by page (to standard output too), in UTF-8.
   TOutputFormat Format = TOutputFormat::Text;
   bool PageBreaks = true;
   // Whether a page whose content was cut at the cap on decoded size ends the
@@ -271,6 +274,9 @@ class TItemWriter {
   void Add(const std::string& Item);
   // What follows each item: CR LF for the text format.
   std::string Terminator = "\r\n";
+  // Whether items for standard output go out as they come rather than at
+  // Commit (a run that fails then leaves what was written).
+  bool Stream = false;
   // Throws std::runtime_error when the output could not be written.
   void Commit();
   // The temporary file beside the target; empty for standard output or when

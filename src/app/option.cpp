@@ -53,6 +53,10 @@ void TSettings::Load() {
   Repair = Integer("Repair", DefaultRepair);
   OCR = static_cast<TPDFOCRMode>(Checked("OCR", static_cast<int32_t>(TPDFOCRMode::Auto), 0, 2));
   OCRLanguages = Text("OCRLanguages", "");
+  const std::string FormatName = Text("Format", "text");
+  Format = FormatFromName(FormatName).value_or(TOutputFormat::Text);
+  if (!FormatFromName(FormatName))
+    Warnings.push_back("The setting Format=" + FormatName + " names no format; the default text is used.");
   Timeout.reset();
   if (Values && Values->count("Timeout")) Timeout = Checked("Timeout", 0, 0, MaxTimeout);
 }
@@ -67,7 +71,8 @@ bool TSettings::Save() {
                                             {"TextType", std::to_string(static_cast<int>(TextType))},
                                             {"Repair", std::to_string(Repair)},
                                             {"OCR", std::to_string(static_cast<int32_t>(OCR))},
-                                            {"OCRLanguages", OCRLanguages}};
+                                            {"OCRLanguages", OCRLanguages},
+                                            {"Format", NameOf(Format)}};
   if (Timeout) Values["Timeout"] = std::to_string(*Timeout);
   return FStore.Write(Values);
 }

@@ -14,9 +14,9 @@ class TSettingsStore;
 // range), Header and Footer lines with macros, TextType (the layout),
 // Repair (1: damaged files are repaired, 0: refused), OCR (0 never, 1 when a
 // page needs it, 2 always) and OCRLanguages, stored as the numbers of their
-// codes (the languages as text), and Timeout. Setters only store in memory;
-// Save writes all ten values, and Timeout when it is set. Not for use from
-// several threads.
+// codes (the languages as text), Format (the output format, stored by its
+// name) and Timeout. Setters only store in memory; Save writes all eleven
+// values, and Timeout when it is set. Not for use from several threads.
 class TSettings {
  public:
   // Loads at once; Store must outlive the settings.
@@ -39,13 +39,15 @@ class TSettings {
   // chi_sim).
   TPDFOCRMode OCR = TPDFOCRMode::Auto;
   std::string OCRLanguages;
+  // The form of the output: text, plain, json or markdown.
+  TOutputFormat Format = TOutputFormat::Text;
   // What Load took the default for instead of a stored value that names no
   // page range or page choice; one line each, for the log.
   std::vector<std::string> Warnings;
 
   // Each value from the store, or its default when missing or unreadable.
   void Load();
-  // Writes all ten values; false when the store could not be written.
+  // Writes all eleven values; false when the store could not be written.
   bool Save();
   // From := 1, To := the current file's page count; not saved.
   void ResetRange(int32_t CurrentPageCount);

@@ -54,7 +54,9 @@ std::string JoinPath(const std::string& Folder, const std::string& Name) {
 
 class TCollector {
  public:
-  TCollector(std::string OutputDir, std::vector<TBatchJob>& Jobs) : FOutputDir(std::move(OutputDir)), FJobs(Jobs) {}
+  // Outputs are named by Suffix (".txt").
+  TCollector(std::string OutputDir, std::vector<TBatchJob>& Jobs, std::string Suffix)
+      : FOutputDir(std::move(OutputDir)), FJobs(Jobs), FSuffix(std::move(Suffix)) {}
 
   void AddInput(const std::string& Input) {
     struct stat St {};
@@ -70,7 +72,7 @@ class TCollector {
       FFolder.clear();
       return;
     }
-    Add(Input, ChangeFileExt(ExtractFileName(Input), ".txt"));
+    Add(Input, ChangeFileExt(ExtractFileName(Input), FSuffix));
   }
 
   // Settles the outputs once every input is collected: files of different
@@ -122,7 +124,7 @@ class TCollector {
         // same folder, is not walked again.
         if (FVisited.insert({St.st_dev, St.st_ino}).second) Walk(Path, Relative + Name + "/");
       } else if (S_ISREG(St.st_mode) && HasPdfExtension(Name)) {
-        Add(Path, Relative + ChangeFileExt(Name, ".txt"));
+        Add(Path, Relative + ChangeFileExt(Name, FSuffix));
       }
     }
   }
@@ -154,6 +156,7 @@ class TCollector {
   };
   const std::string FOutputDir;
   std::vector<TBatchJob>& FJobs;
+  const std::string FSuffix;
   std::vector<TPending> FPending;
   std::string FFolder;
   std::set<std::pair<dev_t, ino_t>> FInputIds;
@@ -751,9 +754,10 @@ class TBatchRun {
 
 }  // namespace
 
-std::vector<TBatchJob> CollectBatchJobs(const std::vector<std::string>& Inputs, const std::string& OutputDir) {
+std::vector<TBatchJob> CollectBatchJobs(const std::vector<std::string>& Inputs, const std::string& OutputDir,
+                                        const std::string& Suffix) {
   std::vector<TBatchJob> Jobs;
-  TCollector Collector(OutputDir, Jobs);
+  TCollector Collector(OutputDir, Jobs, Suffix);
   for (const std::string& Input : Inputs) Collector.AddInput(Input);
   Collector.Finish();
   return Jobs;
@@ -766,7 +770,7 @@ int RunBatch(const TBatchOptions& Options) {
     std::fprintf(stderr, "Cannot create the folder \"%s\".\n", Options.OutputDir.c_str());
     return 4;
   }
-  return TBatchRun(Options, CollectBatchJobs(Options.Inputs, Options.OutputDir)).Run();
+  return TBatchRun(Options, CollectBatchJobs(Options.Inputs, Options.OutputDir, FormatSuffix(Options.Format))).Run();
 }
 
 int ProcessorCount() {

@@ -25,11 +25,12 @@ struct TBatchJob {
 };
 
 // The files of Inputs in the order given: a file stands for itself (DIR/X.txt
-// for X.pdf); a folder for the *.pdf files below it (any letter case, in name
-// order), written to the same place below DIR. Symbolic links are followed;
-// every folder is walked once, so a loop of links ends. A second input whose
-// output is that of an earlier one gets an Error.
-std::vector<TBatchJob> CollectBatchJobs(const std::vector<std::string>& Inputs, const std::string& OutputDir);
+// for X.pdf, or the Suffix given); a folder for the *.pdf files below it (any
+// letter case, in name order), written to the same place below DIR. Symbolic
+// links are followed; every folder is walked once, so a loop of links ends. A
+// second input whose output is that of an earlier one gets an Error.
+std::vector<TBatchJob> CollectBatchJobs(const std::vector<std::string>& Inputs, const std::string& OutputDir,
+                                        const std::string& Suffix = ".txt");
 
 struct TBatchOptions {
   std::vector<std::string> Inputs;

@@ -24,6 +24,7 @@ struct TRecord {
   uint8_t Recognised;
   uint8_t Unread;
   uint8_t Exceeded;
+  uint8_t Layout;    // the text is the packed layout of the page
   uint64_t Warnings;  // bytes of the OCR warnings, each ending in a line feed, after the text
   uint64_t Limit;
   uint64_t CutAt;
@@ -67,13 +68,14 @@ bool ReadAll(int Fd, char* Data, size_t Size) {
     Engine.OCRMode = D.OCRMode;
     Engine.OCRLanguages = D.OCRLanguages;
     for (size_t I = First; I < Pages.size(); I += Step) {
-      const TPageResult R = ReadPage(Engine, Pages[I], D.Mode, D.TextType);
+      const TPageResult R = ReadPage(Engine, Pages[I], D.Mode, D.TextType, D.Layout);
       std::string Warnings;
       for (const std::string& W : R.OCRWarnings) Warnings += W + "\n";
-      const TRecord Head{Pages[I],   R.NoText, R.Recognised, R.Unread,     static_cast<uint8_t>(R.Exceeded),
-                         Warnings.size(), R.Limit, R.CutAt,      R.Text.size()};
+      const std::string Body = R.Layout ? PackReadingPage(*R.Layout) : R.Text;
+      const TRecord Head{Pages[I],        R.NoText, R.Recognised, R.Unread, static_cast<uint8_t>(R.Exceeded),
+                         R.Layout.has_value(), Warnings.size(), R.Limit, R.CutAt, Body.size()};
       if (!WriteAll(Fd, reinterpret_cast<const char*>(&Head), sizeof Head) ||
-          !WriteAll(Fd, R.Text.data(), R.Text.size()) || !WriteAll(Fd, Warnings.data(), Warnings.size()))
+          !WriteAll(Fd, Body.data(), Body.size()) || !WriteAll(Fd, Warnings.data(), Warnings.size()))
         ::_exit(1);
       if (R.Exceeded == TPDFBudgetKind::Time) break;
     }
@@ -131,6 +133,12 @@ TPageResult TPageWorkers::Next(int32_t Page) {
   std::string Warnings(Head.Warnings, '\0');
   if (!ReadAll(W.Fd, R.Text.data(), R.Text.size()) || !ReadAll(W.Fd, Warnings.data(), Warnings.size()))
     throw std::runtime_error("The worker reading page " + std::to_string(Page) + " ended before it.");
+  if (Head.Layout) {
+    R.Layout.emplace();
+    if (!UnpackReadingPage(R.Text, *R.Layout))
+      throw std::runtime_error("The worker reading page " + std::to_string(Page) + " sent it garbled.");
+    R.Text = ReadingOrderText(*R.Layout);
+  }
   for (size_t At = 0, End; (End = Warnings.find('\n', At)) != std::string::npos; At = End + 1)
     R.OCRWarnings.push_back(Warnings.substr(At, End - At));
   R.NoText = Head.NoText != 0;

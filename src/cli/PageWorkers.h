@@ -24,6 +24,8 @@ struct TPageWorkerDocument {
   std::shared_ptr<const TCodePage> CodePage;
   std::optional<TPDFTextMode> Mode;
   TTextType TextType = TTextType::Reflow;
+  // Pages as data in the reading-order layout (ReadPage's Layout).
+  bool Layout = false;
   TPDFOCRMode OCRMode = TPDFOCRMode::Auto;
   std::string OCRLanguages;
 };

@@ -36,13 +36,14 @@ const char* const HelpText = R"(Usage: textextractor [OPTIONS] FILE [OUTPUT]
        textextractor [OPTIONS] -o DIR INPUT...
 
 Extracts the text of the PDF file FILE into the text file OUTPUT (default: FILE
-with the extension .txt; "-" writes to standard output). FILE "-" reads the
+with the extension of the format: .txt, .json or .md; "-" writes to standard
+output). FILE "-" reads the
 PDF file from standard input (OUTPUT then defaults to standard output). An
 OUTPUT that is FILE itself is refused. The stored settings
 are used, changed for this run by the options below.
 
 With -o, every INPUT (a PDF file, or a folder searched for *.pdf files) is
-extracted into DIR: X.pdf into DIR/X.txt, keeping the folders below a folder
+extracted into DIR: X.pdf into DIR/X.txt (.json, .md), keeping the folders below a folder
 INPUT. One line per file is logged; nobody is asked for a password.
 
 Pages:
@@ -64,9 +65,13 @@ Text:
                          2 positioned, 3 reading; others add no page text)
       --page-text MODE   each page's text is the engine's page text mode 0..4
       --format KIND      text (the items with header and footer, CR LF; the
-                         default) or plain (LF line ends, a form feed after
-                         each page, no header or footer, the reading layout
-                         unless --layout says otherwise)
+                         stored default), plain (LF line ends, a form feed
+                         after each page, no header or footer, the reading
+                         layout unless --layout says otherwise), json (words
+                         with their boxes, lines, blocks, tables and the
+                         metadata) or markdown (headings, paragraphs, lists,
+                         tables); json and markdown are UTF-8 and read in the
+                         reading layout
       --no-page-breaks   plain: no form feed after each page
       --ocr WHEN         read the text of page images with Tesseract: never,
                          auto (pages without text of their own that images
@@ -478,9 +483,11 @@ int PrintInfo(const TOptions& O, TPDFEngine& Engine, const TSettings& Settings, 
   return 0;
 }
 
-// The plain format reads in the reading layout unless a layout is named.
+// The format of this run: --format, else the stored one. The plain format
+// reads in the reading layout unless a layout is named.
 void ApplyFormat(const TOptions& O, TSettings& S) {
-  if (O.Format == TOutputFormat::Plain && !O.TextType) S.TextType = TTextType::Reading;
+  if (O.Format) S.Format = *O.Format;
+  if (S.Format == TOutputFormat::Plain && !O.TextType) S.TextType = TTextType::Reading;
 }
 
 void ApplyOptions(const TOptions& O, TSettings& S) {
@@ -536,16 +543,27 @@ int RunSingle(const TOptions& O, const std::shared_ptr<const TCodePage>& CodePag
     if (O.Save && !Settings.Save()) throw std::runtime_error("Can not save the settings to " + Store.Path() + ".");
     if (O.PageText) Logic.PageTextMode = static_cast<TPDFTextMode>(*O.PageText);
     ApplyFormat(O, Settings);  // after --save: the format is this run's alone
+    Logic.Format = Settings.Format;
     // -j N: the pages are read by N workers, each with the document loaded.
     std::unique_ptr<TPageWorkers> Workers;
     if (O.Jobs && *O.Jobs > 1) {
-      Workers = std::make_unique<TPageWorkers>(
-          TPageWorkerDocument{O.File, &Logic.InputData, Logic.CurrentPassword, Settings.Repair != 0, CodePage,
-                              Logic.PageTextMode, Settings.TextType, Settings.OCR, Settings.OCRLanguages},
-          *O.Jobs);
+      // The structured formats read UTF-8 data, whatever the text's code
+      // page and the page text mode.
+      const bool Structured = IsStructured(Logic.Format);
+      TPageWorkerDocument Document;
+      Document.File = O.File;
+      Document.Data = &Logic.InputData;
+      Document.Password = Logic.CurrentPassword;
+      Document.Repair = Settings.Repair != 0;
+      Document.CodePage = Structured ? TCodePage::Create("UTF-8") : CodePage;
+      if (!Structured) Document.Mode = Logic.PageTextMode;
+      Document.TextType = Settings.TextType;
+      Document.Layout = Structured;
+      Document.OCRMode = Settings.OCR;
+      Document.OCRLanguages = Settings.OCRLanguages;
+      Workers = std::make_unique<TPageWorkers>(std::move(Document), *O.Jobs);
       Logic.PageSource = Workers.get();
     }
-    Logic.Format = O.Format.value_or(TOutputFormat::Text);
     Logic.PageBreaks = O.PageBreaks;
     Logic.AllowTruncation = O.AllowTruncation;
     std::signal(SIGINT, OnInterrupt);
@@ -651,7 +669,7 @@ int main(int argc, char** argv) {
       ApplyOptions(O, S);
       ApplyFormat(O, S);
     };
-    B.Format = O.Format.value_or(TOutputFormat::Text);
+    B.Format = O.Format.value_or(StoredCopy.Format);
     B.PageBreaks = O.PageBreaks;
     B.CodePage = CodePage;
     return RunBatch(B);
@@ -660,7 +678,7 @@ int main(int argc, char** argv) {
   // Nothing is written over the input: an output that is the input file
   // (also through a link) is refused before anything is read.
   if (!O.Info && O.File != "-") {
-    const std::string Output = O.Output.empty() ? ChangeFileExt(O.File, ".txt") : O.Output;
+    const std::string Output = O.Output.empty() ? ChangeFileExt(O.File, FormatSuffix(O.Format.value_or(TOutputFormat::Text))) : O.Output;
     if (Output != "-" && SameFile(O.File, Output))
       return UsageError("the output " + Output + " is the input file " + O.File + "; name another output");
   }

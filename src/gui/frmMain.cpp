@@ -206,6 +206,15 @@ void TfrmMain::aOptionExecute() {
 }
 
 void TfrmMain::aExtractExecute() {
+  // The save dialog offers the suffix of the chosen format (the text
+  // formats keep the dialog's own "TXT").
+  FLogic->Format = FSettings.Format;
+  const bool Structured = IsStructured(FSettings.Format);
+  sdSave->setDefaultSuffix(Structured ? QString::fromUtf8(FormatSuffix(FSettings.Format) + 1) : QString("TXT"));
+  const QString Filter = FSettings.Format == TOutputFormat::Json       ? tr("JSON File (*.json)")
+                         : FSettings.Format == TOutputFormat::Markdown ? tr("Markdown File (*.md)")
+                                                                       : tr("Text File (*.txt)");
+  sdSave->setNameFilters({Filter, tr("All File (*)")});
   Guarded([&] { FLogic->aExtractExecute(); });
   // However the run ended: finished, stopped, cancelled or by an error.
   ResetProgress();

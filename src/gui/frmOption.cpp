@@ -106,6 +106,11 @@ TfrmOption::TfrmOption(TSettings& Settings, const TTextCodec& Codec, QWidget* Pa
   eOCRLanguages = new QLineEdit(GroupBox2);
   eOCRLanguages->setObjectName("eOCRLanguages");
   eOCRLanguages->setPlaceholderText(QString::fromStdString(DefaultOCRLanguages()));
+  auto* Label7 = new QLabel(tr("Format:"), GroupBox2);
+  Label7->setObjectName("Label7");
+  cbFormat = new QComboBox(GroupBox2);
+  cbFormat->setObjectName("cbFormat");
+  for (const auto& Format : FormatNames()) cbFormat->addItem(FormatCaption(Format.Value), static_cast<int>(Format.Value));
   auto* PageLayout = new QGridLayout(GroupBox2);
   PageLayout->addWidget(Label2, 0, 0);
   PageLayout->addWidget(eHeader, 0, 1);
@@ -118,6 +123,8 @@ TfrmOption::TfrmOption(TSettings& Settings, const TTextCodec& Codec, QWidget* Pa
   PageLayout->addWidget(cbOCR, 4, 1);
   PageLayout->addWidget(Label6, 5, 0);
   PageLayout->addWidget(eOCRLanguages, 5, 1);
+  PageLayout->addWidget(Label7, 6, 0);
+  PageLayout->addWidget(cbFormat, 6, 1);
 
   bOK = new QPushButton(tr("&OK"), this);
   bOK->setObjectName("bOK");
@@ -170,6 +177,16 @@ QString TfrmOption::LayoutCaption(TTextType Layout) {
   return QString::fromUtf8(NameOf(Layout));
 }
 
+QString TfrmOption::FormatCaption(TOutputFormat Format) {
+  switch (Format) {
+    case TOutputFormat::Text: return tr("Text with header and footer");
+    case TOutputFormat::Plain: return tr("Plain text");
+    case TOutputFormat::Json: return tr("JSON with word boxes");
+    case TOutputFormat::Markdown: return tr("Markdown");
+  }
+  return QString::fromUtf8(NameOf(Format));
+}
+
 QString TfrmOption::OCRCaption(TPDFOCRMode Mode) {
   switch (Mode) {
     case TPDFOCRMode::Never: return tr("Never read");
@@ -197,6 +214,7 @@ void TfrmOption::LoadFromSettings() {
   cbRepair->setChecked(FSettings.Repair != 0);
   cbOCR->setCurrentIndex(cbOCR->findData(static_cast<int>(FSettings.OCR)));
   eOCRLanguages->setText(QString::fromStdString(FSettings.OCRLanguages));
+  cbFormat->setCurrentIndex(cbFormat->findData(static_cast<int>(FSettings.Format)));
 }
 
 void TfrmOption::SaveToSettings() {
@@ -212,6 +230,7 @@ void TfrmOption::SaveToSettings() {
   FSettings.Repair = cbRepair->isChecked() ? 1 : 0;
   if (cbOCR->currentIndex() >= 0) FSettings.OCR = static_cast<TPDFOCRMode>(cbOCR->currentData().toInt());
   FSettings.OCRLanguages = eOCRLanguages->text().trimmed().toStdString();
+  if (cbFormat->currentIndex() >= 0) FSettings.Format = static_cast<TOutputFormat>(cbFormat->currentData().toInt());
   if (!FSettings.Save()) throw std::runtime_error("Can not save the settings.");
 }
 

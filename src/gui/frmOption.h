@@ -39,6 +39,7 @@ class TfrmOption : public QDialog {
   static QString LayoutCaption(TTextType Layout);
   // The caption of an OCR setting in the dialog's language.
   static QString OCRCaption(TPDFOCRMode Mode);
+  static QString FormatCaption(TOutputFormat Format);
   // Throws on a page text that is not an integer, and EInnerError when no
   // item of rgExtract is selected.
   void SaveToSettings();
@@ -64,6 +65,7 @@ class TfrmOption : public QDialog {
   // and Tesseract's languages (empty: the installed ones of eng and
   // chi_sim, which the edit shows greyed).
   QComboBox* cbOCR;
+  QComboBox* cbFormat;
   QLineEdit* eOCRLanguages;
   QPushButton* bOK;
   QPushButton* bCancel;
