@@ -292,22 +292,6 @@ TEST(ReadingOrderLayout, LargeAndHostilePagesFinish) {
   }
 }
 
-TEST(ReadingOrderPage, TableRowsHoldTheirCellsText) {
-  // Three columns of short cells, each used: every row keeps its cells'
-  // text in column order.
-  std::vector<TWord> Table;
-  const char* Cells[][3] = {{"name", "size", "kind"}, {"a.pdf", "12", "text"}, {"b.pdf", "7", "scan"},
-                            {"c.pdf", "30", "form"}};
-  for (int R = 0; R < 4; ++R)
-    for (int C = 0; C < 3; ++C) Table.push_back(Word(50 + 80.0 * C, 700 - 12.0 * R, Cells[R][C]));
-  const TReadingPage Page = ReadingOrderPage(Table, TPDFPageBox{});
-  ASSERT_EQ(Page.Blocks.size(), 1u);
-  ASSERT_EQ(Page.Blocks[0].Kind, TReadingBlockKind::Table);
-  ASSERT_EQ(Page.Blocks[0].Rows.size(), 4u);
-  for (int R = 0; R < 4; ++R)
-    EXPECT_EQ(Page.Blocks[0].Rows[R], (std::vector<std::string>{Cells[R][0], Cells[R][1], Cells[R][2]})) << R;
-}
-
 TEST(FontStyle, NamesOfBoldAndItalicFonts) {
   struct Case {
     const char* Name;
