@@ -302,6 +302,10 @@ TEST(FontStyle, NamesOfBoldAndItalicFonts) {
       {"CMTI10", false, true},          {"CMBXTI10", true, true},               {"CMSL10", false, true},
       {"CMMI10", false, false},         {"CMSSBX10", true, false},              {"CMSSI10", false, true},
       {"CMTT10", false, false},         {"CMSLTT10", false, true},              {"CMBSY10", false, false},
+      {"LinLibertineT", false, false},  {"LinLibertineTB", true, false},         {"LinBiolinumTBI", true, true},
+      {"LinLibertineTZ", true, false},  {"LinLibertineTI", false, true},        {"ptmb8r", true, false},
+      {"ptmri8t", false, true},         {"phvro8r", false, true},               {"ptmr8r", false, false},
+      {"cmr10", false, false},          {"msbm10", false, false},               {"rsfs10", false, false},
   };
   for (const auto& C : Cases) {
     bool Bold = !C.Bold, Italic = !C.Italic;

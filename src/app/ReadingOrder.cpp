@@ -1078,6 +1078,29 @@ void FontStyle(std::string_view FontName, bool& Bold, bool& Italic) {
         (Short.size() > 1 && Short[0] == 'i' && std::isdigit(static_cast<unsigned char>(Short[1]))))
       Italic = true;
   }
+  // Libertine and Biolinum in letters after T (Type 1) or O (OpenType):
+  // LinLibertineTB bold, LinLibertineTI italic, LinLibertineTZ semibold,
+  // LinLibertineTBI both.
+  for (std::string_view Family : {"linlibertine", "linbiolinum"}) {
+    if (Short.substr(0, Family.size()) != Family) continue;
+    std::string_view Letters = Short.substr(Family.size());
+    if (!Letters.empty() && (Letters[0] == '_' || Letters[0] == 't' || Letters[0] == 'o')) Letters.remove_prefix(1);
+    if (!Letters.empty() && Letters[0] == 'r') Letters.remove_prefix(1);
+    if (Letters.find_first_not_of("bizk") == std::string_view::npos) {
+      Bold = Bold || Letters.find_first_of("bz") != std::string_view::npos;
+      Italic = Italic || Letters.find('i') != std::string_view::npos;
+    }
+  }
+  // Karl Berry's short names of PostScript fonts: foundry, family, weight
+  // (b bold, d demibold, s semibold, x extra bold, h heavy, c black), an
+  // i or o for italic and oblique, the encoding (ptmb8r, phvro8t, ptmri7t).
+  const auto Letter = [](char C) { return C >= 'a' && C <= 'z'; };
+  if (Short.size() >= 6 && Short.size() <= 7 && std::isdigit(static_cast<unsigned char>(Short[Short.size() - 2])) &&
+      Letter(Short.back()) && std::all_of(Short.begin(), Short.end() - 2, Letter)) {
+    const std::string_view Shape = Short.substr(3, Short.size() - 5);
+    if (std::strchr("bdsxhc", Shape[0])) Bold = true;
+    if (Shape.size() == 2 && (Shape[1] == 'i' || Shape[1] == 'o')) Italic = true;
+  }
 }
 
 TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, const TPDFPageBox& Box) {
