@@ -57,6 +57,12 @@ TReadingLine Line(double X, double Y, const std::string& Text, double Size = 10,
 
 TReadingLine Bold(double X, double Y, const std::string& Text, double Size = 10) { return Line(X, Y, Text, Size, true); }
 
+// The same line in caps and small caps.
+TReadingLine SmallCaps(TReadingLine L) {
+  for (auto& W : L.Words) W.Font = "CMCSC10";
+  return L;
+}
+
 // The same line starting a paragraph.
 TReadingLine Starts(TReadingLine L) {
   L.ParagraphStart = true;
@@ -128,6 +134,14 @@ TEST(Markdown, HeadingsFromSizesAndBold) {
        {Block({Bold(72, 80, "Abstract")}), Body(100, "a"),
         Block({Bold(72, 150, "Methods"), Line(72, 162, "We measured it."), Line(72, 174, "Twice.")})},
        "# Abstract\n\n" + BodyText("a") + "\n\n# Methods\n\nWe measured it. Twice.\n"},
+      {"capitals at the body's size: small capitals, capitals alone; a plain section number before a bold title",
+       {Block({Line(72, 80, "1. !Introduction")}), Body(100, "a"), Block({Line(72, 150, "2 METHODS")}), Body(170, "b"),
+        Block({SmallCaps(Line(72, 220, "Results"))}), Body(240, "c")},
+       "# 1. Introduction\n\n" + BodyText("a") + "\n\n# 2 METHODS\n\n" + BodyText("b") + "\n\n# Results\n\n" +
+           BodyText("c") + "\n"},
+      {"a number on a line above a title stays apart", {Body(30, "a"), Block({Line(72, 80, "111")}),
+        Block({Line(72, 100, "Title", 14)}), Body(120, "b")},
+       BodyText("a") + "\n\n111\n\n# Title\n\n" + BodyText("b") + "\n"},
       {"a heading of two lines is one line; its number set apart joins it",
        {Block({Line(72, 80, "2", 14)}), Block({Line(100, 80, "A long title", 14), Line(100, 96, "over two lines", 14)}),
         Body(120, "a")},
@@ -285,12 +299,15 @@ TEST(Markdown, RunningHeadsFeetAndPageNumbersLeftOut) {
   Expected.pop_back();
   EXPECT_EQ(Markdown(std::move(Pages)), Expected);
 
-  // A head on two pages of two repeats; a heading in a margin block (a title
-  // peeled at the page's top) stays.
-  std::vector<TReadingPage> Two;
-  Two.push_back(Page({Block({Line(72, 30, "Big Title", 18)}, true), Block({Line(72, 50, "Short Head")}), Body(100, "one")}, 1));
-  Two.push_back(Page({Block({Line(72, 50, "Short Head")}), Body(100, "two")}, 2));
-  EXPECT_EQ(Markdown(std::move(Two)), "# Big Title\n\n" + BodyText("one") + "\n\n" + BodyText("two") + "\n");
+  // A head on two pages of three repeats; a heading in a margin block (a
+  // title peeled at the page's top) stays, though its text comes back as a
+  // smaller head on the other pages.
+  std::vector<TReadingPage> Three;
+  Three.push_back(Page({Block({Line(72, 30, "Big Title", 18)}, true), Block({Line(72, 50, "Short Head")}), Body(100, "one")}, 1));
+  Three.push_back(Page({Block({Line(72, 30, "Big Title")}), Block({Line(72, 50, "Short Head")}), Body(100, "two")}, 2));
+  Three.push_back(Page({Block({Line(72, 30, "Big Title")}), Body(100, "three")}, 3));
+  EXPECT_EQ(Markdown(std::move(Three)),
+            "# Big Title\n\n" + BodyText("one") + "\n\n" + BodyText("two") + "\n\n" + BodyText("three") + "\n");
 }
 
 TEST(Markdown, PagesMarksAndParagraphsRunningOn) {

@@ -320,8 +320,8 @@ struct TMarkdownWriter::TData {
   // The document's words with a hyphen inside, lower case, without the
   // punctuation around them.
   std::unordered_set<std::string> Hyphenated;
-  // Texts of edge lines (lower case, digits as #, "t:" or "b:" for the top
-  // or the bottom) and the pages that have each.
+  // Texts of edge lines (lower case, digits as #, after "t" or "b" for the
+  // top or the bottom and the size) and the pages that have each.
   std::unordered_map<std::string, int32_t> EdgeIds;
   std::vector<uint32_t> EdgePages;
   std::vector<int32_t> EdgeLastPage;
@@ -402,11 +402,22 @@ void TMarkdownWriter::TData::Add(TReadingPage&& Source) {
       TLine& Line = Page.Lines[Level[K]];
       if (Line.Flags & LineEdge) continue;
       Line.Flags |= LineEdge;
-      std::string Text, Key = Top ? "t:" : "b:";
+      // The key: the edge, the size of the line's longest word (a title
+      // that a running head repeats in a smaller size is not that head),
+      // the text.
+      std::string Text, Key = Top ? "t" : "b";
+      TSize Size = 0;
+      uint32_t Longest = 0;
       for (uint32_t W = 0; W < Line.WordCount && Text.size() <= MaxEdgeKey; ++W) {
+        const TWord& Word = Page.Words[Line.FirstWord + W];
         if (W) Text += ' ';
-        Text += Page.WordText(Page.Words[Line.FirstWord + W]);
+        Text += Page.WordText(Word);
+        if (Word.Length > Longest) {
+          Longest = Word.Length;
+          Size = Word.Size;
+        }
       }
+      Key += std::to_string(Size) + ':';
       if (PageNumberText(Text)) Line.Flags |= LinePageNumber;
       if (Text.size() > MaxEdgeKey) continue;
       for (char C : Text) Key += IsDigit(static_cast<unsigned char>(C)) ? '#' : IsUpper(static_cast<unsigned char>(C)) ? static_cast<char>(C - 'A' + 'a') : C;
@@ -450,6 +461,7 @@ struct TElement {
   std::vector<TToken> Tokens;
   const TData::TPage* Page = nullptr;  // tables: the page and the block
   uint32_t Block = 0;
+  float Y0 = 0, Y1 = 0;  // the extent of its first line
 };
 
 // What Finish decides over the whole document.
@@ -614,6 +626,7 @@ void AppendTokens(std::string& Out, const std::vector<TToken>& Tokens, const TDo
 // The facts of a line that make a heading.
 struct TLineFacts {
   TSize Size = 0;  // the size of most of its characters
+  // All its words bold; all in small capitals, or in capitals alone.
   bool AllBold = false, AllCaps = false, Letters = false;
   // An entry of a table of contents: leaders (a word of dots, or three
   // dots in a row) and a page number last.
@@ -625,6 +638,7 @@ TLineFacts LineFacts(const TData::TPage& Page, const TData::TLine& Line) {
   std::pair<TSize, size_t> Counts[MaxLineSizes];
   size_t Distinct = 0;
   bool Bold = true, Caps = true, Any = false, Leaders = false;
+  size_t Upper = 0, Lower = 0;
   size_t Dots = 0;
   for (uint32_t W = 0; W < Line.WordCount; ++W) {
     const TData::TWord& Word = Page.Words[Line.FirstWord + W];
@@ -635,8 +649,14 @@ TLineFacts LineFacts(const TData::TPage& Page, const TData::TLine& Line) {
     if (!HasWordChar(Text)) continue;
     Any = true;
     F.Letters = F.Letters || HasWordChar(Text, true);
-    Bold = Bold && (Word.Style & StyleBold);
-    Caps = Caps && (Word.Style & StyleCaps);
+    // A section's number before a title may be in the plain font.
+    const bool Number = W == 0 && Line.WordCount > 1 && SectionNumber(Text);
+    Bold = Bold && ((Word.Style & StyleBold) || Number);
+    Caps = Caps && ((Word.Style & StyleCaps) || Number);
+    for (char C : Text) {
+      Upper += IsUpper(static_cast<unsigned char>(C));
+      Lower += IsLower(static_cast<unsigned char>(C));
+    }
     size_t K = 0;
     while (K < Distinct && Counts[K].first != Word.Size) ++K;
     if (K == Distinct) {
@@ -646,7 +666,7 @@ TLineFacts LineFacts(const TData::TPage& Page, const TData::TLine& Line) {
     Counts[K].second += CharCount(Text);
   }
   F.AllBold = Any && Bold;
-  F.AllCaps = Any && Caps;
+  F.AllCaps = Any && (Caps || (Upper >= 3 && Lower == 0));
   if (Leaders && Line.WordCount >= 2) {
     const std::string_view Last = Page.WordText(Page.Words[Line.FirstWord + Line.WordCount - 1]);
     F.Entry = !Last.empty() && std::all_of(Last.begin(), Last.end(), [](char C) {
@@ -746,10 +766,9 @@ bool TPageBuilder::Heading(const std::vector<uint32_t>& Lines, const std::vector
   if (!StartsWord(First) || Last.back() == '.' || Last.back() == ':') return false;
   const TMarker::TKind Marker = ListMarker(First).Kind;
   if (Marker == TMarker::Bullet || Marker == TMarker::Label) return false;
-  // In small capitals: a block of its own (as a centred title is), short.
-  if (Class == TClass::Caps) return From == 0 && To == Lines.size() && To - From <= 2 && Words <= MaxCapsHeadingWords;
-  // In bold: not cut off at the block's right edge as a bold paragraph's
-  // line is.
+  // In capitals: a line or two of a few words.
+  if (Class == TClass::Caps && (To - From > 2 || Words > MaxCapsHeadingWords)) return false;
+  // Not cut off at the block's right edge as a paragraph's line is.
   const TData::TLine& End = P.Lines[Lines[To - 1]];
   return To == Lines.size() || End.X1 < BlockX1 - 2 * SizeOf(Facts[To - 1]);
 }
@@ -818,8 +837,10 @@ void TPageBuilder::Text(const TData::TBlock& Block) {
         TElement E(TElement::Heading);
         E.Size = Classes[K] == TClass::Large ? Facts[K].Size : 0;
         // A section's number set apart before it ("2", "A.") joins it.
+        const TData::TLine& First = P.Lines[Lines[K]];
         if (!Out.empty() && Out.back().Kind == TElement::Paragraph && Out.back().Indent.empty() &&
-            Out.back().Tokens.size() == 1 && SectionNumber(Out.back().Tokens[0].Text)) {
+            Out.back().Tokens.size() == 1 && SectionNumber(Out.back().Tokens[0].Text) &&
+            std::min(Out.back().Y1, First.Y1) > std::max(Out.back().Y0, First.Y0)) {
           E.Tokens = std::move(Out.back().Tokens);
           Out.pop_back();
         }
@@ -918,6 +939,8 @@ void TPageBuilder::Line(const TData::TLine& L, const TLineFacts& F, bool Start, 
   else
     List.clear();
   AddWords(E, L, 0);
+  E.Y0 = L.Y0;
+  E.Y1 = L.Y1;
   Out.push_back(std::move(E));
   Open = Out.size() - 1;
   OpenX1 = L.X1;
