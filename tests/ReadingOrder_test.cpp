@@ -306,6 +306,9 @@ TEST(FontStyle, NamesOfBoldAndItalicFonts) {
       {"LinLibertineTZ", true, false},  {"LinLibertineTI", false, true},        {"ptmb8r", true, false},
       {"ptmri8t", false, true},         {"phvro8r", false, true},               {"ptmr8r", false, false},
       {"cmr10", false, false},          {"msbm10", false, false},               {"rsfs10", false, false},
+      {"SimHei", true, false},          {"FandolHei-Regular", true, false},     {"SimSun", false, false},
+      {"MicrosoftYaHei", false, false}, {"WenQuanYi Zen Hei", false, false},  {"SFBX1200", true, false},
+      {"SFTI1000", false, true},        {"SFRM1000", false, false},             {"SFSX1000", true, false},
   };
   for (const auto& C : Cases) {
     bool Bold = !C.Bold, Italic = !C.Italic;

@@ -1063,13 +1063,23 @@ void FontStyle(std::string_view FontName, bool& Bold, bool& Italic) {
   const auto Has = [&](std::string_view Part) { return Name.find(Part) != std::string::npos; };
   Bold = Has("bold") || Has("black") || Has("heavy") || Has("demi") || Has("-medi") || Has("semibold");
   Italic = Has("italic") || Has("oblique") || Has("ital") || Has("slant") || Has("kursiv");
+  // The black (hei) faces of Chinese, its bold: SimHei, FandolHei, STHeiti;
+  // not the sans serif faces named after them (Microsoft YaHei, WenQuanYi
+  // Zen Hei and Micro Hei).
+  if (Has("hei") && !Has("yahei") && !Has("zenhei") && !Has("zen hei") && !Has("microhei") && !Has("micro hei"))
+    Bold = true;
   // The TeX fonts say it in their short names: cmbx10 (bold extended),
   // cmb10, cmti10 (text italic), cmsl10 (slanted), cmbxti10, and the same
-  // after ss (sans serif: cmssbx10, cmssi10) or tt (typewriter: cmsltt10);
-  // the math italic cmmi is the letters of formulas, not emphasis.
+  // after ss (sans serif: cmssbx10, cmssi10) or tt (typewriter: cmsltt10),
+  // in EC's and cm-super's names too (ecbx1000, sfbx1200, sfti1000); the
+  // math italic cmmi is the letters of formulas, not emphasis.
   std::string_view Short = Name;
-  if (Short.substr(0, 2) == "cm" || Short.substr(0, 2) == "ec" || Short.substr(0, 2) == "tc") {
+  if (Short.substr(0, 2) == "cm" || Short.substr(0, 2) == "ec" || Short.substr(0, 2) == "tc" ||
+      Short.substr(0, 2) == "sf") {
     Short.remove_prefix(2);
+    // cm-super (sf) and EC: sx sans bold extended, si sans italic.
+    if (Short.substr(0, 2) == "sx") Bold = true;
+    if (Short.substr(0, 2) == "si") Italic = true;
     if (Short.substr(0, 2) == "ss" || Short.substr(0, 2) == "tt") Short.remove_prefix(2);
     if (Short.substr(0, 2) == "bx" || (Short.size() > 1 && Short[0] == 'b' && std::isdigit(static_cast<unsigned char>(Short[1]))))
       Bold = true;
