@@ -57,9 +57,9 @@ TReadingLine Line(double X, double Y, const std::string& Text, double Size = 10,
 
 TReadingLine Bold(double X, double Y, const std::string& Text, double Size = 10) { return Line(X, Y, Text, Size, true); }
 
-// The same line in caps and small caps.
-TReadingLine SmallCaps(TReadingLine L) {
-  for (auto& W : L.Words) W.Font = "CMCSC10";
+// The same line in another font.
+TReadingLine InFont(TReadingLine L, const char* Font) {
+  for (auto& W : L.Words) W.Font = Font;
   return L;
 }
 
@@ -136,9 +136,23 @@ TEST(Markdown, HeadingsFromSizesAndBold) {
        "# Abstract\n\n" + BodyText("a") + "\n\n# Methods\n\nWe measured it. Twice.\n"},
       {"capitals at the body's size: small capitals, capitals alone; a plain section number before a bold title",
        {Block({Line(72, 80, "1. !Introduction")}), Body(100, "a"), Block({Line(72, 150, "2 METHODS")}), Body(170, "b"),
-        Block({SmallCaps(Line(72, 220, "Results"))}), Body(240, "c")},
+        Block({InFont(Line(72, 220, "Results"), "CMCSC10")}), Body(240, "c")},
        "# 1. Introduction\n\n" + BodyText("a") + "\n\n# 2 METHODS\n\n" + BodyText("b") + "\n\n# Results\n\n" +
            BodyText("c") + "\n"},
+      {"sans serif over its paragraph in a serif body; numbered and italic; numbered and bold, run into its paragraph",
+       {Block({InFont(Line(72, 80, "Options"), "LMSans10-Regular"), Line(72, 92, "The options are few.")}),
+        Block({Line(72, 120, "2.1 ~Class ~Options")}), Body(140, "a"),
+        Block({Line(72, 190, "!1.2 !Essential !Commands. To begin, fill in"), Line(72, 202, "the fields.")}),
+        Body(230, "b")},
+       "# Options\n\nThe options are few.\n\n# 2.1 Class Options\n\n" + BodyText("a") +
+           "\n\n# 1.2 Essential Commands\n\nTo begin, fill in the fields.\n\n" + BodyText("b") + "\n"},
+      {"not headings: sans serif on its own (a figure's label), typewriter, a sentence in a larger print, capitals "
+       "beside letters of no case",
+       {Body(30, "a"), Block({InFont(Line(72, 80, "Time (s)"), "Helvetica")}),
+        Block({InFont(Line(72, 100, "print(x)", 14), "Courier")}), Block({Line(72, 120, "This is a larger sentence.", 14)}),
+        Block({Line(72, 140, "CTEX \xE7\xBD\x91\xE7\xAB\x99")}), Body(160, "b")},
+       BodyText("a") + "\n\nTime (s)\n\nprint(x)\n\nThis is a larger sentence.\n\nCTEX \xE7\xBD\x91\xE7\xAB\x99\n\n" +
+           BodyText("b") + "\n"},
       {"a number on a line above a title stays apart", {Body(30, "a"), Block({Line(72, 80, "111")}),
         Block({Line(72, 100, "Title", 14)}), Body(120, "b")},
        BodyText("a") + "\n\n111\n\n# Title\n\n" + BodyText("b") + "\n"},
@@ -345,6 +359,11 @@ TEST(Markdown, TurnedLinesAndTablesOfContents) {
                       Body(130, "a")}),
             "\xE2\x80\xA2 Sideways title\n\n1 Intro . . . . 3\n\n2 Long title going on . . . . 12\n\nIndex . . . xi\n\n" +
                 BodyText("a") + "\n");
+  // An entry whose bold title the layout set apart from its leaders is one
+  // paragraph; a title over an index's first entry stays a heading.
+  EXPECT_EQ(Markdown({Body(30, "a"), Block({Bold(72, 80, "4 Installing")}), Block({Line(200, 80, ". . . . 20")}),
+                      Block({Line(72, 100, "Index", 16)}), Block({Line(72, 120, ". .dbf . . . 21")}), Body(140, "b")}),
+            BodyText("a") + "\n\n**4 Installing** . . . . 20\n\n# Index\n\n. .dbf . . . 21\n\n" + BodyText("b") + "\n");
 }
 
 TEST(Markdown, HostilePagesFinish) {

@@ -31,7 +31,14 @@ constexpr size_t MaxListDepth = 8;
 constexpr size_t MaxTableColumns = 200;   // cells past these join the last one
 constexpr size_t MaxLineSizes = 16;       // distinct sizes counted in a line
 
-enum : uint8_t { StyleBold = 1, StyleItalic = 2, StyleCaps = 4 /* small capitals, not marked */ };
+// Styles of words; those after italic are not marked, only told.
+enum : uint8_t {
+  StyleBold = 1,
+  StyleItalic = 2,
+  StyleCaps = 4,  // small capitals
+  StyleSans = 8,  // sans serif
+  StyleMono = 16  // typewriter
+};
 enum : uint8_t {
   LineParagraph = 1,   // starts a paragraph other than its block's first
   LineLevel = 2,       // runs left to right (not turned)
@@ -264,11 +271,28 @@ bool SectionNumber(std::string_view Text) {
 
 // Whether a font's name says caps and small caps (cmcsc10, LMRomanCaps10,
 // Minion-SmallCaps).
-bool SmallCapsFont(std::string_view Font) {
+// What a font's name says beside bold and italic: small capitals (cmcsc10,
+// LMRomanCaps10, Minion-SmallCaps, cm-super's sfcc1000), sans serif
+// (Helvetica, Arial, LMSans10, cmss10, NimbusSanL, LinBiolinumT),
+// typewriter (Courier, cmtt10, LMMono10, Inconsolata, DejaVuSansMono).
+uint8_t FontFlags(std::string_view Font) {
   std::string Name;
   AppendLower(Name, Font);
-  return Name.find("csc") != std::string::npos || Name.find("caps") != std::string::npos ||
-         Name.find("smcp") != std::string::npos;
+  const auto Has = [&](std::string_view Part) { return Name.find(Part) != std::string::npos; };
+  const auto Starts = [&](std::string_view Part) { return Name.compare(0, Part.size(), Part) == 0; };
+  uint8_t Flags = 0;
+  if (Has("csc") || Has("caps") || Has("smcp") || Starts("sfcc") || Starts("eccc")) Flags |= StyleCaps;
+  for (std::string_view Part : {"sans", "helvet", "arial", "biolinum", "nimbussan", "heros", "verdana", "tahoma",
+                                "calibri", "segoe", "roboto", "frutiger", "univers", "futura", "myriad", "avantg"})
+    if (Has(Part)) Flags |= StyleSans;
+  for (std::string_view Part : {"cmss", "lmss", "ecss", "ecsx", "ecsi", "sfss", "sfsx", "sfsi"})
+    if (Starts(Part)) Flags |= StyleSans;
+  for (std::string_view Part : {"mono", "courier", "typewriter", "inconsolata", "consola", "menlo", "txtt", "cmvtt"})
+    if (Has(Part)) Flags |= StyleMono;
+  for (std::string_view Part : {"cmtt", "cmsltt", "cmitt", "lmtt", "ectt", "sftt", "pcr"})
+    if (Starts(Part)) Flags |= StyleMono;
+  if (Flags & StyleMono) Flags &= static_cast<uint8_t>(~StyleSans);
+  return Flags;
 }
 
 }  // namespace
@@ -312,11 +336,18 @@ struct TMarkdownWriter::TData {
   // Characters of the body text (not heads and feet) by size: all, bold
   // and italic.
   struct TSizeCount {
-    uint64_t All = 0, Bold = 0, Italic = 0;
+    uint64_t All = 0, Bold = 0, Italic = 0, Sans = 0;
   };
 
   std::vector<TPage> Pages;
   std::unordered_map<TSize, TSizeCount> Sizes;
+  // FontFlags by font name.
+  std::unordered_map<std::string, uint8_t> FontFlagsSeen;
+  uint8_t Flags(const std::string& Font) {
+    auto It = FontFlagsSeen.find(Font);
+    if (It == FontFlagsSeen.end()) It = FontFlagsSeen.emplace(Font, FontFlags(Font)).first;
+    return It->second;
+  }
   // The document's words with a hyphen inside, lower case, without the
   // punctuation around them.
   std::unordered_set<std::string> Hyphenated;
@@ -352,6 +383,7 @@ void TMarkdownWriter::TData::Add(TReadingPage&& Source) {
         Count.All += Chars;
         if (Word.Bold) Count.Bold += Chars;
         if (Word.Italic) Count.Italic += Chars;
+        if (Flags(Word.Font) & StyleSans) Count.Sans += Chars;
         // A word with a hyphen inside; not the hyphen that cuts a line's
         // last word.
         const std::string_view Inner = StripLeft(StripRight(Word.Text));
@@ -382,7 +414,7 @@ void TMarkdownWriter::TData::Add(TReadingPage&& Source) {
         const TRange R = AddText(W.Text);
         Page.Words.push_back({R.Start, R.Count, Coordinate(W.X0), Coordinate(W.X1), SizeKey(W.Size),
                               static_cast<uint8_t>((W.Bold ? StyleBold : 0) | (W.Italic ? StyleItalic : 0) |
-                                                   (SmallCapsFont(W.Font) ? StyleCaps : 0))});
+                                                   Flags(W.Font))});
       }
       if ((Line.Flags & LineLevel) && Line.WordCount) Level.push_back(static_cast<uint32_t>(Page.Lines.size()));
       Page.Lines.push_back(Line);
@@ -626,8 +658,12 @@ void AppendTokens(std::string& Out, const std::vector<TToken>& Tokens, const TDo
 // The facts of a line that make a heading.
 struct TLineFacts {
   TSize Size = 0;  // the size of most of its characters
-  // All its words bold; all in small capitals, or in capitals alone.
-  bool AllBold = false, AllCaps = false, Letters = false;
+  // All its words bold; all in small capitals, or in capitals alone; all
+  // sans serif; all typewriter (code).
+  bool AllBold = false, AllCaps = false, AllSans = false, AllMono = false, Letters = false;
+  // Opens with a section's number of two parts or more ("2.1"), the rest
+  // in italic.
+  bool NumberedItalic = false;
   // An entry of a table of contents: leaders (a word of dots, or three
   // dots in a row) and a page number last.
   bool Entry = false;
@@ -637,7 +673,8 @@ TLineFacts LineFacts(const TData::TPage& Page, const TData::TLine& Line) {
   TLineFacts F;
   std::pair<TSize, size_t> Counts[MaxLineSizes];
   size_t Distinct = 0;
-  bool Bold = true, Caps = true, Any = false, Leaders = false;
+  bool Bold = true, Caps = true, Sans = true, Mono = true, Italic = true, Numbered = false, Any = false,
+       Leaders = false;
   size_t Upper = 0, Lower = 0;
   size_t Dots = 0;
   for (uint32_t W = 0; W < Line.WordCount; ++W) {
@@ -653,9 +690,15 @@ TLineFacts LineFacts(const TData::TPage& Page, const TData::TLine& Line) {
     const bool Number = W == 0 && Line.WordCount > 1 && SectionNumber(Text);
     Bold = Bold && ((Word.Style & StyleBold) || Number);
     Caps = Caps && ((Word.Style & StyleCaps) || Number);
+    Sans = Sans && ((Word.Style & StyleSans) || Number);
+    Italic = Italic && ((Word.Style & StyleItalic) || Number);
+    Mono = Mono && (Word.Style & StyleMono);
+    Numbered = Numbered || (Number && Text.find('.') < Text.size() - 1);
     for (char C : Text) {
       Upper += IsUpper(static_cast<unsigned char>(C));
-      Lower += IsLower(static_cast<unsigned char>(C));
+      // Small letters, and letters past ASCII (which have no case, or one
+      // not told here).
+      Lower += IsLower(static_cast<unsigned char>(C)) || static_cast<unsigned char>(C) >= 0xC0;
     }
     size_t K = 0;
     while (K < Distinct && Counts[K].first != Word.Size) ++K;
@@ -667,6 +710,9 @@ TLineFacts LineFacts(const TData::TPage& Page, const TData::TLine& Line) {
   }
   F.AllBold = Any && Bold;
   F.AllCaps = Any && (Caps || (Upper >= 3 && Lower == 0));
+  F.AllSans = Any && Sans;
+  F.NumberedItalic = Any && Italic && Numbered;
+  F.AllMono = Any && Mono;
   if (Leaders && Line.WordCount >= 2) {
     const std::string_view Last = Page.WordText(Page.Words[Line.FirstWord + Line.WordCount - 1]);
     F.Entry = !Last.empty() && std::all_of(Last.begin(), Last.end(), [](char C) {
@@ -697,8 +743,8 @@ class TPageBuilder {
 
  private:
   // Lines that may head what follows: in a larger size, wholly bold, wholly
-  // in small capitals.
-  enum class TClass : uint8_t { None, Large, Bold, Caps };
+  // in capitals, wholly sans serif in a serif body, numbered and italic.
+  enum class TClass : uint8_t { None, Large, Bold, Caps, Sans, Italic };
   bool Dropped(const TData::TLine& Line, const TLineFacts& Facts) const;
   TClass Classify(const TData::TLine& Line, const TLineFacts& Facts) const;
   // Whether lines [From, To) of Lines (the block's kept lines) are a heading.
@@ -707,6 +753,9 @@ class TPageBuilder {
   void Text(const TData::TBlock& Block);
   void Line(const TData::TLine& Line, const TLineFacts& F, bool Start, float BlockX1);
   void AddWords(TElement& E, const TData::TLine& Line, size_t From) const;
+  // A numbered title in bold that a paragraph's first line opens with
+  // ("1.2 Options. The ..."): added as a heading; the words it takes.
+  size_t RunInHeading(const TData::TLine& Line);
   float SizeOf(const TLineFacts& F) const { return static_cast<float>(F.Size ? F.Size : Doc.Body ? Doc.Body : 20) / 2; }
   std::string IndentOf(size_t Levels) const {
     size_t N = 0;
@@ -736,12 +785,14 @@ bool TPageBuilder::Dropped(const TData::TLine& Line, const TLineFacts& Facts) co
 }
 
 TPageBuilder::TClass TPageBuilder::Classify(const TData::TLine& Line, const TLineFacts& F) const {
-  if (!(Line.Flags & LineLevel) || !F.Letters || !Doc.Body) return TClass::None;
+  if (!(Line.Flags & LineLevel) || !F.Letters || F.AllMono || !Doc.Body) return TClass::None;
   const int Size = F.Size, Body = Doc.Body;
   if (Size * 100 >= Body * HeadingRatio || (F.AllBold && Size * 100 >= Body * BoldHeadingRatio)) return TClass::Large;
   if (Size * 100 < Body * BodyRatio) return TClass::None;
   if (F.AllBold && !(Doc.Norm & StyleBold)) return TClass::Bold;
   if (F.AllCaps) return TClass::Caps;
+  if (F.NumberedItalic && !(Doc.Norm & StyleItalic)) return TClass::Italic;
+  if (F.AllSans && !(Doc.Norm & StyleSans)) return TClass::Sans;
   return TClass::None;
 }
 
@@ -760,17 +811,44 @@ bool TPageBuilder::Heading(const std::vector<uint32_t>& Lines, const std::vector
   if (Words == 0 || Last.empty() || Words > MaxHeadingWords) return false;
   // A sentence going on.
   if (Last.back() == ',' || Last.back() == ';' || HyphenAtEnd(Last)) return false;
-  if (Class == TClass::Large) return true;
+  // A full stop ends a numbered title too ("1.8 Commands, etc."), else a
+  // sentence in a larger print.
+  const bool Numbered = Words > 1 && SectionNumber(First);
+  if (Class == TClass::Large) return !(Last.size() > 1 && Last.back() == '.' && Words >= 4 && !Numbered);
   // At the body's size: a short line or two starting with a letter or a
   // number, not a bulleted item, not ending as a sentence or a label does.
-  if (!StartsWord(First) || Last.back() == '.' || Last.back() == ':') return false;
+  if (!StartsWord(First) || (Last.back() == '.' && !Numbered) || Last.back() == ':') return false;
   const TMarker::TKind Marker = ListMarker(First).Kind;
   if (Marker == TMarker::Bullet || Marker == TMarker::Label) return false;
-  // In capitals: a line or two of a few words.
-  if (Class == TClass::Caps && (To - From > 2 || Words > MaxCapsHeadingWords)) return false;
+  // Else: a line or two of a few words; sans serif over lines of its
+  // paragraph (not a label of a figure, on its own).
+  if (Class != TClass::Bold && (To - From > 2 || Words > MaxCapsHeadingWords)) return false;
+  if (Class == TClass::Sans && To == Lines.size()) return false;
   // Not cut off at the block's right edge as a paragraph's line is.
   const TData::TLine& End = P.Lines[Lines[To - 1]];
   return To == Lines.size() || End.X1 < BlockX1 - 2 * SizeOf(Facts[To - 1]);
+}
+
+size_t TPageBuilder::RunInHeading(const TData::TLine& L) {
+  if (Doc.Norm & StyleBold || L.WordCount < 3) return 0;
+  const auto Text = [&](size_t W) { return P.WordText(P.Words[L.FirstWord + W]); };
+  const auto Bold = [&](size_t W) { return (P.Words[L.FirstWord + W].Style & StyleBold) != 0; };
+  // A number with a dot inside ("1.2", "A.3") or a bold one, then bold
+  // words, the last ending with a full stop, and plain words after them.
+  const std::string_view Number = Text(0);
+  if (!SectionNumber(Number) || !(Bold(0) || Number.find('.') < Number.size() - 1)) return 0;
+  for (size_t W = 1; W < L.WordCount && W <= MaxCapsHeadingWords; ++W) {
+    if (!Bold(W)) return 0;
+    const std::string_view Word = Text(W);
+    if (Word.empty() || Word.back() != '.') continue;
+    if (W + 1 == L.WordCount || Bold(W + 1)) return 0;
+    TElement Heading(TElement::Heading);
+    for (size_t K = 0; K <= W; ++K) Heading.Tokens.push_back({std::string(Text(K)), 0});
+    Heading.Tokens.back().Text.pop_back();
+    Out.push_back(std::move(Heading));
+    return W + 1;
+  }
+  return 0;
 }
 
 void TPageBuilder::AddWords(TElement& E, const TData::TLine& Line, size_t From) const {
@@ -796,6 +874,29 @@ void TPageBuilder::Build() {
     }
     Text(Block);
   }
+  // A heading that leaders and a page number follow is an entry of a table
+  // of contents, cut by the layout: one paragraph.
+  for (size_t K = 0; K + 1 < Out.size(); ++K) {
+    TElement& E = Out[K];
+    TElement& Next = Out[K + 1];
+    if (E.Kind != TElement::Heading || Next.Kind != TElement::Paragraph || Next.Tokens.size() < 2) continue;
+    // Three dots at least before anything else, a page's number last.
+    size_t Dots = 0;
+    for (const TToken& T : Next.Tokens) {
+      if (T.Text.empty() || T.Text.find_first_not_of('.') != std::string::npos) break;
+      Dots += T.Text.size();
+    }
+    const std::string& Number = Next.Tokens.back().Text;
+    if (Dots < 3 || Number.find_first_not_of("0123456789ivxlcdm") != std::string::npos) continue;
+    E.Kind = TElement::Paragraph;
+    E.Size = 0;
+    E.Tokens.insert(E.Tokens.end(), std::make_move_iterator(Next.Tokens.begin()),
+                    std::make_move_iterator(Next.Tokens.end()));
+    Next.Tokens.clear();
+  }
+  Out.erase(std::remove_if(Out.begin(), Out.end(),
+                           [](const TElement& E) { return E.Kind == TElement::Paragraph && E.Tokens.empty(); }),
+            Out.end());
 }
 
 void TPageBuilder::Text(const TData::TBlock& Block) {
@@ -938,7 +1039,9 @@ void TPageBuilder::Line(const TData::TLine& L, const TLineFacts& F, bool Start, 
     E.Indent = IndentOf(List.size());
   else
     List.clear();
-  AddWords(E, L, 0);
+  size_t From = 0;
+  if (E.Indent.empty() && (L.Flags & LineLevel)) From = RunInHeading(L);
+  AddWords(E, L, From);
   E.Y0 = L.Y0;
   E.Y1 = L.Y1;
   Out.push_back(std::move(E));
@@ -1039,6 +1142,7 @@ std::string TMarkdownWriter::TData::Write(bool PageMarks) const {
     const TSizeCount& Body = Sizes.at(Doc.Body);
     if (Body.Bold * 2 > Body.All) Doc.Norm |= StyleBold;
     if (Body.Italic * 2 > Body.All) Doc.Norm |= StyleItalic;
+    if (Body.Sans * 2 > Body.All) Doc.Norm |= StyleSans;
   }
   // Lines at the pages' edges whose text repeats: on two pages at least,
   // and three or two fifths of the pages (2: on that many, which heading
