@@ -380,7 +380,13 @@ TEST(Markdown, HostilePagesFinish) {
   }
   std::vector<TReadingLine> Stairs;
   for (int L = 0; L < 50000; ++L) Stairs.push_back(Line(10.0 + L, 10.0 * L, "- item"));
-  const std::string Out = Markdown({Block({Long}), Block(Stairs)});
+  // And twenty thousand headings, each in a size of its own.
+  std::vector<TReadingBlock> Blocks{Block({Long}), Block(Stairs)};
+  for (int H = 0; H < 20000; ++H) Blocks.push_back(Block({Line(72, 100.0 + H, "Title", 20 + 0.5 * H)}));
+  const std::string Out = Markdown(Blocks);
+  size_t Headings = 0;
+  for (size_t At = 0; (At = Out.find("# Title\n", At)) != std::string::npos; ++At) ++Headings;
+  EXPECT_EQ(Headings, 20000u);
   size_t Words = 0, Items = 0;
   for (size_t At = 0; (At = Out.find('w', At)) != std::string::npos; ++At) ++Words;
   for (size_t At = 0; (At = Out.find("- item", At)) != std::string::npos; ++At) ++Items;

@@ -506,9 +506,9 @@ struct TDocument {
   int BoldLevel = 1;
 
   int LevelOf(TSize Size) const {
-    for (const auto& [S, L] : Levels)
-      if (S == Size) return L;
-    return 3;
+    const auto It = std::lower_bound(Levels.begin(), Levels.end(), Size,
+                                     [](const std::pair<TSize, int>& L, TSize S) { return L.first > S; });
+    return It != Levels.end() && It->first == Size ? It->second : 3;
   }
 };
 

@@ -18,9 +18,10 @@
 // - headings: short lines (at most three lines and twenty words together)
 //   in a font clearly larger than the body's (the most common size, by
 //   characters), ranked by size: the largest "#", the next "##", the rest
-//   "###"; and short lines wholly in bold at the body's size that stand at
-//   the start of a paragraph, one level below the last size (at most
-//   "###"), unless most of the body is bold;
+//   "###"; and short lines at the body's size that start a paragraph wholly
+//   in bold (unless most of the body is bold), in capitals, in sans serif
+//   over their paragraph in a serif body, or numbered and italic, one level
+//   below the last size (at most "###");
 // - paragraphs as one line each, a word cut by a hyphen at a line end joined
 //   again (the hyphen kept after a digit, before a capital, and where the
 //   document has the word with its hyphen elsewhere);
@@ -29,9 +30,11 @@
 //   indent, their continuation lines joined;
 // - tables as pipe tables, the first row as the header;
 // - bold and italic runs of words as **...**, _..._ and **_..._**;
-// - running heads and feet left out: the margin blocks of the layout, lines
-//   at a page's top or bottom whose text (digits aside) repeats on other
-//   pages, and lines there that are only a page number;
+// - running heads and feet left out: the margin blocks of the layout (not
+//   one in a heading's size, or of more words than a head has that repeat
+//   nowhere), lines at a page's top or bottom whose text (digits aside, in
+//   the same size) repeats there on other pages, and lines there that are
+//   only a page number;
 // - text that Markdown would read as markup escaped with a backslash.
 // Blocks are separated by an empty line, and so are pages; a paragraph that
 // runs on over a page's end is joined when nothing marks the pages.
