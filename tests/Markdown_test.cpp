@@ -55,7 +55,9 @@ TReadingLine Line(double X, double Y, const std::string& Text, double Size = 10,
   return L;
 }
 
-TReadingLine Bold(double X, double Y, const std::string& Text, double Size = 10) { return Line(X, Y, Text, Size, true); }
+TReadingLine Bold(double X, double Y, const std::string& Text, double Size = 10) {
+  return Line(X, Y, Text, Size, true);
+}
 
 // The same line in another font.
 TReadingLine InFont(TReadingLine L, const char* Font) {
@@ -149,7 +151,8 @@ TEST(Markdown, HeadingsFromSizesAndBold) {
       {"not headings: sans serif on its own (a figure's label), typewriter, a sentence in a larger print, capitals "
        "beside letters of no case",
        {Body(30, "a"), Block({InFont(Line(72, 80, "Time (s)"), "Helvetica")}),
-        Block({InFont(Line(72, 100, "print(x)", 14), "Courier")}), Block({Line(72, 120, "This is a larger sentence.", 14)}),
+        Block({InFont(Line(72, 100, "print(x)", 14), "Courier")}),
+        Block({Line(72, 120, "This is a larger sentence.", 14)}),
         Block({Line(72, 140, "CTEX \xE7\xBD\x91\xE7\xAB\x99")}), Body(160, "b")},
        BodyText("a") + "\n\nTime (s)\n\nprint(x)\n\nThis is a larger sentence.\n\nCTEX \xE7\xBD\x91\xE7\xAB\x99\n\n" +
            BodyText("b") + "\n"},
@@ -169,9 +172,9 @@ TEST(Markdown, HeadingsFromSizesAndBold) {
         Block({Bold(72, 160, "Bold words that fill the whole width of the block here"),
                Line(72, 172, "and plain ones after them.")}),
         Block({Bold(72, 200, "Note:")}), Body(220, "a", 6)},
-       "Large but going on,\n\none two three four five six seven eight nine ten one two three four five six seven eight "
-       "nine ten one more\n\n**Bold words that fill the whole width of the block here** and plain ones after them.\n\n"
-       "**Note:**\n\n" +
+       "Large but going on,\n\none two three four five six seven eight nine ten one two three four five six "
+       "seven eight nine ten one more\n\n**Bold words that fill the whole width of the block here** and plain "
+       "ones after them.\n\n**Note:**\n\n" +
            BodyText("a", 6) + "\n"},
   };
   for (const auto& C : Cases) EXPECT_EQ(Markdown(C.Blocks), C.Expected) << C.What;
@@ -199,7 +202,8 @@ TEST(Markdown, ParagraphsAndWordsCutAtLineEnds) {
       {"kept where the document has the word with it", "a data-", "base here", "the data-base.", "a data-base here"},
       {"kept in another case and with punctuation after it", "is well-", "known, so", "(Well-Known)",
        "is well-known, so"},
-      {"a line's last word is not the document's hyphenated word", "a data-", "base here", "more data-", "a database here"},
+      {"a line's last word is not the document's hyphenated word", "a data-", "base here", "more data-",
+       "a database here"},
       {"after a digit", "from 1990-", "2000 on", "", "from 1990-2000 on"},
       {"before a capital", "the Franco-", "German border", "", "the Franco-German border"},
       {"a dash of its own", "this -", "that", "", "this - that"},
@@ -261,7 +265,8 @@ TEST(Markdown, BoldAndItalicRunsAndEscapes) {
       {"runs of words by style", "plain !bold !words ~it !~both plain", "plain **bold words** _it_ **_both_** plain"},
       {"a run of punctuation is not marked", "a !( b", "a ( b"},
       {"emphasis characters", "*star* snake_case _x", "\\*star\\* snake_case \\_x"},
-      {"tags, links, entities, code, strikes", "<b> [a](b) &amp; `c` a~~s~~ 1<2", "\\<b> [a\\](b) \\&amp; \\`c\\` a\\~\\~s\\~\\~ 1<2"},
+      {"tags, links, entities, code, strikes", "<b> [a](b) &amp; `c` a~~s~~ 1<2",
+       "\\<b> [a\\](b) \\&amp; \\`c\\` a\\~\\~s\\~\\~ 1<2"},
       {"a backslash before punctuation", "C:\\dir \\* a\\b", "C:\\dir \\\\\\* a\\b"},
       {"a heading's, a quote's, a rule's start", "# not", "\\# not"},
       {"a quote's start", "> not", "\\> not"},
@@ -317,7 +322,8 @@ TEST(Markdown, RunningHeadsFeetAndPageNumbersLeftOut) {
   // title peeled at the page's top) stays, though its text comes back as a
   // smaller head on the other pages.
   std::vector<TReadingPage> Three;
-  Three.push_back(Page({Block({Line(72, 30, "Big Title", 18)}, true), Block({Line(72, 50, "Short Head")}), Body(100, "one")}, 1));
+  Three.push_back(
+      Page({Block({Line(72, 30, "Big Title", 18)}, true), Block({Line(72, 50, "Short Head")}), Body(100, "one")}, 1));
   Three.push_back(Page({Block({Line(72, 30, "Big Title")}), Block({Line(72, 50, "Short Head")}), Body(100, "two")}, 2));
   Three.push_back(Page({Block({Line(72, 30, "Big Title")}), Body(100, "three")}, 3));
   EXPECT_EQ(Markdown(std::move(Three)),
@@ -326,7 +332,8 @@ TEST(Markdown, RunningHeadsFeetAndPageNumbersLeftOut) {
 
 TEST(Markdown, PagesMarksAndParagraphsRunningOn) {
   const auto Pages = [] {
-    return std::vector<TReadingPage>{Page({Block({Line(72, 100, "The text of the first"), Line(72, 112, "page goes")})}, 1),
+    return std::vector<TReadingPage>{
+        Page({Block({Line(72, 100, "The text of the first"), Line(72, 112, "page goes")})}, 1),
                                      Page({Block({Line(72, 100, "on here."), Line(72, 112, "Done.")})}, 2),
                                      Page({Block({Line(72, 100, "Third page.")})}, 3), Page({}, 4)};
   };
@@ -357,7 +364,8 @@ TEST(Markdown, TurnedLinesAndTablesOfContents) {
   EXPECT_EQ(Markdown({Block({Up}), Block({Line(72, 80, "1 Intro . . . . 3"), Line(72, 92, "2 Long title going"),
                                           Line(72, 104, "on . . . . 12"), Line(72, 116, "Index . . . xi")}),
                       Body(130, "a")}),
-            "\xE2\x80\xA2 Sideways title\n\n1 Intro . . . . 3\n\n2 Long title going on . . . . 12\n\nIndex . . . xi\n\n" +
+            "\xE2\x80\xA2 Sideways title\n\n1 Intro . . . . 3\n\n2 Long title going on . . . . 12\n\n"
+            "Index . . . xi\n\n" +
                 BodyText("a") + "\n");
   // An entry whose bold title the layout set apart from its leaders is one
   // paragraph; a title over an index's first entry stays a heading.

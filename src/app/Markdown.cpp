@@ -20,7 +20,7 @@ using TSize = uint16_t;
 // Thresholds.
 constexpr int HeadingRatio = 115;         // percent of the body size: a heading's font
 constexpr int BoldHeadingRatio = 104;     // the same for a heading wholly in bold
-constexpr int BodyRatio = 90;             // a bold line this near the body size may head a paragraph
+constexpr int BodyRatio = 90;             // a line this near the body size may head its paragraph
 constexpr int SameLevel = 104;            // percent: heading sizes this near share a level
 constexpr size_t MaxHeadingLines = 3;
 constexpr size_t MaxHeadingWords = 20;
@@ -250,27 +250,27 @@ TMarker ListMarker(std::string_view First) {
   return M;
 }
 
-// Whether a word is a section's number: "2", "3.1", "A", "A.2.", "IV.".
+// Whether a word is a section's number: parts of digits, a capital or a
+// roman numeral in capitals, between full stops ("2", "3.1", "A", "A.2.",
+// "IV.").
 bool SectionNumber(std::string_view Text) {
   if (!Text.empty() && Text.back() == '.') Text.remove_suffix(1);
   if (Text.empty() || Text.size() > 12) return false;
-  size_t Part = 0;
-  for (char C : Text) {
-    const auto B = static_cast<unsigned char>(C);
-    if (C == '.') {
-      if (Part == 0) return false;
-      Part = 0;
-    } else if (IsDigit(B) || IsUpper(B)) {
-      ++Part;
-    } else {
+  for (size_t From = 0; From <= Text.size();) {
+    size_t To = Text.find('.', From);
+    if (To == std::string_view::npos) To = Text.size();
+    const std::string_view Part = Text.substr(From, To - From);
+    const auto All = [&](auto Test) {
+      return std::all_of(Part.begin(), Part.end(), [&](char C) { return Test(static_cast<unsigned char>(C)); });
+    };
+    const bool Roman = Part.size() <= 4 && All([](unsigned char C) { return C && std::strchr("IVXL", C); });
+    if (Part.empty() || !((Part.size() <= 3 && All(IsDigit)) || (Part.size() == 1 && IsUpper(Part[0])) || Roman))
       return false;
-    }
+    From = To + 1;
   }
-  return Part > 0;
+  return true;
 }
 
-// Whether a font's name says caps and small caps (cmcsc10, LMRomanCaps10,
-// Minion-SmallCaps).
 // What a font's name says beside bold and italic: small capitals (cmcsc10,
 // LMRomanCaps10, Minion-SmallCaps, cm-super's sfcc1000), sans serif
 // (Helvetica, Arial, LMSans10, cmss10, NimbusSanL, LinBiolinumT),
@@ -333,8 +333,8 @@ struct TMarkdownWriter::TData {
     std::vector<TRange> Cells;  // ranges of Text
     std::string_view WordText(const TWord& W) const { return std::string_view(Text).substr(W.Start, W.Length); }
   };
-  // Characters of the body text (not heads and feet) by size: all, bold
-  // and italic.
+  // Characters of the body text (not heads and feet) by size: all, bold,
+  // italic and sans serif.
   struct TSizeCount {
     uint64_t All = 0, Bold = 0, Italic = 0, Sans = 0;
   };
@@ -452,7 +452,10 @@ void TMarkdownWriter::TData::Add(TReadingPage&& Source) {
       Key += std::to_string(Size) + ':';
       if (PageNumberText(Text)) Line.Flags |= LinePageNumber;
       if (Text.size() > MaxEdgeKey) continue;
-      for (char C : Text) Key += IsDigit(static_cast<unsigned char>(C)) ? '#' : IsUpper(static_cast<unsigned char>(C)) ? static_cast<char>(C - 'A' + 'a') : C;
+      for (char C : Text) {
+        const auto B = static_cast<unsigned char>(C);
+        Key += IsDigit(B) ? '#' : IsUpper(B) ? static_cast<char>(C - 'A' + 'a') : C;
+      }
       auto [It, New] = EdgeIds.try_emplace(std::move(Key), static_cast<int32_t>(EdgePages.size()));
       if (New) {
         EdgePages.push_back(0);
@@ -547,8 +550,9 @@ void AppendLineStart(std::vector<TToken>& Tokens, TToken Next, const TDocument& 
   Last += Next.Text;
 }
 
-// Appends a character escaped so that Markdown shows it as text; At indexes
-// Text. Bytes that are no UTF-8 are U+FFFD, control characters spaces.
+// Appends Text escaped so that Markdown shows it as text: as a line's start
+// (LineStart), in a table's cell (Table). Bytes that are no UTF-8 are
+// U+FFFD, control characters spaces.
 void AppendEscaped(std::string& Out, std::string_view Text, bool LineStart, bool Table) {
   // At a line's start: what would open a heading, a quote, a list, a rule
   // or a link's definition.
@@ -634,7 +638,9 @@ void AppendEscaped(std::string& Out, std::string_view Text, bool LineStart, bool
 void AppendTokens(std::string& Out, const std::vector<TToken>& Tokens, const TDocument& Doc, bool Emphasis,
                   bool LineStart) {
   for (size_t I = 0; I < Tokens.size();) {
-    const auto Marked = [&](size_t K) { return Emphasis ? Tokens[K].Style & (StyleBold | StyleItalic) & ~Doc.Norm : 0; };
+    const auto Marked = [&](size_t K) {
+      return Emphasis ? Tokens[K].Style & (StyleBold | StyleItalic) & ~Doc.Norm : 0;
+    };
     const int Style = Marked(I);
     size_t J = I;
     bool Word = false;
@@ -756,7 +762,10 @@ class TPageBuilder {
   // A numbered title in bold that a paragraph's first line opens with
   // ("1.2 Options. The ..."): added as a heading; the words it takes.
   size_t RunInHeading(const TData::TLine& Line);
-  float SizeOf(const TLineFacts& F) const { return static_cast<float>(F.Size ? F.Size : Doc.Body ? Doc.Body : 20) / 2; }
+  // A line's size in points: its own, else the body's, else 10.
+  float SizeOf(const TLineFacts& F) const {
+    return static_cast<float>(F.Size ? F.Size : Doc.Body ? Doc.Body : 20) / 2;
+  }
   std::string IndentOf(size_t Levels) const {
     size_t N = 0;
     for (size_t K = 0; K < Levels && K < List.size(); ++K) N += List[K].Width;
@@ -957,6 +966,9 @@ void TPageBuilder::Text(const TData::TBlock& Block) {
     for (size_t J = K; J < To; ++J) {
       const TData::TLine& Each = P.Lines[Lines[J]];
       Line(Each, Facts[J], J == K ? Start : (Each.Flags & LineParagraph) != 0, Block.X1);
+      // An entry of a table of contents ends its paragraph (which may
+      // start on the line before).
+      if (Facts[J].Entry) Open = SIZE_MAX;
     }
     Start = false;
     K = To;
@@ -964,15 +976,6 @@ void TPageBuilder::Text(const TData::TBlock& Block) {
 }
 
 void TPageBuilder::Line(const TData::TLine& L, const TLineFacts& F, bool Start, float BlockX1) {
-  // An entry of a table of contents ends its paragraph (it may start on
-  // the line before).
-  struct TEnd {
-    const TLineFacts& F;
-    size_t& Open;
-    ~TEnd() {
-      if (F.Entry) Open = SIZE_MAX;
-    }
-  } End{F, Open};
   const float Tolerance = 0.5f * SizeOf(F);
   const TData::TWord& FirstWord = P.Words[L.FirstWord];
   TMarker Marker;
