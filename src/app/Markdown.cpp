@@ -1023,6 +1023,12 @@ void TPageBuilder::Line(const TData::TLine& L, const TLineFacts& F, bool Start, 
     OpenX1 = L.X1;
     return;
   }
+  // A line under an item's text after one that ran to the block's right
+  // edge goes on with the item, though the layout saw an indented first
+  // line there (the item's lines but the first are indented).
+  if (Open != SIZE_MAX && Start && Out[Open].Kind == TElement::Item && !List.empty() &&
+      std::fabs(L.X0 - List.back().TextX) <= Tolerance && OpenX1 >= BlockX1 - 4 * Tolerance)
+    Start = false;
   if (Open != SIZE_MAX && !Start) {
     // A line going on with the paragraph or the item: for an item, one
     // under its text, or under its marker after a line that ran to the
