@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,34 @@ TEST(ReadingOrderPage, BoxesOnThePageAsSeen) {
     EXPECT_EQ(Line.DirY, C.DirY);
     EXPECT_EQ(Line.X0, W.X0);
     EXPECT_EQ(Page.Blocks[0].Y1, W.Y1);
+  }
+}
+
+// A font that states no ascent and descent gives boxes without height: the
+// word's box stands on its FontBBox about the baseline when the font has
+// one, else on the usual height; upright and turned alike.
+TEST(ReadingOrderPage, BoxesOfWordsWithoutHeight) {
+  TWord Flat = Word(100, 700, "Flat");
+  Flat.P0.Y = Flat.P1.Y = Flat.P2.Y = Flat.P3.Y = 700;
+  TWord Boxed = Flat;
+  Boxed.BoxTop = 0.9;
+  Boxed.BoxBottom = -0.3;
+  struct Case {
+    const char* What;
+    TWord W;
+    int Rotation;
+    double Y0, Y1;  // across the line, on the page as seen
+  } Cases[] = {
+      {"the usual height", Flat, 0, 792 - 700 - 7.5, 792 - 700 + 2},
+      {"the FontBBox", Boxed, 0, 792 - 700 - 9, 792 - 700 + 3},
+      {"the FontBBox, page turned", Boxed, 90, 700 - 3, 700 + 9},
+  };
+  for (const auto& C : Cases) {
+    const TReadingPage Page = ReadingOrderPage({C.W}, {0, 0, 612, 792, C.Rotation});
+    const TReadingWord& W = Page.Blocks.at(0).Lines.at(0).Words.at(0);
+    EXPECT_NEAR(C.Rotation ? W.X0 : W.Y0, C.Y0, 1e-9) << C.What;
+    EXPECT_NEAR(C.Rotation ? W.X1 : W.Y1, C.Y1, 1e-9) << C.What;
+    EXPECT_NEAR(C.Rotation ? W.Y0 : W.X0, 100, 1e-9) << C.What;
   }
 }
 
@@ -229,6 +258,20 @@ TEST(PageJSON, APageReadThroughTheEngine) {
       EXPECT_GT(Across1, Base) << E.Text;
     }
   }
+  // The positioned layout's records start where the upright page's blocks
+  // do: its X is their first word's left edge, its Y (from the bottom) their
+  // bottom edge.
+  const TPageResult Data = ReadPage(Engine, 1, std::nullopt, TTextType::Reading, true);
+  const std::string Records = ReadPage(Engine, 1, std::nullopt, TTextType::Positioned).Text;
+  size_t Matched = 0;
+  for (size_t At = 0; (At = Records.find("@X=", At)) != std::string::npos; ++At) {
+    double X = 0, Y = 0;
+    ASSERT_EQ(std::sscanf(Records.c_str() + At, "@X=%lf,Y=%lf@", &X, &Y), 2) << Records;
+    for (const auto& B : Data.Layout->Blocks)
+      for (const auto& L : B.Lines)
+        if (std::fabs(L.Words.front().X0 - X) < 0.01 && std::fabs(L.Words.front().Y1 - (792 - Y)) < 0.01) ++Matched;
+  }
+  EXPECT_EQ(Matched, 2u) << Records;  // the lines "Title" and "Body text" ("text" is a record within the line)
 }
 
 }  // namespace

@@ -273,6 +273,24 @@ TEST_F(MainWindow, CancelledSaveDialogStartsNoRun) {
   EXPECT_FALSE(fs::exists(Dir / "two.txt"));
 }
 
+// The stored format decides the proposed name, the save dialog's suffix and
+// filter, and what is written.
+TEST_F(MainWindow, TheStoredFormatNamesAndWritesTheOutput) {
+  OpenThroughDialog(WritePdf("two.pdf", 2));
+  Settings->Format = TOutputFormat::Json;
+  const std::string Json = Extract("two.json");
+  EXPECT_EQ(Proposed, QString::fromStdString((Dir / "two.json").string()));
+  auto* Save = Window->findChild<QFileDialog*>("sdSave");
+  EXPECT_EQ(Save->defaultSuffix(), "json");
+  EXPECT_EQ(Save->nameFilters().first(), "JSON File (*.json)");
+  EXPECT_EQ(Json.rfind("{\"file\":", 0), 0u) << Json;
+  EXPECT_NE(Json.find("{\"text\":\"Page\","), std::string::npos);
+  Settings->Format = TOutputFormat::Text;
+  Extract("two.txt");
+  EXPECT_EQ(Proposed, QString::fromStdString((Dir / "two.txt").string()));
+  EXPECT_EQ(Save->defaultSuffix(), "TXT");
+}
+
 // A run of ten pages; At(Page) is called after each page is done, before the
 // window handles its pending events.
 class BusyWindow : public MainWindow {

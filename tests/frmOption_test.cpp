@@ -142,6 +142,24 @@ TEST_F(OptionDialog, OCRSettingsRoundTrip) {
   EXPECT_EQ(Dialog->eOCRLanguages->text(), "chi_sim");
 }
 
+// The output format, chosen in the dialog, is saved by its name and shown
+// again; the list offers the formats in the names table's order.
+TEST_F(OptionDialog, FormatRoundTrip) {
+  TSettings Settings(Store);
+  {
+    auto Dialog = Make(Settings);
+    ASSERT_EQ(Dialog->cbFormat->count(), static_cast<int>(FormatNames().size()));
+    EXPECT_EQ(Dialog->cbFormat->currentData().toInt(), static_cast<int>(TOutputFormat::Text));
+    Dialog->cbFormat->setCurrentIndex(Dialog->cbFormat->findData(static_cast<int>(TOutputFormat::Json)));
+    QTest::mouseClick(Dialog->bOK, Qt::LeftButton);
+  }
+  EXPECT_EQ(Store.Values->at("Format"), "json");
+  TSettings Again(Store);
+  EXPECT_EQ(Again.Format, TOutputFormat::Json);
+  auto Dialog = Make(Again);
+  EXPECT_EQ(Dialog->cbFormat->currentData().toInt(), static_cast<int>(TOutputFormat::Json));
+}
+
 // The reading-order layout and the Repair check box, chosen in the dialog,
 // confirmed with OK (or cancelled), go to the settings file and come back
 // from it into a new dialog.
@@ -241,7 +259,7 @@ TEST_F(OptionDialog, EvenPagesItemWritesPageThreeWithTheOtherValues) {
   const std::map<std::string, std::string> Expected = {{"Range", "2"},   {"Page", "3"},  {"From", "2"},
                                                        {"To", "9"},      {"Footer", ""}, {"Header", "\xE9\xA1\xB5 &p"},
                                                        {"TextType", "2"}, {"Repair", "1"}, {"OCR", "1"},
-                                                       {"OCRLanguages", ""}};
+                                                       {"OCRLanguages", ""}, {"Format", "text"}};
   EXPECT_EQ(*Store.Values, Expected);
   EXPECT_EQ(Settings.Page, TPageChoice::Even);
 }

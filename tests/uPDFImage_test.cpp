@@ -260,3 +260,28 @@ TEST(Image, DamagedCodedDataStayInBounds) {
 }
 
 }  // namespace
+
+namespace {
+
+// A picture two pixels wide and three high, turned by each number of
+// quarter turns: a quarter turn clockwise makes its left column its top row.
+TEST(TurnImage, QuarterTurnsClockwise) {
+  const TPDFImage Image{2, 3, 1, "abcdef"};  // rows "ab", "cd", "ef"
+  struct Case {
+    int Turns;
+    int32_t Width, Height;
+    const char* Pixels;
+  } Cases[] = {{0, 2, 3, "abcdef"}, {1, 3, 2, "ecafdb"}, {2, 2, 3, "fedcba"},
+               {3, 3, 2, "bdface"}, {4, 2, 3, "abcdef"}, {-1, 3, 2, "bdface"}};
+  for (const Case& C : Cases) {
+    const TPDFImage Out = TurnImage(Image, C.Turns);
+    EXPECT_EQ(Out.Width, C.Width) << C.Turns;
+    EXPECT_EQ(Out.Height, C.Height) << C.Turns;
+    EXPECT_EQ(Out.Pixels, C.Pixels) << C.Turns;
+  }
+  // Three components move together; pixels short of the size give nothing.
+  EXPECT_EQ(TurnImage({1, 2, 3, "RGBrgb"}, 1).Pixels, "rgbRGB");
+  EXPECT_TRUE(TurnImage({4, 4, 1, "short"}, 1).Pixels.empty());
+}
+
+}  // namespace

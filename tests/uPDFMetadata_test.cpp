@@ -21,6 +21,9 @@ TEST(Metadata, TextStringsAsUTF8) {
       {"\xEF\xBB\xBFUTF-8 \xE2\x82\xAC", "UTF-8 \xE2\x82\xAC"},    // UTF-8 with its mark
       {"\x80\xA0", "\xE2\x80\xA2\xE2\x82\xAC"},                    // PDFDocEncoding: bullet, euro
       {"a\x01" "b", "a b"},                                         // a control byte
+      {"gi\xC3\xA0 \xE4\xB8\xAD", "gi\xC3\xA0 \xE4\xB8\xAD"},                // UTF-8 without its mark
+      {"caf\xE9", "caf\xC3\xA9"},                                   // PDFDocEncoding that is no UTF-8
+      {"\xC3\x80\xE9", "\xC3\x83\xE2\x80\xA2\xC3\xA9"},                // UTF-8 at first, not throughout
   };
   for (const Case& C : Cases) EXPECT_EQ(TextStringToUTF8(C.Bytes), C.Expected) << C.Bytes;
 }

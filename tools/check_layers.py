@@ -35,7 +35,7 @@ LAYERS = [
     ["uPDFRenderer", "uPDFExtractor"],
     ["uPDFPageTree"],
     ["uPDFDocument"],
-    ["uPDFPageText", "uPDFMetadata"],
+    ["uPDFPageText", "uPDFMetadata", "uPDFOutline"],
     ["uPDFEngine"],
     # src/app: the run logic, settings and layouts, free of any GUI
     ["Names"],

@@ -100,10 +100,12 @@ def text_page(lines, font_path, size, dpi=300):
     return img
 
 
-def pdf(image_dict, image_data, w_pt=595.0, h_pt=842.0, inline=None, extra_content=b"", strips=None):
+def pdf(image_dict, image_data, w_pt=595.0, h_pt=842.0, inline=None, extra_content=b"", strips=None, cm=None):
     """A one-page PDF whose content draws image /Im1 over the whole page
     (or the inline image Inline, a BI ... EI block; or Strips, a list of
-    (dictionary, data, y, height) drawn as /S0, /S1, ... across the page)."""
+    (dictionary, data, y, height) drawn as /S0, /S1, ... across the page);
+    Cm, when given, is the matrix that draws /Im1 instead of the page's
+    size."""
     objs = []
     objs.append(b"<< /Type /Catalog /Pages 2 0 R >>")
     objs.append(b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
@@ -121,7 +123,7 @@ def pdf(image_dict, image_data, w_pt=595.0, h_pt=842.0, inline=None, extra_conte
         content = b"".join(b"q %.2f 0 0 %.4f 0 %.4f cm /S%d Do Q\n" % (w_pt, hgt, y, i)
                            for i, (_, _, y, hgt) in enumerate(strips)) + extra_content
     else:
-        content = b"q %.2f 0 0 %.2f 0 0 cm /Im1 Do Q\n" % (w_pt, h_pt) + extra_content
+        content = (b"q " + (cm or b"%.2f 0 0 %.2f 0 0" % (w_pt, h_pt)) + b" cm /Im1 Do Q\n") + extra_content
     objs.append(b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream")
     if image_dict:
         objs.append(image_dict + b"\nstream\n" + image_data + b"\nendstream")
@@ -215,6 +217,15 @@ def main():
                       b"/BitsPerComponent 8 /Filter /FlateDecode /Length %d >>" % (w, bh, len(data)), data,
                       842.0 * (h - top - bh) / h, 842.0 * bh / h))
     write("scanned-strips.pdf", pdf(None, None, strips=parts))
+
+    # Stored sideways (turned a quarter counterclockwise: the lines run up
+    # the picture) and drawn upright by its matrix.
+    turned = bw.rotate(90, expand=True)
+    tg4 = tiff_strip(turned, "group4")
+    write("scanned-turned.pdf", pdf(b"<< /Type /XObject /Subtype /Image /Width %d /Height %d /ColorSpace /DeviceGray "
+                                    b"/BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns %d "
+                                    b"/Rows %d >> /Length %d >>" % (h, w, h, w, len(tg4)), tg4,
+                                    cm=b"0 -842 595 0 0 842"))
 
     zh = text_page(CHINESE, CJK, 60).point(lambda v: 0 if v < 160 else 255).convert("1")
     zg4 = tiff_strip(zh, "group4")

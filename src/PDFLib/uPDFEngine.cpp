@@ -8,6 +8,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <utility>
 
 #include "CodePage.h"
@@ -199,6 +200,22 @@ int TPDFEngine::SelectPage(int Index) {
 }
 
 TPDFMetadata TPDFEngine::Metadata() { return ReadMetadata(*FSelected); }
+
+std::vector<TPDFOutlineItem> TPDFEngine::Outline() {
+  try {
+    return ReadOutline(*FSelected);
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
+
+std::vector<std::string> TPDFEngine::PageLabels() {
+  try {
+    return ReadPageLabels(*FSelected);
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
 
 const TPDFPageBudget& TPDFEngine::PageBudget() const { return FSelected->PageBudget(); }
 

@@ -13,6 +13,7 @@
 #include "uPDFBudget.h"
 #include "uPDFMetadata.h"
 #include "uPDFOCR.h"
+#include "uPDFOutline.h"
 #include "uPDFStatus.h"
 #include "uPDFStructure.h"
 #include "uPDFTextFunnel.h"
@@ -154,6 +155,11 @@ class TPDFEngine {
 
   // The selected document's metadata (ReadMetadata).
   TPDFMetadata Metadata();
+  // The selected document's outline (ReadOutline) and the label of each of
+  // its pages (ReadPageLabels); empty for a document without them, and when
+  // memory runs out.
+  std::vector<TPDFOutlineItem> Outline();
+  std::vector<std::string> PageLabels();
 
   // Whether the selected page draws an image: an image XObject among its
   // resources or those of the forms they hold (one level), or an inline

@@ -345,3 +345,41 @@ std::string HexStringToBytes(std::string_view Token) {
   }
   return Out;
 }
+
+size_t UTF8CharLength(std::string_view Text, size_t At) {
+  const auto Byte = [&](size_t I) { return static_cast<unsigned char>(Text[I]); };
+  const unsigned char C = Byte(At);
+  size_t Length;
+  uint32_t Code;
+  if (C < 0x80) return 1;
+  if (C >= 0xC2 && C <= 0xDF) {
+    Length = 2;
+    Code = C & 0x1F;
+  } else if (C >= 0xE0 && C <= 0xEF) {
+    Length = 3;
+    Code = C & 0x0F;
+  } else if (C >= 0xF0 && C <= 0xF4) {
+    Length = 4;
+    Code = C & 0x07;
+  } else {
+    return 0;
+  }
+  if (At + Length > Text.size()) return 0;
+  for (size_t I = 1; I < Length; ++I) {
+    if ((Byte(At + I) & 0xC0) != 0x80) return 0;
+    Code = (Code << 6) | (Byte(At + I) & 0x3F);
+  }
+  if ((Length == 3 && (Code < 0x800 || (Code >= 0xD800 && Code <= 0xDFFF))) ||
+      (Length == 4 && (Code < 0x10000 || Code > 0x10FFFF)))
+    return 0;
+  return Length;
+}
+
+bool IsUTF8(std::string_view Text) {
+  for (size_t At = 0; At < Text.size();) {
+    const size_t Length = UTF8CharLength(Text, At);
+    if (Length == 0) return false;
+    At += Length;
+  }
+  return true;
+}

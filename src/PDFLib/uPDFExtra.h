@@ -101,3 +101,10 @@ bool StringTokenUnclosed(std::string_view Token);
 // Content-stream hex string token "<...>" to its bytes; empty when Token is not
 // framed by "<" and ">".
 std::string HexStringToBytes(std::string_view Token);
+
+// The length of the UTF-8 character at Text[At] (At < Text's size), or 0
+// when the bytes there are no character: a stray continuation byte, an
+// overlong or cut form, a surrogate, a code point past U+10FFFF.
+size_t UTF8CharLength(std::string_view Text, size_t At);
+// Whether Text is UTF-8 throughout.
+bool IsUTF8(std::string_view Text);

@@ -83,7 +83,7 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
   bool CodeKeyed = false;
   int Standard = 0;
   int32_t Flags = 0, FirstChar = 0, LastChar = 0;
-  double Ascent = 0, Descent = 0;
+  double Ascent = 0, Descent = 0, BoxTop = 0, BoxBottom = 0;
   TPDFArray* Differences = nullptr;
   std::shared_ptr<const TPDFFontRasterizer> Rasterizer;
   std::shared_ptr<const TPDFCIDWidths> CIDWidths;
@@ -119,6 +119,19 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
       if (const auto* N = As<TPDFNumeric>(Descriptor->GetValue("Ascent", true))) Ascent = N->IntValue();
       if (const auto* N = As<TPDFNumeric>(Descriptor->GetValue("Descent", true))) Descent = N->IntValue();
       if (const auto* N = As<TPDFNumeric>(Descriptor->GetValue("Flags", true))) Flags = N->IntValue();
+      if (Ascent == 0 && Descent == 0)
+        if (auto* Box = As<TPDFArray>(Descriptor->GetValue("FontBBox", true)); Box && Box->Count() == 4) {
+          const auto Number = [&](int Index) {
+            TPDFObject* Item = Box->GetItem(Index);
+            if (auto* Ref = As<TPDFIndRef>(Item)) Item = Ref->Resolve();
+            return As<TPDFNumeric>(Item);
+          };
+          const TPDFNumeric *Bottom = Number(1), *Top = Number(3);
+          if (Bottom && Top && Top->Value() > Bottom->Value() && Top->Value() - Bottom->Value() < 10000) {
+            BoxTop = Top->Value();
+            BoxBottom = Bottom->Value();
+          }
+        }
       return true;
     };
     // A Type 1 or CFF program's own encoding replaces the names of a font
@@ -234,6 +247,8 @@ void TPDFFontCollection::LoadFont(TPDFIndRef* FontRef, int Depth) {
     Rec->CIDWidths = CIDWidths;
     Rec->Ascent = Ascent;
     Rec->Descent = Descent;
+    Rec->BoxTop = BoxTop;
+    Rec->BoxBottom = BoxBottom;
     Rec->FirstChar = FirstChar;
     Rec->LastChar = LastChar;
     Rec->CIDToGIDMap = std::move(CIDToGIDMap);

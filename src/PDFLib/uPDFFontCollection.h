@@ -42,6 +42,10 @@ struct TPDFFontCollectionData {
   std::shared_ptr<const TPDFCIDWidths> CIDWidths;
   double Ascent = 0;
   double Descent = 0;
+  // The top and bottom of the descriptor's FontBBox (glyph space, in
+  // thousandths), for a font whose Ascent and Descent say nothing (both 0
+  // or missing).
+  double BoxTop = 0, BoxBottom = 0;
   TPDFCodeTexts RenderTexts;
   // The ToUnicode map; null without one.
   std::shared_ptr<const TPDFCMap> ToUnicode;

@@ -57,3 +57,7 @@ TPDFImageResult DecodeImage(const TPDFStream& Stream, const TPDFDictionary* Reso
 // between ID and EI, as a stream of Structure with every abbreviation
 // written out. Null when the dictionary cannot be read.
 TPDFStream* InlineImageStream(TPDFStructure& Structure, std::string_view DictionaryText, std::string_view Data);
+
+// Image turned clockwise by Turns quarter turns (0 to 3; others by their
+// remainder): a quarter turn makes its left column its top row.
+TPDFImage TurnImage(const TPDFImage& Image, int Turns);

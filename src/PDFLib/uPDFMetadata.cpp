@@ -1,11 +1,13 @@
 // A document's metadata.
 #include "uPDFMetadata.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdint>
 
 #include "uPDFDocument.h"
+#include "uPDFExtra.h"
 #include "uPDFFontConst.h"
 #include "uPDFStructure.h"
 
@@ -162,6 +164,13 @@ std::string TextStringToUTF8(std::string_view Bytes) {
     return Out;
   }
   if (Bytes.size() >= 3 && Bytes.substr(0, 3) == "\xEF\xBB\xBF") return std::string(Bytes.substr(3));
+  // Some producers write UTF-8 without its mark. Letters of PDFDocEncoding
+  // beyond ASCII seldom line up as UTF-8 ("\xC3\x80" would be "A tilde,
+  // bullet"), so text that is UTF-8 throughout, with a character beyond
+  // ASCII, is taken as UTF-8.
+  if (std::any_of(Bytes.begin(), Bytes.end(), [](char B) { return static_cast<unsigned char>(B) >= 0x80; }) &&
+      IsUTF8(Bytes))
+    return std::string(Bytes);
   const auto& Table = PDFDocCharacters();
   for (unsigned char B : Bytes) AppendUTF8(Out, Table[B] ? Table[B] : (B < 0x20 ? U' ' : U'\uFFFD'));
   return Out;

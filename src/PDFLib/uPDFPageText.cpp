@@ -183,7 +183,35 @@ TPDFImageResult Compose(const TPiece& P, const TPDFImageLimits& Limits, std::vec
   return Result;
 }
 
-// The words of P's picture, read at about the recogniser's resolution.
+// The quarter turns (clockwise) that show a picture drawn by CTM as it is
+// seen on the page: a scan stored sideways and turned upright by its CTM,
+// or by the page's /Rotate, is read upright. Mirrored pictures count by the
+// way their rows run.
+int QuarterTurns(const TPDFMatrix& CTM, int32_t PageRotation) {
+  // The picture's rows on the page as seen (y down), in degrees clockwise
+  // from left to right, and then the page's own turn.
+  const double Degrees = std::atan2(-CTM[1], CTM[0]) * 180 / M_PI + static_cast<double>(PageRotation);
+  if (!std::isfinite(Degrees)) return 0;
+  return static_cast<int>(((std::lround(Degrees / 90) % 4) + 4) % 4);
+}
+
+// The matrix that draws a picture turned by Turns quarter turns where CTM
+// draws it unturned: the turned picture's unit square onto the original's,
+// then CTM.
+TPDFMatrix TurnedCTM(const TPDFMatrix& CTM, int Turns) {
+  static constexpr TPDFMatrix Unturn[4] = {
+      {1, 0, 0, 1, 0, 0}, {0, 1, -1, 0, 1, 0}, {-1, 0, 0, -1, 1, 1}, {0, -1, 1, 0, 0, 1}};
+  return Turns == 0 ? CTM : MultiplyMatrix(Unturn[Turns & 3], CTM);
+}
+
+// How far P's picture is read turned: a single picture as it is seen; the
+// strips of a composed one stand upright already.
+int TurnsOf(TPDFDocument& Document, const TPiece& P) {
+  return P.Parts.size() == 1 ? QuarterTurns(P.CTM, Document.PageTree()->PageRotation()) : 0;
+}
+
+// The words of P's picture, read at about the recogniser's resolution (and
+// turned as it is seen: their boxes are in the turned picture's pixels).
 const TPDFImageWords& WordsOf(TPDFDocument& Document, const TPiece& P) {
   TPDFOCRSession& OCR = Document.OCR;
   if (P.Parts.size() == 1) {
@@ -191,8 +219,17 @@ const TPDFImageWords& WordsOf(TPDFDocument& Document, const TPiece& P) {
     // Its pixels per inch on the page, from the size it is drawn at.
     const auto [X, Y] = Density(D);
     const double Dpi = X > 0 && Y > 0 ? std::sqrt(X * Y) * 72 : TPDFRecogniser::Resolution;
-    const double Scale = std::isfinite(Dpi) && Dpi > 0 ? TPDFRecogniser::Resolution / Dpi : 1;
-    return OCR.Words(KeyOf(Document, *D.Image), *D.Image, D.Resources, D.Fill, std::clamp(Scale, 0.05, 8.0));
+    const double Scale = std::clamp(std::isfinite(Dpi) && Dpi > 0 ? TPDFRecogniser::Resolution / Dpi : 1, 0.05, 8.0);
+    const int Turns = TurnsOf(Document, P);
+    if (Turns == 0) return OCR.Words(KeyOf(Document, *D.Image), *D.Image, D.Resources, D.Fill, Scale);
+    return OCR.Words(
+        KeyOf(Document, *D.Image) + "@" + std::to_string(Turns),
+        [&] {
+          TPDFImageResult Decoded = DecodeImage(*D.Image, D.Resources, OCR.Limits, D.Fill);
+          if (Decoded.Ok()) Decoded.Image = TurnImage(Decoded.Image, Turns);
+          return Decoded;
+        },
+        Scale);
   }
   std::string Key = "C";
   for (const auto* D : P.Parts) Key += KeyOf(Document, *D->Image) + "|";
@@ -230,13 +267,14 @@ void AddRecognisedWords(TPDFDocument& Document, TPDFTextFunnel& Funnel, const TD
     }
     OCR.PageRecognised = true;
     const double W = Words.Width, H = Words.Height;
-    const double High = std::hypot(D.CTM[2], D.CTM[3]);
+    const TPDFMatrix CTM = TurnedCTM(D.CTM, TurnsOf(Document, D));
+    const double High = std::hypot(CTM[2], CTM[3]);
     for (const TPDFOCRWord& Word : Words.Words) {
       const double U0 = Word.Left / W, U1 = Word.Right / W;
       const double Base = 1 - (Word.BaselineLeft + Word.BaselineRight) / 2 / H, Top = 1 - Word.Top / H;
       const double Size = (Word.Bottom - Word.Top) / H * High;
       Funnel.SetMergeEnabled(true);
-      Funnel.AddFragment(D.CTM, InCodePage(Word.Text, *Document.CodePage), "#000000", "OCR", Size, U0, Base, U1 - U0,
+      Funnel.AddFragment(CTM, InCodePage(Word.Text, *Document.CodePage), "#000000", "OCR", Size, U0, Base, U1 - U0,
                          Top - Base);
     }
   }

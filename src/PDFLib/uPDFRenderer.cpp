@@ -315,8 +315,12 @@ void TPDFRenderer::AddWord(TRun& R, const TGlyphUnits& U, const std::string& Tex
                          U.Size, E, -500, D - E, 1000);
     return;
   }
+  // A font whose descriptor gives no ascent and descent: its FontBBox goes
+  // with kept words, for their boxes on the page.
+  const bool Flat = Font.Ascent == Font.Descent;
   FFunnel->AddFragment(U.G, Text, std::string_view(Color, sizeof Color), Name, U.Size, E,
-                       Font.Descent + R.State.Ts * U.PerTextUnitY / std::fabs(R.State.Tfs), D - E, Font.Ascent - Font.Descent);
+                       Font.Descent + R.State.Ts * U.PerTextUnitY / std::fabs(R.State.Tfs), D - E, Font.Ascent - Font.Descent,
+                       Flat ? Font.BoxTop / 1000 : 0, Flat ? Font.BoxBottom / 1000 : 0);
 }
 
 void TPDFRenderer::Show(TRun& R, size_t Count) {

@@ -561,12 +561,13 @@ void TPDFTextFunnel::Clear() {
 }
 
 void TPDFTextFunnel::AddFragment(const TMatrix& Matrix, std::string_view Text, std::string_view Color,
-                                 std::string_view FontName, double Size, double X, double Y, double W, double H) {
+                                 std::string_view FontName, double Size, double X, double Y, double W, double H,
+                                 double BoxTop, double BoxBottom) {
   const TMatrix& M = Matrix;
   auto Map = [&M](double PX, double PY) { return TPoint{M[0] * PX + M[2] * PY + M[4], M[1] * PX + M[3] * PY + M[5]}; };
   const TPoint Q0 = Map(X, Y), Q1 = Map(X + W, Y), Q2 = Map(X + W, Y + H), Q3 = Map(X, Y + H);
   if (KeepWords) {
-    FWords.push_back({Q0, Q1, Q2, Q3, std::string(Text), std::string(FontName), Size});
+    FWords.push_back({Q0, Q1, Q2, Q3, std::string(Text), std::string(FontName), Size, BoxTop, BoxBottom});
     FMergeEnabled = true;
     return;
   }

@@ -30,12 +30,15 @@ class TPDFTextFunnel {
   };
   // A fragment as it was shown, kept unjoined (KeepWords): its corners in
   // device space (bottom start, bottom end, top end, top start), its text,
-  // font and font size.
+  // font and font size; for a font that states no ascent and descent (its
+  // box then has no height), the top and bottom of its FontBBox in font
+  // sizes (0 and 0 when unknown).
   struct TWord {
     TPoint P0, P1, P2, P3;
     std::string Text;
     std::string FontName;
     double Size = 0;
+    double BoxTop = 0, BoxBottom = 0;
   };
   // A row of GetRows as a reader gets it back: the start corner (P0) in
   // output units as its 4-decimal text reads (NumberAsWritten), and the text
@@ -68,9 +71,10 @@ class TPDFTextFunnel {
   void SetMergeEnabled(bool Value) { FMergeEnabled = Value; }
   bool MergeEnabled() const { return FMergeEnabled; }
   // Adds the fragment whose box X, Y, W, H (in its own coordinates) Matrix maps
-  // to device space; Size is its font size in device space.
+  // to device space; Size is its font size in device space. BoxTop and
+  // BoxBottom go with a kept word (TWord).
   void AddFragment(const TMatrix& Matrix, std::string_view Text, std::string_view Color, std::string_view FontName,
-                   double Size, double X, double Y, double W, double H);
+                   double Size, double X, double Y, double W, double H, double BoxTop = 0, double BoxBottom = 0);
   // One row per block: font, colour, size, the four corners, the text.
   std::string GetRows() const;
   // The rows of GetRows as values, one per block, in Rows (replaced), when

@@ -10,7 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "PageJSON.h"
+#include "uPDFExtra.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ size_t CharCount(std::string_view Text) {
 // The code point at Text[At] and its length (U+FFFD for a byte that is no
 // UTF-8).
 uint32_t CodePoint(std::string_view Text, size_t At, size_t& Length) {
-  Length = UTF8Length(Text, At);
+  Length = UTF8CharLength(Text, At);
   const auto Byte = [&](size_t I) { return static_cast<unsigned char>(Text[At + I]); };
   switch (Length) {
     case 1: return Byte(0);
@@ -580,7 +580,7 @@ void AppendEscaped(std::string& Out, std::string_view Text, bool LineStart, bool
   for (size_t I = Skip; I < Text.size();) {
     const unsigned char C = Byte(I);
     if (C >= 0x80) {
-      const size_t Length = UTF8Length(Text, I);
+      const size_t Length = UTF8CharLength(Text, I);
       if (Length == 0) {
         Out += "\xEF\xBF\xBD";
         ++I;

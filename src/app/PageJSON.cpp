@@ -4,33 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-size_t UTF8Length(std::string_view Text, size_t At) {
-  const auto Byte = [&](size_t I) { return static_cast<unsigned char>(Text[I]); };
-  const unsigned char C = Byte(At);
-  size_t Length;
-  uint32_t Code;
-  if (C < 0x80) return 1;
-  if (C >= 0xC2 && C <= 0xDF) {
-    Length = 2;
-    Code = C & 0x1F;
-  } else if (C >= 0xE0 && C <= 0xEF) {
-    Length = 3;
-    Code = C & 0x0F;
-  } else if (C >= 0xF0 && C <= 0xF4) {
-    Length = 4;
-    Code = C & 0x07;
-  } else {
-    return 0;
-  }
-  if (At + Length > Text.size()) return 0;
-  for (size_t I = 1; I < Length; ++I) {
-    if ((Byte(At + I) & 0xC0) != 0x80) return 0;
-    Code = (Code << 6) | (Byte(At + I) & 0x3F);
-  }
-  if ((Length == 3 && (Code < 0x800 || (Code >= 0xD800 && Code <= 0xDFFF))) || (Length == 4 && (Code < 0x10000 || Code > 0x10FFFF)))
-    return 0;
-  return Length;
-}
+#include "uPDFExtra.h"
 
 namespace {
 
@@ -118,7 +92,7 @@ void AppendJSONString(std::string& Out, std::string_view Text) {
       ++I;
       continue;
     }
-    const size_t Length = UTF8Length(Text, I);
+    const size_t Length = UTF8CharLength(Text, I);
     if (Length == 0) {
       Out += "\xEF\xBF\xBD";
       ++I;
@@ -135,6 +109,31 @@ void AppendJSONNumber(std::string& Out, double Value) {
   // Rounded to hundredths first, so that -0.001 is 0 and not -0.
   double Rounded = std::round(Value * 100) / 100;
   if (Rounded == 0) Rounded = 0;
+  if (std::fabs(Rounded) < 1e15) {
+    // The usual case, in whole hundredths: digits without a float printer.
+    long long Hundredths = std::llround(std::fabs(Value) * 100);
+    if (Hundredths == 0) {
+      Out += '0';
+      return;
+    }
+    if (Value < 0) Out += '-';
+    char Digits[24];
+    char* End = Digits + sizeof Digits;
+    char* At = End;
+    const long long Whole = Hundredths / 100, Cents = Hundredths % 100;
+    if (Cents) {
+      if (Cents % 10) *--At = static_cast<char>('0' + Cents % 10);
+      *--At = static_cast<char>('0' + Cents / 10);
+      *--At = '.';
+    }
+    long long W = Whole;
+    do {
+      *--At = static_cast<char>('0' + W % 10);
+      W /= 10;
+    } while (W);
+    Out.append(At, End);
+    return;
+  }
   char Buffer[64];
   auto [End, Error] = std::to_chars(Buffer, Buffer + sizeof Buffer, Rounded, std::chars_format::fixed, 2);
   if (Error != std::errc()) {
@@ -149,7 +148,18 @@ void AppendJSONNumber(std::string& Out, double Value) {
 }
 
 std::string PageJSON(const TReadingPage& Page, std::string_view Label) {
-  std::string Out = "{\"number\":" + std::to_string(Page.Number) + ",\"width\":";
+  std::string Out;
+  AppendPageJSON(Out, Page, Label);
+  return Out;
+}
+
+void AppendPageJSON(std::string& Out, const TReadingPage& Page, std::string_view Label) {
+  // About 150 bytes a word with its box, font and style.
+  size_t Words = 0;
+  for (const TReadingBlock& Block : Page.Blocks)
+    for (const TReadingLine& Line : Block.Lines) Words += Line.Words.size() + 1;
+  Out.reserve(Out.size() + 256 + 150 * Words);
+  Out += "{\"number\":" + std::to_string(Page.Number) + ",\"width\":";
   AppendJSONNumber(Out, Page.Width);
   Out += ",\"height\":";
   AppendJSONNumber(Out, Page.Height);
@@ -184,7 +194,6 @@ std::string PageJSON(const TReadingPage& Page, std::string_view Label) {
     Out += '}';
   }
   Out += "]}";
-  return Out;
 }
 
 std::string MetadataJSON(const TPDFMetadata& Metadata) {
@@ -218,8 +227,24 @@ std::string TJSONDocument::Begin(std::string_view File) {
 std::string TJSONDocument::Page(const TReadingPage& Page, std::string_view Label) {
   std::string Out = FFirst ? "" : ",";
   FFirst = false;
-  Out += PageJSON(Page, Label);
+  AppendPageJSON(Out, Page, Label);
   return Out;
 }
 
-std::string TJSONDocument::End(const TPDFMetadata& Metadata) { return "],\"metadata\":" + MetadataJSON(Metadata) + "}\n"; }
+std::string OutlineJSON(const std::vector<TPDFOutlineItem>& Outline) {
+  std::string Out = "[";
+  for (const TPDFOutlineItem& Item : Outline) {
+    if (Out.size() > 1) Out += ',';
+    Out += "{\"level\":" + std::to_string(Item.Level) + ",\"title\":";
+    AppendJSONString(Out, Item.Title);
+    Out += ",\"page\":" + std::to_string(Item.Page) + "}";
+  }
+  Out += ']';
+  return Out;
+}
+
+std::string TJSONDocument::End(const TPDFMetadata& Metadata, const std::vector<TPDFOutlineItem>& Outline) {
+  std::string Out = "]";
+  if (!Outline.empty()) Out += ",\"outline\":" + OutlineJSON(Outline);
+  return Out + ",\"metadata\":" + MetadataJSON(Metadata) + "}\n";
+}

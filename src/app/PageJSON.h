@@ -8,11 +8,7 @@
 
 #include "ReadingOrder.h"
 #include "uPDFMetadata.h"
-
-// The length of the UTF-8 character at Text[At] (At < Text.size()), or 0
-// when the bytes there are no character (a stray continuation byte, an
-// overlong or cut form, a surrogate, a code point past U+10FFFF).
-size_t UTF8Length(std::string_view Text, size_t At);
+#include "uPDFOutline.h"
 
 // Appends Text as a quoted JSON string: UTF-8 as it is, the quote, the
 // backslash and control characters escaped, and each byte that is no part
@@ -28,11 +24,15 @@ void AppendJSONNumber(std::string& Out, double Value);
 // "bbox", "rows": [[cell, ...], ...], "lines"}; a running head or foot has
 // "margin": true. Boxes are [x0, y0, x1, y1].
 std::string PageJSON(const TReadingPage& Page, std::string_view Label = {});
+void AppendPageJSON(std::string& Out, const TReadingPage& Page, std::string_view Label = {});
 
 // The metadata as a JSON object: the items the document has ("title",
 // "author", "subject", "keywords", "creator", "producer", "creation_date",
 // "mod_date"), "version" and "tagged".
 std::string MetadataJSON(const TPDFMetadata& Metadata);
+// The outline as a JSON array of {"level", "title", "page"} (page 0: none in
+// the document).
+std::string OutlineJSON(const std::vector<TPDFOutlineItem>& Outline);
 
 // One document's JSON in the order it is written: Begin, the pages one by
 // one, End. Each piece is text to append to what came before.
@@ -42,8 +42,9 @@ class TJSONDocument {
   std::string Begin(std::string_view File);
   // A page, after a comma when it is not the first.
   std::string Page(const TReadingPage& Page, std::string_view Label = {});
-  // ], "metadata": {...}} and a line feed.
-  std::string End(const TPDFMetadata& Metadata);
+  // ], "outline": [...] (when Outline has items), "metadata": {...}} and a
+  // line feed.
+  std::string End(const TPDFMetadata& Metadata, const std::vector<TPDFOutlineItem>& Outline = {});
 
  private:
   bool FFirst = true;

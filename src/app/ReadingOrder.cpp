@@ -19,6 +19,7 @@ struct TItem {
   double Size;
   const std::string* Text;
   uint32_t Source;  // the word it was made from
+  bool Flat = false;  // its box had no height: the usual one stands in
   double CenterY() const { return (Y0 + Y1) / 2; }
 };
 
@@ -966,6 +967,7 @@ std::vector<TDirectionRead> ReadDirections(const std::vector<TPDFTextFunnel::TWo
     if (Item.Y1 - Item.Y0 < 0.3 * Item.Size) {
       Item.Y0 -= 0.2 * Item.Size;
       Item.Y1 = Item.Y0 + 0.95 * Item.Size;
+      Item.Flat = true;
     }
     Directions[Degrees].push_back(Item);
   }
@@ -1132,9 +1134,15 @@ TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, c
     }
   };
 
+  struct {
+    bool Known = false;
+    std::string Name, Font;
+    bool Bold = false, Italic = false;
+  } Style;
   for (const TDirectionRead& Direction : ReadDirections(Words)) {
     const std::vector<TItem>& Items = Direction.Reader.Items();
     const double A = static_cast<double>(Direction.Degrees) * M_PI / 180;
+    const double CosA = std::cos(A), SinA = std::sin(A);
     double DX0, DY0, DX1, DY1;
     Seen(0, 0, DX0, DY0);
     Seen(std::cos(A), std::sin(A), DX1, DY1);
@@ -1160,15 +1168,42 @@ TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, c
           TReadingWord Out;
           Out.Text = WordText(Items, Word);
           const auto& First = Words[Items[Word.front()].Source];
-          Out.Font = BaseFontName(First.FontName);
+          // Words of one font mostly follow each other: its name and style
+          // are worked out once per run of them.
+          if (!Style.Known || First.FontName != Style.Name) {
+            Style.Known = true;
+            Style.Name = First.FontName;
+            Style.Font = BaseFontName(First.FontName);
+            FontStyle(Style.Font, Style.Bold, Style.Italic);
+          }
+          Out.Font = Style.Font;
+          Out.Bold = Style.Bold;
+          Out.Italic = Style.Italic;
           Out.Size = First.Size;
-          FontStyle(Out.Font, Out.Bold, Out.Italic);
           TBox WordBox;
           for (uint32_t I : Word) {
-            const auto& Source = Words[Items[I].Source];
-            for (const auto* P : {&Source.P0, &Source.P1, &Source.P2, &Source.P3}) {
+            const TItem& Item = Items[I];
+            const auto& Source = Words[Item.Source];
+            if (!Item.Flat) {
+              for (const auto* P : {&Source.P0, &Source.P1, &Source.P2, &Source.P3}) {
+                double SX, SY;
+                Seen(P->X, P->Y, SX, SY);
+                WordBox.Add(SX, SY);
+              }
+              continue;
+            }
+            // A box without height: the font's FontBBox about the baseline
+            // when it has one, else the usual height the layout gave it;
+            // in the direction's frame, turned back onto the page.
+            double Y0 = Item.Y0, Y1 = Item.Y1;
+            if (Source.BoxTop > Source.BoxBottom) {
+              const double Base = Item.Y0 + 0.2 * Item.Size;
+              Y0 = Base + Source.BoxBottom * Item.Size;
+              Y1 = Base + Source.BoxTop * Item.Size;
+            }
+            for (const auto& [FX, FY] : {std::pair{Item.X0, Y0}, {Item.X1, Y0}, {Item.X1, Y1}, {Item.X0, Y1}}) {
               double SX, SY;
-              Seen(P->X, P->Y, SX, SY);
+              Seen(FX * CosA - FY * SinA, FX * SinA + FY * CosA, SX, SY);
               WordBox.Add(SX, SY);
             }
           }

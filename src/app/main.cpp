@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <iostream>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -404,18 +406,17 @@ TRunResult TMainLogic::ExtractRun() {
     std::string CutAt;
     const bool UTF8 = (FEngine.CodePage ? FEngine.CodePage : TCodePage::Default())->Name() == "UTF-8";
 
-    TItemWriter Items(Output);
+    TItemWriter Items(Output, [this](const std::string& Temp) { FHost.TemporaryFileCreated(Temp); });
     const bool Plain = Format == TOutputFormat::Plain;
     if (Plain) Items.Terminator.assign(PageBreaks ? 1 : 0, '\f');
     // JSON goes out page by page, also to standard output.
     TJSONDocument Json;
-    const std::vector<std::string> Labels;
+    const std::vector<std::string> Labels = Structured ? FEngine.PageLabels() : std::vector<std::string>{};
     if (Format == TOutputFormat::Json) {
       Items.Terminator.clear();
       Items.Stream = true;
       Items.Add(Json.Begin(CurrentFile));
     }
-    if (!Items.TempName().empty()) FHost.TemporaryFileCreated(Items.TempName());
     for (const int32_t P : TakenPages(First, Last)) {
       const TPageResult Page =
           PageSource ? PageSource->Next(P) : ReadPage(FEngine, P, Structured ? std::nullopt : PageTextMode, FSettings.TextType, Structured);
@@ -461,7 +462,7 @@ TRunResult TMainLogic::ExtractRun() {
       ShowProgress(P);
       if (StopRequested) break;
     }
-    if (Format == TOutputFormat::Json) Items.Add(Json.End(FEngine.Metadata()));
+    if (Format == TOutputFormat::Json) Items.Add(Json.End(FEngine.Metadata(), FEngine.Outline()));
     if (!StopRequested || WriteWhenStopped) Items.Commit();
     if (NoText.size() == 1) AddLog(FormatText(MessageTable::PageWithoutText, PageList(NoText).c_str()));
     if (NoText.size() > 1) AddLog(FormatText(MessageTable::PagesWithoutText, PageList(NoText).c_str()));
@@ -482,7 +483,8 @@ void TMainLogic::WMDropFiles(const std::vector<std::string>& FileNames) {
   if (!Chosen.empty()) OpenPDFFile(Chosen);
 }
 
-TItemWriter::TItemWriter(std::string FileName) : FFileName(std::move(FileName)) {
+TItemWriter::TItemWriter(std::string FileName, const std::function<void(const std::string&)>& Created)
+    : FFileName(std::move(FileName)) {
   if (FFileName == "-") return;
   // A device or a pipe (/dev/null, a FIFO) is written in place: a file
   // renamed over it would take its place.
@@ -498,8 +500,24 @@ TItemWriter::TItemWriter(std::string FileName) : FFileName(std::move(FileName)) 
     return;
   }
   // Created exclusively under a random name, so that nothing planted beside
-  // the target (a symbolic link in a shared folder) is ever opened.
+  // the target (a symbolic link in a shared folder) is ever opened; told to
+  // Created before a TERM, INT or HUP can end the process.
+  sigset_t Ending, Before;
+  sigemptyset(&Ending);
+  for (int Signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&Ending, Signal);
+  pthread_sigmask(SIG_BLOCK, &Ending, &Before);
   const int Fd = CreateTempBeside(FFileName, FTemp);
+  if (Fd >= 0 && Created) {
+    try {
+      Created(FTemp);
+    } catch (...) {
+      pthread_sigmask(SIG_SETMASK, &Before, nullptr);
+      ::close(Fd);
+      std::remove(FTemp.c_str());
+      throw;
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &Before, nullptr);
   if (Fd >= 0) FFile = ::fdopen(Fd, "wb");
   if (!FFile) {
     FError = "Cannot create file \"" + FFileName + "\". " + std::strerror(errno);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -267,7 +268,10 @@ class TMainLogic {
 // One thread at a time.
 class TItemWriter {
  public:
-  explicit TItemWriter(std::string FileName);
+  // Created is told the temporary file's name as soon as it exists, with
+  // the signals that end a process held back until it returns (so that a
+  // handler that removes the file always knows it).
+  explicit TItemWriter(std::string FileName, const std::function<void(const std::string&)>& Created = {});
   ~TItemWriter();  // removes the temporary file unless committed
   TItemWriter(const TItemWriter&) = delete;
   TItemWriter& operator=(const TItemWriter&) = delete;

@@ -59,6 +59,14 @@
         <translation>Text File (*.txt)</translation>
     </message>
     <message>
+        <source>JSON File (*.json)</source>
+        <translation>JSON File (*.json)</translation>
+    </message>
+    <message>
+        <source>Markdown File (*.md)</source>
+        <translation>Markdown File (*.md)</translation>
+    </message>
+    <message>
         <source>Password</source>
         <translation>Password</translation>
     </message>
@@ -161,6 +169,26 @@
     <message>
         <source>Always read</source>
         <translation>总是识别</translation>
+    </message>
+    <message>
+        <source>Format:</source>
+        <translation>格式:</translation>
+    </message>
+    <message>
+        <source>Text with header and footer</source>
+        <translation>带页眉页脚的文本</translation>
+    </message>
+    <message>
+        <source>Plain text</source>
+        <translation>纯文本</translation>
+    </message>
+    <message>
+        <source>JSON with word boxes</source>
+        <translation>带词框的 JSON</translation>
+    </message>
+    <message>
+        <source>Markdown</source>
+        <translation>Markdown</translation>
     </message>
     <message>
         <source>&amp;OK</source>
