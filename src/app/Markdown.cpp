@@ -1104,10 +1104,13 @@ void AppendTable(std::string& Out, const TData::TPage& Page, const TData::TBlock
   }
 }
 
-void AppendElement(std::string& Out, const TElement& E, const TDocument& Doc) {
+// Appends an element; a heading without its hashes, which go where
+// Headings notes (its place in Out and its size) once the levels are known.
+void AppendElement(std::string& Out, const TElement& E, const TDocument& Doc,
+                   std::vector<std::pair<size_t, TSize>>& Headings) {
   switch (E.Kind) {
     case TElement::Heading: {
-      Out.append(static_cast<size_t>(E.Size ? Doc.LevelOf(E.Size) : Doc.BoldLevel), '#');
+      Headings.emplace_back(Out.size(), E.Size);
       Out += ' ';
       const size_t Begin = Out.size();
       AppendTokens(Out, E.Tokens, Doc, false, false);
@@ -1163,38 +1166,17 @@ std::string TMarkdownWriter::TData::Write(bool PageMarks) const {
     if (N >= 2 && 5 * N >= 2 * PageCount) Doc.RepeatedEdge[K] = 2;
     else if (N >= 3) Doc.RepeatedEdge[K] = 1;
   }
-  // The sizes of the headings, ranked: sizes a few percent apart share a
-  // level.
   std::vector<TElement> Elements;
-  std::vector<TSize> HeadingSizes;
-  for (const TPage& Page : Pages) {
-    Elements.clear();
-    TPageBuilder(Page, Doc, Elements).Build();
-    for (const TElement& E : Elements)
-      if (E.Kind == TElement::Heading && E.Size) HeadingSizes.push_back(E.Size);
-  }
-  std::sort(HeadingSizes.begin(), HeadingSizes.end(), std::greater<>());
-  HeadingSizes.erase(std::unique(HeadingSizes.begin(), HeadingSizes.end()), HeadingSizes.end());
-  int Level = 0;
-  TSize Top = 0;
-  for (TSize S : HeadingSizes) {
-    if (Level == 0 || S * SameLevel < Top * 100) {
-      ++Level;
-      Top = S;
-    }
-    Doc.Levels.emplace_back(S, std::min(Level, 3));
-  }
-  Doc.BoldLevel = std::min(Level + 1, 3);
-
   // The pages, each held back until the next shows whether its last
   // paragraph runs on. Items follow each other on lines of their own, and
   // everything else after an empty line; a page's end parts a list too.
   std::string Out;
+  std::vector<std::pair<size_t, TSize>> Headings;
   bool AfterItem = false;
   const auto Write = [&](const std::vector<TElement>& Elements) {
     for (const TElement& E : Elements) {
       if (!Out.empty()) Out += AfterItem && E.Kind == TElement::Item ? "\n" : "\n\n";
-      AppendElement(Out, E, Doc);
+      AppendElement(Out, E, Doc, Headings);
       AfterItem = E.Kind == TElement::Item;
     }
     AfterItem = false;
@@ -1222,7 +1204,36 @@ std::string TMarkdownWriter::TData::Write(bool PageMarks) const {
   }
   Write(Held);
   if (!Out.empty()) Out += '\n';
-  return Out;
+
+  // The sizes of the headings, ranked: the largest "#", the next "##", the
+  // rest "###"; sizes a few percent apart share a level. Headings in the
+  // body's size come one level below.
+  std::vector<TSize> Sizes;
+  for (const auto& [At, Size] : Headings)
+    if (Size) Sizes.push_back(Size);
+  std::sort(Sizes.begin(), Sizes.end(), std::greater<>());
+  Sizes.erase(std::unique(Sizes.begin(), Sizes.end()), Sizes.end());
+  int Level = 0;
+  TSize Top = 0;
+  for (TSize S : Sizes) {
+    if (Level == 0 || S * SameLevel < Top * 100) {
+      ++Level;
+      Top = S;
+    }
+    Doc.Levels.emplace_back(S, std::min(Level, 3));
+  }
+  Doc.BoldLevel = std::min(Level + 1, 3);
+  if (Headings.empty()) return Out;
+  std::string Final;
+  Final.reserve(Out.size() + 3 * Headings.size());
+  size_t Copied = 0;
+  for (const auto& [At, Size] : Headings) {
+    Final.append(Out, Copied, At - Copied);
+    Final.append(static_cast<size_t>(Size ? Doc.LevelOf(Size) : Doc.BoldLevel), '#');
+    Copied = At;
+  }
+  Final.append(Out, Copied, std::string::npos);
+  return Final;
 }
 
 TMarkdownWriter::TMarkdownWriter() : FData(std::make_unique<TData>()) {}
