@@ -181,7 +181,8 @@ def main():
     for p in args.paths or batch_documentation():
         if os.path.isdir(p):
             for dirpath, _, names in os.walk(p):
-                files += [os.path.join(dirpath, n) for n in sorted(names) if n.lower().endswith((".pdf", ".pdf.gz"))]
+                files += [os.path.join(dirpath, n) for n in sorted(names)
+                          if n.lower().endswith((".pdf", ".pdf.gz", ".pdf.xz"))]
         else:
             files.append(p)
     command = shlex.split(args.command) if args.command else \
@@ -192,7 +193,8 @@ def main():
         for path in files:
             readable = plain_copy(path, folder)
             titles = outline_titles(readable)
-            jobs.append((path, titles, pool.submit(measure, readable, titles, command, args.timeout) if titles else None))
+            job = pool.submit(measure, readable, titles, command, args.timeout) if titles else None
+            jobs.append((path, titles, job))
         for path, titles, job in jobs:
             name = os.path.basename(path)
             if not titles:
