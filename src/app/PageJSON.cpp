@@ -65,12 +65,19 @@ void AppendJSONString(std::string& Out, std::string_view Text) {
   static const char Hex[] = "0123456789abcdef";
   Out += '"';
   for (size_t I = 0; I < Text.size();) {
-    const unsigned char C = static_cast<unsigned char>(Text[I]);
-    if (C >= 0x20 && C < 0x80 && C != '"' && C != '\\') {
-      Out += static_cast<char>(C);
-      ++I;
+    // A run of characters that go as they are, in one piece.
+    size_t Plain = I;
+    while (Plain < Text.size()) {
+      const unsigned char P = static_cast<unsigned char>(Text[Plain]);
+      if (P < 0x20 || P >= 0x80 || P == '"' || P == '\\') break;
+      ++Plain;
+    }
+    if (Plain > I) {
+      Out.append(Text.data() + I, Plain - I);
+      I = Plain;
       continue;
     }
+    const unsigned char C = static_cast<unsigned char>(Text[I]);
     if (C == '"' || C == '\\') {
       Out += '\\';
       Out += static_cast<char>(C);
@@ -105,42 +112,43 @@ void AppendJSONString(std::string& Out, std::string_view Text) {
 }
 
 void AppendJSONNumber(std::string& Out, double Value) {
-  if (!std::isfinite(Value)) Value = 0;
-  // Rounded to hundredths first, so that -0.001 is 0 and not -0.
-  double Rounded = std::round(Value * 100) / 100;
-  if (Rounded == 0) Rounded = 0;
-  if (std::fabs(Rounded) < 1e15) {
-    // The usual case, in whole hundredths: digits without a float printer.
-    long long Hundredths = std::llround(std::fabs(Value) * 100);
+  // In whole hundredths, rounded half away from zero; -0.001 is 0, not -0.
+  const double Scaled = std::isfinite(Value) ? Value * 100 : 0;
+  if (std::fabs(Scaled) < 9e17) {
+    long long Hundredths = std::llround(Scaled);
     if (Hundredths == 0) {
       Out += '0';
       return;
     }
-    if (Value < 0) Out += '-';
+    if (Hundredths < 0) {
+      Out += '-';
+      Hundredths = -Hundredths;
+    }
+    // Digits from the right, without trailing zeros after the point.
     char Digits[24];
-    char* End = Digits + sizeof Digits;
+    char* const End = Digits + sizeof Digits;
     char* At = End;
-    const long long Whole = Hundredths / 100, Cents = Hundredths % 100;
+    const long long Cents = Hundredths % 100;
     if (Cents) {
       if (Cents % 10) *--At = static_cast<char>('0' + Cents % 10);
       *--At = static_cast<char>('0' + Cents / 10);
       *--At = '.';
     }
-    long long W = Whole;
+    long long Whole = Hundredths / 100;
     do {
-      *--At = static_cast<char>('0' + W % 10);
-      W /= 10;
-    } while (W);
+      *--At = static_cast<char>('0' + Whole % 10);
+      Whole /= 10;
+    } while (Whole);
     Out.append(At, End);
     return;
   }
-  char Buffer[64];
-  auto [End, Error] = std::to_chars(Buffer, Buffer + sizeof Buffer, Rounded, std::chars_format::fixed, 2);
+  // Beyond: the float printer, at two decimals without trailing zeros.
+  char Buffer[400];
+  auto [End, Error] = std::to_chars(Buffer, Buffer + sizeof Buffer, Value, std::chars_format::fixed, 2);
   if (Error != std::errc()) {
     Out += '0';
     return;
   }
-  // Without trailing zeros: 12.50 is 12.5, 3.00 is 3.
   char* Last = End;
   while (Last > Buffer && Last[-1] == '0') --Last;
   if (Last > Buffer && Last[-1] == '.') --Last;

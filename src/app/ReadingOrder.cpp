@@ -1151,6 +1151,7 @@ TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, c
     for (const auto& B : Direction.Reader.Blocks()) {
       TReadingBlock Block;
       Block.Margin = B.Margin;
+      Block.Lines.reserve(B.Lines.size());
       TBox BlockBox;
       // A table's rows: each line's words by the column their middle falls
       // in; a block of the table region is a table when it has rows over
@@ -1163,7 +1164,8 @@ TReadingPage ReadingOrderPage(const std::vector<TPDFTextFunnel::TWord>& Words, c
         Line.DirX = DirX;
         Line.DirY = DirY;
         TBox LineBox;
-        std::vector<std::string> Cells(B.Columns.size() + 1);
+        std::vector<std::string> Cells(B.Columns.empty() ? 0 : B.Columns.size() + 1);
+        Line.Words.reserve(L.Words.size());
         for (const auto& Word : L.Words) {
           TReadingWord Out;
           Out.Text = WordText(Items, Word);
