@@ -1,6 +1,8 @@
-// Fuzz target: the reading-order layout on made-up words. Each word takes
-// nine bytes (x and y as 16-bit numbers, width, height, font size, angle,
-// a flag for odd numbers, the text's length) and then its text.
+// Fuzz target: the reading-order layout on made-up words, and its data as
+// JSON and as Markdown (the page twice, so that its heads repeat). Each word
+// takes nine bytes (x and y as 16-bit numbers, width, height, font size,
+// angle, a flag for odd numbers, the text's length) and then its text; the
+// low bits of x and y choose a font (plain, bold, italic, small capitals).
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -8,9 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "Markdown.h"
+#include "PageJSON.h"
 #include "ReadingOrder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+  static const char* const Fonts[] = {"F", "Helvetica-Bold", "ABCDEF+Times-Italic", "CMCSC10"};
   std::vector<TPDFTextFunnel::TWord> Words;
   size_t At = 0;
   while (At + 9 <= Size && Words.size() < 20000) {
@@ -31,10 +36,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     const double C = std::cos(A), S = std::sin(A);
     auto Corner = [&](double U, double V) { return TPDFTextFunnel::TPoint{X + U * C - V * S, Y + U * S + V * C}; };
     TPDFTextFunnel::TWord Word{Corner(0, -0.2 * H), Corner(W, -0.2 * H), Corner(W, H), Corner(0, H),
-                               std::string(reinterpret_cast<const char*>(Data + At), Length), "F", FontSize};
+                               std::string(reinterpret_cast<const char*>(Data + At), Length),
+                               Fonts[(P[0] ^ P[2]) & 3], FontSize};
     At += Length;
     if (!Word.Text.empty()) Words.push_back(std::move(Word));
   }
   ReadingOrderLayout(Words);
+  TReadingPage Page = ReadingOrderPage(Words, TPDFPageBox{0, 0, 612, 792, static_cast<int>(Size & 3) * 90});
+  PageJSON(Page, "i");
+  TMarkdownWriter Markdown;
+  Markdown.AddPage(Page);
+  Markdown.AddPage(std::move(Page));
+  Markdown.Finish((Size & 4) != 0);
   return 0;
 }

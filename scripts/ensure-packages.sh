@@ -55,9 +55,10 @@ PYTHON_PACKAGES=(pybind11-dev python3-dev)
 TEST_PACKAGES+=("${PYTHON_PACKAGES[@]}" python3-pytest python3-dask python3-distributed python3-reportlab)
 # The JSON format's schema check.
 TEST_PACKAGES+=(python3-jsonschema)
-# The quality scripts in tests/quality: the two reference programs, and the
-# Levenshtein ratio of tests/quality/geotopo_ratio.py.
-QUALITY_PACKAGES=(poppler-utils mupdf-tools python3-levenshtein)
+# The quality scripts in tests/quality: the two reference programs, the
+# Levenshtein ratio of tests/quality/geotopo_ratio.py, and the outlines that
+# tests/quality/markdown_headings.py reads with PyMuPDF.
+QUALITY_PACKAGES=(poppler-utils mupdf-tools python3-levenshtein python3-fitz)
 # Pictures on pages: JPEG (libjpeg-turbo's TurboJPEG), JPEG 2000 (OpenJPEG),
 # JBIG2 (jbig2dec) and CCITT fax (libtiff's codec) decode the images a page
 # draws, and Tesseract with its English and Simplified Chinese models reads

@@ -292,4 +292,30 @@ TEST(ReadingOrderLayout, LargeAndHostilePagesFinish) {
   }
 }
 
+TEST(FontStyle, NamesOfBoldAndItalicFonts) {
+  struct Case {
+    const char* Name;
+    bool Bold, Italic;
+  } Cases[] = {
+      {"Helvetica", false, false},      {"Helvetica-BoldOblique", true, true}, {"ABCDEF+Arial,BoldItalic", true, true},
+      {"Times-Italic", false, true},    {"CMBX10", true, false},                {"cmb10", true, false},
+      {"CMTI10", false, true},          {"CMBXTI10", true, true},               {"CMSL10", false, true},
+      {"CMMI10", false, false},         {"CMSSBX10", true, false},              {"CMSSI10", false, true},
+      {"CMTT10", false, false},         {"CMSLTT10", false, true},              {"CMBSY10", false, false},
+      {"LinLibertineT", false, false},  {"LinLibertineTB", true, false},         {"LinBiolinumTBI", true, true},
+      {"LinLibertineTZ", true, false},  {"LinLibertineTI", false, true},        {"ptmb8r", true, false},
+      {"ptmri8t", false, true},         {"phvro8r", false, true},               {"ptmr8r", false, false},
+      {"cmr10", false, false},          {"msbm10", false, false},               {"rsfs10", false, false},
+      {"SimHei", true, false},          {"FandolHei-Regular", true, false},     {"SimSun", false, false},
+      {"MicrosoftYaHei", false, false}, {"WenQuanYi Zen Hei", false, false},  {"SFBX1200", true, false},
+      {"SFTI1000", false, true},        {"SFRM1000", false, false},             {"SFSX1000", true, false},
+  };
+  for (const auto& C : Cases) {
+    bool Bold = !C.Bold, Italic = !C.Italic;
+    FontStyle(C.Name, Bold, Italic);
+    EXPECT_EQ(Bold, C.Bold) << C.Name;
+    EXPECT_EQ(Italic, C.Italic) << C.Name;
+  }
+}
+
 }  // namespace

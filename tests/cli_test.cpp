@@ -653,6 +653,27 @@ TEST_F(Console, JsonFormat) {
   EXPECT_EQ(Read(Dir / "out" / "doc.json"), Read(Dir / "doc.json"));
 }
 
+// The Markdown format: the document in UTF-8 when the run ends, a mark
+// before each page when asked; the batch form names it .md.
+TEST_F(Console, MarkdownFormat) {
+  // The sample: a title, a paragraph and a page number on each page.
+  const std::string Sample = std::string(VORLITH_SOURCE_DIR) + "/examples/sample.pdf";
+  std::string Out, Err;
+  ASSERT_EQ(Run("-q --format markdown --header H -l 2 '" + Sample + "' -", Out, Err), 0) << Err;
+  EXPECT_EQ(Out.rfind("# A sample document\n\nThis file is the bundled sample of the text extractor. It has three", 0), 0u)
+      << Out;
+  EXPECT_NE(Out.find("\n\n# Second page\n\n"), std::string::npos) << Out;
+  EXPECT_EQ(Out.find('H'), std::string::npos) << Out;  // no header line
+  EXPECT_EQ(Out.substr(Out.size() - 2), "t\n");
+  ASSERT_EQ(Run("-q --format markdown --page-marks -l 2 '" + Sample + "' -", Out, Err), 0) << Err;
+  EXPECT_EQ(Out.rfind("<!-- page 1 -->\n\n# A sample document\n\n", 0), 0u) << Out;
+  EXPECT_NE(Out.find("\n\n<!-- page 2 -->\n\n# Second page\n\n"), std::string::npos) << Out;
+  fs::copy_file(Sample, Dir / "sample.pdf");
+  ASSERT_EQ(Run("-q --format markdown -o out sample.pdf", Out, Err), 0) << Err;
+  ASSERT_EQ(Run("-q --format markdown sample.pdf -", Out, Err), 0) << Err;
+  EXPECT_EQ(Read(Dir / "out" / "sample.md"), Out);
+}
+
 // A range that selects no page writes the empty output and says why.
 TEST_F(Console, RangeThatSelectsNoPage) {
   std::string Out, Err;
@@ -934,7 +955,7 @@ TEST_F(Batch, AWorkerThatCrashesTakesOnlyItsFile) {
 TEST_F(Console, OneDocumentOnSeveralWorkersGivesTheOutputOfOne) {
   WriteLongDocument(Dir / "long.pdf", 23);
   for (const char* Options : {"--layout content", "--layout reflow", "--layout reading", "--layout positioned",
-                              "--page-text 3", "--format plain", "--format json", "--odd -f 2 -l 20"}) {
+                              "--page-text 3", "--format plain", "--format json", "--format markdown", "--odd -f 2 -l 20"}) {
     std::string One, Many, Err;
     ASSERT_EQ(Run(std::string("-q ") + Options + " long.pdf -", One, Err), 0) << Options << ": " << Err;
     ASSERT_EQ(Run(std::string("-q -j 3 ") + Options + " long.pdf -", Many, Err), 0) << Options << ": " << Err;

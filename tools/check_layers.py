@@ -41,7 +41,7 @@ LAYERS = [
     ["Names"],
     ["Utility", "Report"],
     ["PDFCommon", "ReadingOrder"],
-    ["PageJSON"],
+    ["PageJSON", "Markdown"],
     ["option"],
     ["main"],
     # the hosts

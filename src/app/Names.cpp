@@ -39,7 +39,8 @@ const std::vector<TNamed<TTextType>>& LayoutNames() {
 const std::vector<TNamed<TOutputFormat>>& FormatNames() {
   static const std::vector<TNamed<TOutputFormat>> Table = {{"text", TOutputFormat::Text},
                                                             {"plain", TOutputFormat::Plain},
-                                                            {"json", TOutputFormat::Json}};
+                                                            {"json", TOutputFormat::Json},
+                                                            {"markdown", TOutputFormat::Markdown}};
   return Table;
 }
 

@@ -1065,16 +1065,53 @@ void FontStyle(std::string_view FontName, bool& Bold, bool& Italic) {
   const auto Has = [&](std::string_view Part) { return Name.find(Part) != std::string::npos; };
   Bold = Has("bold") || Has("black") || Has("heavy") || Has("demi") || Has("-medi") || Has("semibold");
   Italic = Has("italic") || Has("oblique") || Has("ital") || Has("slant") || Has("kursiv");
+  // The black (hei) faces of Chinese, its bold: SimHei, FandolHei, STHeiti;
+  // not the sans serif faces named after them (Microsoft YaHei, WenQuanYi
+  // Zen Hei and Micro Hei).
+  if (Has("hei") && !Has("yahei") && !Has("zenhei") && !Has("zen hei") && !Has("microhei") && !Has("micro hei"))
+    Bold = true;
   // The TeX fonts say it in their short names: cmbx10 (bold extended),
-  // cmb10, cmti10 (text italic), cmsl10 (slanted), cmbxti10; the math
-  // italic cmmi is the letters of formulas, not emphasis.
+  // cmb10, cmti10 (text italic), cmsl10 (slanted), cmbxti10, and the same
+  // after ss (sans serif: cmssbx10, cmssi10) or tt (typewriter: cmsltt10),
+  // in EC's and cm-super's names too (ecbx1000, sfbx1200, sfti1000); the
+  // math italic cmmi is the letters of formulas, not emphasis.
   std::string_view Short = Name;
-  if (Short.substr(0, 2) == "cm" || Short.substr(0, 2) == "ec" || Short.substr(0, 2) == "tc") {
+  if (Short.substr(0, 2) == "cm" || Short.substr(0, 2) == "ec" || Short.substr(0, 2) == "tc" ||
+      Short.substr(0, 2) == "sf") {
     Short.remove_prefix(2);
+    // cm-super (sf) and EC: sx sans bold extended, si sans italic.
+    if (Short.substr(0, 2) == "sx") Bold = true;
+    if (Short.substr(0, 2) == "si") Italic = true;
+    if (Short.substr(0, 2) == "ss" || Short.substr(0, 2) == "tt") Short.remove_prefix(2);
     if (Short.substr(0, 2) == "bx" || (Short.size() > 1 && Short[0] == 'b' && std::isdigit(static_cast<unsigned char>(Short[1]))))
       Bold = true;
     if (Short.substr(0, 2) == "bx") Short.remove_prefix(2);
-    if (Short.substr(0, 2) == "ti" || Short.substr(0, 2) == "sl" || Short.substr(0, 2) == "it") Italic = true;
+    if (Short.substr(0, 2) == "ti" || Short.substr(0, 2) == "sl" || Short.substr(0, 2) == "it" ||
+        (Short.size() > 1 && Short[0] == 'i' && std::isdigit(static_cast<unsigned char>(Short[1]))))
+      Italic = true;
+  }
+  // Libertine and Biolinum in letters after T (Type 1) or O (OpenType):
+  // LinLibertineTB bold, LinLibertineTI italic, LinLibertineTZ semibold,
+  // LinLibertineTBI both.
+  for (std::string_view Family : {"linlibertine", "linbiolinum"}) {
+    if (Short.substr(0, Family.size()) != Family) continue;
+    std::string_view Letters = Short.substr(Family.size());
+    if (!Letters.empty() && (Letters[0] == '_' || Letters[0] == 't' || Letters[0] == 'o')) Letters.remove_prefix(1);
+    if (!Letters.empty() && Letters[0] == 'r') Letters.remove_prefix(1);
+    if (Letters.find_first_not_of("bizk") == std::string_view::npos) {
+      Bold = Bold || Letters.find_first_of("bz") != std::string_view::npos;
+      Italic = Italic || Letters.find('i') != std::string_view::npos;
+    }
+  }
+  // Karl Berry's short names of PostScript fonts: foundry, family, weight
+  // (b bold, d demibold, s semibold, x extra bold, h heavy, c black), an
+  // i or o for italic and oblique, the encoding (ptmb8r, phvro8t, ptmri7t).
+  const auto Letter = [](char C) { return C >= 'a' && C <= 'z'; };
+  if (Short.size() >= 6 && Short.size() <= 7 && std::isdigit(static_cast<unsigned char>(Short[Short.size() - 2])) &&
+      Letter(Short.back()) && std::all_of(Short.begin(), Short.end() - 2, Letter)) {
+    const std::string_view Shape = Short.substr(3, Short.size() - 5);
+    if (std::strchr("bdsxhc", Shape[0])) Bold = true;
+    if (Shape.size() == 2 && (Shape[1] == 'i' || Shape[1] == 'o')) Italic = true;
   }
 }
 

@@ -409,8 +409,10 @@ TRunResult TMainLogic::ExtractRun() {
     TItemWriter Items(Output, [this](const std::string& Temp) { FHost.TemporaryFileCreated(Temp); });
     const bool Plain = Format == TOutputFormat::Plain;
     if (Plain) Items.Terminator.assign(PageBreaks ? 1 : 0, '\f');
-    // JSON goes out page by page, also to standard output.
+    // JSON goes out page by page, also to standard output; Markdown when the
+    // whole document is known.
     TJSONDocument Json;
+    TMarkdownWriter Markdown;
     const std::vector<std::string> Labels = Structured ? FEngine.PageLabels() : std::vector<std::string>{};
     if (Format == TOutputFormat::Json) {
       Items.Terminator.clear();
@@ -418,7 +420,7 @@ TRunResult TMainLogic::ExtractRun() {
       Items.Add(Json.Begin(CurrentFile));
     }
     for (const int32_t P : TakenPages(First, Last)) {
-      const TPageResult Page =
+      TPageResult Page =
           PageSource ? PageSource->Next(P) : ReadPage(FEngine, P, Structured ? std::nullopt : PageTextMode, FSettings.TextType, Structured);
       const std::string& Text = Page.Text;
       // The macros read CurrentFile and CurrentPageCount as they are now (a
@@ -452,6 +454,8 @@ TRunResult TMainLogic::ExtractRun() {
       if (Format == TOutputFormat::Json && Page.Layout) {
         const size_t Index = static_cast<size_t>(P) - 1;
         Items.Add(Json.Page(*Page.Layout, Index < Labels.size() ? Labels[Index] : std::string()));
+      } else if (Format == TOutputFormat::Markdown && Page.Layout) {
+        Markdown.AddPage(std::move(*Page.Layout));
       } else if (Plain) {
         Items.Add(PlainText(Text));
       } else {
@@ -463,6 +467,10 @@ TRunResult TMainLogic::ExtractRun() {
       if (StopRequested) break;
     }
     if (Format == TOutputFormat::Json) Items.Add(Json.End(FEngine.Metadata(), FEngine.Outline()));
+    if (Format == TOutputFormat::Markdown) {
+      Items.Terminator.clear();
+      Items.Add(Markdown.Finish(PageMarks));
+    }
     if (!StopRequested || WriteWhenStopped) Items.Commit();
     if (NoText.size() == 1) AddLog(FormatText(MessageTable::PageWithoutText, PageList(NoText).c_str()));
     if (NoText.size() > 1) AddLog(FormatText(MessageTable::PagesWithoutText, PageList(NoText).c_str()));

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Markdown.h"
 #include "Names.h"
 #include "PageJSON.h"
 #include "ReadingOrder.h"
@@ -204,9 +205,12 @@ class TMainLogic {
   // footer, each item followed by CR LF); Plain writes each page's text with
   // LF line ends, followed by a form feed unless PageBreaks is false; Json
   // writes the document's pages in the reading-order layout as one JSON
-  // object, page by page (to standard output too), in UTF-8.
+  // object, page by page (to standard output too), in UTF-8; Markdown
+  // writes them as Markdown when the run ends (a mark before each page when
+  // PageMarks), in UTF-8.
   TOutputFormat Format = TOutputFormat::Text;
   bool PageBreaks = true;
+  bool PageMarks = false;
   // Whether a page whose content was cut at the cap on decoded size ends the
   // run with ERunLimit (truncated) after writing it; when allowed, the log
   // says so and the run finishes.

@@ -274,6 +274,7 @@ TOutcome ExtractOne(const TBatchOptions& O, const TBatchJob& Job, int ReportFd) 
     Logic.PageTextMode = O.PageText;
     Logic.Format = O.Format;
     Logic.PageBreaks = O.PageBreaks;
+    Logic.PageMarks = O.PageMarks;
     Logic.AllowTruncation = O.AllowTruncation;
     if (TPDFStatus Opened = Logic.OpenPDFFile(Job.Input); !Opened) return {TResult::NotOpened, Opened, Facts};
     if (O.ApplyOptions) O.ApplyOptions(Settings);

@@ -45,6 +45,7 @@ struct TBatchOptions {
   // The form of the outputs, as TMainLogic takes it.
   TOutputFormat Format = TOutputFormat::Text;
   bool PageBreaks = true;
+  bool PageMarks = false;
   // Seconds one file may take (the parent kills a worker past them, a little
   // later than the worker stops itself); 0: no end.
   int32_t Timeout = 300;

@@ -73,6 +73,7 @@ Text:
                          tables); json and markdown are UTF-8 and read in the
                          reading layout
       --no-page-breaks   plain: no form feed after each page
+      --page-marks       markdown: a mark "<!-- page N -->" before each page
       --ocr WHEN         read the text of page images with Tesseract: never,
                          auto (pages without text of their own that images
                          cover a quarter of; the stored default) or always
@@ -133,6 +134,7 @@ struct TOptions {
   std::string Encoding;
   std::optional<TOutputFormat> Format;
   bool PageBreaks = true;
+  bool PageMarks = false;
   // Limits per file and the report.
   std::optional<int32_t> Timeout;
   std::optional<unsigned long long> MaxMemory;  // megabytes
@@ -240,6 +242,8 @@ int ParseArgs(const std::vector<std::string>& Args, TOptions& O) {
       if (!O.Format) return UsageError("unknown format: " + S);
     } else if (A == "--no-page-breaks") {
       O.PageBreaks = false;
+    } else if (A == "--page-marks") {
+      O.PageMarks = true;
     } else if (A == "--timeout") {
       if (!Number(0, 7 * 24 * 3600, N)) return UsageError("--timeout needs a number of seconds from 0 to 604800");
       O.Timeout = static_cast<int32_t>(N);
@@ -565,6 +569,7 @@ int RunSingle(const TOptions& O, const std::shared_ptr<const TCodePage>& CodePag
       Logic.PageSource = Workers.get();
     }
     Logic.PageBreaks = O.PageBreaks;
+    Logic.PageMarks = O.PageMarks;
     Logic.AllowTruncation = O.AllowTruncation;
     std::signal(SIGINT, OnInterrupt);
     const auto Facts = [&] {
@@ -671,6 +676,7 @@ int main(int argc, char** argv) {
     };
     B.Format = O.Format.value_or(StoredCopy.Format);
     B.PageBreaks = O.PageBreaks;
+    B.PageMarks = O.PageMarks;
     B.CodePage = CodePage;
     return RunBatch(B);
   }
