@@ -24,6 +24,7 @@
 #include "PDFCommon.h"
 #include "uPDFExtra.h"
 #include "Shell.h"
+#include "Markdown.h"
 #include "PageJSON.h"
 #include "main.h"
 #include "uPDFEngine.h"
@@ -421,6 +422,11 @@ one); a block has "kind" ("text" or "table"), "bbox" [x0, y0, x1, y1],
 "size", "bold", "italic"), a table also "rows" (lists of cell text), and a
 running head or foot "margin": True. Text that is no valid UTF-8 has
 U+FFFD in place of each bad byte, as in the JSON.)";
+
+constexpr const char* MarkdownDoc = R"(The document as Markdown, exactly as `textextractor --format markdown`
+writes it: headings from the font sizes, paragraphs, lists, tables, bold
+and italic, running heads and feet left out; LF line ends. PAGE_MARKS puts
+"<!-- page N -->" before each page (as --page-marks).)";
 
 constexpr const char* ToJSONDoc = R"(The document in the reading-order layout as JSON text, exactly as
 `textextractor --format json` writes it: {"file": the file name ("" for
@@ -856,6 +862,15 @@ std::string DocumentJSON(TDocument& Document) {
   return Out;
 }
 
+std::string DocumentMarkdown(TDocument& Document, bool PageMarks) {
+  TDocument::TUse Use(Document);
+  const int32_t Count = Document.PageCount();
+  py::gil_scoped_release Release;
+  TMarkdownWriter Writer;
+  for (int32_t P = 1; P <= Count; ++P) Writer.AddPage(Document.ReadLayout(Use, P));
+  return Writer.Finish(PageMarks);
+}
+
 std::string PageRepr(const TPage& Page) {
   return "<vorlith.Page " + std::to_string(Page.Number) + " of \"" + Page.Document->Label() + "\">";
 }
@@ -868,8 +883,8 @@ PYBIND11_MODULE(vorlith, m) {
 extract() and info() (and their _bytes forms) load a document, read it and
 free it in one call. open() keeps a document open: its pages are read when
 asked, with their text in each layout, their words with boxes (words()) and
-their reading-order layout as a dict (to_dict()); to_json() writes the
-document's JSON. Errors are PDFError and its subclasses.)";
+their reading-order layout as a dict (to_dict()); to_json() and markdown()
+write the whole document. Errors are PDFError and its subclasses.)";
   {
     int Major = 0, Minor = 0, Release = 0, Build = 0;
     GetFileVersion(Major, Minor, Release, Build);
@@ -971,6 +986,9 @@ document's JSON. Errors are PDFError and its subclasses.)";
       .def_property_readonly("metadata", &MetadataDict, MetadataDoc)
       .def_property_readonly("outline", &OutlineList, OutlineDoc)
       .def("to_json", [](TDocument& D) { return Text(DocumentJSON(D)); }, ToJSONDoc)
+      .def(
+          "markdown", [](TDocument& D, bool PageMarks) { return Text(DocumentMarkdown(D, PageMarks)); },
+          MarkdownDoc, py::arg("page_marks") = false)
       .def("__repr__", [](const TDocument& D) {
         return Text("<vorlith.Document \"" + D.Label() + "\"" + (D.Closed() ? ", closed>" : ">"));
       });

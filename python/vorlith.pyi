@@ -123,6 +123,8 @@ class Document:
         """The outline as (level, title, page) tuples; page None for no page of the document."""
     def to_json(self) -> str:
         """The document in the reading-order layout as JSON text."""
+    def markdown(self, page_marks: bool = False) -> str:
+        """The document as Markdown."""
 
 class Page:
     """A page of a Document."""

@@ -295,12 +295,19 @@ def test_words_and_dicts_are_the_json_of_the_document(files, name):
             assert page.text().split() == " ".join(word[4] for word in words).split()
 
 
+# A document's whole forms and the console's options that write them.
+FORMS = [(lambda doc: doc.to_json(), ["--format", "json"]),
+         (lambda doc: doc.markdown(), ["--format", "markdown"]),
+         (lambda doc: doc.markdown(page_marks=True), ["--format", "markdown", "--page-marks"])]
+
+
 @pytest.mark.parametrize("name", ["sample", "columns", "unicode", "words", "outlined"])
-def test_json_is_the_console_programs(console, files, name):
+def test_json_and_markdown_are_the_console_programs(console, files, name):
     path = files[name]
     with vorlith.open(path) as doc:
-        written = doc.to_json().encode("utf-8", "surrogateescape")
-    assert written == console.run("-q", "--format", "json", "--all-pages", "--every-page", path, "-").stdout
+        for form, options in FORMS:
+            written = form(doc).encode("utf-8", "surrogateescape")
+            assert written == console.run("-q", *options, "--all-pages", "--every-page", path, "-").stdout, options
 
 
 def test_json_of_bytes_has_no_file_name(files):
@@ -341,7 +348,8 @@ def test_closed_documents_and_their_pages_raise(files):
         assert not doc.closed
     assert doc.closed
     doc.close()  # again: nothing
-    calls = [len, lambda d: d[0], iter, lambda d: d.metadata, lambda d: d.to_json(), lambda d: d.__enter__(),
+    calls = [len, lambda d: d[0], iter, lambda d: d.metadata, lambda d: d.outline, lambda d: d.to_json(),
+             lambda d: d.markdown(), lambda d: d.__enter__(),
              lambda d: page.text(), lambda d: page.words(), lambda d: page.size, lambda d: page.to_dict(),
              lambda d: read.words()]
     for call in calls:
