@@ -116,6 +116,7 @@ def test_documents_opened_and_closed_do_not_grow_memory(pdfs):
                 page.words()
                 page.to_dict()
             doc.to_json()
+            doc.markdown()
         doc = vorlith.open(data)
         page = doc[1]
         page.text("reflow")
