@@ -383,3 +383,13 @@ bool IsUTF8(std::string_view Text) {
   }
   return true;
 }
+
+size_t AppendUTF8Char(std::string& Out, std::string_view Text, size_t At) {
+  const size_t Length = UTF8CharLength(Text, At);
+  if (Length == 0) {
+    Out += "\xEF\xBF\xBD";
+    return 1;
+  }
+  Out.append(Text.substr(At, Length));
+  return Length;
+}

@@ -108,3 +108,6 @@ std::string HexStringToBytes(std::string_view Token);
 size_t UTF8CharLength(std::string_view Text, size_t At);
 // Whether Text is UTF-8 throughout.
 bool IsUTF8(std::string_view Text);
+// Appends the UTF-8 character at Text[At] (At < Text's size), or U+FFFD for
+// a byte that is no part of one; the bytes taken.
+size_t AppendUTF8Char(std::string& Out, std::string_view Text, size_t At);

@@ -580,14 +580,7 @@ void AppendEscaped(std::string& Out, std::string_view Text, bool LineStart, bool
   for (size_t I = Skip; I < Text.size();) {
     const unsigned char C = Byte(I);
     if (C >= 0x80) {
-      const size_t Length = UTF8CharLength(Text, I);
-      if (Length == 0) {
-        Out += "\xEF\xBF\xBD";
-        ++I;
-      } else {
-        Out.append(Text.substr(I, Length));
-        I += Length;
-      }
+      I += AppendUTF8Char(Out, Text, I);
       continue;
     }
     ++I;

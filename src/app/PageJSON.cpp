@@ -99,14 +99,7 @@ void AppendJSONString(std::string& Out, std::string_view Text) {
       ++I;
       continue;
     }
-    const size_t Length = UTF8CharLength(Text, I);
-    if (Length == 0) {
-      Out += "\xEF\xBF\xBD";
-      ++I;
-    } else {
-      Out.append(Text.substr(I, Length));
-      I += Length;
-    }
+    I += AppendUTF8Char(Out, Text, I);
   }
   Out += '"';
 }
@@ -114,16 +107,7 @@ void AppendJSONString(std::string& Out, std::string_view Text) {
 std::string ValidUTF8(std::string_view Text) {
   std::string Out;
   Out.reserve(Text.size());
-  for (size_t I = 0; I < Text.size();) {
-    const size_t Length = UTF8CharLength(Text, I);
-    if (Length == 0) {
-      Out += "\xEF\xBF\xBD";
-      ++I;
-    } else {
-      Out.append(Text.substr(I, Length));
-      I += Length;
-    }
-  }
+  for (size_t I = 0; I < Text.size();) I += AppendUTF8Char(Out, Text, I);
   return Out;
 }
 

@@ -413,7 +413,8 @@ TRunResult TMainLogic::ExtractRun() {
     // whole document is known.
     TJSONDocument Json;
     TMarkdownWriter Markdown;
-    const std::vector<std::string> Labels = Structured ? FEngine.PageLabels() : std::vector<std::string>{};
+    const std::vector<std::string> Labels =
+        Format == TOutputFormat::Json ? FEngine.PageLabels() : std::vector<std::string>{};
     if (Format == TOutputFormat::Json) {
       Items.Terminator.clear();
       Items.Stream = true;

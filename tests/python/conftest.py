@@ -147,19 +147,8 @@ def unknown_encryption_pdf(path):
     objects = [b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
                b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>",
                b"<< /Filter /OtherHandler /V 2 /R 3 /Length 128 >>"]
-    out = b"%PDF-1.4\n"
-    offsets = []
-    for number, body in enumerate(objects, 1):
-        offsets.append(len(out))
-        out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
-    xref = len(out)
-    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
-    for offset in offsets:
-        out += b"%010d 00000 n \n" % offset
     file_id = b"<00112233445566778899aabbccddeeff>"
-    out += b"trailer\n<< /Size %d /Root 1 0 R /Encrypt 4 0 R /ID [%s %s] >>\nstartxref\n%d\n%%%%EOF\n" % (
-        len(objects) + 1, file_id, file_id, xref)
-    path.write_bytes(out)
+    path.write_bytes(raw_pdf(objects, b"/Encrypt 4 0 R /ID [%s %s] " % (file_id, file_id)))
     return path
 
 

@@ -9,7 +9,7 @@ from pathlib import Path
 import pytest
 import vorlith
 
-from conftest import ENCRYPTED, joined, unknown_encryption_pdf
+from conftest import ENCRYPTED, joined, raw_pdf, unknown_encryption_pdf
 
 LAYOUTS = ["content", "reflow", "positioned", "reading"]
 FRAMES = [("", ""), ("Page &p of &a - &n", "-- &P / &A --"), ("only a header: &f", ""),
@@ -333,14 +333,7 @@ def _form_chain_pdf(depth, fan_out):
             resources += b" /XObject << /X %d 0 R >>" % (7 + level)
         objects.append(b"<< /Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << " + resources
                        + b" >> /Length %d >>\nstream\n" % len(body) + body + b"\nendstream")
-    out, offsets = b"%PDF-1.4\n", []
-    for number, body in enumerate(objects, 1):
-        offsets.append(len(out))
-        out += b"%d 0 obj\n" % number + body + b"\nendobj\n"
-    xref = len(out)
-    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
-    out += b"".join(b"%010d 00000 n \n" % offset for offset in offsets)
-    return out + b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
+    return raw_pdf(objects)
 
 
 def test_timeout_ends_a_call_and_budgets_keep_a_hostile_page_short():
