@@ -68,6 +68,9 @@ TEST(Image, CodecsGiveTheBitmapBack) {
       {"pattern-cmyk.jpg", "/Filter /DCTDecode /ColorSpace /DeviceCMYK /BitsPerComponent 8", 3, 64, 8},
       {"pattern.jp2", "/Filter /JPXDecode", 3, 0, 0},
       {"pattern.j2k", "/Filter /JPXDecode /ColorSpace /DeviceRGB", 3, 0, 0},
+      // 4-bit palette indices: scaled to 8 bits they would all point past
+      // the last entry, to its gray.
+      {"pattern-index4.j2k", "/Filter /JPXDecode /ColorSpace [/Indexed /DeviceGray 3 <8000FF40>]", 1, 0, 0},
   };
   for (const TCase& C : Cases) {
     SCOPED_TRACE(C.File);

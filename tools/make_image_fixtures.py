@@ -8,7 +8,8 @@
   page information, an immediate lossless generic region coded with MMR,
   end of page), pattern-gray.jpg, pattern-rgb.jpg, pattern-cmyk.jpg (PIL
   writes CMYK JPEGs in Adobe's inverted form), pattern.jp2 and pattern.j2k
-  (lossless JPEG 2000);
+  (lossless JPEG 2000), pattern-index4.j2k (the bitmap as 4-bit palette
+  indices, 1 for black and 2 for white);
 - scanned-*.pdf: one A4 page whose only content is an image of printed
   English text at 300 dpi, coded with CCITT group 4, DCT, Flate (with a PNG
   predictor), JBIG2 and as an inline image; scanned-chinese.pdf with Chinese
@@ -85,6 +86,20 @@ def jpeg2000(img, kind):
     buf = io.BytesIO()
     img.convert("RGB").save(buf, "JPEG2000", irreversible=False, no_jp2=(kind == "j2k"))
     return buf.getvalue()
+
+
+def jpeg2000_index4(img):
+    """A one-component 4-bit codestream of the indices 1 (black) and 2
+    (white). PIL writes 8-bit samples only: it codes 121 and 122, losslessly,
+    and the SIZ marker is then made to say 4 bits. The samples' level shift
+    goes from 128 to 8 with it, so the decoder gives 1 and 2."""
+    buf = io.BytesIO()
+    img.convert("L").point(lambda v: 122 if v else 121).save(buf, "JPEG2000", irreversible=False, no_jp2=True)
+    data = bytearray(buf.getvalue())
+    siz = data.index(b"\xff\x51")
+    assert data[siz + 40] == 7  # Ssiz of the one component: 8 bits, unsigned
+    data[siz + 40] = 3
+    return bytes(data)
 
 
 def text_page(lines, font_path, size, dpi=300):
@@ -176,6 +191,7 @@ def main():
     write("pattern-cmyk.jpg", jpeg(p, "CMYK"))
     write("pattern.jp2", jpeg2000(p, "jp2"))
     write("pattern.j2k", jpeg2000(p, "j2k"))
+    write("pattern-index4.j2k", jpeg2000_index4(p))
 
     page = text_page(ENGLISH, SANS, 50)
     w, h = page.size

@@ -331,7 +331,9 @@ OPJ_BOOL JpxSeek(OPJ_OFF_T To, void* User) {
 
 void JpxQuiet(const char*, void*) {}
 
-bool DecodeJPX(std::string_view Data, const TPDFImageLimits& Limits, TSamples& Out, std::string& Error) {
+// The image's components at 8 bits; an index into a palette (Indexed)
+// keeps its value, as any scaling would point at another entry.
+bool DecodeJPX(std::string_view Data, bool Indexed, const TPDFImageLimits& Limits, TSamples& Out, std::string& Error) {
   static constexpr unsigned char JP2Signature[] = {0, 0, 0, 0x0C, 'j', 'P', ' ', ' '};
   const bool JP2 = Data.size() >= 8 && std::memcmp(Data.data(), JP2Signature, 8) == 0;
   const bool J2K = Data.size() >= 2 && static_cast<uint8_t>(Data[0]) == 0xFF && static_cast<uint8_t>(Data[1]) == 0x4F;
@@ -408,7 +410,7 @@ bool DecodeJPX(std::string_view Data, const TPDFImageLimits& Limits, TSamples& O
   for (int C = 0; C < N; ++C) {
     const opj_image_comp_t& Comp = Image->comps[C];
     const int64_t Offset = Comp.sgnd ? int64_t{1} << (Comp.prec - 1) : 0;
-    const double Scale = 255.0 / static_cast<double>((int64_t{1} << Comp.prec) - 1);
+    const double Scale = Indexed && N == 1 ? 1.0 : 255.0 / static_cast<double>((int64_t{1} << Comp.prec) - 1);
     for (int64_t Y = 0; Y < H; ++Y) {
       const uint32_t CY = std::min<uint32_t>(static_cast<uint32_t>(Y / Comp.dy), Comp.h - 1);
       for (int64_t X = 0; X < W; ++X) {
@@ -732,7 +734,7 @@ TPDFImageResult DecodeImage(const TPDFStream& Stream, const TPDFDictionary* Reso
     if (DCT) {
       if (!DecodeDCT(Data, Limits, Samples, Error)) return Result;
     } else if (JPX) {
-      if (!DecodeJPX(Data, Limits, Samples, Error)) return Result;
+      if (!DecodeJPX(Data, HasSpace && Space.Kind == TSpace::Indexed, Limits, Samples, Error)) return Result;
     } else if (JBIG2) {
       std::string Globals;
       if (CodecParms)
