@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "uPDFFlate.h"
 #include "uPDFStructure.h"
@@ -206,6 +207,42 @@ TEST(Image, InlineImagesSpellOutTheirAbbreviations) {
   const TPDFImageResult P = DecodeImage(*Named, Resources);
   ASSERT_TRUE(P.Ok()) << P.Error;
   EXPECT_EQ(P.Image.Pixels, "\x80");
+}
+
+// Where an inline image's data end: their length, the JPEG markers, or the
+// first EI after white space, whichever the dictionary allows; the data that
+// hold an "EI" of their own are not cut there, and lose one white-space byte
+// before the EI.
+TEST(Image, InlineImageScanFindsTheEI) {
+  struct TCase {
+    const char* Name;
+    std::vector<std::string> Tokens;  // the dictionary's, up to ID
+    std::string Content;              // from the data on
+    std::string Data;                 // where they end
+    std::string Rest;                 // what follows EI
+  } Cases[] = {
+      {"length of unfiltered samples", {"/W", "4", "/H", "1", "/CS", "/G", "/BPC", "8"}, "a EI\n EI Q", "a EI\n", " Q"},
+      {"a mask is one bit deep", {"/IM", "true", "/W", "16", "/H", "1", "/BPC", "8"}, "EI\n EI q", "EI\n", " q"},
+      {"RGB rows", {"/W", "1", "/H", "2", "/CS", "/RGB"}, "EI EI  EI\nQ", "EI EI ", "\nQ"},
+      {"a filter: the first EI", {"/W", "4", "/H", "1", "/F", "/AHx"}, "61 62 EI Q", "61 62", " Q"},
+      {"a filter array", {"/W", "1", "/H", "1", "/F", "[", "/A85", "/DCT", "]"}, "z~> EI Q", "z~>", " Q"},
+      {"JPEG markers", {"/W", "1", "/H", "1", "/F", "/DCT"},
+       B("\xFF\xD8\xFF\xFE\x00\x06 EI \xFF\xD9\nEI Q"), B("\xFF\xD8\xFF\xFE\x00\x06 EI \xFF\xD9"), " Q"},
+      {"a length that misses EI", {"/W", "2", "/H", "1"}, "abcdef EI Q", "abcdef", " Q"},
+      {"no EI", {"/W", "9", "/H", "9", "/F", "/Fl"}, "xyzEIQ ", "xyzEIQ", ""},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    TPDFInlineImageScan Scan;
+    for (const std::string& T : C.Tokens) EXPECT_TRUE(Scan.Take(T));
+    EXPECT_FALSE(Scan.Take("ID"));
+    const std::string Content = "BI ID " + C.Content;
+    const TPDFInlineImageScan::TEnd End = Scan.Find(Content, 6);
+    ASSERT_LE(End.DataEnd, End.End);
+    ASSERT_LE(End.End, Content.size());
+    EXPECT_EQ(Content.substr(6, End.DataEnd - 6), C.Data);
+    EXPECT_EQ(Content.substr(End.End), C.Rest);
+  }
 }
 
 // Hostile sizes end with a cause, before anything is allocated for them.

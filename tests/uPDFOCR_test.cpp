@@ -95,13 +95,25 @@ TEST(OCR, WhenAPageIsRead) {
   }
 }
 
-// Always, the plain text holds an image's text where the image is drawn:
-// here before the text drawn after it.
+// Always, the plain text holds an image's text where the image is drawn,
+// once: after the text drawn before it and before the text drawn after it,
+// for an XObject and for an inline image (whose data are skipped whole, so
+// the text after them is read too).
 TEST(OCR, PlainTextWhereTheImageIsDrawn) {
-  TScan S("scanned-with-text.pdf", TPDFOCRMode::Always);
-  const std::string Plain = S.Engine.GetPageText(TPDFTextMode::Plain);
-  ASSERT_TRUE(Has(Plain, "Invoice number 4711")) << Plain;
-  EXPECT_LT(Plain.find("Invoice number 4711"), Plain.find("Page footer drawn as text")) << Plain;
+  struct TCase {
+    const char* Name;
+    bool Header;  // text drawn before the image
+  } Cases[] = {{"scanned-with-text.pdf", false}, {"scanned-inline-with-text.pdf", true}};
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    TScan S(C.Name, TPDFOCRMode::Always);
+    const std::string Plain = S.Engine.GetPageText(TPDFTextMode::Plain);
+    const size_t Image = Plain.find("Invoice number 4711");
+    ASSERT_NE(Image, std::string::npos) << Plain;
+    EXPECT_EQ(Plain.find("Invoice number 4711", Image + 1), std::string::npos) << Plain;
+    if (C.Header) EXPECT_LT(Plain.find("Page header drawn as text"), Image) << Plain;
+    EXPECT_LT(Image, Plain.find("Page footer drawn as text")) << Plain;
+  }
 }
 
 // Engines on two threads read at once, each with its own recogniser (the

@@ -13,7 +13,8 @@
 - scanned-*.pdf: one A4 page whose only content is an image of printed
   English text at 300 dpi, coded with CCITT group 4, DCT, Flate (with a PNG
   predictor), JBIG2 and as an inline image; scanned-chinese.pdf with Chinese
-  text; scanned-with-text.pdf with text of its own as well.
+  text; scanned-with-text.pdf and scanned-inline-with-text.pdf with text
+  of their own as well.
 
 Needs Debian's python3-pil, fonts-liberation2 and fonts-wqy-microhei. PIL's
 codecs are libtiff, libjpeg-turbo and OpenJPEG, so the files are the same on
@@ -115,12 +116,13 @@ def text_page(lines, font_path, size, dpi=300):
     return img
 
 
-def pdf(image_dict, image_data, w_pt=595.0, h_pt=842.0, inline=None, extra_content=b"", strips=None, cm=None):
+def pdf(image_dict, image_data, w_pt=595.0, h_pt=842.0, inline=None, extra_content=b"", strips=None, cm=None,
+        first_content=b""):
     """A one-page PDF whose content draws image /Im1 over the whole page
     (or the inline image Inline, a BI ... EI block; or Strips, a list of
-    (dictionary, data, y, height) drawn as /S0, /S1, ... across the page);
-    Cm, when given, is the matrix that draws /Im1 instead of the page's
-    size."""
+    (dictionary, data, y, height) drawn as /S0, /S1, ... across the page),
+    between First_content and Extra_content; Cm, when given, is the matrix
+    that draws /Im1 instead of the page's size."""
     objs = []
     objs.append(b"<< /Type /Catalog /Pages 2 0 R >>")
     objs.append(b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
@@ -133,12 +135,12 @@ def pdf(image_dict, image_data, w_pt=595.0, h_pt=842.0, inline=None, extra_conte
     objs.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %.2f %.2f] /Resources " % (w_pt, h_pt) + res +
                 b" /Contents 4 0 R >>")
     if inline is not None:
-        content = b"q %.2f 0 0 %.2f 0 0 cm\n" % (w_pt, h_pt) + inline + b"\nQ\n" + extra_content
+        content = first_content + b"q %.2f 0 0 %.2f 0 0 cm\n" % (w_pt, h_pt) + inline + b"\nQ\n" + extra_content
     elif strips:
-        content = b"".join(b"q %.2f 0 0 %.4f 0 %.4f cm /S%d Do Q\n" % (w_pt, hgt, y, i)
+        content = first_content + b"".join(b"q %.2f 0 0 %.4f 0 %.4f cm /S%d Do Q\n" % (w_pt, hgt, y, i)
                            for i, (_, _, y, hgt) in enumerate(strips)) + extra_content
     else:
-        content = (b"q " + (cm or b"%.2f 0 0 %.2f 0 0" % (w_pt, h_pt)) + b" cm /Im1 Do Q\n") + extra_content
+        content = first_content + (b"q " + (cm or b"%.2f 0 0 %.2f 0 0" % (w_pt, h_pt)) + b" cm /Im1 Do Q\n") + extra_content
     objs.append(b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream")
     if image_dict:
         objs.append(image_dict + b"\nstream\n" + image_data + b"\nendstream")
@@ -217,6 +219,9 @@ def main():
     a85 = base64.a85encode(zlib.compress(half.tobytes(), 9)) + b"~>"
     inline = (b"BI /W %d /H %d /CS /G /BPC 1 /F [/A85 /Fl] ID\n" % half.size) + a85 + b"\nEI"
     write("scanned-inline.pdf", pdf(None, None, inline=inline))
+    write("scanned-inline-with-text.pdf", pdf(None, None, inline=inline,
+                                              first_content=b"BT /F1 10 Tf 72 800 Td (Page header drawn as text) Tj ET\n",
+                                              extra_content=b"BT /F1 10 Tf 72 40 Td (Page footer drawn as text) Tj ET\n"))
     write("scanned-with-text.pdf", pdf(b"<< /Type /XObject /Subtype /Image /Width %d /Height %d /ColorSpace "
                                        b"/DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 "
                                        b"/Columns %d /Rows %d >> /Length %d >>" % (w, h, w, h, len(g4)), g4,

@@ -1,6 +1,7 @@
 // The plain text extractor.
 #include "uPDFExtractor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -8,6 +9,7 @@
 #include "uPDFExtra.h"
 #include "uPDFFontConst.h"
 #include "uPDFFontCollection.h"
+#include "uPDFImage.h"
 #include "uPDFStructure.h"
 
 namespace {
@@ -454,6 +456,8 @@ void TPDFExtractor::Walk(std::string_view Content, const std::vector<const TPDFS
         FLineY = FY;
       } else if (Token == "Do") {
         RunForm(Operand(1));
+      } else if (Token == "BI" && ImageText && FMode == 0) {
+        RunInlineImage();
       }
     }
     FPrevX = FX;
@@ -466,6 +470,35 @@ void TPDFExtractor::Walk(std::string_view Content, const std::vector<const TPDFS
   FPos = SavedPos;
 }
 
+void TPDFExtractor::AddImageText(const TPDFStream& Image) {
+  const std::string Text = ImageText(Image, FCTM, FResources);
+  if (Text.empty()) return;
+  if (!FOut.empty() && !EndsWithLineBreak()) FOut += LineBreak;
+  FOut += Text;
+  if (!EndsWithLineBreak()) FOut += LineBreak;
+}
+
+void TPDFExtractor::RunInlineImage() {
+  // The dictionary is read within this part of the content (positions here
+  // count from 1): one that runs on past it is left to the walk.
+  const std::string_view Content = FContent;
+  const size_t DictStart = static_cast<size_t>(FPos - 1);
+  size_t DictEnd = DictStart;
+  TPDFInlineImageScan Scan;
+  for (std::string Token = NextTokenOfPart();; Token = NextTokenOfPart()) {
+    if (Token.empty() || FPos > static_cast<int64_t>(Content.size()) + 1) return;
+    if (!Scan.Take(Token)) break;
+    DictEnd = static_cast<size_t>(FPos - 1);
+  }
+  const size_t DataStart = std::min(static_cast<size_t>(FPos), Content.size());  // one white-space byte after ID
+  const TPDFInlineImageScan::TEnd End = Scan.Find(Content, DataStart);
+  FPos = static_cast<int64_t>(End.End) + 1;
+  if (!FInlineImages) FInlineImages = std::make_unique<TPDFStructure>();
+  if (TPDFStream* Image = InlineImageStream(*FInlineImages, Content.substr(DictStart, DictEnd - DictStart),
+                                            Content.substr(DataStart, End.DataEnd - DataStart)))
+    AddImageText(*Image);
+}
+
 void TPDFExtractor::RunForm(const std::string& Name) {
   if (!FResources || Name.size() < 2 || Name[0] != '/') return;
   auto* XObjects = As<TPDFDictionary>(FResources->GetValue("XObject", true));
@@ -473,13 +506,7 @@ void TPDFExtractor::RunForm(const std::string& Name) {
   if (!Form) return;
   TPDFDictionary* Dict = Form->Dictionary();
   const auto* Subtype = As<TPDFName>(Dict->GetValue("Subtype", true));
-  if (Subtype && Subtype->Value() == "Image" && ImageText && FMode == 0) {
-    if (const std::string Text = ImageText(*Form, FCTM, FResources); !Text.empty()) {
-      if (!FOut.empty() && !EndsWithLineBreak()) FOut += LineBreak;
-      FOut += Text;
-      if (!EndsWithLineBreak()) FOut += LineBreak;
-    }
-  }
+  if (Subtype && Subtype->Value() == "Image" && ImageText && FMode == 0) AddImageText(*Form);
   if (!Subtype || Subtype->Value() != "Form") return;  // images and others hold no text
   // A form that invokes itself, directly or through others, is not read
   // again; nesting stops at a limit, and the page's budget stops forms that

@@ -47,9 +47,11 @@ class TPDFExtractor {
   // of the default limits. Once it is spent the walk stops.
   void AttachBudget(TPDFPageBudget* Budget);
 
-  // The text to write (mode 0) where image XObject Image is drawn with CTM
-  // (its unit square to the page), Resources in force; may be empty. Its
-  // text stands on lines of its own.
+  // The text to write (mode 0) where image Image, an XObject or an inline
+  // image, is drawn with CTM (its unit square to the page), Resources in
+  // force; may be empty. Its text stands on lines of its own. While it is
+  // set, the data of inline images are skipped as whole, not read as
+  // tokens.
   std::function<std::string(const TPDFStream& Image, const TPDFMatrix& CTM, TPDFDictionary* Resources)> ImageText;
 
  private:
@@ -62,6 +64,11 @@ class TPDFExtractor {
   // The text of form XObject Name of the current resources, where its Do
   // stands; other XObjects and unknown names give nothing.
   void RunForm(const std::string& Name);
+  // The inline image whose dictionary follows BI: its text through
+  // ImageText, and the walk on past its EI.
+  void RunInlineImage();
+  // ImageText's text of Image on lines of its own.
+  void AddImageText(const TPDFStream& Image);
   std::string NextToken();
   std::string NextTokenOfPart();
   double TextWidth(std::string_view Bytes) const;
@@ -96,6 +103,8 @@ class TPDFExtractor {
   TPDFGlyphWidths FDefaultWidths;
   TPDFCodeTexts FDefaultTexts;
 
+  // The inline images read for ImageText, as streams.
+  std::unique_ptr<TPDFStructure> FInlineImages;
   std::unique_ptr<TPDFPageBudget> FOwnBudget;
   TPDFPageBudget* FBudget;
 

@@ -14,6 +14,7 @@
 #include <new>
 #include <vector>
 
+#include "uPDFExtra.h"
 #include "uPDFStructure.h"
 
 // Last: it defines "inline" away when it finds no definition, which C++
@@ -897,6 +898,92 @@ TPDFStream* InlineImageStream(TPDFStructure& Structure, std::string_view Diction
   }
   Stream->SetDictionary(Dict);
   return Stream;
+}
+
+bool TPDFInlineImageScan::Take(std::string_view Token) {
+  if (Token == "ID") return false;
+  if (Token.empty()) return true;
+  auto IsDCT = [](std::string_view Name) { return Name == "/DCT" || Name == "/DCTDecode"; };
+  if (FInFilters) {
+    if (Token == "]") FInFilters = false;
+    else (IsDCT(Token) ? FDCT : FOtherFilter) = true;
+    return true;
+  }
+  if (Token[0] == '/' && FKey.empty()) {
+    FKey = Token.substr(1);
+    return true;
+  }
+  if (FKey.empty()) return true;
+  if (FKey == "W" || FKey == "Width") FWidth = StrToNumber(Token);
+  else if (FKey == "H" || FKey == "Height") FHeight = StrToNumber(Token);
+  else if (FKey == "BPC" || FKey == "BitsPerComponent") FBits = StrToNumber(Token);
+  else if (FKey == "IM" || FKey == "ImageMask") FMask = Token == "true";
+  else if (FKey == "CS" || FKey == "ColorSpace") {
+    FComponents = Token == "/RGB" || Token == "/DeviceRGB" ? 3 : Token == "/CMYK" || Token == "/DeviceCMYK" ? 4 : 1;
+  } else if (FKey == "F" || FKey == "Filter") {
+    if (Token == "[") {  // an array of filters, up to its ]
+      FInFilters = true;
+      FKey.clear();
+      return true;
+    }
+    (IsDCT(Token) ? FDCT : FOtherFilter) = true;
+  }
+  if (Token == "[" || Token == "<<") return true;  // a value still open: the key stays
+  FKey.clear();
+  return true;
+}
+
+TPDFInlineImageScan::TEnd TPDFInlineImageScan::Find(std::string_view C, size_t DataStart) const {
+  DataStart = std::min(DataStart, C.size());
+  // The data end at DataEnd, but for one white-space byte before it.
+  auto Ends = [&](size_t DataEnd, size_t End) {
+    if (DataEnd > DataStart && IsPDFWhite(static_cast<unsigned char>(C[DataEnd - 1]))) --DataEnd;
+    return TEnd{DataEnd, End};
+  };
+  auto At = [&](size_t EI) { return Ends(EI, EI + 2); };
+  auto EIAfter = [&](size_t P) -> size_t {  // an EI after white space from P on
+    while (P < C.size() && IsPDFWhite(static_cast<unsigned char>(C[P]))) ++P;
+    if (P + 2 <= C.size() && C.compare(P, 2, "EI") == 0 && (P + 2 == C.size() || IsPDFWhite(static_cast<unsigned char>(C[P + 2]))))
+      return P;
+    return std::string_view::npos;
+  };
+  if (FDCT && !FOtherFilter) {
+    // Walk the JPEG markers to the end-of-image marker.
+    size_t P = DataStart;
+    if (P + 1 < C.size() && static_cast<unsigned char>(C[P]) == 0xFF && static_cast<unsigned char>(C[P + 1]) == 0xD8) {
+      P += 2;
+      while (P + 1 < C.size()) {
+        if (static_cast<unsigned char>(C[P]) != 0xFF) {
+          ++P;
+          continue;
+        }
+        const unsigned char Marker = static_cast<unsigned char>(C[P + 1]);
+        if (Marker == 0xD9) {
+          if (const size_t EI = EIAfter(P + 2); EI != std::string_view::npos) return At(EI);
+          break;
+        }
+        if (Marker == 0xFF || Marker == 0x00 || (Marker >= 0xD0 && Marker <= 0xD7) || Marker == 0x01) {
+          P += Marker == 0xFF ? 1 : 2;
+          continue;
+        }
+        if (P + 3 >= C.size()) break;
+        const size_t Length = static_cast<unsigned char>(C[P + 2]) << 8 | static_cast<unsigned char>(C[P + 3]);
+        P += 2 + Length;
+      }
+    }
+  } else if (!FDCT && !FOtherFilter) {
+    // Unfiltered samples: their length is known.
+    const double Bits = FMask ? 1 : FBits;
+    const int Components = FMask ? 1 : FComponents;
+    const double RowBytes = std::ceil(FWidth * Bits / 8);
+    const double Bytes = FHeight * RowBytes * Components;
+    if (Bytes >= 0 && Bytes < static_cast<double>(C.size()))
+      if (const size_t EI = EIAfter(DataStart + static_cast<size_t>(Bytes)); EI != std::string_view::npos) return At(EI);
+  }
+  // Otherwise: the first "EI" followed by white space.
+  for (size_t P = C.find("EI", DataStart); P != std::string_view::npos; P = C.find("EI", P + 1))
+    if (P + 2 == C.size() || IsPDFWhite(static_cast<unsigned char>(C[P + 2]))) return At(P);
+  return Ends(C.size(), C.size());
 }
 
 TPDFImage TurnImage(const TPDFImage& Image, int Turns) {

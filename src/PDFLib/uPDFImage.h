@@ -58,6 +58,33 @@ TPDFImageResult DecodeImage(const TPDFStream& Stream, const TPDFDictionary* Reso
 // written out. Null when the dictionary cannot be read.
 TPDFStream* InlineImageStream(TPDFStructure& Structure, std::string_view DictionaryText, std::string_view Data);
 
+// Finds where an inline image ends, from its dictionary's tokens as a
+// content reader splits them after BI, and the content they stand in.
+class TPDFInlineImageScan {
+ public:
+  // Takes the dictionary's next token; false for ID, which the data follow
+  // after one white-space byte.
+  bool Take(std::string_view Token);
+
+  // The data that start at DataStart of Content: DataEnd is where they end
+  // (before the EI that ends them, and the white space in front of it), End
+  // just past that EI; both are Content's size when no EI is found. The EI
+  // is the one where the data's own length or JPEG markers lead, else the
+  // first "EI" followed by white space.
+  struct TEnd {
+    size_t DataEnd = 0;
+    size_t End = 0;
+  };
+  TEnd Find(std::string_view Content, size_t DataStart) const;
+
+ private:
+  std::string FKey;
+  bool FInFilters = false;
+  double FWidth = 0, FHeight = 0, FBits = 8;
+  int FComponents = 1;
+  bool FMask = false, FDCT = false, FOtherFilter = false;
+};
+
 // Image turned clockwise by Turns quarter turns (0 to 3; others by their
 // remainder): a quarter turn makes its left column its top row.
 TPDFImage TurnImage(const TPDFImage& Image, int Turns);

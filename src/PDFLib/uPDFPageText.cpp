@@ -352,15 +352,16 @@ std::string GetPageText(TPDFDocument& Document, int TextType, TPDFTextFunnel* Fu
   Fonts.LoadFontPrograms = true;
   if (TextType == 1) TextType = 0;
   TPDFExtractor Extractor(Tree->GetPageResources(), Fonts, CodePage);
-  // The content layout: always, the text of each image XObject stands where
-  // it is drawn; that of inline images, and of the images of a page read
-  // for having no text of its own, follows the page's text.
+  // The content layout: always, the text of each image (an XObject or
+  // inline) stands where it is drawn; that of the images of a page read for
+  // having no text of its own follows the page's text, as do images the
+  // walk does not reach (in annotations' appearances).
   TPDFOCRSession& OCR = Document.OCR;
   OCR.StartPage();
-  std::unordered_set<const TPDFStream*> Read;
+  std::unordered_set<std::string> Read;
   if (TextType == 0 && OCR.Mode == TPDFOCRMode::Always)
     Extractor.ImageText = [&](const TPDFStream& Image, const TPDFMatrix& CTM, TPDFDictionary* Resources) {
-      Read.insert(&Image);
+      Read.insert(KeyOf(Document, Image));
       const TPDFRenderer::TImageDraw Draw{&Image, CTM, Resources, {0, 0, 0}};
       return RecognisedText(Document, TPiece{CTM, {&Draw}});
     };
@@ -375,7 +376,7 @@ std::string GetPageText(TPDFDocument& Document, int TextType, TPDFTextFunnel* Fu
   SetUpRenderer(Document, Renderer, Draws);
   Renderer.RenderPage();
   if (!WantsRecognition(OCR, *Tree, Draws, HasText)) return Text;
-  Draws.erase(std::remove_if(Draws.begin(), Draws.end(), [&](const auto& D) { return Read.count(D.Image) > 0; }),
+  Draws.erase(std::remove_if(Draws.begin(), Draws.end(), [&](const auto& D) { return Read.count(KeyOf(Document, *D.Image)) > 0; }),
               Draws.end());
   for (const TPiece& P : PiecesOf(Draws)) {
     const std::string Recognised = RecognisedText(Document, P);

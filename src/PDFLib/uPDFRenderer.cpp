@@ -632,106 +632,19 @@ void TPDFRenderer::OpQuote(TRun& R) {
 
 void TPDFRenderer::OpInlineImage(TRun& R) {
   const size_t DictStart = R.Pos;
-  size_t DictEnd = DictStart, DataStart = DictStart;
-  SkipInlineImage(R, DictEnd, DataStart);
-  if (!OnImage) return;
-  // The data end before the EI and the white space in front of it.
-  const std::string_view C = R.Content;
-  size_t DataEnd = R.Pos >= 2 && C.compare(R.Pos - 2, 2, "EI") == 0 ? R.Pos - 2 : R.Pos;
-  if (DataEnd > DataStart && IsPDFWhite(static_cast<unsigned char>(C[DataEnd - 1]))) --DataEnd;
-  if (DictEnd < DictStart || DataEnd < DataStart) return;
-  if (!FInlineImages) FInlineImages = std::make_unique<TPDFStructure>();
-  if (TPDFStream* Image = InlineImageStream(*FInlineImages, C.substr(DictStart, DictEnd - DictStart),
-                                            C.substr(DataStart, DataEnd - DataStart)))
-    OnImage({Image, FCTM, R.Resources, {R.State.Red, R.State.Green, R.State.Blue}});
-}
-
-void TPDFRenderer::SkipInlineImage(TRun& R, size_t& DictEnd, size_t& DataStartOut) {
   // The image dictionary, up to ID.
-  double W = 0, H = 0, Bpc = 8;
-  bool Mask = false, Dct = false, OtherFilter = false;
-  int Components = 1;
-  std::string Key;
-  DictEnd = R.Pos;
-  for (std::string_view Token = NextToken(R); !Token.empty() && Token != "ID"; DictEnd = R.Pos, Token = NextToken(R)) {
-    if (Token[0] == '/' && Key.empty()) {
-      Key = Token.substr(1);
-      continue;
-    }
-    if (Key.empty()) continue;
-    if (Key == "W" || Key == "Width") W = StrToNumber(Token);
-    else if (Key == "H" || Key == "Height") H = StrToNumber(Token);
-    else if (Key == "BPC" || Key == "BitsPerComponent") Bpc = StrToNumber(Token);
-    else if (Key == "IM" || Key == "ImageMask") Mask = Token == "true";
-    else if (Key == "CS" || Key == "ColorSpace") {
-      if (Token == "/RGB" || Token == "/DeviceRGB") Components = 3;
-      else if (Token == "/CMYK" || Token == "/DeviceCMYK") Components = 4;
-      else Components = 1;
-    } else if (Key == "F" || Key == "Filter") {
-      if (Token == "[") {  // an array of filters
-        for (Token = NextToken(R); !Token.empty() && Token != "]" && Token != "ID"; Token = NextToken(R))
-          (Token == "/DCT" || Token == "/DCTDecode" ? Dct : OtherFilter) = true;
-        if (Token == "ID") break;
-      } else {
-        (Token == "/DCT" || Token == "/DCTDecode" ? Dct : OtherFilter) = true;
-      }
-    }
-    if (Token == "[" || Token == "<<") continue;  // a value still open: keep the key
-    Key.clear();
-  }
+  TPDFInlineImageScan Scan;
+  size_t DictEnd = R.Pos;
+  for (std::string_view Token = NextToken(R); !Token.empty() && Scan.Take(Token); Token = NextToken(R)) DictEnd = R.Pos;
   const std::string_view C = R.Content;
   const size_t DataStart = std::min(R.Pos + 1, C.size());  // one white-space byte after ID
-  DataStartOut = DataStart;
-  auto LandsOnEI = [&](size_t P) -> bool {
-    while (P < C.size() && IsPDFWhite(static_cast<unsigned char>(C[P]))) ++P;
-    if (P + 2 <= C.size() && C.compare(P, 2, "EI") == 0 &&
-        (P + 2 == C.size() || IsPDFWhite(static_cast<unsigned char>(C[P + 2])))) {
-      R.Pos = P + 2;
-      return true;
-    }
-    return false;
-  };
-  if (Dct && !OtherFilter) {
-    // Walk the JPEG markers to the end-of-image marker.
-    size_t P = DataStart;
-    if (P + 1 < C.size() && static_cast<unsigned char>(C[P]) == 0xFF && static_cast<unsigned char>(C[P + 1]) == 0xD8) {
-      P += 2;
-      while (P + 1 < C.size()) {
-        if (static_cast<unsigned char>(C[P]) != 0xFF) {
-          ++P;
-          continue;
-        }
-        const unsigned char Marker = static_cast<unsigned char>(C[P + 1]);
-        if (Marker == 0xD9) {
-          if (LandsOnEI(P + 2)) return;
-          break;
-        }
-        if (Marker == 0xFF || Marker == 0x00 || (Marker >= 0xD0 && Marker <= 0xD7) || Marker == 0x01) {
-          P += Marker == 0xFF ? 1 : 2;
-          continue;
-        }
-        if (P + 3 >= C.size()) break;
-        const size_t Length = static_cast<unsigned char>(C[P + 2]) << 8 | static_cast<unsigned char>(C[P + 3]);
-        P += 2 + Length;
-      }
-    }
-  } else if (!Dct && !OtherFilter) {
-    if (Mask) {
-      Bpc = 1;
-      Components = 1;
-    }
-    const double RowBytes = std::ceil(W * Bpc / 8);
-    const double Bytes = H * RowBytes * Components;
-    if (Bytes >= 0 && Bytes < static_cast<double>(C.size()) && LandsOnEI(DataStart + static_cast<size_t>(Bytes))) return;
-  }
-  // Otherwise: the first "EI" followed by white space.
-  for (size_t P = C.find("EI", DataStart); P != std::string_view::npos; P = C.find("EI", P + 1)) {
-    if (P + 2 == C.size() || IsPDFWhite(static_cast<unsigned char>(C[P + 2]))) {
-      R.Pos = P + 2;
-      return;
-    }
-  }
-  R.Pos = C.size();
+  const TPDFInlineImageScan::TEnd End = Scan.Find(C, DataStart);
+  R.Pos = End.End;
+  if (!OnImage || DictEnd < DictStart) return;
+  if (!FInlineImages) FInlineImages = std::make_unique<TPDFStructure>();
+  if (TPDFStream* Image = InlineImageStream(*FInlineImages, C.substr(DictStart, DictEnd - DictStart),
+                                            C.substr(DataStart, End.DataEnd - DataStart)))
+    OnImage({Image, FCTM, R.Resources, {R.State.Red, R.State.Green, R.State.Blue}});
 }
 
 // ---------------------------------------------------------------- annotations

@@ -104,9 +104,6 @@ class TPDFRenderer {
   // down the page from the vertical origin, an em wide about it.
   void AddWord(TRun& R, const TGlyphUnits& U, const std::string& Text, double E, double D, bool Vertical = false);
   void SetFill(TRun& R, const std::string& Space);
-  // Moves past an inline image's dictionary and data to its EI; tells
-  // where the dictionary ends (at ID) and where the data start.
-  void SkipInlineImage(TRun& R, size_t& DictEnd, size_t& DataStart);
   void RunXObject(TRun& R, const std::string& Name);
   void AnnotationPass();
 
