@@ -1,9 +1,11 @@
 // Fuzz target: the plain extractor on arbitrary content, in both modes, with
 // a simple font, a composite font and a form XObject in the resources. The
 // input up to the first byte 0xFF is the page content, the rest the form's
-// (which may invoke the form again).
+// (which may invoke the form again). Mode 0 runs once more with image text
+// wanted.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "CodePage.h"
@@ -36,5 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     TPDFExtractor Extractor(Resources, Fonts, *CodePage);
     Extractor.Extract(Content, Mode);
   }
+  // With image text wanted, inline images are skipped whole and their
+  // streams made.
+  TPDFFontCollection Fonts(*CodePage);
+  TPDFExtractor Extractor(Resources, Fonts, *CodePage);
+  Extractor.ImageText = [](const TPDFStream& Image, const TPDFMatrix&, TPDFDictionary*) {
+    return std::string(Image.RawData().substr(0, 4));
+  };
+  Extractor.Extract(Content, 0);
   return 0;
 }
