@@ -313,6 +313,25 @@ void JoinUnspaced(std::vector<TPDFOCRWord>& Words) {
   Words = std::move(Out);
 }
 
+// Words below MinConfidence of 100 are mostly what Tesseract makes of a
+// picture's texture, and are left out; but a line whose other words (two at
+// least) average LineConfidence vouches for a doubtful word in it, such as
+// a character of a rarer shape at the end of a line of Chinese.
+constexpr float MinConfidence = 30, LineConfidence = 85;
+
+void KeepConfident(std::vector<TPDFOCRWord>& Words, const std::vector<float>& Confidence) {
+  std::vector<TPDFOCRWord> Out;
+  for (size_t Start = 0, End = 0; Start < Words.size(); Start = End) {
+    double Sum = 0;
+    for (End = Start; End < Words.size() && Words[End].Line == Words[Start].Line; ++End) Sum += Confidence[End];
+    const size_t Others = End - Start - 1;
+    for (size_t I = Start; I < End; ++I)
+      if (Confidence[I] >= MinConfidence || (Others >= 2 && (Sum - Confidence[I]) / static_cast<double>(Others) >= LineConfidence))
+        Out.push_back(std::move(Words[I]));
+  }
+  Words = std::move(Out);
+}
+
 }  // namespace
 
 std::vector<TPDFOCRWord> TPDFRecogniser::Recognise(const TPDFImage& Image, double Scale) {
@@ -375,6 +394,7 @@ std::vector<TPDFOCRWord> TPDFRecogniser::Recognise(const TPDFImage& Image, doubl
   else
     A.SetImage(A.Handle, Pixels, W, H, 1, W);
   A.SetSourceResolution(A.Handle, static_cast<int>(Resolution));
+  std::vector<float> Confidence;  // of each word
   if (A.Recognize(A.Handle, nullptr) == 0) {
     TessResultIterator* It = A.GetIterator(A.Handle);
     const TessPageIterator* Page = It ? A.PageIterator(It) : nullptr;
@@ -393,7 +413,8 @@ std::vector<TPDFOCRWord> TPDFRecogniser::Recognise(const TPDFImage& Image, doubl
         const std::string Word = Text;
         A.DeleteText(Text);
         int L = 0, T = 0, R = 0, B = 0;
-        if (Word.empty() || A.Confidence(It, tesseract::RIL_WORD) < 30 || !A.BoundingBox(Page, tesseract::RIL_WORD, &L, &T, &R, &B)) continue;
+        if (Word.empty() || !A.BoundingBox(Page, tesseract::RIL_WORD, &L, &T, &R, &B)) continue;
+        Confidence.push_back(A.Confidence(It, tesseract::RIL_WORD));
         TPDFOCRWord Out;
         Out.Left = L / SX;
         Out.Top = T / SY;
@@ -413,6 +434,7 @@ std::vector<TPDFOCRWord> TPDFRecogniser::Recognise(const TPDFImage& Image, doubl
     if (It) A.IteratorDelete(It);
   }
   A.Clear(A.Handle);
+  KeepConfident(Words, Confidence);
   JoinUnspaced(Words);
   return Words;
 }
