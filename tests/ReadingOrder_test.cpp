@@ -21,6 +21,11 @@ TWord Word(double X, double Y, const std::string& Text, double Size = 10, double
   return {At(0, D), At(W, D), At(W, H), At(0, H), Text, "F", Size};
 }
 
+TWord Whole(TWord W) {
+  W.Whole = true;
+  return W;
+}
+
 TEST(ReadingOrderLayout, WordsDirectionsAndDegenerateInput) {
   struct Case {
     const char* What;
@@ -49,6 +54,8 @@ TEST(ReadingOrderLayout, WordsDirectionsAndDegenerateInput) {
         Word(60, 686, "text")},
        "The body\r\ntext\r\n\r\nUp wards"},
       {"upside down", {Word(300, 500, "dlrow", 10, 180), Word(330, 500, "olleh", 10, 180)}, "olleh dlrow"},
+      // A recognised word is a word of its own, however near the one before.
+      {"a whole word after a narrow gap", {Word(50, 700, "Schedule"), Whole(Word(90.5, 700, "A"))}, "Schedule A"},
   };
   for (const auto& C : Cases) EXPECT_EQ(ReadingOrderLayout(C.Words), C.Expected) << C.What;
 

@@ -76,6 +76,20 @@ TEST(TextFunnelJoin, GapAgainstSizeDecidesSpaceOrNewBlock) {
   }
 }
 
+// A whole fragment (a recognised word) joins a block as a word of its own:
+// with a space even where the gap would join it to the word before.
+TEST(TextFunnelJoin, WholeFragmentsAreWordsOfTheirOwn) {
+  TPDFTextFunnel Funnel;
+  Add(Funnel, At("Schedule", 0));
+  Funnel.AddFragment(Identity, "A", "#000000", "Helvetica", 12, 10.5, 0, 10, 12, 0, 0, true);
+  EXPECT_EQ(Texts(Funnel), std::vector<std::string>{"Schedule A"});
+  Funnel.Clear();
+  Funnel.KeepWords = true;
+  Funnel.AddFragment(Identity, "A", "#000000", "Helvetica", 12, 0, 0, 10, 12, 0, 0, true);
+  ASSERT_EQ(Funnel.Words().size(), 1u);
+  EXPECT_TRUE(Funnel.Words()[0].Whole);
+}
+
 TEST(TextFunnelJoin, DistanceIsMeasuredInBothDirections) {
   // 3-4-5: the second fragment starts 5 units from the block's end.
   struct Case {

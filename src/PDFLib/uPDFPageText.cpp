@@ -275,7 +275,7 @@ void AddRecognisedWords(TPDFDocument& Document, TPDFTextFunnel& Funnel, const TD
       const double Size = (Word.Bottom - Word.Top) / H * High;
       Funnel.SetMergeEnabled(true);
       Funnel.AddFragment(CTM, InCodePage(Word.Text, *Document.CodePage), "#000000", "OCR", Size, U0, Base, U1 - U0,
-                         Top - Base);
+                         Top - Base, 0, 0, true);
     }
   }
 }

@@ -562,12 +562,12 @@ void TPDFTextFunnel::Clear() {
 
 void TPDFTextFunnel::AddFragment(const TMatrix& Matrix, std::string_view Text, std::string_view Color,
                                  std::string_view FontName, double Size, double X, double Y, double W, double H,
-                                 double BoxTop, double BoxBottom) {
+                                 double BoxTop, double BoxBottom, bool Whole) {
   const TMatrix& M = Matrix;
   auto Map = [&M](double PX, double PY) { return TPoint{M[0] * PX + M[2] * PY + M[4], M[1] * PX + M[3] * PY + M[5]}; };
   const TPoint Q0 = Map(X, Y), Q1 = Map(X + W, Y), Q2 = Map(X + W, Y + H), Q3 = Map(X, Y + H);
   if (KeepWords) {
-    FWords.push_back({Q0, Q1, Q2, Q3, std::string(Text), std::string(FontName), Size, BoxTop, BoxBottom});
+    FWords.push_back({Q0, Q1, Q2, Q3, std::string(Text), std::string(FontName), Size, BoxTop, BoxBottom, Whole});
     FMergeEnabled = true;
     return;
   }
@@ -586,7 +586,7 @@ void TPDFTextFunnel::AddFragment(const TMatrix& Matrix, std::string_view Text, s
 
   if (Found >= 0) {
     TBlock& Block = FBlocks[Found];
-    if (!Pass1) Block.Text += ' ';
+    if (!Pass1 || Whole) Block.Text += ' ';
     Block.Text += Text;
     Block.P1 = Q1;
     Block.P2 = Q2;

@@ -39,6 +39,7 @@ class TPDFTextFunnel {
     std::string FontName;
     double Size = 0;
     double BoxTop = 0, BoxBottom = 0;
+    bool Whole = false;  // a word of its own, whatever the gap before it
   };
   // A row of GetRows as a reader gets it back: the start corner (P0) in
   // output units as its 4-decimal text reads (NumberAsWritten), and the text
@@ -72,9 +73,11 @@ class TPDFTextFunnel {
   bool MergeEnabled() const { return FMergeEnabled; }
   // Adds the fragment whose box X, Y, W, H (in its own coordinates) Matrix maps
   // to device space; Size is its font size in device space. BoxTop and
-  // BoxBottom go with a kept word (TWord).
+  // BoxBottom go with a kept word (TWord). A Whole fragment is a word of its
+  // own (a recognised word): a block it joins gets a space before it.
   void AddFragment(const TMatrix& Matrix, std::string_view Text, std::string_view Color, std::string_view FontName,
-                   double Size, double X, double Y, double W, double H, double BoxTop = 0, double BoxBottom = 0);
+                   double Size, double X, double Y, double W, double H, double BoxTop = 0, double BoxBottom = 0,
+                   bool Whole = false);
   // One row per block: font, colour, size, the four corners, the text.
   std::string GetRows() const;
   // The rows of GetRows as values, one per block, in Rows (replaced), when

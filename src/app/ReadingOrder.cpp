@@ -20,6 +20,7 @@ struct TItem {
   const std::string* Text;
   uint32_t Source;  // the word it was made from
   bool Flat = false;  // its box had no height: the usual one stands in
+  bool Whole = false;  // a word of its own (a recognised word)
   double CenterY() const { return (Y0 + Y1) / 2; }
 };
 
@@ -254,7 +255,7 @@ bool TReader::ShortLines(const TRegion& Part, double Size, bool Ragged) const {
     size_t Count = 1;
     double Right = FItems[Line.front()].X1;
     for (size_t J = 1; J < Line.size(); ++J) {
-      if (FItems[Line[J]].X0 - Right > WordGap * Size) ++Count;
+      if (FItems[Line[J]].Whole || FItems[Line[J]].X0 - Right > WordGap * Size) ++Count;
       Right = std::max(Right, FItems[Line[J]].X1);
     }
     Words.push_back(Count);
@@ -909,7 +910,7 @@ std::vector<std::vector<uint32_t>> TReader::LineWords(const std::vector<uint32_t
       // stands apart from the word it marks.
       const bool Mark = Prev == &FItems[Words.front()] && Prev->Size < 0.8 * Item.Size &&
                         Prev->Y0 > Item.Y0 + 0.2 * Item.Size;
-      if (Mark || Item.X0 - Prev->X1 > WordGap * std::max(Item.Size, 1e-9)) Out.emplace_back();
+      if (Mark || Item.Whole || Item.X0 - Prev->X1 > WordGap * std::max(Item.Size, 1e-9)) Out.emplace_back();
     } else {
       Out.emplace_back();
     }
@@ -952,6 +953,7 @@ std::vector<TDirectionRead> ReadDirections(const std::vector<TPDFTextFunnel::TWo
     const double A = static_cast<double>(Degrees) * M_PI / 180;
     const double CX = std::cos(A), SX = std::sin(A);
     TItem Item{1e300, -1e300, 1e300, -1e300, W.Size, &W.Text, static_cast<uint32_t>(Index)};
+    Item.Whole = W.Whole;
     for (const auto* P : {&W.P0, &W.P1, &W.P2, &W.P3}) {
       const double X = P->X * CX + P->Y * SX, Y = -P->X * SX + P->Y * CX;
       if (!std::isfinite(X) || !std::isfinite(Y)) continue;
