@@ -62,6 +62,15 @@ TEST(Image, CodecsGiveTheBitmapBack) {
   } Cases[] = {
       {"pattern-g4.fax", "/Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 96 >> /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
       {"pattern-g3.fax", "/Filter /CCITTFaxDecode /DecodeParms << /K 0 /Columns 96 >> /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
+      // Byte-aligned rows: group 4, modified Huffman without EOLs and with
+      // them (whether /EndOfLine says so or not), mixed rows with EOLs and
+      // without.
+      {"pattern-g4-aligned.fax", "/Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 96 /EncodedByteAlign true >> /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
+      {"pattern-g3-aligned.fax", "/Filter /CCITTFaxDecode /DecodeParms << /K 0 /Columns 96 /EncodedByteAlign true >> /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
+      {"pattern-g3-aligned-eol.fax", "/Filter /CCITTFaxDecode /DecodeParms << /K 0 /Columns 96 /EncodedByteAlign true >> /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
+      {"pattern-g3-aligned-eol.fax", "/Filter /CCITTFaxDecode /DecodeParms << /K 0 /Columns 96 /EncodedByteAlign true /EndOfLine true >> /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
+      {"pattern-g32d-aligned.fax", "/Filter /CCITTFaxDecode /DecodeParms << /K 2 /Columns 96 /EncodedByteAlign true /EndOfLine true >> /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
+      {"pattern-g32d-aligned-noeol.fax", "/Filter /CCITTFaxDecode /DecodeParms << /K 2 /Columns 96 /EncodedByteAlign true >> /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
       {"pattern.jbig2", "/Filter /JBIG2Decode /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
       {"pattern-gray.jpg", "/Filter /DCTDecode /ColorSpace /DeviceGray /BitsPerComponent 8", 1, 64, 8},
       {"pattern-rgb.jpg", "/Filter /DCTDecode /ColorSpace /DeviceRGB /BitsPerComponent 8", 3, 64, 8},
@@ -74,7 +83,7 @@ TEST(Image, CodecsGiveTheBitmapBack) {
       {"pattern-index4.j2k", "/Filter /JPXDecode /ColorSpace [/Indexed /DeviceGray 3 <8000FF40>]", 1, 0, 0},
   };
   for (const TCase& C : Cases) {
-    SCOPED_TRACE(C.File);
+    SCOPED_TRACE(C.File + C.Dict);
     TPDFStructure S;
     const TPDFImageResult R = DecodeImage(*Image(S, "/Width 96 /Height 40 " + C.Dict, Fixture(C.File)));
     ASSERT_TRUE(R.Ok()) << R.Error;
@@ -92,11 +101,17 @@ TEST(Image, FaxOptionsAndChains) {
   std::string Inverse = Expected;
   for (char& B : Inverse) B = static_cast<char>(255 - static_cast<uint8_t>(B));
   TPDFStructure S;
-  const TPDFImageResult Plain = DecodeImage(*Image(
-      S, "/Width 96 /Height 40 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 96 /BlackIs1 true >> /ColorSpace /DeviceGray /BitsPerComponent 1",
-      Fixture("pattern-g4.fax")));
-  ASSERT_TRUE(Plain.Ok()) << Plain.Error;
-  EXPECT_EQ(Mismatches(Plain.Image, Inverse, 0), 0);
+  // Both decoders: libtiff's, and ours for aligned rows.
+  for (const char* File : {"pattern-g4.fax", "pattern-g4-aligned.fax"}) {
+    SCOPED_TRACE(File);
+    const std::string Align = std::string(File).find("aligned") != std::string::npos ? " /EncodedByteAlign true" : "";
+    const TPDFImageResult Plain = DecodeImage(*Image(
+        S, "/Width 96 /Height 40 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 96 /BlackIs1 true" + Align +
+               " >> /ColorSpace /DeviceGray /BitsPerComponent 1",
+        Fixture(File)));
+    ASSERT_TRUE(Plain.Ok()) << Plain.Error;
+    EXPECT_EQ(Mismatches(Plain.Image, Inverse, 0), 0);
+  }
   // Flate, then the fax codec, its parameters second in the array; a
   // /Decode [1 0] inverts.
   const TPDFImageResult Chained = DecodeImage(*Image(
@@ -280,11 +295,12 @@ TEST(Image, LimitsAndBadInput) {
 // Damaged coded data give what came before the fault, never a read outside
 // the data.
 TEST(Image, DamagedCodedDataStayInBounds) {
-  const char* Files[] = {"pattern-g4.fax", "pattern-g3.fax", "pattern.jbig2", "pattern-gray.jpg", "pattern.jp2"};
+  const char* Files[] = {"pattern-g4.fax", "pattern-g3.fax", "pattern.jbig2", "pattern-gray.jpg", "pattern.jp2",
+                         "pattern-g4-aligned.fax"};
   const char* Filters[] = {"/CCITTFaxDecode /DecodeParms << /K -1 /Columns 96 >>",
                            "/CCITTFaxDecode /DecodeParms << /K 0 /Columns 96 >>", "/JBIG2Decode", "/DCTDecode",
-                           "/JPXDecode"};
-  for (int I = 0; I < 5; ++I) {
+                           "/JPXDecode", "/CCITTFaxDecode /DecodeParms << /K -1 /Columns 96 /EncodedByteAlign true >>"};
+  for (int I = 0; I < 6; ++I) {
     const std::string Data = Fixture(Files[I]);
     for (size_t Cut : {size_t{1}, Data.size() / 3, Data.size() / 2, Data.size() - 1}) {
       TPDFStructure S;

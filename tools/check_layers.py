@@ -19,7 +19,7 @@ LAYERS = [
     ["CodePage", "ResourceData", "SettingsStore", "Shell", "SystemFonts", "TempFile"],
     # src/PDFLib: the engine
     ["uPDFExtra", "uPDFStatus"],
-    ["uPDFFlate", "uPDFLZW", "uPDFAscii85", "uPDFHexRunLength"],
+    ["uPDFFlate", "uPDFLZW", "uPDFAscii85", "uPDFHexRunLength", "uPDFFax"],
     ["uPDFLibCrypto"],
     ["uPDFDigest", "uPDFEncrypt", "uPDFPassword"],
     ["uPDFStructure"],

@@ -10,6 +10,13 @@
   writes CMYK JPEGs in Adobe's inverted form), pattern.jp2 and pattern.j2k
   (lossless JPEG 2000), pattern-index4.j2k (the bitmap as 4-bit palette
   indices, 1 for black and 2 for white);
+- the same bitmap as byte-aligned fax rows, coded here: pattern-g4-aligned.fax
+  (group 4), pattern-g3-aligned.fax (modified Huffman rows without EOLs),
+  pattern-g3-aligned-eol.fax (with EOLs), pattern-g32d-aligned.fax (K 2,
+  with EOLs) and pattern-g32d-aligned-noeol.fax (K 2, without);
+- runs-g4.fax and runs-g32d.fax (K 3, with EOLs), unaligned: a bitmap with
+  runs that take every code of the fax tables (runs()), for comparing
+  decoders;
 - scanned-*.pdf: one A4 page whose only content is an image of printed
   English text at 300 dpi, coded with CCITT group 4, DCT, Flate (with a PNG
   predictor), JBIG2 and as an inline image; scanned-chinese.pdf with Chinese
@@ -49,6 +56,43 @@ def pattern():
         d.rectangle([x, 16, x + 2, 35], fill=0)
     d.line([0, 39, 95, 0], fill=0)
     return img.point(lambda v: 0 if v < 128 else 255)
+
+
+def runs():
+    """A 2700 x 165 bitmap with runs of every terminating and makeup code of
+    both colours: rows of runs of 1 to 63 pixels and of 64 x j + (13 x j mod
+    64), a white and a black row (the longest runs), each row followed by
+    two drawn from it, one by moving its edges up to three pixels, one by
+    dropping a run as well (every mode of the two-dimensional code)."""
+    import random
+    rnd = random.Random(7)
+    w, h = 2700, 165
+    wanted = list(range(1, 64)) + [64 * j + 13 * j % 64 for j in range(1, 41)]
+    queue = {0: list(wanted), 1: list(reversed(wanted))}
+    packed = [[], [0]]  # the edges of each row (white first): all white, all black
+    while queue[0] or queue[1]:
+        edges, x, colour = [], 0, 0
+        # A run of 5 stands for the colour whose lengths are all placed.
+        while x + (queue[colour] or [5])[0] < w:
+            x += queue[colour].pop(0) if queue[colour] else 5
+            edges.append(x)
+            colour = 1 - colour
+        packed.append(edges)
+    rows = []
+    for edges in packed:
+        moved = sorted({min(w - 1, max(1, e + rnd.randint(-3, 3))) for e in edges})
+        dropped = moved[:len(moved) // 2] + moved[len(moved) // 2 + 2:]
+        rows += [edges, moved, dropped]
+    if len(rows) != h:
+        raise SystemExit("runs(): %d rows" % len(rows))
+    img = Image.new("L", (w, h), 255)
+    d = ImageDraw.Draw(img)
+    for y, edges in enumerate(rows):
+        # Black from each odd edge to the next even one.
+        bounds = [0] + edges + [w]
+        for i in range(1, len(bounds) - 1, 2):
+            d.rectangle([bounds[i], y, bounds[i + 1] - 1, y], fill=0)
+    return img
 
 
 def tiff_strip(img, compression):
@@ -176,6 +220,165 @@ def png_predicted(img):
     return zlib.compress(bytes(rows), 9)
 
 
+# ---------------------------------------------------------------- CCITT fax coder
+# Written here so that the rows can be byte-aligned, which libtiff's coder
+# does not do for group 4; its unaligned output is checked against libtiff's
+# reading (check_fax).
+
+WHITE_CODES = [
+    "00110101", "000111", "0111", "1000", "1011", "1100", "1110", "1111", "10011", "10100", "00111", "01000",
+    "001000", "000011", "110100", "110101", "101010", "101011", "0100111", "0001100", "0001000", "0010111",
+    "0000011", "0000100", "0101000", "0101011", "0010011", "0100100", "0011000", "00000010", "00000011",
+    "00011010", "00011011", "00010010", "00010011", "00010100", "00010101", "00010110", "00010111", "00101000",
+    "00101001", "00101010", "00101011", "00101100", "00101101", "00000100", "00000101", "00001010", "00001011",
+    "01010010", "01010011", "01010100", "01010101", "00100100", "00100101", "01011000", "01011001", "01011010",
+    "01011011", "01001010", "01001011", "00110010", "00110011", "00110100"]
+WHITE_MAKEUP = [  # 64, 128, ... 1728
+    "11011", "10010", "010111", "0110111", "00110110", "00110111", "01100100", "01100101", "01101000",
+    "01100111", "011001100", "011001101", "011010010", "011010011", "011010100", "011010101", "011010110",
+    "011010111", "011011000", "011011001", "011011010", "011011011", "010011000", "010011001", "010011010",
+    "011000", "010011011"]
+BLACK_CODES = [
+    "0000110111", "010", "11", "10", "011", "0011", "0010", "00011", "000101", "000100", "0000100", "0000101",
+    "0000111", "00000100", "00000111", "000011000", "0000010111", "0000011000", "0000001000", "00001100111",
+    "00001101000", "00001101100", "00000110111", "00000101000", "00000010111", "00000011000", "000011001010",
+    "000011001011", "000011001100", "000011001101", "000001101000", "000001101001", "000001101010",
+    "000001101011", "000011010010", "000011010011", "000011010100", "000011010101", "000011010110",
+    "000011010111", "000001101100", "000001101101", "000011011010", "000011011011", "000001010100",
+    "000001010101", "000001010110", "000001010111", "000001100100", "000001100101", "000001010010",
+    "000001010011", "000000100100", "000000110111", "000000111000", "000000100111", "000000101000",
+    "000001011000", "000001011001", "000000101011", "000000101100", "000001011010", "000001100110",
+    "000001100111"]
+BLACK_MAKEUP = [
+    "0000001111", "000011001000", "000011001001", "000001011011", "000000110011", "000000110100",
+    "000000110101", "0000001101100", "0000001101101", "0000001001010", "0000001001011", "0000001001100",
+    "0000001001101", "0000001110010", "0000001110011", "0000001110100", "0000001110101", "0000001110110",
+    "0000001110111", "0000001010010", "0000001010011", "0000001010100", "0000001010101", "0000001011010",
+    "0000001011011", "0000001100100", "0000001100101"]
+LONG_MAKEUP = [  # 1792, 1856, ... 2560, both colours
+    "00000001000", "00000001100", "00000001101", "000000010010", "000000010011", "000000010100",
+    "000000010101", "000000010110", "000000010111", "000000011100", "000000011101", "000000011110",
+    "000000011111"]
+EOL = "000000000001"
+PASS, HORIZONTAL = "0001", "001"
+VERTICAL = {0: "1", 1: "011", 2: "000011", 3: "0000011", -1: "010", -2: "000010", -3: "0000010"}
+
+
+def run_code(n, black):
+    """A run of n pixels: makeup codes, then a terminating code."""
+    out = ""
+    while n > 2560 + 63:
+        out += LONG_MAKEUP[-1]
+        n -= 2560
+    if n >= 64:
+        m = n // 64 * 64
+        out += LONG_MAKEUP[m // 64 - 28] if m >= 1792 else (BLACK_MAKEUP if black else WHITE_MAKEUP)[m // 64 - 1]
+        n -= m
+    return out + (BLACK_CODES if black else WHITE_CODES)[n]
+
+
+def fax_rows(img):
+    """The bitmap as rows of 0 (white) and 1 (black)."""
+    w, h = img.size
+    px = img.convert("L").tobytes()
+    return [[1 if px[y * w + x] < 128 else 0 for x in range(w)] for y in range(h)]
+
+
+def code_1d(row):
+    """Row as runs, white first (of no pixels, when the row starts black)."""
+    out, x, colour = "", 0, 0
+    while x < len(row):
+        end = x
+        while end < len(row) and row[end] == colour:
+            end += 1
+        out += run_code(end - x, colour)
+        x, colour = end, 1 - colour
+    return out
+
+
+def code_2d(row, ref):
+    """Row coded against the row above it (pass, vertical and horizontal modes)."""
+    w = len(row)
+
+    def change_to(line, start, colour):
+        # The first column from start whose pixel is colour and whose left
+        # neighbour (white before the first column) is not.
+        for x in range(max(start, 0), w):
+            if line[x] == colour and (line[x - 1] if x else 0) != colour:
+                return x
+        return w
+
+    out, a0, colour = "", -1, 0
+    while a0 < w:
+        a1 = change_to(row, a0 + 1, 1 - colour)
+        b1 = change_to(ref, a0 + 1, 1 - colour)
+        b2 = change_to(ref, b1 + 1, colour)
+        if b2 < a1:
+            out += PASS
+            a0 = b2
+        elif abs(a1 - b1) <= 3:
+            out += VERTICAL[a1 - b1]
+            a0, colour = a1, 1 - colour
+        else:
+            a2 = change_to(row, a1 + 1, colour)
+            out += HORIZONTAL + run_code(a1 - max(a0, 0), colour) + run_code(a2 - a1, 1 - colour)
+            a0 = a2
+    return out
+
+
+def pack_bits(bits):
+    bits += "0" * (-len(bits) % 8)
+    return bytes(int(bits[i:i + 8], 2) for i in range(0, len(bits), 8))
+
+
+def fax(img, k, align=False, eol=False):
+    """img coded as CCITTFaxDecode reads it with /K k, /EncodedByteAlign
+    align and /EndOfLine eol: group 4 (k < 0) ends with an EOFB; rows
+    after EOLs end with an RTC. Aligned rows begin on a byte boundary, or
+    with EOLs, zero fill makes each EOL end on one."""
+    rows = fax_rows(img)
+    bits, ref = "", [0] * img.size[0]
+    for y, row in enumerate(rows):
+        if eol:
+            if align:
+                bits += "0" * (-(len(bits) + len(EOL)) % 8)
+            bits += EOL
+        elif align:
+            bits += "0" * (-len(bits) % 8)
+        if k < 0:
+            bits += code_2d(row, ref)
+        elif k == 0:
+            bits += code_1d(row)
+        else:
+            one_d = y % k == 0
+            bits += ("1" + code_1d(row)) if one_d else ("0" + code_2d(row, ref))
+        ref = row
+    if k < 0:
+        if align:
+            bits += "0" * (-len(bits) % 8)
+        bits += EOL + EOL
+    elif eol:
+        bits += (EOL + ("1" if k > 0 else "")) * 6
+    return pack_bits(bits)
+
+
+def check_fax(img, data, compression, t4options=0):
+    """That libtiff (through PIL) reads data, one strip of a TIFF file, as img."""
+    w, h = img.size
+    tags = [(256, 4, w), (257, 4, h), (258, 3, 1), (259, 3, compression), (262, 3, 0), (266, 3, 1),
+            (273, 4, 0), (277, 3, 1), (278, 4, h), (279, 4, len(data))]
+    if compression == 3:
+        tags.append((292, 4, t4options))
+    start = 8 + 2 + 12 * len(tags) + 4
+    ifd = struct.pack("<H", len(tags)) + b"".join(
+        struct.pack("<HHI", t, kind, 1) + (struct.pack("<I", start if t == 273 else v) if kind == 4
+                                           else struct.pack("<HH", v, 0)) for t, kind, v in tags) + struct.pack("<I", 0)
+    read = Image.open(io.BytesIO(b"II*\0" + struct.pack("<I", 8) + ifd + data))
+    # WhiteIsZero: 1 bits (black) read as 0.
+    if read.convert("L").tobytes() != img.convert("L").tobytes():
+        raise SystemExit("the fax coder disagrees with libtiff (compression %d)" % compression)
+
+
 def write(name, data):
     with open(os.path.join(OUT, name), "wb") as f:
         f.write(data)
@@ -188,6 +391,25 @@ def main():
     write("pattern-g4.fax", tiff_strip(p, "group4"))
     write("pattern-g3.fax", tiff_strip(p, "group3"))
     write("pattern.jbig2", jbig2(p))
+    # The fax coder writes group 4 as libtiff does, and libtiff reads the
+    # other forms it knows (fill bits before EOLs: option 4; TIFF's
+    # compression 2 is modified Huffman rows without EOLs).
+    r = runs()
+    if fax(p, -1) != tiff_strip(p, "group4") or fax(r, -1) != tiff_strip(r, "group4"):
+        raise SystemExit("the fax coder's group 4 differs from libtiff's")
+    for img in (p, r):
+        check_fax(img, fax(img, 0, eol=True), 3, 0)
+        check_fax(img, fax(img, 3, eol=True), 3, 1)
+        check_fax(img, fax(img, 0, align=True), 2)
+        check_fax(img, fax(img, 0, align=True, eol=True), 3, 4)
+        check_fax(img, fax(img, 2, align=True, eol=True), 3, 5)
+    write("pattern-g4-aligned.fax", fax(p, -1, align=True))
+    write("pattern-g3-aligned.fax", fax(p, 0, align=True))
+    write("pattern-g3-aligned-eol.fax", fax(p, 0, align=True, eol=True))
+    write("pattern-g32d-aligned.fax", fax(p, 2, align=True, eol=True))
+    write("pattern-g32d-aligned-noeol.fax", fax(p, 2, align=True))
+    write("runs-g4.fax", fax(r, -1))
+    write("runs-g32d.fax", fax(r, 3, eol=True))
     write("pattern-gray.jpg", jpeg(p, "L"))
     write("pattern-rgb.jpg", jpeg(p, "RGB"))
     write("pattern-cmyk.jpg", jpeg(p, "CMYK"))

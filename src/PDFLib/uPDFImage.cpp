@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "uPDFExtra.h"
+#include "uPDFFax.h"
 #include "uPDFStructure.h"
 
 // Last: it defines "inline" away when it finds no definition, which C++
@@ -557,8 +558,7 @@ void PutLE(std::string& S, uint32_t V, int Bytes) {
 }
 
 // The fax-coded Data as 1-bit samples, Columns x Rows; 0 is black unless
-// BlackIs1. Compression: 2 (rows of modified Huffman, byte-aligned, no
-// EOLs), 3 (group 3, with EOLs), 4 (group 4).
+// BlackIs1. Compression: 3 (group 3, with EOLs) or 4 (group 4).
 bool DecodeFax(std::string_view Data, int Compression, uint32_t T4Options, int32_t Columns, int32_t Rows,
                bool BlackIs1, TSamples& Out, std::string& Error) {
   static std::once_flag Quiet;
@@ -640,28 +640,28 @@ bool DecodeCCITT(std::string_view Data, const TPDFDictionary* Parms, int32_t Wid
     return false;
   }
   const auto C = static_cast<int32_t>(Columns), R = static_cast<int32_t>(Rows);
-  if (K < 0) {
-    if (Align) {
-      Error = "CCITT: byte-aligned group 4 rows are not supported";
-      return false;
-    }
-    return DecodeFax(Data, 4, 0, C, R, BlackIs1, Out, Error);
+  if (Align) {
+    // libtiff reads no byte-aligned group 4 rows, and cannot tell aligned
+    // modified Huffman rows with EOLs from those without.
+    TFaxParams P;
+    P.K = K < 0 ? -1 : K > 0 ? 1 : 0;
+    P.Columns = C;
+    P.Rows = R;
+    P.EncodedByteAlign = true;
+    P.EndOfLine = BoolOf(Get("EndOfLine"), false);
+    if (!DecodeFaxRows(Data, P, Out.Data, Error)) return false;
+    // The decoder marks black with 1.
+    if (!BlackIs1)
+      for (char& B : Out.Data) B = static_cast<char>(~B);
+    Out.Width = C;
+    Out.Height = R;
+    Out.N = 1;
+    Out.Bits = 1;
+    return true;
   }
-  // Group 3: with EOLs (byte-aligned when EncodedByteAlign), or, for
-  // one-dimensional rows without EOLs, modified Huffman rows.
-  const uint32_t Options = (K > 0 ? 1u : 0u) | (Align ? 4u : 0u);
-  bool Done = DecodeFax(Data, 3, Options, C, R, BlackIs1, Out, Error);
-  if (K == 0 && Align) {
-    const std::string G3 = Out.Data;
-    TSamples MH;
-    if (DecodeFax(Data, 2, 0, C, R, BlackIs1, MH, Error)) {
-      // The reading with more marked (non-white) bytes is the one that fits.
-      const char White = BlackIs1 ? '\0' : '\xFF';
-      auto Marked = [White](const std::string& S) { return std::count_if(S.begin(), S.end(), [White](char B) { return B != White; }); };
-      if (!Done || Marked(MH.Data) > Marked(G3)) Out = std::move(MH), Done = true;
-    }
-  }
-  return Done;
+  if (K < 0) return DecodeFax(Data, 4, 0, C, R, BlackIs1, Out, Error);
+  // Group 3 with EOLs, one- or two-dimensional.
+  return DecodeFax(Data, 3, K > 0 ? 1u : 0u, C, R, BlackIs1, Out, Error);
 }
 
 // ---------------------------------------------------------------- samples to pixels
