@@ -941,11 +941,14 @@ TPDFInlineImageScan::TEnd TPDFInlineImageScan::Find(std::string_view C, size_t D
     return TEnd{DataEnd, End};
   };
   auto At = [&](size_t EI) { return Ends(EI, EI + 2); };
+  // An EI at P: followed by white space or the content's end.
+  auto IsEI = [&](size_t P) {
+    return P + 2 <= C.size() && C.compare(P, 2, "EI") == 0 &&
+           (P + 2 == C.size() || IsPDFWhite(static_cast<unsigned char>(C[P + 2])));
+  };
   auto EIAfter = [&](size_t P) -> size_t {  // an EI after white space from P on
     while (P < C.size() && IsPDFWhite(static_cast<unsigned char>(C[P]))) ++P;
-    if (P + 2 <= C.size() && C.compare(P, 2, "EI") == 0 && (P + 2 == C.size() || IsPDFWhite(static_cast<unsigned char>(C[P + 2]))))
-      return P;
-    return std::string_view::npos;
+    return IsEI(P) ? P : std::string_view::npos;
   };
   if (FDCT && !FOtherFilter) {
     // Walk the JPEG markers to the end-of-image marker.
@@ -982,7 +985,7 @@ TPDFInlineImageScan::TEnd TPDFInlineImageScan::Find(std::string_view C, size_t D
   }
   // Otherwise: the first "EI" followed by white space.
   for (size_t P = C.find("EI", DataStart); P != std::string_view::npos; P = C.find("EI", P + 1))
-    if (P + 2 == C.size() || IsPDFWhite(static_cast<unsigned char>(C[P + 2]))) return At(P);
+    if (IsEI(P)) return At(P);
   return Ends(C.size(), C.size());
 }
 

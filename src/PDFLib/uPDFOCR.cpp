@@ -325,9 +325,10 @@ void KeepConfident(std::vector<TPDFOCRWord>& Words, const std::vector<float>& Co
     double Sum = 0;
     for (End = Start; End < Words.size() && Words[End].Line == Words[Start].Line; ++End) Sum += Confidence[End];
     const size_t Others = End - Start - 1;
-    for (size_t I = Start; I < End; ++I)
-      if (Confidence[I] >= MinConfidence || (Others >= 2 && (Sum - Confidence[I]) / static_cast<double>(Others) >= LineConfidence))
-        Out.push_back(std::move(Words[I]));
+    for (size_t I = Start; I < End; ++I) {
+      const bool Vouched = Others >= 2 && (Sum - Confidence[I]) / static_cast<double>(Others) >= LineConfidence;
+      if (Confidence[I] >= MinConfidence || Vouched) Out.push_back(std::move(Words[I]));
+    }
   }
   Words = std::move(Out);
 }

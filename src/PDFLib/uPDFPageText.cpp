@@ -376,8 +376,8 @@ std::string GetPageText(TPDFDocument& Document, int TextType, TPDFTextFunnel* Fu
   SetUpRenderer(Document, Renderer, Draws);
   Renderer.RenderPage();
   if (!WantsRecognition(OCR, *Tree, Draws, HasText)) return Text;
-  Draws.erase(std::remove_if(Draws.begin(), Draws.end(), [&](const auto& D) { return Read.count(KeyOf(Document, *D.Image)) > 0; }),
-              Draws.end());
+  auto WasRead = [&](const TPDFRenderer::TImageDraw& D) { return Read.count(KeyOf(Document, *D.Image)) > 0; };
+  Draws.erase(std::remove_if(Draws.begin(), Draws.end(), WasRead), Draws.end());
   for (const TPiece& P : PiecesOf(Draws)) {
     const std::string Recognised = RecognisedText(Document, P);
     if (Recognised.empty()) continue;
