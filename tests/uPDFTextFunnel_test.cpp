@@ -649,6 +649,29 @@ TEST(TextFunnelIndex, CoincidingEndsChooseTheBlockOfThePlainSearch) {
   EXPECT_EQ(Texts(Funnel), (std::vector<std::string>{"one+", "two-", "six"}));
 }
 
+TEST(TextFunnelIndex, CrowdedEndsChooseTheBlockOfThePlainSearch) {
+  // Words drawn a hair apart at a few spots, so that a cell holds hundreds of
+  // distinct ends (found by their point once the list is long), some out of
+  // every query's reach and some in it; a few continue a block, a few end
+  // exactly on another's, and the ends at -0 and +0 are one point.
+  std::mt19937 Rng(11);
+  const std::vector<double> Spots{0, 30, 31, 200}, Widths{20, 25, 30, 9, 0};
+  for (int Round = 0; Round < 3; ++Round) {
+    TPDFTextFunnel Funnel;
+    TPlainFunnel Plain;
+    for (int I = 0; I < 3000; ++I) {
+      const double Spot = Spots[Rng() % Spots.size()];
+      const double X = Rng() % 7 == 0 ? Spot : Spot + static_cast<double>(Rng() % 2000) * 1e-4;
+      TFragment F = At("w" + std::to_string(I), X, (Rng() % 3) * 1e-5, Widths[Rng() % Widths.size()]);
+      if (Rng() % 50 == 0) F.X = F.W = -0.0;
+      F.Merge = Rng() % 10 != 0;
+      Add(Funnel, F);
+      Plain.Add(F);
+    }
+    EXPECT_EQ(Funnel.GetRows(), Plain.Rows()) << "round " << Round;
+  }
+}
+
 TEST(TextFunnelIndex, GroupWhoseFirstSizeIsOddStillMatches) {
   // The first fragment of each group sets the grid's cell side: tiny, huge or
   // unusable sides must not change which block is chosen.

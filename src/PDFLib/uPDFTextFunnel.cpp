@@ -3,8 +3,12 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
 #include <set>
 #include <unordered_map>
 #include <utility>
@@ -114,6 +118,15 @@ struct TPDFTextFunnel::TIndex {
     uint32_t Extra = NoList;
   };
 
+  // Filed points are finite, so exact equality is the test.
+  static bool SamePoint(const TPoint& A, const TPoint& B) { return A.X == B.X && A.Y == B.Y; }
+  struct TPointHash {
+    size_t operator()(const std::pair<uint64_t, uint64_t>& K) const {
+      uint64_t H = K.first * 0x9E3779B97F4A7C15ull ^ (K.second + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
+      return static_cast<size_t>(H ^ H >> 31);
+    }
+  };
+
   // One cell of a group in the open-addressing table; List indexes Lists.
   struct TCell {
     uint32_t Group = 0;
@@ -134,7 +147,70 @@ struct TPDFTextFunnel::TIndex {
   // The cells ever used, found through Table (a power-of-two size, at most
   // half full, linear probing). A cell that empties keeps its list.
   std::vector<TCell> Table;
-  std::vector<std::vector<TEntry>> Lists;
+  // The entries of one cell, the box they lie in (grown as points are
+  // filed, never shrunk: a query whose window the box stays out of reads
+  // none of them), and, once the list is long, where each point is in it,
+  // so that filing finds a coinciding point without a scan. Ends crowded
+  // into one cell (words drawn at one spot, each a hair apart) then cost
+  // a query nothing while they are out of its reach.
+  struct TList {
+    std::vector<TEntry> Entries;
+    double MinX = std::numeric_limits<double>::infinity(), MinY = std::numeric_limits<double>::infinity();
+    double MaxX = -std::numeric_limits<double>::infinity(), MaxY = -std::numeric_limits<double>::infinity();
+    std::unique_ptr<std::unordered_map<std::pair<uint64_t, uint64_t>, uint32_t, TPointHash>> Where;
+
+    // Lists this long (none in the pages of real files) find their points
+    // through Where.
+    static constexpr size_t MapFrom = 256;
+
+    // Whether an entry may lie nearer to Q than Reach: the box's distance
+    // from Q is not more than any entry's, as it is measured with the same
+    // formula on nearer coordinates.
+    bool InReach(const TPoint& Q, double Reach) const {
+      const double DX = std::max(MinX - Q.X, Q.X - MaxX), DY = std::max(MinY - Q.Y, Q.Y - MaxY);
+      if (DX <= 0 && DY <= 0) return true;
+      const double X = std::max(DX, 0.0), Y = std::max(DY, 0.0);
+      return std::sqrt(X * X + Y * Y) < Reach;
+    }
+    static std::pair<uint64_t, uint64_t> KeyOf(const TPoint& P) {
+      // Adding zero makes -0 into +0, which compare equal.
+      return {std::bit_cast<uint64_t>(P.X + 0.0), std::bit_cast<uint64_t>(P.Y + 0.0)};
+    }
+    // The entry at point P, or null.
+    TEntry* At(const TPoint& P) {
+      if (Where) {
+        const auto It = Where->find(KeyOf(P));
+        return It == Where->end() ? nullptr : &Entries[It->second];
+      }
+      for (TEntry& E : Entries)
+        if (SamePoint(E.P1, P)) return &E;
+      return nullptr;
+    }
+    void Push(const TEntry& E) {
+      Entries.push_back(E);
+      MinX = std::min(MinX, E.P1.X);
+      MinY = std::min(MinY, E.P1.Y);
+      MaxX = std::max(MaxX, E.P1.X);
+      MaxY = std::max(MaxY, E.P1.Y);
+      if (Where) {
+        Where->emplace(KeyOf(E.P1), static_cast<uint32_t>(Entries.size() - 1));
+      } else if (Entries.size() > MapFrom) {
+        Where = std::make_unique<std::unordered_map<std::pair<uint64_t, uint64_t>, uint32_t, TPointHash>>();
+        for (uint32_t I = 0; I < Entries.size(); ++I) Where->emplace(KeyOf(Entries[I].P1), I);
+      }
+    }
+    // Removes the entry E points at; the last takes its place.
+    void Remove(TEntry* E) {
+      if (Where) {
+        const auto I = static_cast<uint32_t>(E - Entries.data());
+        Where->erase(KeyOf(E->P1));
+        if (I + 1 != Entries.size()) (*Where)[KeyOf(Entries.back().P1)] = I;
+      }
+      *E = Entries.back();
+      Entries.pop_back();
+    }
+  };
+  std::vector<TList> Lists;
   std::vector<std::set<uint32_t>> Sets;
 
   // The font names, colours and matrix entries of recent fragments with their
@@ -259,7 +335,7 @@ struct TPDFTextFunnel::TIndex {
   }
 
   // The list of the cell, or null when it was never used.
-  const std::vector<TEntry>* FindList(uint32_t Group, int64_t X, int64_t Y) const {
+  const TList* FindList(uint32_t Group, int64_t X, int64_t Y) const {
     if (Table.empty()) return nullptr;
     const TCell& C = Table[Probe(Group, X, Y)];
     return C.List == NoList ? nullptr : &Lists[C.List];
@@ -328,17 +404,16 @@ struct TPDFTextFunnel::TIndex {
     if (Side != 0 && CellOf(P1.X, Side, X) && CellOf(P1.Y, Side, Y)) {
       S.List = ListOf(S.Group, X, Y);
       S.P1 = P1;
-      std::vector<TEntry>& List = Lists[S.List];
-      for (TEntry& E : List) {
-        if (!SamePoint(E.P1, P1)) continue;
-        if (E.Extra == NoList) {
-          E.Extra = static_cast<uint32_t>(Sets.size());
-          Sets.push_back({E.Block});
+      TList& List = Lists[S.List];
+      if (TEntry* E = List.At(P1)) {
+        if (E->Extra == NoList) {
+          E->Extra = static_cast<uint32_t>(Sets.size());
+          Sets.push_back({E->Block});
         }
-        Sets[E.Extra].insert(Index);
+        Sets[E->Extra].insert(Index);
         return;
       }
-      List.push_back(TEntry{P1, Index});
+      List.Push(TEntry{P1, Index});
     } else {
       S.List = NoList;
     }
@@ -347,25 +422,18 @@ struct TPDFTextFunnel::TIndex {
   void Unfile(uint32_t Index) {
     TSlot& S = Slots[Index];
     if (S.List == NoList) return;
-    std::vector<TEntry>& List = Lists[S.List];
-    for (TEntry& E : List) {
-      if (!SamePoint(E.P1, S.P1)) continue;
-      bool Empty = E.Block == Index;
-      if (E.Extra != NoList) {
-        Sets[E.Extra].erase(Index);
-        Empty = Sets[E.Extra].empty();
+    TList& List = Lists[S.List];
+    if (TEntry* E = List.At(S.P1)) {
+      bool Empty = E->Block == Index;
+      if (E->Extra != NoList) {
+        Sets[E->Extra].erase(Index);
+        Empty = Sets[E->Extra].empty();
       }
-      if (Empty) {
-        E = List.back();
-        List.pop_back();
-      }
-      break;
+      if (Empty) List.Remove(E);
     }
     S.List = NoList;
   }
 
-  // Filed points are finite, so exact equality is the test.
-  static bool SamePoint(const TPoint& A, const TPoint& B) { return A.X == B.X && A.Y == B.Y; }
 
   // Block Index was just appended to Blocks in group Group.
   void Add(uint32_t Index, uint32_t Group, const TPoint& P1) {
@@ -494,9 +562,9 @@ struct TPDFTextFunnel::TIndex {
     } else {
       for (int64_t Y = static_cast<int64_t>(LoY); Y <= static_cast<int64_t>(HiY); ++Y) {
         for (int64_t X = static_cast<int64_t>(LoX); X <= static_cast<int64_t>(HiX); ++X) {
-          const std::vector<TEntry>* List = FindList(Group, X, Y);
-          if (!List) continue;
-          for (const TEntry& E : *List) {
+          const TList* List = FindList(Group, X, Y);
+          if (!List || !List->InReach(Q0, Size)) continue;
+          for (const TEntry& E : List->Entries) {
             const double D = Distance(E.P1, Q0);
             if (!(D < Size)) continue;
             if (E.Extra != NoList) (D < Size5 ? FirstSets : SecondSets).push_back(&Sets[E.Extra]);
