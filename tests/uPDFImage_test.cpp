@@ -71,6 +71,10 @@ TEST(Image, CodecsGiveTheBitmapBack) {
       {"pattern-g3-aligned-eol.fax", "/Filter /CCITTFaxDecode /DecodeParms << /K 0 /Columns 96 /EncodedByteAlign true /EndOfLine true >> /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
       {"pattern-g32d-aligned.fax", "/Filter /CCITTFaxDecode /DecodeParms << /K 2 /Columns 96 /EncodedByteAlign true /EndOfLine true >> /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
       {"pattern-g32d-aligned-noeol.fax", "/Filter /CCITTFaxDecode /DecodeParms << /K 2 /Columns 96 /EncodedByteAlign true >> /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
+      // Group 3 rows without EOLs and not aligned, as a file may store them
+      // (EndOfLine false is the default): no TIFF reader takes them.
+      {"pattern-g3-noeol.fax", "/Filter /CCITTFaxDecode /DecodeParms << /K 0 /Columns 96 >> /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
+      {"pattern-g32d-noeol.fax", "/Filter /CCITTFaxDecode /DecodeParms << /K 2 /Columns 96 >> /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
       {"pattern.jbig2", "/Filter /JBIG2Decode /ColorSpace /DeviceGray /BitsPerComponent 1", 1, 0, 0},
       {"pattern-gray.jpg", "/Filter /DCTDecode /ColorSpace /DeviceGray /BitsPerComponent 8", 1, 64, 8},
       {"pattern-rgb.jpg", "/Filter /DCTDecode /ColorSpace /DeviceRGB /BitsPerComponent 8", 3, 64, 8},

@@ -14,6 +14,9 @@
   (group 4), pattern-g3-aligned.fax (modified Huffman rows without EOLs),
   pattern-g3-aligned-eol.fax (with EOLs), pattern-g32d-aligned.fax (K 2,
   with EOLs) and pattern-g32d-aligned-noeol.fax (K 2, without);
+- the same bitmap as group 3 rows without EOLs, not aligned (which TIFF
+  cannot hold): pattern-g3-noeol.fax (modified Huffman) and
+  pattern-g32d-noeol.fax (K 2);
 - runs-g4.fax and runs-g32d.fax (K 3, with EOLs), unaligned: a bitmap with
   runs that take every code of the fax tables (runs()), for comparing
   decoders;
@@ -408,6 +411,8 @@ def main():
     write("pattern-g3-aligned-eol.fax", fax(p, 0, align=True, eol=True))
     write("pattern-g32d-aligned.fax", fax(p, 2, align=True, eol=True))
     write("pattern-g32d-aligned-noeol.fax", fax(p, 2, align=True))
+    write("pattern-g3-noeol.fax", fax(p, 0))
+    write("pattern-g32d-noeol.fax", fax(p, 2))
     write("runs-g4.fax", fax(r, -1))
     write("runs-g32d.fax", fax(r, 3, eol=True))
     write("pattern-gray.jpg", jpeg(p, "L"))

@@ -170,6 +170,11 @@ class TBitReader {
 // no code of a row starts with more than seven zero bits.
 constexpr size_t EolZeros = 11;
 
+bool BeginsWithEol(const TBitReader& In) {
+  const size_t Zeros = In.ZerosAhead();
+  return Zeros >= EolZeros && In.Fits(Zeros + 1);
+}
+
 // ------------------------------------------------ rows
 
 class TFaxDecoder {
@@ -182,7 +187,7 @@ class TFaxDecoder {
   }
 
   void Run() {
-    Eols_ = P_.EndOfLine || In_.ZerosAhead() >= EolZeros;
+    Eols_ = P_.EndOfLine || BeginsWithEol(In_);
     for (int32_t Row = 0; Row < P_.Rows; ++Row) {
       if (!StartRow()) return;
       bool TwoD = P_.K < 0;
@@ -351,3 +356,5 @@ bool DecodeFaxRows(std::string_view Data, const TFaxParams& P, std::string& Bits
   TFaxDecoder(Data, P, Bits).Run();
   return true;
 }
+
+bool FaxDataBeginWithEOL(std::string_view Data) { return BeginsWithEol(TBitReader(Data)); }

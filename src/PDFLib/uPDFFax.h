@@ -31,3 +31,7 @@ struct TFaxParams {
 // stays inside Data, and the work is bounded by the bitmap's size and the
 // data's length. Never throws but std::bad_alloc.
 bool DecodeFaxRows(std::string_view Data, const TFaxParams& P, std::string& Bits, std::string& Error);
+
+// Whether fax Data begin with an EOL (eleven zero bits or more, then a one),
+// as rows coded after EOLs do.
+bool FaxDataBeginWithEOL(std::string_view Data);

@@ -640,15 +640,17 @@ bool DecodeCCITT(std::string_view Data, const TPDFDictionary* Parms, int32_t Wid
     return false;
   }
   const auto C = static_cast<int32_t>(Columns), R = static_cast<int32_t>(Rows);
-  if (Align) {
-    // libtiff reads no byte-aligned group 4 rows, and cannot tell aligned
-    // modified Huffman rows with EOLs from those without.
+  const bool EndOfLine = BoolOf(Get("EndOfLine"), false);
+  if (Align || (K >= 0 && !EndOfLine && !FaxDataBeginWithEOL(Data))) {
+    // libtiff reads no byte-aligned group 4 rows, cannot tell aligned
+    // modified Huffman rows with EOLs from those without, and reads group 3
+    // rows only after EOLs.
     TFaxParams P;
     P.K = K < 0 ? -1 : K > 0 ? 1 : 0;
     P.Columns = C;
     P.Rows = R;
-    P.EncodedByteAlign = true;
-    P.EndOfLine = BoolOf(Get("EndOfLine"), false);
+    P.EncodedByteAlign = Align;
+    P.EndOfLine = EndOfLine;
     if (!DecodeFaxRows(Data, P, Out.Data, Error)) return false;
     // The decoder marks black with 1.
     if (!BlackIs1)
