@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "uPDFBudget.h"
 #include "uPDFFlate.h"
 #include "uPDFStructure.h"
 
@@ -262,6 +263,27 @@ TEST(Image, InlineImageScanFindsTheEI) {
     EXPECT_EQ(Content.substr(6, End.DataEnd - 6), C.Data);
     EXPECT_EQ(Content.substr(End.End), C.Rest);
   }
+
+  // JPEG data without an end marker walk on over every image after them,
+  // each walked again by the image before: the page's budget counts the
+  // bytes walked, and once it is spent the rest of the content is taken.
+  std::string Many;
+  for (int I = 0; I < 2000; ++I) Many += B("BI /F /DCT ID \xFF\xD8\x00\x02 EI\n");
+  TPDFInlineImageScan Scan;
+  for (const char* T : {"/F", "/DCT"}) Scan.Take(T);
+  ASSERT_FALSE(Scan.Take("ID"));
+  EXPECT_EQ(Scan.Find(Many, 14).End, 21u);  // without a budget: the first EI
+  TPDFLimits Limits;
+  Limits.ContentBytes = 100000;
+  TPDFPageBudget Budget(Limits);
+  size_t At = 14, Images = 0;
+  while (At < Many.size() && !Budget.Exhausted()) {
+    At = Scan.Find(Many, At, &Budget).End + 15;  // the next image's data
+    ++Images;
+  }
+  EXPECT_TRUE(Budget.Exhausted());
+  EXPECT_EQ(Budget.Exceeded(), TPDFBudgetKind::ContentBytes);
+  EXPECT_LT(Images, 100u);
 }
 
 // Hostile sizes end with a cause, before anything is allocated for them.

@@ -70,6 +70,13 @@ class TPDFPageBudget {
     if (FDecoded > FLimits.DecodedBytes) return Spend(TPDFBudgetKind::DecodedBytes);
     return FExceeded == TPDFBudgetKind::None;
   }
+  // Content bytes read once more (an inline image's data walked to find
+  // where they end), counted with the content bytes.
+  bool Reread(uint64_t Bytes) {
+    FRead += Bytes;
+    if (FRead > FLimits.ContentBytes) return Spend(TPDFBudgetKind::ContentBytes);
+    return FExceeded == TPDFBudgetKind::None;
+  }
   // False (and the time spent) once the deadline has passed.
   bool CheckDeadline();
 

@@ -491,7 +491,7 @@ void TPDFExtractor::RunInlineImage() {
     DictEnd = static_cast<size_t>(FPos - 1);
   }
   const size_t DataStart = std::min(static_cast<size_t>(FPos), Content.size());  // one white-space byte after ID
-  const TPDFInlineImageScan::TEnd End = Scan.Find(Content, DataStart);
+  const TPDFInlineImageScan::TEnd End = Scan.Find(Content, DataStart, FBudget);
   FPos = static_cast<int64_t>(End.End) + 1;
   if (!FInlineImages) FInlineImages = std::make_unique<TPDFStructure>();
   if (TPDFStream* Image = InlineImageStream(*FInlineImages, Content.substr(DictStart, DictEnd - DictStart),

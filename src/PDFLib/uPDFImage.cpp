@@ -14,6 +14,7 @@
 #include <new>
 #include <vector>
 
+#include "uPDFBudget.h"
 #include "uPDFExtra.h"
 #include "uPDFFax.h"
 #include "uPDFStructure.h"
@@ -935,8 +936,25 @@ bool TPDFInlineImageScan::Take(std::string_view Token) {
   return true;
 }
 
-TPDFInlineImageScan::TEnd TPDFInlineImageScan::Find(std::string_view C, size_t DataStart) const {
-  DataStart = std::min(DataStart, C.size());
+TPDFInlineImageScan::TEnd TPDFInlineImageScan::Find(std::string_view C, size_t DataStart,
+                                                     TPDFPageBudget* Budget) const {
+  // The bytes walked, told to the budget in steps of 4096 and at the end;
+  // false once it is spent.
+  size_t Walked = 0;
+  auto Walk = [&](size_t Bytes) {
+    Walked += Bytes;
+    if (Walked < 4096 || !Budget) return true;
+    const bool Going = Budget->Reread(Walked);
+    Walked = 0;
+    return Going;
+  };
+  const TEnd End = Locate(C, std::min(DataStart, C.size()), Walk);
+  if (Budget && Walked > 0) Budget->Reread(Walked);
+  return End;
+}
+
+template <typename TWalk>
+TPDFInlineImageScan::TEnd TPDFInlineImageScan::Locate(std::string_view C, size_t DataStart, TWalk& Walk) const {
   // The data end at DataEnd, but for one white-space byte before it.
   auto Ends = [&](size_t DataEnd, size_t End) {
     if (DataEnd > DataStart && IsPDFWhite(static_cast<unsigned char>(C[DataEnd - 1]))) --DataEnd;
@@ -948,8 +966,13 @@ TPDFInlineImageScan::TEnd TPDFInlineImageScan::Find(std::string_view C, size_t D
     return P + 2 <= C.size() && C.compare(P, 2, "EI") == 0 &&
            (P + 2 == C.size() || IsPDFWhite(static_cast<unsigned char>(C[P + 2])));
   };
+  bool Spent = false;
   auto EIAfter = [&](size_t P) -> size_t {  // an EI after white space from P on
-    while (P < C.size() && IsPDFWhite(static_cast<unsigned char>(C[P]))) ++P;
+    while (P < C.size() && IsPDFWhite(static_cast<unsigned char>(C[P])))
+      if (++P, !Walk(1)) {
+        Spent = true;
+        return std::string_view::npos;
+      }
     return IsEI(P) ? P : std::string_view::npos;
   };
   if (FDCT && !FOtherFilter) {
@@ -958,6 +981,10 @@ TPDFInlineImageScan::TEnd TPDFInlineImageScan::Find(std::string_view C, size_t D
     if (P + 1 < C.size() && static_cast<unsigned char>(C[P]) == 0xFF && static_cast<unsigned char>(C[P + 1]) == 0xD8) {
       P += 2;
       while (P + 1 < C.size()) {
+        if (!Walk(1)) {
+          Spent = true;
+          break;
+        }
         if (static_cast<unsigned char>(C[P]) != 0xFF) {
           ++P;
           continue;
@@ -985,6 +1012,7 @@ TPDFInlineImageScan::TEnd TPDFInlineImageScan::Find(std::string_view C, size_t D
     if (Bytes >= 0 && Bytes < static_cast<double>(C.size()))
       if (const size_t EI = EIAfter(DataStart + static_cast<size_t>(Bytes)); EI != std::string_view::npos) return At(EI);
   }
+  if (Spent) return Ends(C.size(), C.size());
   // Otherwise: the first "EI" followed by white space.
   for (size_t P = C.find("EI", DataStart); P != std::string_view::npos; P = C.find("EI", P + 1))
     if (IsEI(P)) return At(P);

@@ -9,6 +9,7 @@
 #include <string_view>
 
 class TPDFDictionary;
+class TPDFPageBudget;
 class TPDFStream;
 class TPDFStructure;
 
@@ -70,14 +71,22 @@ class TPDFInlineImageScan {
   // (before the EI that ends them, and the white space in front of it), End
   // just past that EI; both are Content's size when no EI is found. The EI
   // is the one where the data's own length or JPEG markers lead, else the
-  // first "EI" followed by white space.
+  // first "EI" followed by white space. The bytes walked on the way (JPEG
+  // markers, white space) are counted in Budget's content bytes when it is
+  // given: the data of one image may run on over those of a thousand more,
+  // each walked again. Once it is spent the rest of Content is taken.
   struct TEnd {
     size_t DataEnd = 0;
     size_t End = 0;
   };
-  TEnd Find(std::string_view Content, size_t DataStart) const;
+  TEnd Find(std::string_view Content, size_t DataStart, TPDFPageBudget* Budget = nullptr) const;
 
  private:
+  // Find's search; Walk(Bytes) counts bytes walked and is false once the
+  // budget is spent.
+  template <typename TWalk>
+  TEnd Locate(std::string_view Content, size_t DataStart, TWalk& Walk) const;
+
   std::string FKey;
   bool FInFilters = false;
   double FWidth = 0, FHeight = 0, FBits = 8;

@@ -638,7 +638,7 @@ void TPDFRenderer::OpInlineImage(TRun& R) {
   for (std::string_view Token = NextToken(R); !Token.empty() && Scan.Take(Token); Token = NextToken(R)) DictEnd = R.Pos;
   const std::string_view C = R.Content;
   const size_t DataStart = std::min(R.Pos + 1, C.size());  // one white-space byte after ID
-  const TPDFInlineImageScan::TEnd End = Scan.Find(C, DataStart);
+  const TPDFInlineImageScan::TEnd End = Scan.Find(C, DataStart, FBudget);
   R.Pos = End.End;
   if (!OnImage || DictEnd < DictStart) return;
   if (!FInlineImages) FInlineImages = std::make_unique<TPDFStructure>();
