@@ -361,6 +361,14 @@ TEST(TurnImage, QuarterTurnsClockwise) {
     EXPECT_EQ(Out.Height, C.Height) << C.Turns;
     EXPECT_EQ(Out.Pixels, C.Pixels) << C.Turns;
   }
+  // Mirrored, the columns are taken right to left before the turn: a
+  // mirror and a half turn read a picture stored upside down.
+  struct MirrorCase {
+    int Turns;
+    const char* Pixels;
+  } Mirrors[] = {{0, "badcfe"}, {1, "fdbeca"}, {2, "efcdab"}, {3, "acebdf"}};
+  for (const MirrorCase& C : Mirrors) EXPECT_EQ(TurnImage(Image, C.Turns, true).Pixels, C.Pixels) << C.Turns;
+  EXPECT_EQ(TurnImage(Image, 0, true).Width, 2);
   // Three components move together; pixels short of the size give nothing.
   EXPECT_EQ(TurnImage({1, 2, 3, "RGBrgb"}, 1).Pixels, "rgbRGB");
   EXPECT_TRUE(TurnImage({4, 4, 1, "short"}, 1).Pixels.empty());

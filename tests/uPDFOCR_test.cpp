@@ -32,11 +32,12 @@ bool Has(const std::string& Text, const std::string& Part) { return Text.find(Pa
 
 // A scanned page gives its words in every page-text form, whatever the
 // image's filter, and stored as strips that cut its lines: the plain text,
-// the blocks' rows, the words with boxes; a picture stored sideways and
-// drawn upright is read upright.
+// the blocks' rows, the words with boxes; a picture stored sideways, or
+// upside down, and drawn upright is read upright.
 TEST(OCR, ScannedPagesInEveryFilter) {
   for (const char* Name : {"scanned-g4.pdf", "scanned-dct.pdf", "scanned-flate.pdf", "scanned-jbig2.pdf",
-                           "scanned-inline.pdf", "scanned-strips.pdf", "scanned-turned.pdf"}) {
+                           "scanned-inline.pdf", "scanned-strips.pdf", "scanned-turned.pdf",
+                           "scanned-flipped.pdf"}) {
     SCOPED_TRACE(Name);
     TScan S(Name);
     const std::string Plain = S.Engine.GetPageText(TPDFTextMode::Plain);

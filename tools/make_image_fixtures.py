@@ -22,7 +22,8 @@
   decoders;
 - scanned-*.pdf: one A4 page whose only content is an image of printed
   English text at 300 dpi, coded with CCITT group 4, DCT, Flate (with a PNG
-  predictor), JBIG2 and as an inline image; scanned-chinese.pdf with Chinese
+  predictor), JBIG2 and as an inline image, turned (scanned-turned.pdf) and
+  stored upside down (scanned-flipped.pdf); scanned-chinese.pdf with Chinese
   text; scanned-with-text.pdf and scanned-inline-with-text.pdf with text
   of their own as well.
 
@@ -474,6 +475,15 @@ def main():
                                     b"/BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns %d "
                                     b"/Rows %d >> /Length %d >>" % (h, w, h, w, len(tg4)), tg4,
                                     cm=b"0 -842 595 0 0 842"))
+
+    # Stored bottom row first and drawn upside down by its matrix, as
+    # pictures written from bottom-up bitmaps are: upright on the page.
+    flipped = bw.transpose(Image.FLIP_TOP_BOTTOM)
+    fg4 = tiff_strip(flipped, "group4")
+    write("scanned-flipped.pdf", pdf(b"<< /Type /XObject /Subtype /Image /Width %d /Height %d /ColorSpace /DeviceGray "
+                                     b"/BitsPerComponent 1 /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns %d "
+                                     b"/Rows %d >> /Length %d >>" % (w, h, w, h, len(fg4)), fg4,
+                                     cm=b"595 0 0 -842 0 842"))
 
     zh = text_page(CHINESE, CJK, 60).point(lambda v: 0 if v < 160 else 255).convert("1")
     zg4 = tiff_strip(zh, "group4")

@@ -1019,26 +1019,30 @@ TPDFInlineImageScan::TEnd TPDFInlineImageScan::Locate(std::string_view C, size_t
   return Ends(C.size(), C.size());
 }
 
-TPDFImage TurnImage(const TPDFImage& Image, int Turns) {
+TPDFImage TurnImage(const TPDFImage& Image, int Turns, bool Mirrored) {
   Turns = ((Turns % 4) + 4) % 4;
-  if (Turns == 0) return Image;
+  if (Turns == 0 && !Mirrored) return Image;
   const size_t W = static_cast<size_t>(std::max(Image.Width, 0)), H = static_cast<size_t>(std::max(Image.Height, 0));
   const size_t C = static_cast<size_t>(std::max(Image.Components, 0));
   TPDFImage Out;
   Out.Components = Image.Components;
   if (Image.Pixels.size() < W * H * C) return Out;
-  const bool Sideways = Turns != 2;
+  const bool Sideways = Turns == 1 || Turns == 3;
   Out.Width = static_cast<int32_t>(Sideways ? H : W);
   Out.Height = static_cast<int32_t>(Sideways ? W : H);
   Out.Pixels.resize(W * H * C);
   const size_t OutW = Sideways ? H : W;
-  // Each source pixel (X, Y) to its place: a quarter turn sends it to
-  // (H - 1 - Y, X), a half turn to (W - 1 - X, H - 1 - Y), three quarters
-  // to (Y, W - 1 - X).
+  // Each source pixel, at (X, Y) once mirrored, to its place: a quarter
+  // turn sends it to (H - 1 - Y, X), a half turn to (W - 1 - X, H - 1 - Y),
+  // three quarters to (Y, W - 1 - X).
   for (size_t Y = 0; Y < H; ++Y)
-    for (size_t X = 0; X < W; ++X) {
+    for (size_t SX = 0; SX < W; ++SX) {
+      const size_t X = Mirrored ? W - 1 - SX : SX;  // where the pixel stands before the turn
       size_t DX, DY;
-      if (Turns == 1) {
+      if (Turns == 0) {
+        DX = X;
+        DY = Y;
+      } else if (Turns == 1) {
         DX = H - 1 - Y;
         DY = X;
       } else if (Turns == 2) {
@@ -1048,7 +1052,7 @@ TPDFImage TurnImage(const TPDFImage& Image, int Turns) {
         DX = Y;
         DY = W - 1 - X;
       }
-      std::memcpy(&Out.Pixels[(DY * OutW + DX) * C], &Image.Pixels[(Y * W + X) * C], C);
+      std::memcpy(&Out.Pixels[(DY * OutW + DX) * C], &Image.Pixels[(Y * W + SX) * C], C);
     }
   return Out;
 }

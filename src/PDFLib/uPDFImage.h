@@ -95,5 +95,6 @@ class TPDFInlineImageScan {
 };
 
 // Image turned clockwise by Turns quarter turns (0 to 3; others by their
-// remainder): a quarter turn makes its left column its top row.
-TPDFImage TurnImage(const TPDFImage& Image, int Turns);
+// remainder): a quarter turn makes its left column its top row. Mirrored,
+// its columns are first taken right to left.
+TPDFImage TurnImage(const TPDFImage& Image, int Turns, bool Mirrored = false);

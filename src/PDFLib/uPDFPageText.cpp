@@ -204,10 +204,28 @@ TPDFMatrix TurnedCTM(const TPDFMatrix& CTM, int Turns) {
   return Turns == 0 ? CTM : MultiplyMatrix(Unturn[Turns & 3], CTM);
 }
 
-// How far P's picture is read turned: a single picture as it is seen; the
-// strips of a composed one stand upright already.
-int TurnsOf(TPDFDocument& Document, const TPiece& P) {
-  return P.Parts.size() == 1 ? QuarterTurns(P.CTM, Document.PageTree()->PageRotation()) : 0;
+// How P's picture is read: mirrored (left to right) when its CTM mirrors it
+// (a picture stored bottom row first and drawn upside down is mirrored and
+// half turned), then turned, so that it is read as it is seen; CTM draws
+// the picture so read. The strips of a composed picture stand upright
+// already.
+struct TView {
+  bool Mirrored = false;
+  int Turns = 0;
+  TPDFMatrix CTM{};
+};
+
+TView ViewOf(TPDFDocument& Document, const TPiece& P) {
+  TView View;
+  View.CTM = P.CTM;
+  if (P.Parts.size() != 1) return View;
+  const TPDFMatrix& M = P.CTM;
+  View.Mirrored = M[0] * M[3] - M[1] * M[2] < 0;
+  // The mirrored picture's unit square onto the original's: x to 1 - x.
+  if (View.Mirrored) View.CTM = MultiplyMatrix({-1, 0, 0, 1, 1, 0}, M);
+  View.Turns = QuarterTurns(View.CTM, Document.PageTree()->PageRotation());
+  View.CTM = TurnedCTM(View.CTM, View.Turns);
+  return View;
 }
 
 // The words of P's picture, read at about the recogniser's resolution (and
@@ -220,13 +238,14 @@ const TPDFImageWords& WordsOf(TPDFDocument& Document, const TPiece& P) {
     const auto [X, Y] = Density(D);
     const double Dpi = X > 0 && Y > 0 ? std::sqrt(X * Y) * 72 : TPDFRecogniser::Resolution;
     const double Scale = std::clamp(std::isfinite(Dpi) && Dpi > 0 ? TPDFRecogniser::Resolution / Dpi : 1, 0.05, 8.0);
-    const int Turns = TurnsOf(Document, P);
-    if (Turns == 0) return OCR.Words(KeyOf(Document, *D.Image), *D.Image, D.Resources, D.Fill, Scale);
+    const TView View = ViewOf(Document, P);
+    if (View.Turns == 0 && !View.Mirrored)
+      return OCR.Words(KeyOf(Document, *D.Image), *D.Image, D.Resources, D.Fill, Scale);
     return OCR.Words(
-        KeyOf(Document, *D.Image) + "@" + std::to_string(Turns),
+        KeyOf(Document, *D.Image) + (View.Mirrored ? "@m" : "@") + std::to_string(View.Turns),
         [&] {
           TPDFImageResult Decoded = DecodeImage(*D.Image, D.Resources, OCR.Limits, D.Fill);
-          if (Decoded.Ok()) Decoded.Image = TurnImage(Decoded.Image, Turns);
+          if (Decoded.Ok()) Decoded.Image = TurnImage(Decoded.Image, View.Turns, View.Mirrored);
           return Decoded;
         },
         Scale);
@@ -267,7 +286,7 @@ void AddRecognisedWords(TPDFDocument& Document, TPDFTextFunnel& Funnel, const TD
     }
     OCR.PageRecognised = true;
     const double W = Words.Width, H = Words.Height;
-    const TPDFMatrix CTM = TurnedCTM(D.CTM, TurnsOf(Document, D));
+    const TPDFMatrix CTM = ViewOf(Document, D).CTM;
     const double High = std::hypot(CTM[2], CTM[3]);
     for (const TPDFOCRWord& Word : Words.Words) {
       const double U0 = Word.Left / W, U1 = Word.Right / W;

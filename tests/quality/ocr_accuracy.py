@@ -270,7 +270,7 @@ def main():
     english, chinese = known_texts()
     cases = [(name, "eng", " ".join(english)) for name in
              ["scanned-g4.pdf", "scanned-dct.pdf", "scanned-flate.pdf", "scanned-jbig2.pdf", "scanned-inline.pdf",
-              "scanned-strips.pdf", "scanned-turned.pdf"]]
+              "scanned-strips.pdf", "scanned-turned.pdf", "scanned-flipped.pdf"]]
     cases.append(("scanned-chinese.pdf", "chi_sim", " ".join(chinese)))
 
     vorlith = None
