@@ -558,6 +558,17 @@ void PutLE(std::string& S, uint32_t V, int Bytes) {
   for (int I = 0; I < Bytes; ++I) S += static_cast<char>(V >> (8 * I) & 0xFF);
 }
 
+// Out's Data, a fax bitmap of Columns x Rows as both fax decoders give it
+// (1 marks black), as 1-bit gray samples: inverted unless BlackIs1.
+void FaxSamples(TSamples& Out, int32_t Columns, int32_t Rows, bool BlackIs1) {
+  if (!BlackIs1)
+    for (char& B : Out.Data) B = static_cast<char>(~B);
+  Out.Width = Columns;
+  Out.Height = Rows;
+  Out.N = 1;
+  Out.Bits = 1;
+}
+
 // The fax-coded Data as 1-bit samples, Columns x Rows; 0 is black unless
 // BlackIs1. Compression: 3 (group 3, with EOLs) or 4 (group 4).
 bool DecodeFax(std::string_view Data, int Compression, uint32_t T4Options, int32_t Columns, int32_t Rows,
@@ -610,13 +621,7 @@ bool DecodeFax(std::string_view Data, int Compression, uint32_t T4Options, int32
   const tmsize_t Got = TIFFReadEncodedStrip(Tif, 0, Out.Data.data(), static_cast<tmsize_t>(Out.Data.size()));
   TIFFClose(Tif);
   (void)Got;
-  // The codec marks black with 1.
-  if (!BlackIs1)
-    for (char& B : Out.Data) B = static_cast<char>(~B);
-  Out.Width = Columns;
-  Out.Height = Rows;
-  Out.N = 1;
-  Out.Bits = 1;
+  FaxSamples(Out, Columns, Rows, BlackIs1);
   return true;
 }
 
@@ -653,13 +658,7 @@ bool DecodeCCITT(std::string_view Data, const TPDFDictionary* Parms, int32_t Wid
     P.EncodedByteAlign = Align;
     P.EndOfLine = EndOfLine;
     if (!DecodeFaxRows(Data, P, Out.Data, Error)) return false;
-    // The decoder marks black with 1.
-    if (!BlackIs1)
-      for (char& B : Out.Data) B = static_cast<char>(~B);
-    Out.Width = C;
-    Out.Height = R;
-    Out.N = 1;
-    Out.Bits = 1;
+    FaxSamples(Out, C, R, BlackIs1);
     return true;
   }
   if (K < 0) return DecodeFax(Data, 4, 0, C, R, BlackIs1, Out, Error);
