@@ -33,6 +33,11 @@ case, punctuation as spaces), and the tesseract command reads the same
 JPEG for comparison. Only the recall is reported: the layouts and
 pdftotext order a page's words differently.
 
+The module ./test.sh builds (build/asan/python) is built with the
+sanitizers: run the script with their runtimes preloaded, as
+LD_PRELOAD="$(gcc -print-file-name=libasan.so) $(gcc -print-file-name=libubsan.so)"
+ASAN_OPTIONS=detect_leaks=0; the programs it starts run without them.
+
 Usage: tests/quality/ocr_accuracy.py [TEXTEXTRACTOR] [--python-path DIR] [--degraded]
            [--rendered FILE.pdf:PAGE ...]
 """
@@ -130,7 +135,7 @@ def zlib_compress(data):
 
 def tesseract(png, lang):
     out = subprocess.run(["tesseract", png, "-", "-l", lang], capture_output=True, check=False,
-                         env=dict(os.environ, OMP_THREAD_LIMIT="1"))
+                         env=plain_env(OMP_THREAD_LIMIT="1"))
     return out.stdout.decode("utf-8", "replace")
 
 
@@ -183,6 +188,14 @@ def error_rate(known, got):
     return edit_distance(known, got) / len(known) if known else 0.0
 
 
+def plain_env(**extra):
+    """The environment for the programs run: without the sanitizer runtime
+    preloaded for an ASan-built vorlith module."""
+    env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
+    env.update(extra)
+    return env
+
+
 def text_of(output, layout):
     """The words of an output: the positioned layout's rows are
     @X=...,Y=...@TEXT@ENDTEXT@, the others plain text."""
@@ -193,14 +206,14 @@ def text_of(output, layout):
 
 def console(program, path, layout):
     out = subprocess.run([program, "-q", "--format", "plain", "--encoding", "UTF-8", "--layout", layout, path, "-"],
-                         capture_output=True, check=False)
+                         capture_output=True, check=False, env=plain_env())
     return text_of(out.stdout.decode("utf-8", "replace"), layout)
 
 
 def batch(program, path, layout):
     with tempfile.TemporaryDirectory() as tmp:
         subprocess.run([program, "-q", "--format", "plain", "--encoding", "UTF-8", "--layout", layout, "-o", tmp, path],
-                       capture_output=True, check=False)
+                       capture_output=True, check=False, env=plain_env())
         name = os.path.splitext(os.path.basename(path))[0] + ".txt"
         try:
             with open(os.path.join(tmp, name), encoding="utf-8", errors="replace") as f:
@@ -232,7 +245,7 @@ def rendered_pages(program, folder, pages):
         path, page = spec.rsplit(":", 1)
         base = os.path.join(folder, f"{os.path.basename(path)}-{page}")
         subprocess.run(["pdftoppm", "-r", "300", "-gray", "-jpeg", "-jpegopt", "quality=60", "-f", page, "-l", page,
-                        "-singlefile", path, base], check=True)
+                        "-singlefile", path, base], check=True, env=plain_env())
         with open(base + ".jpg", "rb") as f:
             jpeg = f.read()
         from PIL import Image
@@ -242,10 +255,10 @@ def rendered_pages(program, folder, pages):
                                b"/BitsPerComponent 8 /Filter /DCTDecode /Length %d >>" % (w, h, len(jpeg)), jpeg,
                                w_pt=w * 72 / 300, h_pt=h * 72 / 300))
         known = subprocess.run(["pdftotext", "-f", page, "-l", page, path, "-"], capture_output=True,
-                               check=False).stdout.decode("utf-8", "replace")
+                               check=False, env=plain_env()).stdout.decode("utf-8", "replace")
         ours = console(program, base + ".pdf", "reflow")
         theirs = subprocess.run(["tesseract", base + ".jpg", "-", "-l", "eng+chi_sim"], capture_output=True,
-                                check=False, env=dict(os.environ, OMP_THREAD_LIMIT="1")).stdout.decode("utf-8", "replace")
+                                check=False, env=plain_env(OMP_THREAD_LIMIT="1")).stdout.decode("utf-8", "replace")
         row = [loose_recall(known, ours), loose_recall(ours, known), loose_recall(known, theirs),
                loose_recall(theirs, known)]
         n = len(loose_words(known))
