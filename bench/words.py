@@ -21,30 +21,21 @@ PYTHON = "/usr/bin/python3"
 DOC_PACKAGES = ["r-doc-pdf", "gnuplot-doc", "texlive-base", "texlive-publishers-doc", "texlive-lang-chinese",
                 "texlive-lang-cjk"]
 
-# Run in a child: prints "seconds pages words" for the files named on the
-# command line.
-OURS = r"""
-import sys, time, vorlith
+# Run in a child, with MODULE and WORDS filled in: prints "seconds pages
+# words" for the files named on the command line.
+READER = r"""
+import sys, time, MODULE
 started = time.perf_counter()
 pages = words = 0
 for path in sys.argv[1:]:
-    with vorlith.open(path) as doc:
+    with MODULE.open(path) as doc:
         for page in doc:
-            words += len(page.words())
+            words += len(page.WORDS)
             pages += 1
 print(time.perf_counter() - started, pages, words)
 """
-PYMUPDF = r"""
-import sys, time, fitz
-started = time.perf_counter()
-pages = words = 0
-for path in sys.argv[1:]:
-    with fitz.open(path) as doc:
-        for page in doc:
-            words += len(page.get_text("words"))
-            pages += 1
-print(time.perf_counter() - started, pages, words)
-"""
+OURS = READER.replace("MODULE", "vorlith").replace("WORDS", "words()")
+PYMUPDF = READER.replace("MODULE", "fitz").replace("WORDS", 'get_text("words")')
 
 
 def shell(script):

@@ -76,6 +76,17 @@ def _rss_kib():
     raise AssertionError("no VmRSS")
 
 
+def _growth_kib(round_of_calls, warm_up, rounds):
+    """How far the process grows over rounds of calls, after warm_up rounds
+    that fill the allocator's pools, fontconfig's caches and the imports."""
+    for _ in range(warm_up):
+        round_of_calls()
+    before = _rss_kib()
+    for _ in range(rounds):
+        round_of_calls()
+    return _rss_kib() - before
+
+
 def test_many_calls_do_not_grow_memory(pdfs, tmp_path):
     sample = str(pdfs["sample"])
     data = pdfs["columns"].read_bytes()
@@ -94,12 +105,7 @@ def test_many_calls_do_not_grow_memory(pdfs, tmp_path):
             except vorlith.PDFError:
                 pass
 
-    for _ in range(100):  # warm up: allocator pools, fontconfig, imports
-        round_of_calls()
-    before = _rss_kib()
-    for _ in range(1500):
-        round_of_calls()
-    grown = _rss_kib() - before
+    grown = _growth_kib(round_of_calls, 100, 1500)
     # 1500 rounds are 9000 calls; a leak of even 1 KiB a call shows as 9 MiB.
     assert grown < 4096, f"RSS grew by {grown} KiB over 9000 calls"
 
@@ -127,12 +133,7 @@ def test_documents_opened_and_closed_do_not_grow_memory(pdfs):
         except vorlith.PasswordError:
             pass
 
-    for _ in range(50):
-        round_of_documents()
-    before = _rss_kib()
-    for _ in range(600):
-        round_of_documents()
-    grown = _rss_kib() - before
+    grown = _growth_kib(round_of_documents, 50, 600)
     # A document that stayed would hold its file's objects and fonts: tens
     # of KiB each, 600 of them many MiB.
     assert grown < 4096, f"RSS grew by {grown} KiB over 600 rounds"

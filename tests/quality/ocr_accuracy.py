@@ -50,6 +50,7 @@ import subprocess
 import sys
 import tempfile
 import unicodedata
+import zlib
 
 _ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 DEFAULT_PROGRAM = os.path.join(_ROOT, "build", "release", "src", "cli", "textextractor")
@@ -91,20 +92,25 @@ def known_texts():
     return module.ENGLISH, module.CHINESE
 
 
+def gray_jpeg_pdf(module, jpeg, w, h, **page_size):
+    """A page of the fixture script's PDF writer drawing the gray JPEG
+    (w x h pixels) over it."""
+    return module.pdf(b"<< /Type /XObject /Subtype /Image /Width %d /Height %d /ColorSpace /DeviceGray "
+                      b"/BitsPerComponent 8 /Filter /DCTDecode /Length %d >>" % (w, h, len(jpeg)), jpeg, **page_size)
+
+
 def degraded_pages(folder):
     """Writes the degraded pages into Folder: (PDF path, PNG path, language,
     known text) for each."""
     import io
-    import random
     from PIL import Image, ImageFilter
     module = fixture_script()
-    random.seed(4711)
     out = []
     for lang, lines, font, size in [("eng", DEGRADED_ENGLISH, module.SANS, 33),
                                     ("chi_sim", DEGRADED_CHINESE, module.CJK, 40)]:
         page = module.text_page(lines, font, size, dpi=200).rotate(0.8, fillcolor=255, resample=Image.BICUBIC)
         noise = Image.effect_noise(page.size, 40).point(lambda v: v - 128)
-        noisy = Image.eval(Image.blend(page, Image.new("L", page.size, 128), 0.15), lambda v: v)
+        noisy = Image.blend(page, Image.new("L", page.size, 128), 0.15)
         noisy = Image.composite(noisy, noise.point(lambda v: 255 if v > 60 else 0), noise.point(lambda v: 255 if v < 120 else 0))
         noisy = noisy.filter(ImageFilter.GaussianBlur(0.7))
         w, h = noisy.size
@@ -112,11 +118,9 @@ def degraded_pages(folder):
         noisy.save(buf, "JPEG", quality=35)
         jpeg = buf.getvalue()
         bw = Image.open(io.BytesIO(jpeg)).convert("L").point(lambda v: 0 if v < 140 else 255).convert("1")
-        flate = zlib_compress(bw.tobytes())
+        flate = zlib.compress(bw.tobytes(), 9)
         for kind, pixels, pdf in [
-                ("jpeg", Image.open(io.BytesIO(jpeg)), module.pdf(
-                    b"<< /Type /XObject /Subtype /Image /Width %d /Height %d /ColorSpace /DeviceGray /BitsPerComponent 8 "
-                    b"/Filter /DCTDecode /Length %d >>" % (w, h, len(jpeg)), jpeg)),
+                ("jpeg", Image.open(io.BytesIO(jpeg)), gray_jpeg_pdf(module, jpeg, w, h)),
                 ("1-bit", bw, module.pdf(
                     b"<< /Type /XObject /Subtype /Image /Width %d /Height %d /ColorSpace /DeviceGray /BitsPerComponent 1 "
                     b"/Decode [0 1] /Filter /FlateDecode /Length %d >>" % (w, h, len(flate)), flate))]:
@@ -128,13 +132,9 @@ def degraded_pages(folder):
     return out
 
 
-def zlib_compress(data):
-    import zlib
-    return zlib.compress(data, 9)
-
-
-def tesseract(png, lang):
-    out = subprocess.run(["tesseract", png, "-", "-l", lang], capture_output=True, check=False,
+def tesseract(image, lang):
+    """The tesseract command's text of an image file, on one thread."""
+    out = subprocess.run(["tesseract", image, "-", "-l", lang], capture_output=True, check=False,
                          env=plain_env(OMP_THREAD_LIMIT="1"))
     return out.stdout.decode("utf-8", "replace")
 
@@ -168,9 +168,9 @@ def words(text):
     return out
 
 
-def recall(known, got):
-    want = collections.Counter(words(known))
-    have = collections.Counter(words(got))
+def recall(known, got, split=words):
+    want = collections.Counter(split(known))
+    have = collections.Counter(split(got))
     total = sum(want.values())
     return sum(min(n, have[w]) for w, n in want.items()) / total if total else 1.0
 
@@ -227,13 +227,6 @@ def loose_words(text):
     return words(normalize(re.sub(r"[^\w\s]", " ", text)))
 
 
-def loose_recall(known, got):
-    want = collections.Counter(loose_words(known))
-    have = collections.Counter(loose_words(got))
-    total = sum(want.values())
-    return sum(min(n, have[w]) for w, n in want.items()) / total if total else 1.0
-
-
 def rendered_pages(program, folder, pages):
     """Scans each FILE:PAGE as a copier would and prints the recall and the
     precision (the share of the words read that the page holds) of ours and
@@ -251,16 +244,12 @@ def rendered_pages(program, folder, pages):
         from PIL import Image
         w, h = Image.open(base + ".jpg").size
         with open(base + ".pdf", "wb") as f:
-            f.write(module.pdf(b"<< /Type /XObject /Subtype /Image /Width %d /Height %d /ColorSpace /DeviceGray "
-                               b"/BitsPerComponent 8 /Filter /DCTDecode /Length %d >>" % (w, h, len(jpeg)), jpeg,
-                               w_pt=w * 72 / 300, h_pt=h * 72 / 300))
+            f.write(gray_jpeg_pdf(module, jpeg, w, h, w_pt=w * 72 / 300, h_pt=h * 72 / 300))
         known = subprocess.run(["pdftotext", "-f", page, "-l", page, path, "-"], capture_output=True,
                                check=False, env=plain_env()).stdout.decode("utf-8", "replace")
         ours = console(program, base + ".pdf", "reflow")
-        theirs = subprocess.run(["tesseract", base + ".jpg", "-", "-l", "eng+chi_sim"], capture_output=True,
-                                check=False, env=plain_env(OMP_THREAD_LIMIT="1")).stdout.decode("utf-8", "replace")
-        row = [loose_recall(known, ours), loose_recall(ours, known), loose_recall(known, theirs),
-               loose_recall(theirs, known)]
+        theirs = tesseract(base + ".jpg", "eng+chi_sim")
+        row = [recall(a, b, loose_words) for a, b in [(known, ours), (ours, known), (known, theirs), (theirs, known)]]
         n = len(loose_words(known))
         for i, v in enumerate(row):
             totals[i] += v * n
